@@ -2,10 +2,13 @@
 BUILD   ?= build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win
+FUZZ    := $(BUILD)/fuzz
+BENCH   := $(BUILD)/bench
+FUZZ_SECONDS ?= 120
 CMAKE_FLAGS ?=
 export WINEPREFIX := $(abspath $(WIN))/wineprefix
 
-.PHONY: all deps native win test test-native test-win run format clean
+.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench run format clean
 
 all: native win
 
@@ -20,15 +23,35 @@ win: deps
 	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WIN)
 
+fuzz-build: deps
+	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DMOIRELLE_FUZZ=ON -DMOIRELLE_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ)
+
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure
 
 test-win: win
 	tools/wine-run.sh --session ctest --test-dir $(WIN) --output-on-failure
 
-# Both trees run even when the first fails; the exit status reports either failure.
-test: native win
+fuzz-smoke: fuzz-build
+	tools/fuzz.sh $(FUZZ) smoke
+
+# Every fuzz target for FUZZ_SECONDS each.
+fuzz: fuzz-build
+	tools/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
+bench:
+	@tools/install-deps.sh bench
+	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMOIRELLE_BENCH=ON \
+		-DMOIRELLE_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BENCH)
+	$(BENCH)/bin/moirelle_bench $(BENCH_ARGS)
+
+# Every tree runs even when an earlier one fails; the exit status reports any failure.
+test: native win fuzz-build
 	@rc=0; \
+	tools/fuzz.sh $(FUZZ) smoke || rc=1; \
 	( cd $(NATIVE) && ctest --output-on-failure ) || rc=1; \
 	tools/wine-run.sh --session ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	exit $$rc

@@ -66,6 +66,23 @@ void Replicate(uint32_t* table, uint32_t index, int length, int width, uint32_t 
         table[i] = entry;
 }
 
+// Where a literal's code leaves room in the index for a whole second literal code, the
+// entry gives both. Entries below i are already paired; their first literal is intact.
+void PairLiterals(uint32_t* table, int width) {
+    const uint32_t size = uint32_t{1} << width;
+    for (uint32_t i = 0; i < size; ++i) {
+        const uint32_t first = table[i];
+        if ((first & kEntryLiteral) == 0) continue;
+        const uint32_t firstLength = EntryCodeLength(first);
+        const uint32_t second = table[i >> firstLength];
+        if ((second & kEntryLiteral) == 0) continue;
+        const uint32_t secondLength = EntryCodeLength(second);
+        if (firstLength + secondLength > static_cast<uint32_t>(width)) continue;
+        table[i] = (first & 0x00FF0000) | ((second & 0x00FF0000) << 8) | kEntryLiteral |
+                   kEntrySecondLiteral | (firstLength << 8) | (firstLength + secondLength);
+    }
+}
+
 } // namespace
 
 bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint32_t* table) {
@@ -137,6 +154,7 @@ bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint
         Replicate(table + EntryValue(table[prefix]), rev >> width, length - width, subBits,
                   entry + (l << 8) + l);
     }
+    if (alphabet == Alphabet::LiteralLength) PairLiterals(table, width);
     return true;
 }
 

@@ -32,9 +32,9 @@ using inflate::kEntrySubtable;
 
 // The fast loop refills at most three times (at most 7 bytes each, loading 8).
 constexpr size_t kInputMargin = 32;
-// Up to three literals and a match of 258 bytes per round, and copies that may write up
+// Up to six literals and a match of 258 bytes per round, and copies that may write up
 // to 16 bytes beyond a match's end.
-constexpr size_t kOutputMargin = 3 + 258 + 16 + 16;
+constexpr size_t kOutputMargin = 6 + 258 + 16 + 16;
 // Bytes past the current output position that the fast loop may have scribbled on.
 constexpr size_t kOvershoot = 16;
 
@@ -190,6 +190,16 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     }
 }
 
+// Fast path: writes the one or two literals of `entry` (always storing two bytes) and
+// drops their codes.
+inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
+    r.buffer >>= EntryDropBits(entry);
+    r.held -= EntryDropBits(entry);
+    out[0] = static_cast<uint8_t>(entry >> 16);
+    out[1] = static_cast<uint8_t>(entry >> 24);
+    out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
+}
+
 // Decodes symbols of one Huffman block until its end-of-block code. False on any fault.
 bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
                  const uint32_t* distanceTable) {
@@ -212,19 +222,13 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
                 r.RefillFast();
                 uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
                 if (entry & kEntryLiteral) {
-                    r.buffer >>= EntryDropBits(entry);
-                    r.held -= EntryDropBits(entry);
-                    *out++ = static_cast<uint8_t>(EntryValue(entry));
+                    PutLiterals(r, out, entry);
                     entry = literalTable[LowBits(r.buffer, litBits)];
                     if (entry & kEntryLiteral) {
-                        r.buffer >>= EntryDropBits(entry);
-                        r.held -= EntryDropBits(entry);
-                        *out++ = static_cast<uint8_t>(EntryValue(entry));
+                        PutLiterals(r, out, entry);
                         entry = literalTable[LowBits(r.buffer, litBits)];
                         if (entry & kEntryLiteral) {
-                            r.buffer >>= EntryDropBits(entry);
-                            r.held -= EntryDropBits(entry);
-                            *out++ = static_cast<uint8_t>(EntryValue(entry));
+                            PutLiterals(r, out, entry);
                             continue;
                         }
                     }
@@ -236,9 +240,7 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
                     entry =
                         literalTable[EntryValue(entry) + LowBits(r.buffer, EntryCodeLength(entry))];
                     if (entry & kEntryLiteral) {
-                        r.buffer >>= EntryDropBits(entry);
-                        r.held -= EntryDropBits(entry);
-                        *out++ = static_cast<uint8_t>(EntryValue(entry));
+                        PutLiterals(r, out, entry);
                         continue;
                     }
                 }

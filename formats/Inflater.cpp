@@ -14,12 +14,14 @@
 #include <emmintrin.h>
 #endif
 
-// How it goes fast: a 64-bit bit buffer refilled with one unaligned word load, decode
-// tables that give a literal, or a length or distance with its base and extra-bit count,
-// in one lookup, and match copies in 8- or 16-byte pieces. This runs while at least
-// kInputMargin bytes of input and kOutputMargin bytes of output remain; near either end
-// the same tables are used with byte-wise refills and exact bounds checks, which is where
-// every failure rule is decided.
+// How it goes fast: a 64-bit bit buffer refilled with one unaligned word load; decode
+// tables that give one or two literals, or a length or distance with its base and
+// extra-bit count, in one lookup; the next symbol looked up before a match is copied;
+// match copies in pieces of 8 to 32 bytes that may run past the match's end. This runs
+// while at least kInputMargin bytes of input and kOutputMargin bytes of output remain;
+// near either end the same tables are used with byte-wise refills and exact bounds
+// checks, one symbol at a time, which is where the rules about the ends are decided.
+// Scribbles past the decoded end are wiped before returning.
 
 namespace moirelle {
 namespace {

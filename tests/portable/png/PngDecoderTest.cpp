@@ -410,6 +410,20 @@ TEST_F(PngTest, ChunksBetweenImageDataAndSplitDataAreGatheredInOrder) {
     EXPECT_TRUE(SamePixels(image, *ExpectedPixels(SamplesOf(spec)), 16, 16));
 }
 
+TEST_F(PngTest, ImageDataBeyondHalfTheFileGrowsTheBuffer) {
+    // Stored (uncompressed) random pixels make the image data nearly the whole file.
+    for (bool zlib : {true, false}) {
+        UseZlib(zlib);
+        PngSpec spec = RandomSpec(40, 30, 8, 6, 0, 21);
+        spec.level = 0;
+        spec.idatChunkSize = 333;
+        const std::vector<uint8_t> png = EncodePng(spec);
+        MemoryImage image;
+        ASSERT_TRUE(Decode(png, image));
+        EXPECT_TRUE(SamePixels(image, *ExpectedPixels(SamplesOf(spec)), 40, 30)) << zlib;
+    }
+}
+
 TEST_F(PngTest, StreamSliceAndFilePathGiveTheSameImage) {
     const PngSpec spec = RandomSpec(21, 7, 8, 6, 1, 11);
     const std::vector<uint8_t> png = EncodePng(spec);

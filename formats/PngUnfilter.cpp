@@ -106,11 +106,13 @@ inline __m128i Abs16(__m128i v) {
 template <int D> void PaethSimd(uint8_t* row, const uint8_t* prior, size_t length) {
     const size_t pixels = length / D;
     const __m128i zero = _mm_setzero_si128();
+    const __m128i lowBytes = _mm_set1_epi16(0xFF);
     __m128i a = zero; // left, unfiltered, 16-bit lanes
     __m128i c = zero; // upper-left
     for (size_t i = 0; i < pixels; ++i) {
         uint8_t* p = row + i * D;
         const __m128i b = _mm_unpacklo_epi8(LoadPixel<D>(prior + i * D), zero);
+        const __m128i raw = _mm_unpacklo_epi8(LoadPixel<D>(p), zero);
         const __m128i bc = _mm_sub_epi16(b, c);
         const __m128i ac = _mm_sub_epi16(a, c);
         const __m128i pa = Abs16(bc);
@@ -119,11 +121,12 @@ template <int D> void PaethSimd(uint8_t* row, const uint8_t* prior, size_t lengt
         // c when pb > pc, else b; then a unless pa exceeds pb or pc.
         const __m128i useC = _mm_cmpgt_epi16(pb, pc);
         __m128i pred = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
-        const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+        const __m128i notA = _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc));
         pred = _mm_or_si128(_mm_and_si128(notA, pred), _mm_andnot_si128(notA, a));
-        const __m128i x = _mm_add_epi8(LoadPixel<D>(p), _mm_packus_epi16(pred, zero));
-        StorePixel<D>(p, x);
-        a = _mm_unpacklo_epi8(x, zero);
+        // The sum stays in 16-bit lanes (modulo 256) for the next pixel; packing is
+        // only for the store.
+        a = _mm_and_si128(_mm_add_epi16(raw, pred), lowBytes);
+        StorePixel<D>(p, _mm_packus_epi16(a, zero));
         c = b;
     }
 }

@@ -276,12 +276,17 @@ TEST_F(PngTest, NotAPngLeavesTheImageAlone) {
     EXPECT_EQ(image.Width(), 2);
 }
 
-// A load that fails in the chunk walk answers true and leaves the image as it was.
+// A load that fails in the chunk walk answers true and leaves the image as it was, on
+// the stream path and on the file path (which does not look at files of 56 bytes or less).
 void ExpectWalkFailure(const std::vector<uint8_t>& png, const char* what) {
     MemoryImage image;
     ASSERT_TRUE(image.InitializeDIB(1, 1));
     cPNGparser parser;
     EXPECT_TRUE(parser.LoadStream(png, image, 0, png.size(), 0)) << what;
+    EXPECT_EQ(image.Width(), 1) << what;
+    EXPECT_EQ(image.ImageType(), imgBlank) << what;
+    MemoryByteSource file(png);
+    EXPECT_EQ(parser.LoadFile(file, "", image, 0), png.size() > 56) << what;
     EXPECT_EQ(image.Width(), 1) << what;
     EXPECT_EQ(image.ImageType(), imgBlank) << what;
 }

@@ -167,6 +167,20 @@ TEST_F(Dispatch, HandlePictureResourceAndClipboardRefusals) {
     EXPECT_EQ(dib.ImageType(), imgNone);
 }
 
+TEST_F(Dispatch, SourceIconSizesWithoutKeptBytesDescribesTheImage) {
+    c32bppDIB dib;
+    std::vector<std::array<int32_t, 4>> sizes;
+    EXPECT_EQ(dib.SourceIconSizes(sizes), 0); // no image
+    ASSERT_TRUE(dib.InitializeDIB(16, 24));
+    EXPECT_EQ(dib.SourceIconSizes(sizes), 0); // not an icon
+    for (int32_t type : {imgIcon, imgCursor, imgIconAlpha, imgIconPNG, imgCursorAlpha}) {
+        dib.SetImageType(type);
+        sizes.clear();
+        ASSERT_EQ(dib.SourceIconSizes(sizes), 1) << type;
+        EXPECT_EQ(sizes[0], (std::array<int32_t, 4>{16, 24, 32, -1}));
+    }
+}
+
 TEST_F(Dispatch, IconColourCounts) {
     EXPECT_EQ(c32bppDIB::IconColorCount(1), 2);
     EXPECT_EQ(c32bppDIB::IconColorCount(4), 16);

@@ -34,9 +34,9 @@ cBMPparser::DirectResult cBMPparser::LoadDirect(std::span<const uint8_t> stream,
 
     const int64_t rows = height < 0 ? -int64_t{height} : int64_t{height};
     const int64_t rowSize = modParsers::ScanWidth(bitCount, width);
-    // 64-bit sums of 32-bit factors: no overflow.
-    const int64_t end = int64_t{pixelOffset} + rowSize * rows;
-    if (end > static_cast<int64_t>(stream.size())) return DirectResult::NotDirect;
+    // pixelOffset + rowSize * rows <= size, without overflow.
+    const int64_t room = static_cast<int64_t>(stream.size()) - int64_t{pixelOffset};
+    if (room < 0 || (rowSize > 0 && rows > room / rowSize)) return DirectResult::NotDirect;
     if (bitCount != 32 || compression != 0) return DirectResult::NotDirect;
 
     if (!cHost.InitializeDIB(width, static_cast<int32_t>(rows))) return DirectResult::NotDirect;

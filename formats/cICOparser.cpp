@@ -1,6 +1,7 @@
 #include "formats/cICOparser.h"
 
 #include "dib/ImageType.h"
+#include "formats/cPNGparser.h"
 #include "formats/modParsers.h"
 
 #include <cstdlib>
@@ -59,11 +60,6 @@ int32_t cICOparser::bitDepth(int32_t Index) const {
     return e ? e->bitCount : 0;
 }
 
-int64_t cICOparser::HeaderSize(const Entry& e) const {
-    if (!Fits(e.imageOffset, 4, data_.size())) return 0;
-    return Read32(data_.data() + e.imageOffset);
-}
-
 // Sizes use the entry's real dimensions (a width byte of 0 is 256 pixels).
 int64_t cICOparser::XorSize(const Entry& e) const {
     const int64_t w = e.width == 0 ? 256 : e.width;
@@ -81,14 +77,14 @@ int32_t cICOparser::ColorCount(int32_t Index) const {
     const Entry* e = At(Index);
     if (!e || e->bitCount > 8) return 0;
     const int64_t count =
-        (int64_t{e->bytesInImage} - XorSize(*e) - AndSize(*e) - HeaderSize(*e)) / 4;
+        (int64_t{e->bytesInImage} - XorSize(*e) - AndSize(*e) - int64_t{e->headerSize}) / 4;
     return static_cast<int32_t>(count);
 }
 
 int32_t cICOparser::ColorByteOffset(int32_t Index) const {
     const Entry* e = At(Index);
     if (!e) return 0;
-    int64_t offset = int64_t{e->imageOffset} + HeaderSize(*e);
+    int64_t offset = int64_t{e->imageOffset} + int64_t{e->headerSize};
     if (e->bitCount < 16) offset += (int64_t{1} << e->bitCount) * 4;
     return static_cast<int32_t>(offset);
 }
@@ -98,7 +94,8 @@ int32_t cICOparser::ColorByteOffset(int32_t Index) const {
 int64_t cICOparser::PaletteEntries(const Entry& e) const {
     if (e.bitCount > 8) return 0;
     const int64_t full = int64_t{1} << e.bitCount;
-    const int64_t counted = (int64_t{e.bytesInImage} - XorSize(e) - AndSize(e) - HeaderSize(e)) / 4;
+    const int64_t counted =
+        (int64_t{e.bytesInImage} - XorSize(e) - AndSize(e) - int64_t{e.headerSize}) / 4;
     return counted >= 1 && counted < full ? counted : full;
 }
 
@@ -153,6 +150,7 @@ bool cICOparser::LoadStream(std::span<const uint8_t> inStream, int32_t desiredWi
             valid = false; // the image header lies outside the data
             continue;
         }
+        e.headerSize = Read32(p + e.imageOffset);
         const uint16_t headerBits = Read16(p + e.imageOffset + 14);
         if (headerBits == 0x5244) {
             valid = InspectPNGEntry(i);
@@ -255,6 +253,17 @@ int32_t cICOparser::SelectBestIcon(int32_t desiredWidth, int32_t desiredHeight,
     return chosen != 0 ? chosen : 1;
 }
 
+// A PNG entry goes through the PNG reader, limited to the entry's bytes.
+bool cICOparser::LoadPNGEntry(int32_t i, IImageTarget& cHost, uintptr_t GlobalToken) {
+    const Entry& e = entries_[static_cast<size_t>(i) - 1];
+    cHost.DestroyDIB();
+    if (!Fits(e.imageOffset, e.bytesInImage, data_.size()) || e.bytesInImage == 0) return false;
+    cPNGparser png;
+    const bool result = png.LoadStream(data_, cHost, e.imageOffset, e.bytesInImage, GlobalToken);
+    if (cHost.BitsPointer() != nullptr) cHost.SetImageType(imgIconPNG);
+    return result;
+}
+
 // The colour image of a bitmap entry, palette expanded, into the image's rows (both
 // bottom-up). Refuses headers and depths it cannot read and data outside the entry.
 bool cICOparser::LoadBitmapEntry(int32_t i, IImageTarget& cHost) {
@@ -263,7 +272,7 @@ bool cICOparser::LoadBitmapEntry(int32_t i, IImageTarget& cHost) {
     const int32_t height = Height(i);
     const int32_t bits = e.bitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
-    const int64_t headerSize = HeaderSize(e);
+    const int64_t headerSize = int64_t{e.headerSize};
     if (headerSize < kBitmapHeaderSize || !Fits(e.imageOffset, headerSize, data_.size()))
         return false;
     const uint8_t* header = data_.data() + e.imageOffset;

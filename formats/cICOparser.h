@@ -58,10 +58,10 @@ class cICOparser {
         uint16_t bitCount = 0;
         uint32_t bytesInImage = 0;
         uint32_t imageOffset = 0;
+        uint32_t headerSize = 0; // first 32-bit value of the image, kept for the properties
     };
 
     const Entry* At(int32_t Index) const;
-    int64_t HeaderSize(const Entry& e) const;
     int64_t XorSize(const Entry& e) const;
     int64_t AndSize(const Entry& e) const;
     int64_t PaletteEntries(const Entry& e) const;

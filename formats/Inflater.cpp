@@ -1,277 +1,436 @@
 #include "formats/Inflater.h"
 
+#include "formats/InflateTables.h"
+
+#include <algorithm>
 #include <array>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// How it goes fast: a 64-bit bit buffer refilled with one unaligned word load, decode
+// tables that give a literal, or a length or distance with its base and extra-bit count,
+// in one lookup, and match copies in 8- or 16-byte pieces. This runs while at least
+// kInputMargin bytes of input and kOutputMargin bytes of output remain; near either end
+// the same tables are used with byte-wise refills and exact bounds checks, which is where
+// every failure rule is decided.
 
 namespace moirelle {
 namespace {
 
-constexpr std::array<uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
-                                                  15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
-                                                  67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr std::array<uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<uint16_t, 30> kDistanceBase = {
-    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::array<uint8_t, 30> kDistanceExtra = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
-                                                    4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
-                                                    9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+using inflate::EntryCodeLength;
+using inflate::EntryDropBits;
+using inflate::EntryValue;
+using inflate::kEntryEndOfBlock;
+using inflate::kEntryExceptional;
+using inflate::kEntryLiteral;
+using inflate::kEntrySubtable;
+
+// The fast loop refills at most three times (at most 7 bytes each, loading 8).
+constexpr size_t kInputMargin = 32;
+// Up to three literals and a match of 258 bytes per round, and copies that may write up
+// to 16 bytes beyond a match's end.
+constexpr size_t kOutputMargin = 3 + 258 + 16 + 16;
+// Bytes past the current output position that the fast loop may have scribbled on.
+constexpr size_t kOvershoot = 16;
+
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+inline uint64_t LowBits(uint64_t value, uint32_t n) {
+    return value & ((uint64_t{1} << n) - 1);
+}
+
+// The bit reader. Bits are consumed least significant first. `held` counts the valid
+// bits at the bottom of `buffer`; any bits above them are the true bits of the bytes at
+// `next`, so adding those bytes again changes nothing. Once the input is used up the
+// bits above `held` are zero, which is how missing bits of a Huffman code read as zero.
+struct BitReader {
+    const uint8_t* next;
+    const uint8_t* end;
+    uint64_t buffer = 0;
+    uint32_t held = 0;
+
+    // Fast refill: needs 8 readable bytes at `next`; leaves 56..63 bits held.
+    void RefillFast() {
+        buffer |= Load64(next) << held;
+        next += (63 - held) >> 3;
+        held |= 56;
+    }
+
+    // Careful refill: whole bytes while they fit and the input lasts.
+    void Refill() {
+        if (end - next >= 8) {
+            RefillFast();
+            return;
+        }
+        while (held <= 56 && next < end) {
+            buffer |= uint64_t{*next++} << held;
+            held += 8;
+        }
+    }
+
+    // Drops n bits; bits beyond the end of the input count as read (as zeros).
+    void Drop(uint32_t n) {
+        if (n > held) {
+            buffer = 0;
+            held = 0;
+            return;
+        }
+        buffer >>= n;
+        held -= n;
+    }
+
+    // Takes n (0..32) bits that must all come from the input.
+    bool Get(uint32_t n, uint32_t& value) {
+        if (held < n) Refill();
+        if (held < n) return false;
+        value = static_cast<uint32_t>(LowBits(buffer, n));
+        buffer >>= n;
+        held -= n;
+        return true;
+    }
+
+    // Decodes one Huffman code: the entry of its symbol (possibly invalid) with the code
+    // dropped, its extra bits still in the buffer.
+    uint32_t Decode(const uint32_t* table, uint32_t tableBits) {
+        if (held < 15) Refill();
+        uint32_t entry = table[LowBits(buffer, tableBits)];
+        if (entry & kEntrySubtable) {
+            Drop(tableBits);
+            entry = table[EntryValue(entry) + LowBits(buffer, EntryCodeLength(entry))];
+        }
+        Drop(EntryCodeLength(entry));
+        return entry;
+    }
+
+    // Extra bits of a length or distance entry that Decode returned.
+    bool Extra(uint32_t entry, uint32_t& value) {
+        return Get(EntryDropBits(entry) - EntryCodeLength(entry), value);
+    }
+};
+
+struct Output {
+    uint8_t* start;
+    uint8_t* next;
+    uint8_t* end;
+    size_t dirty = 0; // the fast loop may have written garbage below start + dirty
+};
+
+// Tables of one dynamic block.
+struct DynamicTables {
+    uint32_t literal[inflate::kLiteralTableSize];
+    uint32_t distance[inflate::kDistanceTableSize];
+};
+
+#ifdef __SSE2__
+inline void Copy16(uint8_t* dst, const uint8_t* src) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+}
+#else
+inline void Copy16(uint8_t* dst, const uint8_t* src) {
+    uint8_t tmp[16];
+    std::memcpy(tmp, src, 16);
+    std::memcpy(dst, tmp, 16);
+}
+#endif
+
+inline void Copy8(uint8_t* dst, const uint8_t* src) {
+    uint64_t v;
+    std::memcpy(&v, src, 8);
+    std::memcpy(dst, &v, 8);
+}
+
+// Copies a match of `length` bytes from `distance` back. May write up to 16 bytes past
+// the match's end; the caller keeps that room.
+inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
+    const uint8_t* src = out - distance;
+    uint8_t* const end = out + length;
+    if (distance >= 16) {
+        do {
+            Copy16(out, src);
+            out += 16;
+            src += 16;
+        } while (out < end);
+    } else if (distance >= 8) {
+        do {
+            Copy8(out, src);
+            out += 8;
+            src += 8;
+        } while (out < end);
+    } else if (distance == 1) {
+        uint64_t v = 0x0101010101010101ull * *src;
+        do {
+            std::memcpy(out, &v, 8);
+            std::memcpy(out + 8, &v, 8);
+            out += 16;
+        } while (out < end);
+    } else {
+        // Short period: lay down whole periods byte by byte until one piece of 8 can be
+        // copied from a multiple of the period back.
+        const size_t step = distance * ((8 + distance - 1) / distance);
+        for (size_t i = 0; i < step; ++i)
+            out[i] = src[i];
+        out += step;
+        while (out < end) {
+            Copy8(out, out - step);
+            out += 8;
+        }
+    }
+}
+
+// Decodes symbols of one Huffman block until its end-of-block code. False on any fault.
+bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
+                 const uint32_t* distanceTable) {
+    constexpr uint32_t litBits = inflate::kLiteralTableBits;
+    constexpr uint32_t distBits = inflate::kDistanceTableBits;
+    BitReader r = reader;
+    uint8_t* out = output.next;
+    uint8_t* const outStart = output.start;
+    uint8_t* const outEnd = output.end;
+    const uint8_t* const inFastEnd =
+        r.end - r.next > static_cast<ptrdiff_t>(kInputMargin) ? r.end - kInputMargin : r.next;
+    uint8_t* const outFastEnd =
+        static_cast<size_t>(outEnd - out) > kOutputMargin ? outEnd - kOutputMargin : out;
+    bool ok = false;
+
+    for (;;) {
+        // Fast rounds: every bound is guaranteed by the margins.
+        if (r.next < inFastEnd && out < outFastEnd) {
+            do {
+                r.RefillFast();
+                uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
+                if (entry & kEntryLiteral) {
+                    r.buffer >>= EntryDropBits(entry);
+                    r.held -= EntryDropBits(entry);
+                    *out++ = static_cast<uint8_t>(EntryValue(entry));
+                    entry = literalTable[LowBits(r.buffer, litBits)];
+                    if (entry & kEntryLiteral) {
+                        r.buffer >>= EntryDropBits(entry);
+                        r.held -= EntryDropBits(entry);
+                        *out++ = static_cast<uint8_t>(EntryValue(entry));
+                        entry = literalTable[LowBits(r.buffer, litBits)];
+                        if (entry & kEntryLiteral) {
+                            r.buffer >>= EntryDropBits(entry);
+                            r.held -= EntryDropBits(entry);
+                            *out++ = static_cast<uint8_t>(EntryValue(entry));
+                            continue;
+                        }
+                    }
+                    r.RefillFast();
+                }
+                if (entry & kEntrySubtable) {
+                    r.buffer >>= litBits;
+                    r.held -= litBits;
+                    entry =
+                        literalTable[EntryValue(entry) + LowBits(r.buffer, EntryCodeLength(entry))];
+                    if (entry & kEntryLiteral) {
+                        r.buffer >>= EntryDropBits(entry);
+                        r.held -= EntryDropBits(entry);
+                        *out++ = static_cast<uint8_t>(EntryValue(entry));
+                        continue;
+                    }
+                }
+                if (entry & kEntryExceptional) {
+                    if (entry & kEntryEndOfBlock) {
+                        r.buffer >>= EntryDropBits(entry);
+                        r.held -= EntryDropBits(entry);
+                        ok = true;
+                    }
+                    goto done;
+                }
+                // A length, then its distance.
+                uint64_t saved = r.buffer;
+                r.buffer >>= EntryDropBits(entry);
+                r.held -= EntryDropBits(entry);
+                const size_t length =
+                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
+                                                            EntryCodeLength(entry));
+                r.RefillFast();
+                entry = distanceTable[LowBits(r.buffer, distBits)];
+                if (entry & kEntrySubtable) {
+                    r.buffer >>= distBits;
+                    r.held -= distBits;
+                    entry = distanceTable[EntryValue(entry) +
+                                          LowBits(r.buffer, EntryCodeLength(entry))];
+                }
+                if (entry & kEntryExceptional) goto done;
+                saved = r.buffer;
+                r.buffer >>= EntryDropBits(entry);
+                r.held -= EntryDropBits(entry);
+                const size_t distance =
+                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
+                                                            EntryCodeLength(entry));
+                if (distance > static_cast<size_t>(out - outStart)) goto done;
+                CopyMatchFast(out, distance, length);
+                out += length;
+            } while (r.next < inFastEnd && out < outFastEnd);
+            output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
+            continue;
+        }
+
+        // One careful step.
+        uint32_t entry = r.Decode(literalTable, litBits);
+        if (entry & kEntryLiteral) {
+            if (out == outEnd) goto done;
+            *out++ = static_cast<uint8_t>(EntryValue(entry));
+            continue;
+        }
+        if (entry & kEntryExceptional) {
+            ok = (entry & kEntryEndOfBlock) != 0;
+            goto done;
+        }
+        uint32_t extra = 0;
+        if (!r.Extra(entry, extra)) goto done;
+        const size_t length = EntryValue(entry) + extra;
+        entry = r.Decode(distanceTable, distBits);
+        if (entry & kEntryExceptional) goto done;
+        if (!r.Extra(entry, extra)) goto done;
+        const size_t distance = EntryValue(entry) + extra;
+        if (distance > static_cast<size_t>(out - outStart)) goto done;
+        if (length > static_cast<size_t>(outEnd - out)) goto done;
+        const uint8_t* const src = out - distance;
+        for (size_t i = 0; i < length; ++i)
+            out[i] = src[i];
+        out += length;
+    }
+done:
+    output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
+    reader = r;
+    output.next = out;
+    return ok;
+}
+
+bool StoredBlock(BitReader& r, Output& output) {
+    // Whole bytes still held go back to the input; the rest of the current byte is
+    // skipped.
+    r.next -= r.held >> 3;
+    r.buffer = 0;
+    r.held = 0;
+    if (r.end - r.next < 4) return false;
+    const uint32_t length = r.next[0] | (uint32_t{r.next[1]} << 8);
+    const uint32_t complement = r.next[2] | (uint32_t{r.next[3]} << 8);
+    r.next += 4;
+    if (length != (~complement & 0xFFFF)) return false;
+    if (static_cast<size_t>(r.end - r.next) < length) return false;
+    if (static_cast<size_t>(output.end - output.next) < length) return false;
+    if (length != 0) std::memcpy(output.next, r.next, length);
+    r.next += length;
+    output.next += length;
+    return true;
+}
+
 constexpr std::array<uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                       11, 4,  12, 3, 13, 2, 14, 1, 15};
 
-// A sparse decode table: the entry at a code's bit-reversed value holds its length and
-// symbol; all other entries have length 0.
-struct HuffmanTable {
-    std::vector<uint8_t> lengths;
-    std::vector<uint16_t> symbols;
-    int shortest = 0;
-    int longest = 0;
-};
+bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
+    uint32_t hlit = 0, hdist = 0, hclen = 0;
+    if (!r.Get(5, hlit) || !r.Get(5, hdist) || !r.Get(4, hclen)) return false;
+    const uint32_t literalCount = hlit + 257;
+    const uint32_t total = literalCount + hdist + 1;
 
-class InflateRun {
-  public:
-    InflateRun(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize)
-        : out_(output), outSize_(outputSize), in_(input), inSize_(inputSize) {}
-
-    bool Run() {
-        bool final = false;
-        while (!final) {
-            uint32_t header = 0;
-            if (!GetBits(3, header)) return false;
-            final = (header & 1) != 0;
-            switch (header >> 1) {
-            case 0:
-                if (!Stored()) return false;
-                break;
-            case 1:
-                if (!fixedBuilt_ && !FixedTables()) return false;
-                if (!Codes(fixedLiteral_, fixedDistance_)) return false;
-                break;
-            case 2:
-                if (!DynamicTables() || !Codes(literal_, distance_)) return false;
-                break;
-            default:
-                return false;
-            }
-        }
-        return true;
+    std::array<uint8_t, inflate::kCodeLengthSymbols> codeLengthLengths{};
+    for (uint32_t i = 0; i < hclen + 4; ++i) {
+        uint32_t value = 0;
+        if (!r.Get(3, value)) return false;
+        codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(value);
     }
-
-  private:
-    void NeedBits(int n) {
-        while (bitsHeld_ < n && inPos_ < inSize_) {
-            bitBuffer_ |= static_cast<uint64_t>(in_[inPos_++]) << bitsHeld_;
-            bitsHeld_ += 8;
-        }
-    }
-
-    void DropBits(int n) {
-        // Bits that the input could not supply were read as zero; they are gone now.
-        if (n >= bitsHeld_) {
-            bitBuffer_ = 0;
-            bitsHeld_ = 0;
-        } else {
-            bitBuffer_ >>= n;
-            bitsHeld_ -= n;
-        }
-    }
-
-    bool GetBits(int n, uint32_t& value) {
-        NeedBits(n);
-        if (bitsHeld_ < n) return false;
-        value = static_cast<uint32_t>(bitBuffer_ & ((uint64_t{1} << n) - 1));
-        DropBits(n);
-        return true;
-    }
-
-    static uint32_t ReverseBits(uint32_t code, int length) {
-        uint32_t result = 0;
-        for (int i = 0; i < length; ++i) {
-            result = (result << 1) | (code & 1);
-            code >>= 1;
-        }
-        return result;
-    }
-
-    static bool BuildHuffmanTable(const uint8_t* lengths, int count, HuffmanTable& table) {
-        std::array<int, 17> perLength{};
-        for (int i = 0; i < count; ++i) {
-            if (lengths[i] > 16) return false;
-            ++perLength[lengths[i]];
-        }
-        int longest = 0;
-        int shortest = 0;
-        for (int length = 1; length <= 16; ++length) {
-            if (perLength[length] == 0) continue;
-            if (shortest == 0) shortest = length;
-            longest = length;
-        }
-        int left = 1;
-        for (int length = 1; length <= longest; ++length) {
-            left = 2 * left - perLength[length];
-            if (left < 0) return false;
-        }
-        std::array<uint32_t, 17> nextCode{};
-        uint32_t code = 0;
-        perLength[0] = 0;
-        for (int length = 1; length <= 16; ++length) {
-            code = (code + static_cast<uint32_t>(perLength[length - 1])) << 1;
-            nextCode[length] = code;
-        }
-        table.lengths.assign(size_t{1} << longest, 0);
-        table.symbols.assign(size_t{1} << longest, 0);
-        table.shortest = shortest;
-        table.longest = longest;
-        for (int symbol = 0; symbol < count; ++symbol) {
-            const int length = lengths[symbol];
-            if (length == 0) continue;
-            const uint32_t index = ReverseBits(nextCode[length]++, length);
-            table.lengths[index] = static_cast<uint8_t>(length);
-            table.symbols[index] = static_cast<uint16_t>(symbol);
-        }
-        return true;
-    }
-
-    bool Decode(const HuffmanTable& table, int& symbol) {
-        if (table.longest == 0) return false;
-        NeedBits(table.longest);
-        for (int length = table.shortest; length <= table.longest; ++length) {
-            const size_t index = static_cast<size_t>(bitBuffer_ & ((uint64_t{1} << length) - 1));
-            if (table.lengths[index] == length) {
-                symbol = table.symbols[index];
-                DropBits(length);
-                return true;
-            }
-        }
+    std::array<uint32_t, inflate::kCodeLengthTableSize> codeLengthTable;
+    if (!inflate::BuildDecodeTable(inflate::Alphabet::CodeLength, codeLengthLengths.data(),
+                                   inflate::kCodeLengthSymbols, codeLengthTable.data()))
         return false;
-    }
 
-    bool Stored() {
-        // Whole bytes still held go back to the input; the rest of the current byte is skipped.
-        inPos_ -= static_cast<size_t>(bitsHeld_ / 8);
-        bitBuffer_ = 0;
-        bitsHeld_ = 0;
-        uint32_t length = 0;
-        uint32_t complement = 0;
-        if (!GetBits(16, length) || !GetBits(16, complement)) return false;
-        if (length != (~complement & 0xFFFF)) return false;
-        if (inSize_ - inPos_ < length || outSize_ - outPos_ < length) return false;
-        if (length != 0) std::memcpy(out_ + outPos_, in_ + inPos_, length);
-        inPos_ += length;
-        outPos_ += length;
-        bitBuffer_ = 0;
-        bitsHeld_ = 0;
-        return true;
+    std::array<uint8_t, inflate::kMaxLiteralSymbols + inflate::kMaxDistanceSymbols> lengths{};
+    uint32_t i = 0;
+    while (i < total) {
+        const uint32_t entry = r.Decode(codeLengthTable.data(), inflate::kCodeLengthTableBits);
+        if (entry & kEntryExceptional) return false;
+        const uint32_t symbol = EntryValue(entry);
+        if (symbol < 16) {
+            lengths[i++] = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        uint32_t extra = 0;
+        uint32_t repeat = 0;
+        uint8_t value = 0;
+        if (symbol == 16) {
+            if (i == 0 || !r.Get(2, extra)) return false;
+            repeat = 3 + extra;
+            value = lengths[i - 1];
+        } else if (symbol == 17) {
+            if (!r.Get(3, extra)) return false;
+            repeat = 3 + extra;
+        } else {
+            if (!r.Get(7, extra)) return false;
+            repeat = 11 + extra;
+        }
+        if (repeat > total - i) return false;
+        std::memset(lengths.data() + i, value, repeat);
+        i += repeat;
     }
+    return inflate::BuildDecodeTable(inflate::Alphabet::LiteralLength, lengths.data(),
+                                     static_cast<int>(literalCount), tables.literal) &&
+           inflate::BuildDecodeTable(inflate::Alphabet::Distance, lengths.data() + literalCount,
+                                     static_cast<int>(hdist + 1), tables.distance);
+}
 
-    bool FixedTables() {
-        std::array<uint8_t, 288> lengths{};
-        for (int i = 0; i < 288; ++i)
-            lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-        std::array<uint8_t, 32> distances{};
-        distances.fill(5);
-        if (!BuildHuffmanTable(lengths.data(), 288, fixedLiteral_) ||
-            !BuildHuffmanTable(distances.data(), 32, fixedDistance_))
+bool InflateStream(Output& output, BitReader& reader) {
+    std::unique_ptr<DynamicTables> dynamic;
+    bool final = false;
+    while (!final) {
+        uint32_t header = 0;
+        if (!reader.Get(3, header)) return false;
+        final = (header & 1) != 0;
+        switch (header >> 1) {
+        case 0:
+            if (!StoredBlock(reader, output)) return false;
+            break;
+        case 1: {
+            const inflate::FixedTables& fixed = inflate::GetFixedTables();
+            if (!DecodeBlock(reader, output, fixed.literal, fixed.distance)) return false;
+            break;
+        }
+        case 2:
+            if (!dynamic) dynamic = std::make_unique<DynamicTables>();
+            if (!ReadDynamicTables(reader, *dynamic) ||
+                !DecodeBlock(reader, output, dynamic->literal, dynamic->distance))
+                return false;
+            break;
+        default:
             return false;
-        fixedBuilt_ = true;
-        return true;
-    }
-
-    bool DynamicTables() {
-        uint32_t hlit = 0, hdist = 0, hclen = 0;
-        if (!GetBits(5, hlit) || !GetBits(5, hdist) || !GetBits(4, hclen)) return false;
-        const int literalCount = static_cast<int>(hlit) + 257;
-        const int distanceCount = static_cast<int>(hdist) + 1;
-        std::array<uint8_t, 19> codeLengthLengths{};
-        for (uint32_t i = 0; i < hclen + 4; ++i) {
-            uint32_t value = 0;
-            if (!GetBits(3, value)) return false;
-            codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(value);
-        }
-        HuffmanTable codeLengths;
-        if (!BuildHuffmanTable(codeLengthLengths.data(), 19, codeLengths)) return false;
-
-        const int total = literalCount + distanceCount;
-        std::array<uint8_t, 288 + 32> lengths{};
-        int i = 0;
-        while (i < total) {
-            int symbol = 0;
-            if (!Decode(codeLengths, symbol)) return false;
-            if (symbol < 16) {
-                lengths[i++] = static_cast<uint8_t>(symbol);
-                continue;
-            }
-            uint32_t extra = 0;
-            int repeat = 0;
-            uint8_t value = 0;
-            if (symbol == 16) {
-                if (i == 0) return false;
-                if (!GetBits(2, extra)) return false;
-                repeat = 3 + static_cast<int>(extra);
-                value = lengths[i - 1];
-            } else if (symbol == 17) {
-                if (!GetBits(3, extra)) return false;
-                repeat = 3 + static_cast<int>(extra);
-            } else {
-                if (!GetBits(7, extra)) return false;
-                repeat = 11 + static_cast<int>(extra);
-            }
-            if (i + repeat > total) return false;
-            while (repeat-- > 0)
-                lengths[i++] = value;
-        }
-        return BuildHuffmanTable(lengths.data(), literalCount, literal_) &&
-               BuildHuffmanTable(lengths.data() + literalCount, distanceCount, distance_);
-    }
-
-    bool Codes(const HuffmanTable& literal, const HuffmanTable& distance) {
-        for (;;) {
-            int symbol = 0;
-            if (!Decode(literal, symbol)) return false;
-            if (symbol < 256) {
-                if (outPos_ >= outSize_) return false;
-                out_[outPos_++] = static_cast<uint8_t>(symbol);
-                continue;
-            }
-            if (symbol == 256) return true;
-            symbol -= 257;
-            if (symbol >= 29) return false;
-            uint32_t extra = 0;
-            if (!GetBits(kLengthExtra[symbol], extra)) return false;
-            const size_t length = kLengthBase[symbol] + extra;
-            int distanceSymbol = 0;
-            if (!Decode(distance, distanceSymbol) || distanceSymbol >= 30) return false;
-            if (!GetBits(kDistanceExtra[distanceSymbol], extra)) return false;
-            const size_t dist = kDistanceBase[distanceSymbol] + extra;
-            if (dist > outPos_ || outSize_ - outPos_ < length) return false;
-            for (size_t k = 0; k < length; ++k, ++outPos_)
-                out_[outPos_] = out_[outPos_ - dist];
         }
     }
-
-    uint8_t* out_;
-    size_t outSize_;
-    size_t outPos_ = 0;
-    const uint8_t* in_;
-    size_t inSize_;
-    size_t inPos_ = 2;
-    uint64_t bitBuffer_ = 0;
-    int bitsHeld_ = 0;
-    HuffmanTable literal_, distance_, fixedLiteral_, fixedDistance_;
-    bool fixedBuilt_ = false;
-};
+    return true;
+}
 
 } // namespace
 
 bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize) {
     if (input == nullptr || (output == nullptr && outputSize != 0)) return false;
+    BitReader reader{input + std::min<size_t>(2, inputSize), input + inputSize};
+    Output out{output, output, output + outputSize};
+    bool ok = false;
     try {
-        return InflateRun(output, outputSize, input, inputSize).Run();
-    } catch (...) {
-        return false;
+        ok = InflateStream(out, reader);
+    } catch (const std::bad_alloc&) {
+        ok = false;
     }
+    // Whatever the fast loop wrote past the decoded end goes back to zero, as handed in.
+    const size_t written = static_cast<size_t>(out.next - output);
+    const size_t dirty = std::min(out.dirty, outputSize);
+    if (written < dirty) std::memset(out.next, 0, dirty - written);
+    return ok;
 }
 
 } // namespace moirelle

@@ -1,6 +1,7 @@
 #include "formats/cBMPparser.h"
 
 #include "dib/ImageType.h"
+#include "formats/BmpCheck.h"
 #include "formats/modParsers.h"
 
 #include <cstring>
@@ -75,11 +76,10 @@ bool cBMPparser::LoadStream(std::span<const uint8_t> inStream, IImageTarget& cHo
         break;
     }
     if (cHost.BitsPointer() != nullptr) return false;
-#ifdef _WIN32
-    return LoadThroughPicture(stream, cHost, bitCount);
-#else
-    return false; // no picture loader on this platform
-#endif
+    // Broken bitmaps are refused here: the picture loader would make pictures of them.
+    if (stream.size() >= 2 && stream[0] == 'B' && stream[1] == 'M' && !IsSoundBmp(stream))
+        return false;
+    return pictureLoader_ && pictureLoader_(stream, cHost, bitCount);
 }
 
 } // namespace moirelle

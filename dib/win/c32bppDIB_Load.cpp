@@ -98,8 +98,11 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
             // Each reader answers false when the data are not its format.
             if (!cGIFparser().LoadStream(bytes, *this, streamStart, streamLength) &&
                 !cICOparser().LoadStream(bytes, iconCx, iconCy, this, streamStart, streamLength,
-                                         iconBitDepth, gdiToken_))
-                cBMPparser().LoadStream(bytes, *this, streamStart, streamLength);
+                                         iconBitDepth, gdiToken_)) {
+                cBMPparser bmp;
+                bmp.UseSystemPictureLoader();
+                bmp.LoadStream(bytes, *this, streamStart, streamLength);
+            }
         }
 
         if (!Handle() && isGDIplusEnabled()) {

@@ -38,11 +38,13 @@ int32_t cBMPparser::HiMetricToPixels(int32_t value, bool horizontal) {
     return static_cast<int32_t>(std::nearbyint(value * 1440.0 / 2540.0 / twipsPerPixel));
 }
 
-bool cBMPparser::LoadThroughPicture(std::span<const uint8_t> stream, IImageTarget& cHost,
-                                    int32_t bitCount) {
-    const win::ComPtr<IPicture> picture = modParsers::PictureFromBytes(stream, 0, stream.size());
-    if (!picture) return false;
-    return ConvertstdPicTo32bpp(picture.Get(), nullptr, cHost, bitCount);
+void cBMPparser::UseSystemPictureLoader() {
+    SetPictureLoader([](std::span<const uint8_t> stream, IImageTarget& cHost, int32_t bitCount) {
+        const win::ComPtr<IPicture> picture =
+            modParsers::PictureFromBytes(stream, 0, stream.size());
+        return picture &&
+               cBMPparser().ConvertstdPicTo32bpp(picture.Get(), nullptr, cHost, bitCount);
+    });
 }
 
 bool cBMPparser::ConvertstdPicTo32bpp(IPicture* stdPic, void* Handle, IImageTarget& cHost,

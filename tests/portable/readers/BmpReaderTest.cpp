@@ -1,5 +1,6 @@
 #include "dib/ImageType.h"
 #include "dib/MemoryImage.h"
+#include "formats/BmpCheck.h"
 #include "formats/cBMPparser.h"
 #include "tests/support/ReaderSamples.h"
 
@@ -104,6 +105,44 @@ TEST(BmpReader, ReadsTheGivenSliceOnly) {
     EXPECT_EQ(dib.PixelAt(0, 0), 0xFF445566u);
     // One byte short of the pixel data within the slice: not read directly.
     EXPECT_FALSE(cBMPparser().LoadStream(padded, dib, 3, bmp.size() - 1));
+}
+
+TEST(BmpCheck, RefusesBitmapsThePictureLoaderWouldMisread) {
+    Bytes palette(4 * 4, 0); // 4 entries
+    Bytes b = BuildBmp(3, 2, 8, 0, {0, 1, 2, 0, 3, 2, 1, 0}, palette);
+    EXPECT_TRUE(IsSoundBmp(b));
+    b[14 + 40 + 16 + 1] = 4; // an index beyond the 4 entries
+    EXPECT_FALSE(IsSoundBmp(b));
+
+    // RLE8: a run of 3 in a 3-pixel row, end of line, an absolute run of 3, end.
+    const Bytes rle = {3, 1, 0, 0, 0, 3, 2, 1, 0, 0, 0, 0, 0, 1};
+    b = BuildBmp(3, 2, 8, 1, rle, palette);
+    EXPECT_TRUE(IsSoundBmp(b));
+    Bytes wide = rle;
+    wide[0] = 4; // one pixel past the row
+    EXPECT_FALSE(IsSoundBmp(BuildBmp(3, 2, 8, 1, wide, palette)));
+    EXPECT_FALSE(IsSoundBmp(BuildBmp(3, 2, 8, 1, Bytes(rle.begin(), rle.end() - 2), palette)))
+        << "no end of bitmap";
+    EXPECT_FALSE(IsSoundBmp(BuildBmp(3, -2, 8, 1, rle, palette))) << "RLE cannot be top-down";
+
+    // Header fields: planes, depth, palette count, claimed sizes.
+    b = BuildBmp(3, 2, 8, 0, Bytes(8, 0), palette);
+    Bytes bad = b;
+    bad[26] = 2;
+    EXPECT_FALSE(IsSoundBmp(bad));
+    bad = b;
+    bad[28] = 7;
+    EXPECT_FALSE(IsSoundBmp(bad));
+    bad = b;
+    test::Set32(bad, 46, 300);
+    EXPECT_FALSE(IsSoundBmp(bad));
+    bad = b;
+    test::Set32(bad, 2, 100000);
+    EXPECT_FALSE(IsSoundBmp(bad));
+    bad = b;
+    bad.resize(bad.size() - 1);
+    test::Set32(bad, 2, static_cast<uint32_t>(bad.size()));
+    EXPECT_FALSE(IsSoundBmp(bad)) << "pixel rows cut short";
 }
 
 } // namespace

@@ -22,6 +22,12 @@ class ComScope : public ::testing::Environment {
 };
 const auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComScope);
 
+cBMPparser SystemBmp() {
+    cBMPparser bmp;
+    bmp.UseSystemPictureLoader();
+    return bmp;
+}
+
 bool Near(uint32_t a, uint32_t b, int tolerance) {
     for (int shift = 0; shift < 32; shift += 8) {
         const int d = static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255);
@@ -35,7 +41,7 @@ TEST(BitmapPictures, LoadsOtherDepthsThroughThePictureLoaderOpaque) {
     const Bytes rows24 = {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0, 0,
                           0xFF, 0x00, 0x00, 0x10, 0x20, 0x30, 0, 0};
     MemoryImage dib;
-    ASSERT_TRUE(cBMPparser().LoadStream(test::BuildBmp(2, 2, 24, 0, rows24), dib, 0, 0));
+    ASSERT_TRUE(SystemBmp().LoadStream(test::BuildBmp(2, 2, 24, 0, rows24), dib, 0, 0));
     EXPECT_EQ(dib.ImageType(), imgBitmap);
     EXPECT_FALSE(dib.Alpha());
     ASSERT_EQ(dib.Width(), 2);
@@ -49,7 +55,7 @@ TEST(BitmapPictures, LoadsOtherDepthsThroughThePictureLoaderOpaque) {
     Bytes palette(256 * 4, 0);
     palette[4 * 7 + 0] = 0x44, palette[4 * 7 + 1] = 0x88, palette[4 * 7 + 2] = 0xCC;
     ASSERT_TRUE(
-        cBMPparser().LoadStream(test::BuildBmp(3, 1, 8, 0, {7, 0, 7, 0}, palette), dib, 0, 0));
+        SystemBmp().LoadStream(test::BuildBmp(3, 1, 8, 0, {7, 0, 7, 0}, palette), dib, 0, 0));
     EXPECT_EQ(dib.PixelAt(0, 0), 0xFFCC8844u);
     EXPECT_EQ(dib.PixelAt(1, 0), 0xFF000000u);
 
@@ -61,7 +67,7 @@ TEST(BitmapPictures, LoadsOtherDepthsThroughThePictureLoaderOpaque) {
     Bytes bf = test::BuildBmp(1, 1, 32, 3, {0x11, 0x22, 0x33, 0x80}, fields);
     test::Set32(bf, 46, 0); // no colour count: the 12 bytes are the masks
     dib.DestroyDIB();
-    ASSERT_TRUE(cBMPparser().LoadStream(bf, dib, 0, 0));
+    ASSERT_TRUE(SystemBmp().LoadStream(bf, dib, 0, 0));
     EXPECT_FALSE(dib.Alpha());
     EXPECT_EQ(dib.PixelAt(0, 0), 0xFF332211u);
 }
@@ -70,14 +76,14 @@ TEST(BitmapPictures, LoadsAJpegAsAnOpaqueBitmap) {
     const Bytes jpeg = test::MakeSolidJpeg(16, 8, 0x3060C0);
     ASSERT_FALSE(jpeg.empty()) << "GDI+ made no JPEG";
     MemoryImage dib;
-    ASSERT_TRUE(cBMPparser().LoadStream(jpeg, dib, 0, 0));
+    ASSERT_TRUE(SystemBmp().LoadStream(jpeg, dib, 0, 0));
     EXPECT_EQ(dib.Width(), 16);
     EXPECT_EQ(dib.Height(), 8);
     EXPECT_EQ(dib.ImageType(), imgBitmap);
     EXPECT_FALSE(dib.Alpha());
     EXPECT_TRUE(Near(dib.PixelAt(5, 5), 0xFF3060C0u, 6)) << std::hex << dib.PixelAt(5, 5);
     MemoryImage refused;
-    EXPECT_FALSE(cBMPparser().LoadStream(Bytes(100, 0x42), refused, 0, 0));
+    EXPECT_FALSE(SystemBmp().LoadStream(Bytes(100, 0x42), refused, 0, 0));
     EXPECT_EQ(refused.BitsPointer(), nullptr);
 }
 

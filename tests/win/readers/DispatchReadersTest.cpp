@@ -4,6 +4,7 @@
 #include "dib/win/c32bppDIB.h"
 #include "formats/win/modParsersWin.h"
 #include "tests/support/ReaderSamples.h"
+#include "tests/support/TestPaths.h"
 #include "tests/win/readers/WinSamples.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,28 @@ TEST(DispatchReaders, OffersByteArraysToGifIconAndBitmapInTurn) {
     ASSERT_TRUE(dib.LoadPicture_Stream(jpeg));
     EXPECT_EQ(dib.ImageType(), imgBitmap);
     EXPECT_EQ(dib.Width(), 10);
+}
+
+TEST(DispatchReaders, ReadsIconAndGifFilesWholeAfterThePngReaderDeclines) {
+    const std::string dir = test::MakeTempDir("readers-files");
+    const std::string iconPath = test::JoinPath(dir, "sizes.ico");
+    const Bytes icon = SampleIcon();
+    ASSERT_TRUE(test::WriteFile(iconPath, std::string(icon.begin(), icon.end())));
+    c32bppDIB dib;
+    ASSERT_TRUE(dib.LoadPicture_File(std::wstring(iconPath.begin(), iconPath.end()), 16, 16, true));
+    EXPECT_EQ(dib.Width(), 16);
+    std::vector<std::array<int32_t, 4>> sizes;
+    EXPECT_EQ(dib.SourceIconSizes(sizes), 4);
+    std::vector<uint8_t> kept;
+    ASSERT_TRUE(dib.GetOrginalFormat(kept));
+    EXPECT_EQ(kept, icon);
+
+    const std::string gifPath = test::JoinPath(dir, "frame.gif");
+    const Bytes gif = SampleGif();
+    ASSERT_TRUE(test::WriteFile(gifPath, std::string(gif.begin(), gif.end())));
+    ASSERT_TRUE(dib.LoadPicture_File(std::wstring(gifPath.begin(), gifPath.end())));
+    EXPECT_EQ(dib.ImageType(), imgGIF);
+    EXPECT_EQ(dib.Width(), 40);
 }
 
 TEST(DispatchReaders, ListsTheSourceIconsSizes) {

@@ -1,13 +1,13 @@
 // The loading dispatch: normalises the arguments, offers the data to the readers in turn
 // (PNG, GIF, icon/cursor, bitmap, then GDI+) and keeps the source bytes when asked.
 //
-// Only the PNG reader exists so far. The places of the others are marked "READER:" with
-// the call each gets; until they are plugged in, data they would take load nothing.
-//
 // Run-time errors: the PNG reader reports every fault through its result and the image
 // and leaves no error behind, so there is never a message to show after it.
 #include "dib/win/HandleByteSource.h"
 #include "dib/win/c32bppDIB.h"
+#include "formats/cBMPparser.h"
+#include "formats/cGIFparser.h"
+#include "formats/cICOparser.h"
 #include "formats/cPNGparser.h"
 #include "formats/win/modParsersWin.h"
 #include "platform/win/Text.h"
@@ -105,14 +105,14 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
                 streamStart = 0;
                 streamLength = fileBytes.size();
             }
-            // READER: GIF: cGIFparser().LoadStream(bytes, *this, streamStart, streamLength);
-            //         it answers false when the data are not GIF.
-            // READER: icon and cursor, when the GIF reader declined:
-            //         cICOparser().LoadStream(bytes, iconCx, iconCy, *this, streamStart,
-            //                                 streamLength, iconBitDepth, gdiToken_);
-            // READER: bitmap and OLE pictures, when the icon reader declined:
-            //         cBMPparser().LoadStream(bytes, *this, streamStart, streamLength);
-            (void)iconCx, (void)iconCy, (void)iconBitDepth;
+            // Each reader answers false when the data are not its format.
+            if (!cGIFparser().LoadStream(bytes, *this, streamStart, streamLength) &&
+                !cICOparser().LoadStream(bytes, iconCx, iconCy, this, streamStart, streamLength,
+                                         iconBitDepth, gdiToken_)) {
+                cBMPparser bmp;
+                bmp.UseSystemPictureLoader();
+                bmp.LoadStream(bytes, *this, streamStart, streamLength);
+            }
         }
 
         if (!Handle() && isGDIplusEnabled()) {
@@ -203,6 +203,15 @@ bool c32bppDIB::LoadPicture_Resource(const ResourceName& ResIndex, const Resourc
     return LoadPicture_StdPicture(picture.Get());
 }
 
+namespace {
+
+// A handle as a picture object hands it out (32 bits), widened as the system widens them.
+HANDLE FromOleHandle(OLE_HANDLE handle) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(static_cast<int32_t>(handle)));
+}
+
+} // namespace
+
 bool c32bppDIB::LoadPicture_StdPicture(IPicture* Picture) {
     DestroyDIB();
     if (!Picture) return false;
@@ -211,17 +220,14 @@ bool c32bppDIB::LoadPicture_StdPicture(IPicture* Picture) {
     if (FAILED(Picture->get_Type(&type)) || FAILED(Picture->get_Handle(&handle))) return false;
     switch (type) {
     case PICTYPE_ICON:
-        // READER: icon: cICOparser().ConvertIconHandle(handle, *this, ...) (icon handle
-        //         conversion).
+        cICOparser().ConvertstdPicTo32bpp(FromOleHandle(handle), *this);
         break;
     case PICTYPE_BITMAP:
-        // READER: bitmap: cBMPparser().ConvertPicture(handle, *this) (picture conversion
-        //         from the bitmap handle).
+        cBMPparser().ConvertstdPicTo32bpp(nullptr, FromOleHandle(handle), *this, 0);
         break;
     case PICTYPE_METAFILE:
     case PICTYPE_ENHMETAFILE:
-        // READER: bitmap: cBMPparser().ConvertPicture(Picture, *this) (it renders the
-        //         picture object itself).
+        cBMPparser().ConvertstdPicTo32bpp(Picture, nullptr, *this, 0);
         break;
     default:
         break;
@@ -234,7 +240,7 @@ bool c32bppDIB::LoadPicture_ByHandle(HANDLE Handle) {
     if (!Handle) return false;
     switch (GetObjectType(Handle)) {
     case OBJ_BITMAP:
-        // READER: bitmap: cBMPparser().ConvertPicture(static_cast<HBITMAP>(Handle), *this).
+        cBMPparser().ConvertstdPicTo32bpp(nullptr, Handle, *this, 0);
         return this->Handle() != nullptr;
     case OBJ_METAFILE: {
         // A picture object owns what it wraps, so it is given a copy (as an enhanced
@@ -252,7 +258,7 @@ bool c32bppDIB::LoadPicture_ByHandle(HANDLE Handle) {
         if (!GetIconInfo(static_cast<HICON>(Handle), &info)) return false;
         if (info.hbmColor) DeleteObject(info.hbmColor);
         if (info.hbmMask) DeleteObject(info.hbmMask);
-        // READER: icon: cICOparser().ConvertIconHandle(static_cast<HICON>(Handle), *this, ...).
+        cICOparser().ConvertstdPicTo32bpp(Handle, *this);
         return this->Handle() != nullptr;
     }
     }
@@ -332,10 +338,14 @@ int32_t c32bppDIB::SourceIconSizes(std::vector<std::array<int32_t, 4>>& sizeArra
         sizeArray = {{width_, height_, 32, -1}};
         return 1;
     }
-    // READER: icon: a fresh cICOparser parses originalFormat_ (desired size 32 x 32, depth
-    //         32, no target image); on failure return 0. Otherwise sizeArray gets, for each
-    //         of its n images, {width, height, bitDepth, IconColorCount(bitDepth)}; return n.
-    return 0;
+    cICOparser ico;
+    if (!ico.LoadStream(originalFormat_, 32, 32, nullptr, 0, 0, 32, gdiToken_)) return 0;
+    const int32_t n = ico.IconCount();
+    sizeArray.clear();
+    for (int32_t i = 1; i <= n; ++i)
+        sizeArray.push_back({ico.Width(i), ico.Height(i), ico.bitDepth(i),
+                             IconColorCount(ico.bitDepth(i))});
+    return n;
 }
 
 } // namespace moirelle

@@ -1,0 +1,89 @@
+#include "dib/RotateSource.h"
+
+#include "dib/BilinearTaps.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace moirelle {
+namespace {
+
+void SineCosine(int32_t angle, double& s, double& c) {
+    switch (((angle % 360) + 360) % 360) {
+    case 0:
+        s = 0, c = 1;
+        return;
+    case 90:
+        s = -1, c = 0; // t = -90 degrees
+        return;
+    case 180:
+        s = 0, c = -1;
+        return;
+    case 270:
+        s = 1, c = 0;
+        return;
+    default:
+        break;
+    }
+    const double theta = -(4 * std::atan(1.0) * angle) / 180;
+    s = std::sin(theta);
+    c = std::cos(theta);
+}
+
+} // namespace
+
+int32_t WholeDegrees(float Angle) {
+    return static_cast<int32_t>(std::fmod(std::nearbyint(static_cast<double>(Angle)), 360.0));
+}
+
+int32_t RotatedCanvasSize(int32_t destWidth, int32_t destHeight) {
+    const double w = destWidth, h = destHeight;
+    const double d = std::nearbyint(std::sqrt(w * w + h * h));
+    if (!(d <= std::numeric_limits<int32_t>::max())) return 0;
+    return static_cast<int32_t>(d);
+}
+
+bool RotateSource(const RotateJob& job, const PixelView& canvas) {
+    const SourceRect& r = job.rect;
+    if (job.source.empty() || canvas.empty() || canvas.width != canvas.height ||
+        !RectInside(r, job.source.width, job.source.height) || job.destWidth < 1 ||
+        job.destHeight < 1)
+        return false;
+    const int32_t side = canvas.width;
+    double sinT = 0, cosT = 1;
+    SineCosine(job.angle, sinT, cosT);
+    const double scaleX = static_cast<double>(job.destWidth) / r.width;
+    const double scaleY = static_cast<double>(job.destHeight) / r.height;
+    const int32_t b = job.source.height - r.height - r.y;
+    const double cx = r.x + r.width / 2;
+    const double cy = b + r.height / 2;
+    const int64_t offX = (static_cast<int64_t>(side) - r.width) / 2;
+    const int64_t offY = (static_cast<int64_t>(side) - r.height) / 2;
+    const double stepX = cosT / scaleX;
+    const double stepY = -sinT / scaleY;
+    const double left = r.x, right = static_cast<double>(r.x) + r.width;
+    const double bottom = b, top = static_cast<double>(b) + r.height;
+    const int32_t lastColumn = r.x + r.width - 1;
+
+    for (int32_t v = 0; v < side; ++v) {
+        const double x = static_cast<double>(-offX + r.x);
+        const double y = static_cast<double>(v - offY + b);
+        double sx = (x - cx) * cosT / scaleX + (y - cy) * sinT / scaleX + cx;
+        double sy = (y - cy) * cosT / scaleY - (x - cx) * sinT / scaleY + cy;
+        uint8_t* out = canvas.row(v);
+        for (int32_t u = 0; u < side; ++u, out += 4, sx += stepX, sy += stepY) {
+            if (!(sx >= left && sx < right && sy >= bottom && sy < top)) continue;
+            if (job.highQuality) {
+                SampleBilinear(job.source, ColumnTapsAt(sx, lastColumn), RowTapsAt(sy), out);
+            } else {
+                const uint8_t* p = job.source.row(static_cast<int32_t>(std::floor(sy))) +
+                                   static_cast<size_t>(std::floor(sx)) * 4;
+                std::memcpy(out, p, 4);
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace moirelle

@@ -4,6 +4,7 @@
 // context's pixels (dib/BlendPixels.h holds the formulas).
 
 #include "dib/PixelView.h"
+#include "dib/SourceRows.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,17 +26,30 @@ struct BlendPlan {
 // that part of the source and moves the origin to 0; the block never reads past the
 // source view. With a host (hostWidth > 0) the size is capped at the host's and the
 // block never writes past it. False when nothing is left to blend.
-bool PlanBlend(const PixelView& source, int32_t srcX, int32_t srcY, int32_t destX, int32_t destY,
+bool PlanBlend(const SourceRows& source, int32_t srcX, int32_t srcY, int32_t destX, int32_t destY,
                int32_t destWidth, int32_t destHeight, int32_t hostWidth, int32_t hostHeight,
                BlendPlan& plan);
 
 // Blends the planned block onto a host image's pixels. grayScale -1 means none.
-void BlendOntoHost(const PixelView& source, const BlendPlan& plan, const PixelView& host,
-                   uint32_t op, int32_t grayScale);
+void BlendOntoHost(SourceRows& source, const BlendPlan& plan, const PixelView& host, uint32_t op,
+                   int32_t grayScale);
 
 // Blends the planned block onto a bottom-up 24-bit buffer of plan.width x plan.height
 // pixels (rows of `stride` bytes) that holds the destination rectangle.
-void BlendOnto24(const PixelView& source, const BlendPlan& plan, uint8_t* bits, size_t stride,
+void BlendOnto24(SourceRows& source, const BlendPlan& plan, uint8_t* bits, size_t stride,
                  uint32_t op, int32_t grayScale);
+
+// The same for pixels in memory.
+inline bool PlanBlend(const PixelView& source, int32_t srcX, int32_t srcY, int32_t destX,
+                      int32_t destY, int32_t destWidth, int32_t destHeight, int32_t hostWidth,
+                      int32_t hostHeight, BlendPlan& plan) {
+    return !source.empty() && PlanBlend(ViewRows(source), srcX, srcY, destX, destY, destWidth,
+                                        destHeight, hostWidth, hostHeight, plan);
+}
+inline void BlendOntoHost(const PixelView& source, const BlendPlan& plan, const PixelView& host,
+                          uint32_t op, int32_t grayScale) {
+    ViewRows rows(source);
+    BlendOntoHost(rows, plan, host, op, grayScale);
+}
 
 } // namespace moirelle

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace moirelle {
 namespace {
@@ -37,11 +38,10 @@ bool PrepareSoftwareSource(const PixelView& image, const RenderRequest& r, bool 
     int32_t destHeight = r.destHeight;
     float amount = r.LightAdjustment;
     PixelView source = image;
-    PixelBuffer mirrored;
 
     if (IsMirrored(r)) {
-        if (!MirrorSource(image, rect, destWidth, destHeight, mirrored, amount)) return false;
-        source = mirrored.View();
+        if (!MirrorSource(image, rect, destWidth, destHeight, out.buffer, amount)) return false;
+        source = out.buffer.View();
     }
     out.destX = r.destX;
     out.destY = r.destY;
@@ -54,21 +54,24 @@ bool PrepareSoftwareSource(const PixelView& image, const RenderRequest& r, bool 
         job.destWidth = destWidth;
         job.destHeight = destHeight;
         job.highQuality = highQuality;
-        job.amount = amount;
-        if (!ScaleSource(job, out.buffer)) return false;
-        // The scaled pixels are already clipped at the left and top.
+        job.amount = amount; // applied to each scaled row
+        try {
+            out.scaled = std::make_unique<ScaledRows>();
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        if (!out.scaled->Start(job)) return false;
+        // The scaled rows are already clipped at the left and top.
         out.destX = std::max(out.destX, 0);
         out.destY = std::max(out.destY, 0);
-        destWidth = job.destWidth;
-        destHeight = job.destHeight;
+        destWidth = out.scaled->Width();
+        destHeight = out.scaled->Height();
         rect = {0, 0, destWidth, destHeight};
-    } else if (!mirrored.empty()) {
-        out.buffer = std::move(mirrored);
-    } else if (amount != 0) {
+    } else if (out.buffer.empty() && amount != 0) {
         if (!LightenedRectangle(image, rect, amount, out.buffer)) return false;
         rect.x = rect.y = 0;
     }
-    out.view = out.buffer.empty() ? image : out.buffer.View();
+    out.view = ViewRows(out.buffer.empty() ? image : out.buffer.View());
     out.srcX = rect.x;
     out.srcY = rect.y;
     out.destWidth = std::abs(destWidth);

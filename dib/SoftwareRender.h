@@ -7,20 +7,28 @@
 #include "dib/PixelBuffer.h"
 #include "dib/PixelView.h"
 #include "dib/RenderRequest.h"
+#include "dib/ScaleSource.h"
+#include "dib/SourceRows.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace moirelle {
 
+// The pixels that the blend reads: the image itself, a mirrored or lightened copy, or
+// the scaler's rows (made while blending, without an intermediate image).
 struct PreparedSource {
-    PixelBuffer buffer; // the mirrored, scaled or lightened pixels when any step ran
-    PixelView view;     // the pixels to blend: `buffer` or the image itself
-    int32_t srcX = 0;   // the block's origin in `view`, picture coordinates
+    PixelBuffer buffer;                 // a mirrored or lightened copy, when one was made
+    std::unique_ptr<ScaledRows> scaled; // the scaler, when the sizes differ
+    ViewRows view{PixelView{}};         // the image or `buffer` when not scaled
+    int32_t srcX = 0;                   // the block's origin in the rows, picture coordinates
     int32_t srcY = 0;
     int32_t destX = 0; // destination rectangle, positive size
     int32_t destY = 0;
     int32_t destWidth = 0;
     int32_t destHeight = 0;
+
+    SourceRows& Rows() { return scaled ? static_cast<SourceRows&>(*scaled) : view; }
 };
 
 // Runs the steps the normalised, unrotated request needs: a mirrored copy when a

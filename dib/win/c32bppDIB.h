@@ -150,7 +150,7 @@ class c32bppDIB final : public IImageTarget {
                         c32bppDIB* destHostDIB);
     bool RenderThroughGDIplus(HDC destinationDC, float Angle, int32_t opacity,
                               const RenderRequest& r);
-    bool BlendToDestination(HDC destinationDC, const PreparedSource& prepared, uint32_t op,
+    bool BlendToDestination(HDC destinationDC, PreparedSource& prepared, uint32_t op,
                             c32bppDIB* destHostDIB, int32_t grayScale);
     void DeleteOwnDC();
 

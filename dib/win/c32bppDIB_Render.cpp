@@ -155,21 +155,21 @@ bool c32bppDIB::RenderSoftware(HDC destinationDC, const RenderRequest& r, int32_
                               r.grayScale);
 }
 
-bool c32bppDIB::BlendToDestination(HDC destinationDC, const PreparedSource& prepared, uint32_t op,
+bool c32bppDIB::BlendToDestination(HDC destinationDC, PreparedSource& prepared, uint32_t op,
                                    c32bppDIB* destHostDIB, int32_t grayScale) {
     const int32_t hostWidth = destHostDIB ? destHostDIB->Width() : 0;
     const int32_t hostHeight = destHostDIB ? destHostDIB->Height() : 0;
     BlendPlan plan;
-    if (!PlanBlend(prepared.view, prepared.srcX, prepared.srcY, prepared.destX, prepared.destY,
+    if (!PlanBlend(prepared.Rows(), prepared.srcX, prepared.srcY, prepared.destX, prepared.destY,
                    prepared.destWidth, prepared.destHeight, hostWidth, hostHeight, plan))
         return false;
     if (destHostDIB) {
-        BlendOntoHost(prepared.view, plan, destHostDIB->View(), op, grayScale);
+        BlendOntoHost(prepared.Rows(), plan, destHostDIB->View(), op, grayScale);
         return true;
     }
     DestinationCopy copy;
     if (!copy.Create(destinationDC, plan.dstX, plan.dstY, plan.width, plan.height)) return false;
-    BlendOnto24(prepared.view, plan, copy.bits(), copy.stride(), op, grayScale);
+    BlendOnto24(prepared.Rows(), plan, copy.bits(), copy.stride(), op, grayScale);
     return copy.WriteBack(destinationDC, plan.dstX, plan.dstY);
 }
 

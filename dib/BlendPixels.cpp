@@ -5,6 +5,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#include "dib/VectorPaths.h"
+#ifdef MOIRELLE_HAVE_AVX2_PATHS
+#include <immintrin.h>
+#endif
 
 namespace moirelle {
 namespace {
@@ -59,8 +63,8 @@ void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op)
     for (; i + 4 <= count; i += 4, src += 16, dst += 16) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
         const __m128i sa = _mm_and_si128(s, alphaBytes);
-        const int transparent = _mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero));
-        if (transparent == 0xFFFF) continue;
+        const __m128i keep = _mm_cmpeq_epi32(sa, zero); // alpha 0: the pixel stays
+        if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
         if (op == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
             continue;
@@ -75,12 +79,70 @@ void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op)
             r = _mm_packus_epi16(OverOpaque(sLo, dLo), OverOpaque(sHi, dHi));
         else
             r = _mm_packus_epi16(OverConstant(sLo, dLo, op16), OverConstant(sHi, dHi, op16));
-        // Pixels of alpha 0 stay as they were.
-        const __m128i keep = _mm_cmpeq_epi32(sa, zero);
         r = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, r));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
     }
     BlendRow32Scalar(src, dst, count - i, op, nullptr);
+}
+#endif
+
+#ifdef MOIRELLE_HAVE_AVX2_PATHS
+
+// The same operations as the 128-bit form, eight pixels at a time.
+__attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))),
+                             7);
+}
+
+__attribute__((target("avx2"))) inline __m256i BroadcastAlpha16(__m256i px16) {
+    px16 = _mm256_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+    return _mm256_shufflehi_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+}
+
+__attribute__((target("avx2"))) void BlendRow32Avx2(const uint8_t* src, uint8_t* dst, size_t count,
+                                                    uint32_t op) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i op16 = _mm256_set1_epi16(static_cast<short>(op));
+    const __m256i c255 = _mm256_set1_epi16(255);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8, src += 32, dst += 32) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i sa = _mm256_and_si256(s, alphaBytes);
+        const __m256i keep = _mm256_cmpeq_epi32(sa, zero);
+        const uint32_t transparent = static_cast<uint32_t>(_mm256_movemask_epi8(keep));
+        if (transparent == 0xFFFFFFFFu) continue;
+        if (op == 255 && transparent == 0 &&
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alphaBytes))) ==
+                0xFFFFFFFFu) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+            continue;
+        }
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+        const __m256i sLo = _mm256_unpacklo_epi8(s, zero);
+        const __m256i sHi = _mm256_unpackhi_epi8(s, zero);
+        const __m256i dLo = _mm256_unpacklo_epi8(d, zero);
+        const __m256i dHi = _mm256_unpackhi_epi8(d, zero);
+        const __m256i aLo = BroadcastAlpha16(sLo);
+        const __m256i aHi = BroadcastAlpha16(sHi);
+        __m256i rLo, rHi;
+        if (op == 255) {
+            rLo = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dLo, _mm256_sub_epi16(c255, aLo))),
+                                   sLo);
+            rHi = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dHi, _mm256_sub_epi16(c255, aHi))),
+                                   sHi);
+        } else {
+            const __m256i kLo = _mm256_sub_epi16(c255, Div255x16(_mm256_mullo_epi16(aLo, op16)));
+            const __m256i kHi = _mm256_sub_epi16(c255, Div255x16(_mm256_mullo_epi16(aHi, op16)));
+            rLo = Div255x16(
+                _mm256_adds_epu16(_mm256_mullo_epi16(dLo, kLo), _mm256_mullo_epi16(sLo, op16)));
+            rHi = Div255x16(
+                _mm256_adds_epu16(_mm256_mullo_epi16(dHi, kHi), _mm256_mullo_epi16(sHi, op16)));
+        }
+        const __m256i r = _mm256_packus_epi16(rLo, rHi); // lane-wise, matching the unpacks
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_blendv_epi8(r, d, keep));
+    }
+    BlendRow32Sse2(src, dst, count - i, op);
 }
 #endif
 
@@ -90,6 +152,9 @@ void BlendRow32(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op,
                 const modParsers::GrayWeights* gray) {
 #ifdef __SSE2__
     if (!gray) {
+#ifdef MOIRELLE_HAVE_AVX2_PATHS
+        if (Use256BitPaths()) return BlendRow32Avx2(src, dst, count, op);
+#endif
         BlendRow32Sse2(src, dst, count, op);
         return;
     }

@@ -5,10 +5,8 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-// 256-bit paths are chosen at run time. Not on Windows, where the compiler does not keep
-// the stack aligned for spilled 256-bit values.
-#if defined(__x86_64__) && !defined(_WIN32) && defined(__GNUC__)
-#define MOIRELLE_HAVE_AVX2_PATHS 1
+#include "dib/VectorPaths.h"
+#ifdef MOIRELLE_HAVE_AVX2_PATHS
 #include <immintrin.h>
 #endif
 
@@ -39,10 +37,6 @@ void BilinearVerticalScalar(const double* h0, const double* h1, double w0, doubl
 namespace {
 
 #ifdef MOIRELLE_HAVE_AVX2_PATHS
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 
 __attribute__((target("avx2"))) void HorizontalAvx2(const uint8_t* src, const int32_t* taps,
                                                     const double* weights, size_t count,
@@ -124,7 +118,7 @@ void VerticalSse2(const double* h0, const double* h1, double w0, double w1, size
 void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* weights,
                         size_t count, double* h) {
 #ifdef MOIRELLE_HAVE_AVX2_PATHS
-    if (HasAvx2()) return HorizontalAvx2(src, taps, weights, count, h);
+    if (Use256BitPaths()) return HorizontalAvx2(src, taps, weights, count, h);
 #endif
 #ifdef __SSE2__
     return HorizontalSse2(src, taps, weights, count, h);
@@ -136,7 +130,7 @@ void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* w
 void BilinearVertical(const double* h0, const double* h1, double w0, double w1, size_t count,
                       uint8_t* out) {
 #ifdef MOIRELLE_HAVE_AVX2_PATHS
-    if (HasAvx2()) return VerticalAvx2(h0, h1, w0, w1, count, out);
+    if (Use256BitPaths()) return VerticalAvx2(h0, h1, w0, w1, count, out);
 #endif
 #ifdef __SSE2__
     return VerticalSse2(h0, h1, w0, w1, count, out);

@@ -6,6 +6,7 @@
 #include "dib/ScaleKernels.h"
 #include "dib/ScaleSource.h"
 #include "dib/SoftwareRender.h"
+#include "dib/VectorPaths.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>
@@ -278,30 +279,33 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
     for (size_t i = 0; i < src.size(); ++i)
         src[i] = static_cast<uint8_t>(i * 37 + i / 4);
     std::mt19937 rng(3);
-    for (size_t count : {1u, 3u, 4u, 17u, 255u}) {
-        std::vector<int32_t> taps(2 * count);
-        std::vector<double> weights(2 * count);
-        for (size_t i = 0; i < count; ++i) {
-            taps[2 * i] = static_cast<int32_t>(rng() % 255);
-            taps[2 * i + 1] = taps[2 * i] + 1;
-            const double f = (rng() % 100000) / 100000.0;
-            weights[2 * i] = 1 - f;
-            weights[2 * i + 1] = f;
+    for (bool wide : {true, false})
+        for (size_t count : {1u, 3u, 4u, 17u, 255u}) {
+            Allow256BitPaths(wide);
+            std::vector<int32_t> taps(2 * count);
+            std::vector<double> weights(2 * count);
+            for (size_t i = 0; i < count; ++i) {
+                taps[2 * i] = static_cast<int32_t>(rng() % 255);
+                taps[2 * i + 1] = taps[2 * i] + 1;
+                const double f = (rng() % 100000) / 100000.0;
+                weights[2 * i] = 1 - f;
+                weights[2 * i + 1] = f;
+            }
+            std::vector<double> h(count * 4), hRef(count * 4);
+            BilinearHorizontal(src.data(), taps.data(), weights.data(), count, h.data());
+            BilinearHorizontalScalar(src.data(), taps.data(), weights.data(), count, hRef.data());
+            ASSERT_EQ(h, hRef);
+            std::vector<double> other(count * 4);
+            for (size_t k = 0; k < other.size(); ++k)
+                other[k] = hRef[(k * 7) % hRef.size()];
+            for (double fy : {0.0, 0.25, 0.3, 0.999999, 1.0 / 3}) {
+                std::vector<uint8_t> out(count * 4), ref(count * 4);
+                BilinearVertical(h.data(), other.data(), fy, 1 - fy, out.size(), out.data());
+                BilinearVerticalScalar(h.data(), other.data(), fy, 1 - fy, ref.size(), ref.data());
+                ASSERT_EQ(out, ref) << count << " " << fy;
+            }
+            Allow256BitPaths(true);
         }
-        std::vector<double> h(count * 4), hRef(count * 4);
-        BilinearHorizontal(src.data(), taps.data(), weights.data(), count, h.data());
-        BilinearHorizontalScalar(src.data(), taps.data(), weights.data(), count, hRef.data());
-        ASSERT_EQ(h, hRef);
-        std::vector<double> other(count * 4);
-        for (size_t k = 0; k < other.size(); ++k)
-            other[k] = hRef[(k * 7) % hRef.size()];
-        for (double fy : {0.0, 0.25, 0.3, 0.999999, 1.0 / 3}) {
-            std::vector<uint8_t> out(count * 4), ref(count * 4);
-            BilinearVertical(h.data(), other.data(), fy, 1 - fy, out.size(), out.data());
-            BilinearVerticalScalar(h.data(), other.data(), fy, 1 - fy, ref.size(), ref.data());
-            ASSERT_EQ(out, ref) << count << " " << fy;
-        }
-    }
 }
 
 } // namespace

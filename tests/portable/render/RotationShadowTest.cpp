@@ -3,6 +3,7 @@
 #include "dib/PixelEffects.h"
 #include "dib/RotateSource.h"
 #include "dib/SoftwareRender.h"
+#include "dib/VectorPaths.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,31 @@ TEST(Rotation, MirroredAndScaledHalfTurn) {
     EXPECT_EQ(bottom - top + 1, 8);
     EXPECT_EQ(mirrored.PixelAt(left, top), img.PixelAt(0, 3));
     EXPECT_EQ(mirrored.PixelAt(right, bottom), img.PixelAt(5, 0));
+}
+
+TEST(Rotation, VectorisedBilinearGivesThePlainBytes) {
+    MemoryImage img;
+    ASSERT_TRUE(img.InitializeDIB(61, 47));
+    test::FillRandomPremultiplied(img.View(), 17);
+    for (float angle : {30.0f, -71.0f, 135.0f}) {
+        RenderRequest r;
+        r.SrcX = 3, r.SrcY = 2, r.srcWidth = 50, r.srcHeight = 40;
+        r.destWidth = 77, r.destHeight = 33;
+        r.Angle = angle;
+        MemoryImage wide, narrow;
+        int32_t x = 0, y = 0;
+        Allow256BitPaths(true);
+        ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, wide, x, y));
+        Allow256BitPaths(false);
+        ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, narrow, x, y));
+        Allow256BitPaths(true);
+        EXPECT_TRUE(SameCanvas(wide, narrow)) << angle;
+        size_t visible = 0;
+        for (int32_t v = 0; v < wide.Height(); ++v)
+            for (int32_t u = 0; u < wide.Width(); ++u)
+                visible += wide.PixelAt(u, v) != 0;
+        EXPECT_GT(visible, 77u * 33u / 2);
+    }
 }
 
 uint32_t BruteForceShadowAlpha(const PixelView& src, int32_t x, int32_t y, int32_t r) {

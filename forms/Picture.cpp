@@ -1,0 +1,101 @@
+#include "forms/Picture.h"
+
+#include "formats/win/modParsersWin.h"
+#include "platform/win/Handles.h"
+#include "platform/win/Text.h"
+
+#include <vector>
+
+namespace moirelle::forms {
+namespace {
+
+// Picture files larger than this are refused rather than read into memory.
+constexpr LONGLONG maxPictureFileBytes = 256ll << 20;
+
+int32_t HimetricToPixels(int32_t himetric, int axis) {
+    win::WindowDC screen;
+    int dpi = screen ? GetDeviceCaps(screen.get(), axis) : 96;
+    return MulDiv(himetric, dpi, 2540);
+}
+
+bool ReadWholeFile(std::string_view path, std::vector<uint8_t>& bytes) {
+    std::wstring wide = win::Widen(path);
+    win::UniqueFile file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        size.QuadPart > maxPictureFileBytes)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+           read == bytes.size();
+}
+
+// A cursor file: icon directory with resource type 2.
+bool IsCursorFile(std::span<const uint8_t> bytes) {
+    return bytes.size() >= 6 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 2 && bytes[3] == 0;
+}
+
+} // namespace
+
+OLE_HANDLE Picture::Handle() const {
+    OLE_HANDLE h = 0;
+    if (picture_) picture_->get_Handle(&h);
+    return h;
+}
+
+int16_t Picture::Type() const {
+    SHORT type = 0;
+    if (picture_) picture_->get_Type(&type);
+    return type;
+}
+
+int32_t Picture::Width() const {
+    OLE_XSIZE_HIMETRIC w = 0;
+    if (picture_) picture_->get_Width(&w);
+    return w;
+}
+
+int32_t Picture::Height() const {
+    OLE_YSIZE_HIMETRIC h = 0;
+    if (picture_) picture_->get_Height(&h);
+    return h;
+}
+
+int32_t Picture::PixelWidth() const { return HimetricToPixels(Width(), LOGPIXELSX); }
+int32_t Picture::PixelHeight() const { return HimetricToPixels(Height(), LOGPIXELSY); }
+
+bool Picture::Render(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) const {
+    if (!picture_ || !dc || cx <= 0 || cy <= 0) return false;
+    int32_t w = Width(), h = Height();
+    // Picture objects measure upwards: the source starts at the bottom edge.
+    return SUCCEEDED(picture_->Render(dc, x, y, cx, cy, 0, h, w, -h, nullptr));
+}
+
+std::optional<Picture> LoadPictureFromBytes(std::span<const uint8_t> bytes) {
+    if (auto picture = modParsers::PictureFromBytes(bytes, 0, bytes.size()))
+        return Picture(std::move(picture));
+    return std::nullopt;
+}
+
+std::optional<Picture> LoadPicture(std::string_view path) {
+    if (path.empty()) return Picture();
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes)) return std::nullopt;
+    if (auto picture = LoadPictureFromBytes(bytes)) return picture;
+    if (IsCursorFile(bytes)) {
+        // Not every picture loader reads cursor files; the cursor loader does.
+        std::wstring wide = win::Widen(path);
+        HANDLE cursor = LoadImageW(nullptr, wide.c_str(), IMAGE_CURSOR, 0, 0, LR_LOADFROMFILE);
+        if (cursor) {
+            auto picture = modParsers::PictureFromHandle(cursor, modParsers::pictureIcon);
+            if (picture) return Picture(std::move(picture));
+            DestroyCursor(static_cast<HCURSOR>(cursor));
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace moirelle::forms

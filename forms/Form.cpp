@@ -264,8 +264,9 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         CloseRequested(vbFormControlMenu);
         return 0;
-    case WM_SHOWWINDOW:
-        if (lParam == 0) SetShown(wParam != FALSE);
+    case WM_WINDOWPOSCHANGED:
+        // Every change of visibility passes here (WM_SHOWWINDOW is not sent for all).
+        SetShown(IsWindowVisible(window_) != FALSE);
         break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {

@@ -38,6 +38,30 @@ bool IsCursorFile(std::span<const uint8_t> bytes) {
     return bytes.size() >= 6 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 2 && bytes[3] == 0;
 }
 
+uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// A bitmap file whose pixel data cannot all be there. Some picture loaders accept such
+// files and show whatever memory follows; they are refused here.
+bool IsTruncatedBitmap(std::span<const uint8_t> b) {
+    if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') return false;
+    if (b.size() < 14 + 12) return true;
+    uint64_t offBits = Le32(b, 10);
+    uint32_t headerSize = Le32(b, 14);
+    if (offBits >= b.size()) return true;
+    if (headerSize < 40 || b.size() < 14 + 40) return false;
+    int32_t width = static_cast<int32_t>(Le32(b, 18));
+    int32_t height = static_cast<int32_t>(Le32(b, 22));
+    uint32_t bitCount = static_cast<uint32_t>(b[28]) | static_cast<uint32_t>(b[29]) << 8;
+    uint32_t compression = Le32(b, 30);
+    if (compression != 0 || width <= 0 || height == 0) return false; // left to the loader
+    uint64_t rows = height < 0 ? 0ull - static_cast<int64_t>(height) : static_cast<uint64_t>(height);
+    uint64_t stride = ((static_cast<uint64_t>(width) * bitCount + 31) / 32) * 4;
+    return offBits + stride * rows > b.size();
+}
+
 } // namespace
 
 OLE_HANDLE Picture::Handle() const {
@@ -75,6 +99,7 @@ bool Picture::Render(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) const
 }
 
 std::optional<Picture> LoadPictureFromBytes(std::span<const uint8_t> bytes) {
+    if (IsTruncatedBitmap(bytes)) return std::nullopt;
     if (auto picture = modParsers::PictureFromBytes(bytes, 0, bytes.size()))
         return Picture(std::move(picture));
     return std::nullopt;

@@ -172,13 +172,16 @@ class UserControl : public Control {
     std::vector<std::string> changed_;
 };
 
-// A user control as placed on a form: raises Initialize once the instance is complete and
+// A user control as placed on a form (user controls take the container and their bounds
+// first in their constructors): raises Initialize once the instance is complete and
 // Terminate before it is taken apart.
 template <class T> class Hosted final : public T {
     static_assert(std::is_base_of_v<UserControl, T>, "Hosted<> holds user controls");
 
   public:
-    template <class... A> explicit Hosted(A&&... args) : T(std::forward<A>(args)...) {
+    template <class... A>
+    Hosted(Container& parent, Bounds twips, A&&... args)
+        : T(parent, twips, std::forward<A>(args)...) {
         this->Start();
     }
     ~Hosted() override { this->Stop(); }

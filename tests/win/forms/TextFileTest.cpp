@@ -1,7 +1,7 @@
 // Sequential text files: CR LF output and the field-input rules of the reader.
 
 #include "forms/TextFile.h"
-#include "support/TestPaths.h"
+#include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -247,10 +247,16 @@ void Container::HandleMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
     Control* target = HitControl(pt, &asked);
     if (hover_ && hover_ != target &&
         std::find(asked.begin(), asked.end(), hover_) == asked.end()) {
+        // The control that had the pointer hears that it left, when the pointer is now
+        // outside its rectangle. (A control that is only covered by the one that took the
+        // pointer is not asked: it would claim the point for itself.)
         Control* left = hover_;
         hover_ = nullptr;
-        local(left, x, y);
-        left->PointerLeft(x, y);
+        RECT r = left->PixelRect();
+        if (!PtInRect(&r, pt) && left->Visible() && left->Enabled()) {
+            local(left, x, y);
+            left->PointerLeft(x, y);
+        }
     }
     hover_ = target;
 

@@ -19,10 +19,10 @@
 //
 // Mouse input: the container asks the topmost windowless control under the pointer through
 // UserControl_HitTest (HitResult enters as 0; the control sets 3 to take the pointer) and
-// routes the input to the first one that takes it. A control that took the pointer at the
-// previous hit test and is not asked at this one is asked once more with its own
-// coordinates of the pointer (outside its rectangle or under another control) and a
-// HitResult of 0, so that it can notice the pointer left. Click and DblClick follow a press
+// routes the input to the first one that takes it. When the pointer moved out of the
+// rectangle of the control that took it at the previous hit test, that control is asked
+// once more with its own coordinates of the pointer (now outside it) and a HitResult of 0,
+// so that it can notice the pointer left. Click and DblClick follow a press
 // and release of any button over the control; the pressed control keeps the mouse until
 // the button is released.
 

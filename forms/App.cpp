@@ -46,9 +46,15 @@ std::string BaseNameOfPath(std::string_view filePath) {
     return std::string(name);
 }
 
-std::string App::Path() { return FolderOfPath(ModulePath()); }
-std::string App::EXEName() { return BaseNameOfPath(ModulePath()); }
-HINSTANCE App::hInstance() { return GetModuleHandleW(nullptr); }
+std::string App::Path() {
+    return FolderOfPath(ModulePath());
+}
+std::string App::EXEName() {
+    return BaseNameOfPath(ModulePath());
+}
+HINSTANCE App::hInstance() {
+    return GetModuleHandleW(nullptr);
+}
 
 int App::Run() {
     MSG msg;
@@ -77,6 +83,8 @@ void App::DoEvents() {
     }
 }
 
-void App::End() { ExitProcess(0); }
+void App::End() {
+    ExitProcess(0);
+}
 
 } // namespace moirelle::forms

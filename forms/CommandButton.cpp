@@ -8,8 +8,8 @@ void CommandButton::Create(HWND parentWindow) {
     if (!CreateChildWindow(parentWindow, L"BUTTON", win::Widen(caption_),
                            BS_PUSHBUTTON | WS_TABSTOP))
         return;
-    SendMessageW(window_, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
 }
 
 void CommandButton::Caption(std::string text) {

@@ -109,14 +109,17 @@ double Container::ScaleY(double value, int16_t fromMode, int16_t toMode) const {
 
 std::optional<Variant> Container::Property(std::string_view name) const {
     if (SameName(name, "ScaleMode")) return Variant(scaleMode_);
-    if (SameName(name, "hWnd")) return Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(window_)));
+    if (SameName(name, "hWnd"))
+        return Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(window_)));
     if (SameName(name, "BackColor")) return Variant(static_cast<int32_t>(backColor_));
     if (SameName(name, "ScaleWidth")) return Variant(ScaleWidth());
     if (SameName(name, "ScaleHeight")) return Variant(ScaleHeight());
     return std::nullopt;
 }
 
-void Container::AddControl(Control* control) { controls_.push_back(control); }
+void Container::AddControl(Control* control) {
+    controls_.push_back(control);
+}
 
 void Container::RemoveControl(Control* control) {
     std::erase(controls_, control);
@@ -126,19 +129,27 @@ void Container::RemoveControl(Control* control) {
     if (dragTarget_ == control) dragTarget_ = nullptr;
 }
 
-void Container::AddTimer(Timer* timer) { timers_.push_back(timer); }
-void Container::RemoveTimer(Timer* timer) { std::erase(timers_, timer); }
+void Container::AddTimer(Timer* timer) {
+    timers_.push_back(timer);
+}
+void Container::RemoveTimer(Timer* timer) {
+    std::erase(timers_, timer);
+}
 
 void Container::CreateControls() {
-    for (Control* c : controls_) c->Create(window_);
+    for (Control* c : controls_)
+        c->Create(window_);
     ApplyTabOrder();
-    for (Timer* t : timers_) t->Arm();
+    for (Timer* t : timers_)
+        t->Arm();
     UpdateDropTarget();
 }
 
 void Container::DestroyControls() {
-    for (Timer* t : timers_) t->Disarm();
-    for (Control* c : controls_) c->Destroy();
+    for (Timer* t : timers_)
+        t->Disarm();
+    for (Control* c : controls_)
+        c->Destroy();
     hover_ = pressed_ = keyFocus_ = nullptr;
     dragTarget_ = nullptr;
     if (dropTarget_) {
@@ -149,7 +160,8 @@ void Container::DestroyControls() {
 }
 
 void Container::NotifyShownChanged() {
-    for (Control* c : controls_) c->ShownChanged();
+    for (Control* c : controls_)
+        c->ShownChanged();
 }
 
 void Container::ApplyTabOrder() {
@@ -292,8 +304,8 @@ void Container::HandleMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
             keyFocus_ = target;
             if (GetFocus() != window_) SetFocus(window_);
         }
-        target->MouseInput(twice ? MouseAction::DblClick : MouseAction::Down, pressedButton_,
-                           shift, x, y);
+        target->MouseInput(twice ? MouseAction::DblClick : MouseAction::Down, pressedButton_, shift,
+                           x, y);
         break;
     }
     default:
@@ -348,8 +360,7 @@ void Container::Paint() {
     EndPaint(window_, &ps);
 }
 
-void Container::Drag(DragStep step, IDataObject* data, DWORD keys, POINTL screen,
-                     DWORD* effect) {
+void Container::Drag(DragStep step, IDataObject* data, DWORD keys, POINTL screen, DWORD* effect) {
     int16_t button = ButtonsOfKeys(keys);
     int16_t shift = static_cast<int16_t>(((keys & MK_SHIFT) ? 1 : 0) |
                                          ((keys & MK_CONTROL) ? 2 : 0) | ((keys & MK_ALT) ? 4 : 0));

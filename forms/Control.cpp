@@ -16,8 +16,12 @@ Control::~Control() {
     parent_.RemoveControl(this);
 }
 
-double Control::TwipsPerPixelX() { return Screen::TwipsPerPixelX(); }
-double Control::TwipsPerPixelY() { return Screen::TwipsPerPixelY(); }
+double Control::TwipsPerPixelX() {
+    return Screen::TwipsPerPixelX();
+}
+double Control::TwipsPerPixelY() {
+    return Screen::TwipsPerPixelY();
+}
 
 RECT Control::PixelRect() const {
     double tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
@@ -29,7 +33,9 @@ RECT Control::PixelRect() const {
     return r;
 }
 
-bool Control::ContainerCreated() const { return parent_.Window() != nullptr; }
+bool Control::ContainerCreated() const {
+    return parent_.Window() != nullptr;
+}
 
 void Control::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
     if (width < 0 || height < 0) return;
@@ -92,17 +98,17 @@ void Control::Destroy() {
     if (window_) DestroyWindow(std::exchange(window_, nullptr));
 }
 
-bool Control::CreateChildWindow(HWND parentWindow, const wchar_t* className,
-                                std::wstring_view text, DWORD style, DWORD exStyle) {
+bool Control::CreateChildWindow(HWND parentWindow, const wchar_t* className, std::wstring_view text,
+                                DWORD style, DWORD exStyle) {
     if (window_) return true;
     RECT r = PixelRect();
     style |= WS_CHILD | WS_CLIPSIBLINGS;
     if (visible_) style |= WS_VISIBLE;
     if (!enabled_) style |= WS_DISABLED;
     std::wstring caption(text);
-    window_ = CreateWindowExW(exStyle, className, caption.c_str(), style, r.left, r.top,
-                              r.right - r.left, r.bottom - r.top, parentWindow, nullptr,
-                              App::hInstance(), nullptr);
+    window_ =
+        CreateWindowExW(exStyle, className, caption.c_str(), style, r.left, r.top, r.right - r.left,
+                        r.bottom - r.top, parentWindow, nullptr, App::hInstance(), nullptr);
     return window_ != nullptr;
 }
 

@@ -23,7 +23,9 @@ HRESULT DropTargetSite::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
 }
 
-ULONG DropTargetSite::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+ULONG DropTargetSite::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
 
 ULONG DropTargetSite::Release() {
     LONG left = InterlockedDecrement(&refs_);

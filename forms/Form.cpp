@@ -39,8 +39,12 @@ void StylesOf(const FormDesign& d, DWORD& style, DWORD& exStyle) {
     if (!d.showInTaskbar) exStyle |= WS_EX_TOOLWINDOW;
 }
 
-double Tx() { return Screen::TwipsPerPixelX(); }
-double Ty() { return Screen::TwipsPerPixelY(); }
+double Tx() {
+    return Screen::TwipsPerPixelX();
+}
+double Ty() {
+    return Screen::TwipsPerPixelY();
+}
 
 } // namespace
 
@@ -75,9 +79,9 @@ void Form::Load() {
         return;
     }
     if (design_.iconResource) {
-        resourceIcon_ = static_cast<HICON>(LoadImageW(App::hInstance(),
-                                                      MAKEINTRESOURCEW(design_.iconResource),
-                                                      IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+        resourceIcon_ =
+            static_cast<HICON>(LoadImageW(App::hInstance(), MAKEINTRESOURCEW(design_.iconResource),
+                                          IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
         if (resourceIcon_) {
             SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(resourceIcon_));
             SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(resourceIcon_));
@@ -88,7 +92,9 @@ void Form::Load() {
     loading_ = false;
 }
 
-bool Form::Unload() { return CloseRequested(vbFormCode); }
+bool Form::Unload() {
+    return CloseRequested(vbFormCode);
+}
 
 bool Form::CloseRequested(int16_t unloadMode) {
     if (!window_) return true;
@@ -140,10 +146,18 @@ void Form::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Form::Left(int32_t twips) { Move(twips, Top(), Width(), Height()); }
-void Form::Top(int32_t twips) { Move(Left(), twips, Width(), Height()); }
-void Form::Width(int32_t twips) { Move(Left(), Top(), twips, Height()); }
-void Form::Height(int32_t twips) { Move(Left(), Top(), Width(), twips); }
+void Form::Left(int32_t twips) {
+    Move(twips, Top(), Width(), Height());
+}
+void Form::Top(int32_t twips) {
+    Move(Left(), twips, Width(), Height());
+}
+void Form::Width(int32_t twips) {
+    Move(Left(), Top(), twips, Height());
+}
+void Form::Height(int32_t twips) {
+    Move(Left(), Top(), Width(), twips);
+}
 
 bool Form::Visible() {
     HWND w = hWnd();
@@ -257,7 +271,9 @@ void Form::BackgroundMouse(MouseAction action, int16_t button, int16_t shift, fl
                    static_cast<float>(ScaleY(y, vbPixels, ScaleMode())));
 }
 
-void Form::WindowDestroyed() { shown_ = false; }
+void Form::WindowDestroyed() {
+    shown_ = false;
+}
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

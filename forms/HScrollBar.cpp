@@ -5,7 +5,9 @@
 
 namespace moirelle::forms {
 
-int32_t HScrollBar::Span() const { return std::abs(static_cast<int32_t>(max_) - min_); }
+int32_t HScrollBar::Span() const {
+    return std::abs(static_cast<int32_t>(max_) - min_);
+}
 
 int32_t HScrollBar::ToPosition(int32_t value) const {
     return max_ >= min_ ? value - min_ : min_ - value;
@@ -35,14 +37,16 @@ void HScrollBar::ApplyRange() {
 void HScrollBar::Min(int16_t value) {
     min_ = value;
     int32_t lo = std::min(min_, max_), hi = std::max(min_, max_);
-    if (value_ < lo || value_ > hi) value_ = static_cast<int16_t>(std::clamp<int32_t>(value_, lo, hi));
+    if (value_ < lo || value_ > hi)
+        value_ = static_cast<int16_t>(std::clamp<int32_t>(value_, lo, hi));
     ApplyRange();
 }
 
 void HScrollBar::Max(int16_t value) {
     max_ = value;
     int32_t lo = std::min(min_, max_), hi = std::max(min_, max_);
-    if (value_ < lo || value_ > hi) value_ = static_cast<int16_t>(std::clamp<int32_t>(value_, lo, hi));
+    if (value_ < lo || value_ > hi)
+        value_ = static_cast<int16_t>(std::clamp<int32_t>(value_, lo, hi));
     ApplyRange();
 }
 

@@ -17,7 +17,8 @@ struct PopupMenuHandle {
 } // namespace
 
 Menu::~Menu() {
-    for (MenuItem* item : items_) item->menu_ = nullptr;
+    for (MenuItem* item : items_)
+        item->menu_ = nullptr;
 }
 
 MenuItem* Menu::Popup(HWND owner) {

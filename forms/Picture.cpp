@@ -1,9 +1,12 @@
 #include "forms/Picture.h"
 
 #include "formats/win/modParsersWin.h"
+#include "forms/App.h"
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace moirelle::forms {
@@ -57,7 +60,7 @@ bool IsTruncatedBitmap(std::span<const uint8_t> b) {
     uint32_t bitCount = static_cast<uint32_t>(b[28]) | static_cast<uint32_t>(b[29]) << 8;
     uint32_t compression = Le32(b, 30);
     if (compression != 0 || width <= 0 || height == 0) return false; // left to the loader
-    uint64_t rows = height < 0 ? 0ull - static_cast<int64_t>(height) : static_cast<uint64_t>(height);
+    uint64_t rows = static_cast<uint64_t>(std::llabs(static_cast<int64_t>(height)));
     uint64_t stride = ((static_cast<uint64_t>(width) * bitCount + 31) / 32) * 4;
     return offBits + stride * rows > b.size();
 }
@@ -88,8 +91,12 @@ int32_t Picture::Height() const {
     return h;
 }
 
-int32_t Picture::PixelWidth() const { return HimetricToPixels(Width(), LOGPIXELSX); }
-int32_t Picture::PixelHeight() const { return HimetricToPixels(Height(), LOGPIXELSY); }
+int32_t Picture::PixelWidth() const {
+    return HimetricToPixels(Width(), LOGPIXELSX);
+}
+int32_t Picture::PixelHeight() const {
+    return HimetricToPixels(Height(), LOGPIXELSY);
+}
 
 bool Picture::Render(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) const {
     if (!picture_ || !dc || cx <= 0 || cy <= 0) return false;
@@ -121,6 +128,40 @@ std::optional<Picture> LoadPicture(std::string_view path) {
         }
     }
     return std::nullopt;
+}
+
+} // namespace moirelle::forms
+
+namespace moirelle::forms {
+
+std::optional<Picture> LoadResPicture(int id, int16_t kind) {
+    UINT type = kind == vbResBitmap ? IMAGE_BITMAP : kind == vbResIcon ? IMAGE_ICON : IMAGE_CURSOR;
+    if (kind < vbResBitmap || kind > vbResCursor) return std::nullopt;
+    UINT flags = kind == vbResBitmap ? LR_CREATEDIBSECTION : LR_DEFAULTSIZE;
+    HANDLE h = LoadImageW(App::hInstance(), MAKEINTRESOURCEW(id), type, 0, 0, flags);
+    if (!h) return std::nullopt;
+    auto picture = modParsers::PictureFromHandle(h, kind == vbResBitmap ? modParsers::pictureBitmap
+                                                                        : modParsers::pictureIcon);
+    if (picture) return Picture(std::move(picture));
+    if (kind == vbResBitmap)
+        DeleteObject(h);
+    else
+        DestroyIcon(static_cast<HICON>(h));
+    return std::nullopt;
+}
+
+std::vector<uint8_t> LoadResData(int id, std::string_view type) {
+    std::wstring wideType = win::Widen(type);
+    HMODULE module = App::hInstance();
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), wideType.c_str());
+    if (!found) return {};
+    HGLOBAL loaded = LoadResource(module, found);
+    DWORD size = SizeofResource(module, found);
+    const void* p = loaded ? LockResource(loaded) : nullptr;
+    if (!p || size == 0) return {};
+    std::vector<uint8_t> bytes(size);
+    std::memcpy(bytes.data(), p, size);
+    return bytes;
 }
 
 } // namespace moirelle::forms

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace moirelle::forms {
 
@@ -45,5 +46,14 @@ class Picture {
 std::optional<Picture> LoadPicture(std::string_view path);
 // The same from bytes in memory.
 std::optional<Picture> LoadPictureFromBytes(std::span<const uint8_t> bytes);
+
+inline constexpr int16_t vbResBitmap = 0;
+inline constexpr int16_t vbResIcon = 1;
+inline constexpr int16_t vbResCursor = 2;
+
+// A bitmap, icon or cursor from the program's resources; nothing when there is none.
+std::optional<Picture> LoadResPicture(int id, int16_t kind);
+// The bytes of a resource of a custom type (e.g. "GIF"); empty when there is none.
+std::vector<uint8_t> LoadResData(int id, std::string_view type);
 
 } // namespace moirelle::forms

@@ -16,7 +16,9 @@ PictureBox::~PictureBox() {
     }
 }
 
-bool PictureBox::ShownOnScreen() const { return Visible() && Control::Parent().ShownOnScreen(); }
+bool PictureBox::ShownOnScreen() const {
+    return Visible() && Control::Parent().ShownOnScreen();
+}
 
 void PictureBox::Create(HWND parentWindow) {
     if (Control::window_) return;

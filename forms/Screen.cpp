@@ -17,10 +17,16 @@ float TwipsPerPixel(int axis) {
 
 } // namespace
 
-float Screen::TwipsPerPixelX() { return TwipsPerPixel(LOGPIXELSX); }
-float Screen::TwipsPerPixelY() { return TwipsPerPixel(LOGPIXELSY); }
+float Screen::TwipsPerPixelX() {
+    return TwipsPerPixel(LOGPIXELSX);
+}
+float Screen::TwipsPerPixelY() {
+    return TwipsPerPixel(LOGPIXELSY);
+}
 
-int32_t Screen::Width() { return PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), TwipsPerPixelX()); }
+int32_t Screen::Width() {
+    return PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), TwipsPerPixelX());
+}
 int32_t Screen::Height() {
     return PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), TwipsPerPixelY());
 }

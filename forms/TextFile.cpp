@@ -30,7 +30,9 @@ std::string FromAnsi(std::string_view ansi) {
     return win::Narrow(wide);
 }
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Passes over one line end (CR LF, CR or LF) at pos, if there is one.
 void SkipLineEnd(std::string_view s, size_t& pos) {
@@ -43,7 +45,8 @@ void SkipLineEnd(std::string_view s, size_t& pos) {
 bool ReadInputField(std::string_view content, size_t& pos, std::string& field) {
     if (pos >= content.size()) return false;
     size_t p = pos;
-    while (p < content.size() && content[p] == ' ') ++p;
+    while (p < content.size() && content[p] == ' ')
+        ++p;
     std::string_view value;
     if (p < content.size() && content[p] == '"') {
         size_t close = content.find('"', p + 1);
@@ -51,10 +54,12 @@ bool ReadInputField(std::string_view content, size_t& pos, std::string& field) {
         value = content.substr(p + 1, close - (p + 1));
         p = close < content.size() ? close + 1 : close;
         // Whatever follows the closing quote up to the delimiter is not part of the field.
-        while (p < content.size() && content[p] != ',' && !IsLineEnd(content[p])) ++p;
+        while (p < content.size() && content[p] != ',' && !IsLineEnd(content[p]))
+            ++p;
     } else {
         size_t end = p;
-        while (end < content.size() && content[end] != ',' && !IsLineEnd(content[end])) ++end;
+        while (end < content.size() && content[end] != ',' && !IsLineEnd(content[end]))
+            ++end;
         value = content.substr(p, end - p);
         p = end;
     }
@@ -94,14 +99,12 @@ std::optional<InputFile> InputFile::Open(std::string_view path) {
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > maxInputFileBytes)
-        return std::nullopt;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > maxInputFileBytes) return std::nullopt;
     std::string content(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!content.empty() &&
-        (!ReadFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &read,
-                   nullptr) ||
-         read != content.size()))
+    if (!content.empty() && (!ReadFile(file.get(), content.data(),
+                                       static_cast<DWORD>(content.size()), &read, nullptr) ||
+                             read != content.size()))
         return std::nullopt;
     return InputFile(std::move(content));
 }

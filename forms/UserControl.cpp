@@ -76,9 +76,13 @@ AmbientProperties UserControl::Ambient() const {
     return a;
 }
 
-HWND UserControl::ContainerHwnd() const { return Parent().Window(); }
+HWND UserControl::ContainerHwnd() const {
+    return Parent().Window();
+}
 
-const std::vector<Control*>& UserControl::ParentControls() const { return Parent().Controls(); }
+const std::vector<Control*>& UserControl::ParentControls() const {
+    return Parent().Controls();
+}
 
 float UserControl::ScaleWidth() const {
     RECT r = PixelRect();
@@ -123,7 +127,9 @@ void UserControl::OLEDropMode(int16_t mode) {
     if (mode == vbOLEDropManual && ContainerCreated()) Parent().UpdateDropTarget();
 }
 
-void UserControl::PropertyChanged(std::string_view name) { changed_.emplace_back(name); }
+void UserControl::PropertyChanged(std::string_view name) {
+    changed_.emplace_back(name);
+}
 
 PropertyBag UserControl::SaveProperties() {
     PropertyBag bag;
@@ -152,7 +158,9 @@ void UserControl::Destroy() {
     sited_ = false;
 }
 
-void UserControl::ShownChanged() { UpdateShown(); }
+void UserControl::ShownChanged() {
+    UpdateShown();
+}
 
 void UserControl::UpdateShown() {
     bool now = sited_ && Visible() && Parent().ShownOnScreen();
@@ -192,8 +200,7 @@ void UserControl::PointerLeft(float x, float y) {
     UserControl_HitTest(x, y, hit);
 }
 
-void UserControl::MouseInput(MouseAction action, int16_t button, int16_t shift, float x,
-                             float y) {
+void UserControl::MouseInput(MouseAction action, int16_t button, int16_t shift, float x, float y) {
     if (!sited_) return;
     switch (action) {
     case MouseAction::Down:
@@ -227,8 +234,8 @@ void UserControl::KeyInput(UINT message, WPARAM key) {
 
 HCURSOR UserControl::Cursor() const {
     if (mousePointer_ == vbCustom) {
-        if (mouseIcon_.Type() == PICTYPE_ICON) return reinterpret_cast<HCURSOR>(
-            static_cast<uintptr_t>(mouseIcon_.Handle()));
+        if (mouseIcon_.Type() == PICTYPE_ICON)
+            return reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(mouseIcon_.Handle()));
         return nullptr;
     }
     const wchar_t* id = SystemCursorOf(mousePointer_);

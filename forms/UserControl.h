@@ -116,8 +116,8 @@ class UserControl : public Control {
     HCURSOR Cursor() const override;
     void ShownChanged() override;
     // OLE drag steps: vbEnter, vbLeave, vbOver, or -1 for the drop.
-    void DragInput(int16_t state, DataObject& data, int32_t& effect, int16_t button,
-                   int16_t shift, float x, float y);
+    void DragInput(int16_t state, DataObject& data, int32_t& effect, int16_t button, int16_t shift,
+                   float x, float y);
 
   protected:
     virtual void UserControl_Initialize() {}

@@ -3,6 +3,8 @@
 // the picture loader and popup menus.
 
 #include "Pump.h"
+#include "formats/win/modParsersWin.h"
+#include "forms/App.h"
 #include "forms/CheckBox.h"
 #include "forms/CommandButton.h"
 #include "forms/Form.h"
@@ -31,7 +33,8 @@ std::string SolidBitmapFile(int w, int h, uint8_t b, uint8_t g, uint8_t r) {
     int stride = (w * 3 + 3) & ~3;
     std::string bytes(54 + static_cast<size_t>(stride) * h, '\0');
     auto put32 = [&bytes](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     };
     bytes[0] = 'B';
     bytes[1] = 'M';
@@ -69,8 +72,8 @@ class Canvas {
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         dc_ = CreateCompatibleDC(nullptr);
-        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                                nullptr, 0);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr,
+                                0);
         old_ = SelectObject(dc_, bmp_);
         RECT area{0, 0, w, h};
         c.PaintContent(dc_, area);
@@ -94,8 +97,13 @@ class Canvas {
 class ControlsForm : public Form {
   public:
     ControlsForm()
-        : Form({.caption = "controls", .left = 1500, .top = 1500, .width = 6000, .height = 4500,
-                .borderStyle = 0, .backColor = 0x404040}) {
+        : Form({.caption = "controls",
+                .left = 1500,
+                .top = 1500,
+                .width = 6000,
+                .height = 4500,
+                .borderStyle = 0,
+                .backColor = 0x404040}) {
         Command1.Caption("Make");
         Command2.Caption("Restore");
         HScroll1.Max(255);
@@ -109,8 +117,8 @@ class ControlsForm : public Form {
         Image4.Stretch(true);
     }
     // Picture display first, label over it, then windowed controls.
-    Image Image4{*this, {300, 300, 1500, 600}};   // (20, 20) 100 x 40 px
-    Label Label3{*this, {600, 450, 600, 300}};    // (40, 30) 40 x 20 px
+    Image Image4{*this, {300, 300, 1500, 600}}; // (20, 20) 100 x 40 px
+    Label Label3{*this, {600, 450, 600, 300}};  // (40, 30) 40 x 20 px
     HScrollBar HScroll1{*this, {300, 1500, 3000, 255}};
     CheckBox Check2{*this, {300, 1950, 2000, 255}};
     CommandButton Command1{*this, {300, 6000, 900, 300}}; // below the visible area
@@ -282,7 +290,8 @@ TEST(Pictures, IconFilesLoad) {
     // A 16 x 16 icon of 32 bits per pixel.
     std::string ico = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0};
     uint32_t size = 40 + 16 * 16 * 4 + 16 * 4;
-    for (int i = 0; i < 4; ++i) ico.push_back(static_cast<char>((size >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        ico.push_back(static_cast<char>((size >> (8 * i)) & 0xFF));
     ico += std::string{22, 0, 0, 0};
     std::string dib(40, '\0');
     dib[0] = 40;
@@ -297,6 +306,32 @@ TEST(Pictures, IconFilesLoad) {
     ASSERT_TRUE(p);
     EXPECT_EQ(p->Type(), PICTYPE_ICON);
     EXPECT_NE(p->Handle(), 0u);
+}
+
+TEST(Pictures, MissingResourcesAreFailures) {
+    EXPECT_FALSE(LoadResPicture(4242, vbResBitmap));
+    EXPECT_FALSE(LoadResPicture(4242, vbResIcon));
+    EXPECT_FALSE(LoadResPicture(1, 7));
+    EXPECT_TRUE(LoadResData(4242, "GIF").empty());
+}
+
+TEST(Forms, IconIsTheHandleOfThePictureGiven) {
+    ControlsForm f;
+    EXPECT_EQ(f.Icon(), nullptr);
+    HICON question = LoadIconW(nullptr, IDI_QUESTION);
+    auto picture = modParsers::PictureFromHandle(CopyIcon(question), modParsers::pictureIcon);
+    ASSERT_TRUE(picture);
+    f.Icon(Picture(picture));
+    EXPECT_NE(f.Icon(), nullptr);
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(f.hWnd(), WM_GETICON, ICON_BIG, 0)), f.Icon());
+}
+
+TEST(MessageLoop, RunEndsWhenTheLastFormIsUnloaded) {
+    ControlsForm f;
+    f.Show();
+    PostMessageW(f.hWnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(App::Run(), 0);
+    EXPECT_FALSE(f.Loaded());
 }
 
 TEST(Menus, PopupRunsTheChosenItem) {

@@ -1,9 +1,9 @@
 // Forms: twips geometry, lazy loading, visibility and window state, unloading, timers,
 // the form's mouse-move event and the global services.
 
+#include "forms/Form.h"
 #include "Pump.h"
 #include "forms/App.h"
-#include "forms/Form.h"
 #include "forms/LayeredWindow.h"
 #include "forms/Screen.h"
 #include "forms/Timer.h"
@@ -119,7 +119,8 @@ TEST(AppServices, FolderAndBaseNameRules) {
     std::string path = App::Path();
     ASSERT_FALSE(path.empty());
     EXPECT_NE(path.back(), '\\');
-    EXPECT_EQ(GetFileAttributesW((std::wstring(path.begin(), path.end()) + L"\\test_win_forms.exe").c_str()) ==
+    EXPECT_EQ(GetFileAttributesW(
+                  (std::wstring(path.begin(), path.end()) + L"\\test_win_forms.exe").c_str()) ==
                   INVALID_FILE_ATTRIBUTES,
               false);
     EXPECT_EQ(App::hInstance(), GetModuleHandleW(nullptr));

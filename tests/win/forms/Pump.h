@@ -15,7 +15,8 @@ template <class Pred> bool PumpUntil(Pred done, DWORD timeoutMs = 2000) {
         if (done()) return true;
         ULONGLONG now = GetTickCount64();
         if (now >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now > 10 ? 10 : deadline - now),
+        MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                                  static_cast<DWORD>(deadline - now > 10 ? 10 : deadline - now),
                                   QS_ALLINPUT);
     }
 }
@@ -25,6 +26,8 @@ inline void PumpFor(DWORD ms) {
 }
 
 // Client point (pixels) packed for a mouse message.
-inline LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+inline LPARAM At(int x, int y) {
+    return MAKELPARAM(x, y);
+}
 
 } // namespace moirelle::test

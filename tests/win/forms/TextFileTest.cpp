@@ -18,7 +18,8 @@ std::vector<std::string> Fields(std::string_view content) {
     std::vector<std::string> out;
     size_t pos = 0;
     std::string field;
-    while (ReadInputField(content, pos, field)) out.push_back(field);
+    while (ReadInputField(content, pos, field))
+        out.push_back(field);
     return out;
 }
 

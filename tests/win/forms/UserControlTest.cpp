@@ -2,11 +2,11 @@
 // overlapping controls, painting order and clipping, stored properties, container services
 // and OLE drops.
 
+#include "forms/UserControl.h"
 #include "Pump.h"
 #include "forms/Form.h"
 #include "forms/PictureBox.h"
 #include "forms/ScaleMode.h"
-#include "forms/UserControl.h"
 #include "platform/win/Handles.h"
 
 #include <gtest/gtest.h>
@@ -84,8 +84,8 @@ class Probe : public UserControl {
     void UserControl_KeyPress(int16_t& key) override { Note("KeyPress" + std::to_string(key)); }
     void UserControl_OLEDragOver(DataObject& data, int32_t& effect, int16_t, int16_t, float x,
                                  float y, int16_t state) override {
-        Note("DragOver" + std::to_string(state) + "@" + std::to_string(static_cast<int>(x)) +
-             "," + std::to_string(static_cast<int>(y)) + (data.GetFormat(vbCFFiles) ? " files" : ""));
+        Note("DragOver" + std::to_string(state) + "@" + std::to_string(static_cast<int>(x)) + "," +
+             std::to_string(static_cast<int>(y)) + (data.GetFormat(vbCFFiles) ? " files" : ""));
         effect = dropEffectAnswer;
     }
     void UserControl_OLEDragDrop(DataObject& data, int32_t& effect, int16_t, int16_t, float,
@@ -105,8 +105,14 @@ class Probe : public UserControl {
 class HostForm : public Form {
   public:
     explicit HostForm(Journal& j, bool userMode = true)
-        : Form({.caption = "host", .left = 3000, .top = 3000, .width = 4500, .height = 3000,
-                .borderStyle = 0, .backColor = 0x000000, .userMode = userMode}),
+        : Form({.caption = "host",
+                .left = 3000,
+                .top = 3000,
+                .width = 4500,
+                .height = 3000,
+                .borderStyle = 0,
+                .backColor = 0x000000,
+                .userMode = userMode}),
           journal(j) {}
     Journal& journal;
     // Lower: (10, 10) 100 x 60 px, red. Upper: (60, 30) 100 x 60 px, blue, takes the
@@ -125,8 +131,8 @@ uint32_t PixelOf(Container& c, int x, int y) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     uint32_t* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
-                                   nullptr, 0);
+    HBITMAP bmp =
+        CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bmp);
     RECT area{0, 0, 300, 200};
     c.PaintContent(dc, area);
@@ -275,8 +281,8 @@ TEST(UserControls, InputRoutingClickDblClickAndLeaving) {
     SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, At(100, 40));
     SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, At(20, 20));
     SendMessageW(h, WM_LBUTTONUP, 0, At(20, 20));
-    EXPECT_EQ(j, (Journal{"Upper.HitTest(40,10)=3", "Upper.MouseDown1@40,10",
-                          "Upper.MouseMove", "Upper.MouseUp1"}));
+    EXPECT_EQ(j, (Journal{"Upper.HitTest(40,10)=3", "Upper.MouseDown1@40,10", "Upper.MouseMove",
+                          "Upper.MouseUp1"}));
     j.clear();
     // Keys go to the control that was pressed last.
     SendMessageW(h, WM_KEYDOWN, 'A', 0);
@@ -350,8 +356,13 @@ namespace {
 class BoxForm : public Form {
   public:
     explicit BoxForm(Journal& j)
-        : Form({.caption = "box", .left = 3000, .top = 3000, .width = 4500, .height = 3000,
-                .borderStyle = 0, .backColor = 0x000000}),
+        : Form({.caption = "box",
+                .left = 3000,
+                .top = 3000,
+                .width = 4500,
+                .height = 3000,
+                .borderStyle = 0,
+                .backColor = 0x000000}),
           journal(j) {
         Picture1.BackColor(0xFFFFFF);
     }
@@ -518,7 +529,8 @@ class FileListData : public IDataObject {
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* m) override {
         if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
         size_t chars = 1;
-        for (auto& s : files_) chars += s.size() + 1;
+        for (auto& s : files_)
+            chars += s.size() + 1;
         HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * 2);
         auto* d = static_cast<DROPFILES*>(GlobalLock(g));
         d->pFiles = sizeof(DROPFILES);

@@ -1,6 +1,7 @@
 #include "forms/Container.h"
 
 #include "forms/Color.h"
+#include "forms/DibSection.h"
 #include "forms/DropTargetSite.h"
 #include "forms/ScaleMode.h"
 #include "forms/Screen.h"
@@ -338,14 +339,8 @@ void Container::Paint() {
     RECT area = ps.rcPaint;
     int w = area.right - area.left, h = area.bottom - area.top;
     if (w > 0 && h > 0) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        win::UniqueBitmap buffer(CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        uint32_t* bits = nullptr;
+        win::UniqueBitmap buffer = CreateDibSection32(w, h, &bits);
         win::UniqueMemoryDC memory(CreateCompatibleDC(dc));
         if (buffer && memory) {
             win::ScopedSelect select(memory.get(), buffer.get());

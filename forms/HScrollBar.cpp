@@ -36,17 +36,18 @@ void HScrollBar::ApplyRange() {
 
 void HScrollBar::Min(int16_t value) {
     min_ = value;
-    int32_t lo = std::min(min_, max_), hi = std::max(min_, max_);
-    if (value_ < lo || value_ > hi)
-        value_ = static_cast<int16_t>(std::clamp<int32_t>(value_, lo, hi));
-    ApplyRange();
+    KeepValueInRange();
 }
 
 void HScrollBar::Max(int16_t value) {
     max_ = value;
-    int32_t lo = std::min(min_, max_), hi = std::max(min_, max_);
-    if (value_ < lo || value_ > hi)
-        value_ = static_cast<int16_t>(std::clamp<int32_t>(value_, lo, hi));
+    KeepValueInRange();
+}
+
+void HScrollBar::KeepValueInRange() {
+    // A new range moves the value silently, as a new design value would.
+    value_ = static_cast<int16_t>(
+        std::clamp<int32_t>(value_, std::min(min_, max_), std::max(min_, max_)));
     ApplyRange();
 }
 

@@ -38,6 +38,7 @@ class HScrollBar : public Control {
     int32_t FromPosition(int32_t position) const;
     int32_t Span() const;
     void ApplyRange();
+    void KeepValueInRange();
     // Moves to the value limited to the range; raises Change when it moved.
     void StepTo(int32_t value);
 

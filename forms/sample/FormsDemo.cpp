@@ -9,6 +9,7 @@
 #include "formats/win/modParsersWin.h"
 #include "forms/App.h"
 #include "forms/CheckBox.h"
+#include "forms/DibSection.h"
 #include "forms/Event.h"
 #include "forms/Form.h"
 #include "forms/HScrollBar.h"
@@ -29,15 +30,8 @@ namespace {
 
 // A picture of a diagonal colour gradient, made in memory.
 Picture GradientPicture(int w, int h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     uint32_t* bits = nullptr;
-    HBITMAP bmp =
-        CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    HBITMAP bmp = CreateDibSection32(w, h, &bits).release();
     if (!bmp) return {};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {

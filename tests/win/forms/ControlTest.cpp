@@ -2,6 +2,7 @@
 // and the keyboard tab order, picture displays and labels (clicks with index, painting),
 // the picture loader and popup menus.
 
+#include "Canvas.h"
 #include "Pump.h"
 #include "formats/win/modParsersWin.h"
 #include "forms/App.h"
@@ -23,6 +24,7 @@
 using namespace moirelle;
 using namespace moirelle::forms;
 using test::At;
+using test::Canvas;
 using test::PumpFor;
 using test::PumpUntil;
 
@@ -60,39 +62,6 @@ std::string WriteTempFile(const std::string& name, const std::string& bytes) {
     EXPECT_TRUE(test::WriteFile(path, bytes));
     return path;
 }
-
-// Paints the form's windowless layer into a 32-bit buffer and reads pixels (0x00RRGGBB).
-class Canvas {
-  public:
-    Canvas(Container& c, int w, int h) : w_(w), h_(h) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr,
-                                0);
-        old_ = SelectObject(dc_, bmp_);
-        RECT area{0, 0, w, h};
-        c.PaintContent(dc_, area);
-        GdiFlush();
-    }
-    ~Canvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bmp_);
-        DeleteDC(dc_);
-    }
-    uint32_t At(int x, int y) const { return bits_[y * w_ + x] & 0xFFFFFF; }
-
-  private:
-    int w_, h_;
-    HDC dc_;
-    HBITMAP bmp_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
-};
 
 class ControlsForm : public Form {
   public:

@@ -3,6 +3,7 @@
 // and OLE drops.
 
 #include "forms/UserControl.h"
+#include "Canvas.h"
 #include "Pump.h"
 #include "forms/Form.h"
 #include "forms/PictureBox.h"
@@ -122,27 +123,7 @@ class HostForm : public Form {
 };
 
 uint32_t PixelOf(Container& c, int x, int y) {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = 300;
-    bi.bmiHeader.biHeight = -200;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    uint32_t* bits = nullptr;
-    HBITMAP bmp =
-        CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    RECT area{0, 0, 300, 200};
-    c.PaintContent(dc, area);
-    GdiFlush();
-    uint32_t v = bits[y * 300 + x] & 0xFFFFFF;
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return v;
+    return test::Canvas(c, 300, 200).At(x, y);
 }
 
 bool Contains(const Journal& j, const std::string& s) {

@@ -65,6 +65,22 @@ bool IsTruncatedBitmap(std::span<const uint8_t> b) {
     return offBits + stride * rows > b.size();
 }
 
+// Pictures of more pixels than this are refused before the loader allocates for them.
+constexpr uint64_t maxPicturePixels = 1ull << 28;
+
+// A GIF or bitmap whose stated size is beyond maxPicturePixels.
+bool IsOversized(std::span<const uint8_t> b) {
+    uint64_t w = 0, h = 0;
+    if (b.size() >= 10 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F') {
+        w = static_cast<uint64_t>(b[6] | b[7] << 8);
+        h = static_cast<uint64_t>(b[8] | b[9] << 8);
+    } else if (b.size() >= 26 && b[0] == 'B' && b[1] == 'M' && Le32(b, 14) >= 40) {
+        w = static_cast<uint64_t>(std::llabs(static_cast<int32_t>(Le32(b, 18))));
+        h = static_cast<uint64_t>(std::llabs(static_cast<int32_t>(Le32(b, 22))));
+    }
+    return w * h > maxPicturePixels;
+}
+
 } // namespace
 
 OLE_HANDLE Picture::Handle() const {
@@ -106,7 +122,7 @@ bool Picture::Render(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) const
 }
 
 std::optional<Picture> LoadPictureFromBytes(std::span<const uint8_t> bytes) {
-    if (IsTruncatedBitmap(bytes)) return std::nullopt;
+    if (IsTruncatedBitmap(bytes) || IsOversized(bytes)) return std::nullopt;
     if (auto picture = modParsers::PictureFromBytes(bytes, 0, bytes.size()))
         return Picture(std::move(picture));
     return std::nullopt;

@@ -277,6 +277,30 @@ TEST(Pictures, IconFilesLoad) {
     EXPECT_NE(p->Handle(), 0u);
 }
 
+TEST(Pictures, CorpusGifsAndBitmaps) {
+    std::string corpus = test::CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "the shared corpus folder is absent";
+    auto gif = LoadPicture(test::JoinPath(corpus, "gif-suite/all-reds.gif"));
+    ASSERT_TRUE(gif) << "GIF files load";
+    EXPECT_EQ(gif->Type(), PICTYPE_BITMAP);
+    auto good = LoadPicture(test::JoinPath(corpus, "bmpsuite/g/rgb24.bmp"));
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->PixelWidth(), 127);
+    EXPECT_EQ(good->PixelHeight(), 64);
+    // Bad files: refused, or loaded; never a crash.
+    for (const char* name : {"badbitcount", "badbitssize", "badfilesize", "badheadersize",
+                             "badpalettesize", "badplanes", "badrle", "badwidth", "pal8badindex",
+                             "reallybig", "rletopdown", "shortfile"}) {
+        auto p = LoadPicture(test::JoinPath(corpus, std::string("bmpsuite/b/") + name + ".bmp"));
+        if (p) {
+            EXPECT_FALSE(p->Empty()) << name;
+        }
+    }
+    EXPECT_FALSE(LoadPicture(test::JoinPath(corpus, "bmpsuite/b/shortfile.bmp")));
+    // A GIF whose screen is 65535 x 65535 pixels would need gigabytes: refused.
+    EXPECT_FALSE(LoadPicture(test::JoinPath(corpus, "gif-suite/max-size.gif")));
+}
+
 TEST(Pictures, MissingResourcesAreFailures) {
     EXPECT_FALSE(LoadResPicture(4242, vbResBitmap));
     EXPECT_FALSE(LoadResPicture(4242, vbResIcon));

@@ -275,6 +275,27 @@ TEST(UserControls, InputRoutingClickDblClickAndLeaving) {
     EXPECT_EQ(j, (Journal{"Upper.HitTest(140,120)=0"}));
 }
 
+TEST(UserControls, RealMouseInputReachesTheControlUnderThePointer) {
+    Journal j;
+    HostForm f(j);
+    f.Show();
+    SetForegroundWindow(f.hWnd());
+    PumpFor(50);
+    POINT pt{30, 30}; // the lower control only
+    ClientToScreen(f.hWnd(), &pt);
+    SetCursorPos(pt.x, pt.y);
+    INPUT in[3]{};
+    for (INPUT& i : in) i.type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE; // a move of 0 still reports the pointer
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    j.clear();
+    ASSERT_EQ(SendInput(3, in, sizeof(INPUT)), 3u);
+    EXPECT_TRUE(test::PumpUntil([&] { return Contains(j, "Lower.Click"); }, 2000));
+    EXPECT_TRUE(Contains(j, "Lower.MouseDown1@20,20"));
+    EXPECT_FALSE(Contains(j, "Upper.Click"));
+}
+
 TEST(UserControls, DisabledOrHiddenControlsTakeNoInput) {
     Journal j;
     HostForm f(j);

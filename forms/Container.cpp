@@ -138,7 +138,8 @@ void Container::RemoveTimer(Timer* timer) {
 }
 
 void Container::CreateControls() {
-    for (Control* c : controls_)
+    // Over a copy: a handler raised on the way may add controls.
+    for (Control* c : std::vector<Control*>(controls_))
         c->Create(window_);
     ApplyTabOrder();
     for (Timer* t : timers_)
@@ -149,7 +150,7 @@ void Container::CreateControls() {
 void Container::DestroyControls() {
     for (Timer* t : timers_)
         t->Disarm();
-    for (Control* c : controls_)
+    for (Control* c : std::vector<Control*>(controls_))
         c->Destroy();
     hover_ = pressed_ = keyFocus_ = nullptr;
     dragTarget_ = nullptr;
@@ -161,7 +162,7 @@ void Container::DestroyControls() {
 }
 
 void Container::NotifyShownChanged() {
-    for (Control* c : controls_)
+    for (Control* c : std::vector<Control*>(controls_))
         c->ShownChanged();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace moirelle::inflate {
@@ -49,13 +50,22 @@ int TableBits(Alphabet alphabet) {
     return 0;
 }
 
-uint32_t Reverse(uint32_t code, int length) {
-    uint32_t result = 0;
-    for (int i = 0; i < length; ++i) {
-        result = (result << 1) | (code & 1);
-        code >>= 1;
+constexpr std::array<uint8_t, 256> kReversedBytes = [] {
+    std::array<uint8_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        int r = 0;
+        for (int b = 0; b < 8; ++b)
+            r |= ((i >> b) & 1) << (7 - b);
+        table[static_cast<size_t>(i)] = static_cast<uint8_t>(r);
     }
-    return result;
+    return table;
+}();
+
+// The low `length` (1..15) bits of `code`, in reverse order.
+uint32_t Reverse(uint32_t code, int length) {
+    const uint32_t reversed16 =
+        (uint32_t{kReversedBytes[code & 0xFF]} << 8) | kReversedBytes[(code >> 8) & 0xFF];
+    return reversed16 >> (16 - length);
 }
 
 // Writes `entry` at every index of a table of 2^width entries whose low `length` bits
@@ -64,6 +74,23 @@ void Replicate(uint32_t* table, uint32_t index, int length, int width, uint32_t 
     const uint32_t end = uint32_t{1} << width;
     for (uint32_t i = index; i < end; i += uint32_t{1} << length)
         table[i] = entry;
+}
+
+// Where a literal's code leaves room in the index for a whole second literal code, the
+// entry gives both. Entries below i are already paired; their first literal is intact.
+void PairLiterals(uint32_t* table, int width) {
+    const uint32_t size = uint32_t{1} << width;
+    for (uint32_t i = 0; i < size; ++i) {
+        const uint32_t first = table[i];
+        if ((first & kEntryLiteral) == 0) continue;
+        const uint32_t firstLength = EntryCodeLength(first);
+        const uint32_t second = table[i >> firstLength];
+        if ((second & kEntryLiteral) == 0) continue;
+        const uint32_t secondLength = EntryCodeLength(second);
+        if (firstLength + secondLength > static_cast<uint32_t>(width)) continue;
+        table[i] = (first & 0x00FF0000) | ((second & 0x00FF0000) << 8) | kEntryLiteral |
+                   kEntrySecondLiteral | (firstLength << 8) | (firstLength + secondLength);
+    }
 }
 
 } // namespace
@@ -102,29 +129,42 @@ bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint
 
     const int width = TableBits(alphabet);
     const uint32_t mainSize = uint32_t{1} << width;
-    std::fill(table, table + mainSize, kEntryInvalid);
+
+    // Codes up to the main width, shortest first: the filled part of the table doubles
+    // (its entries repeating) each time the code length grows, so that every code ends
+    // up at each index whose low bits are the code.
+    table[0] = kEntryInvalid;
+    uint32_t filled = 1;
+    int k = 0;
+    for (; k < used; ++k) {
+        const int symbol = sorted[static_cast<size_t>(k)];
+        const int length = lengths[symbol];
+        if (length > width) break;
+        for (; filled < (uint32_t{1} << length); filled *= 2)
+            std::memcpy(table + filled, table, filled * sizeof(uint32_t));
+        const auto l = static_cast<uint32_t>(length);
+        table[reversed[static_cast<size_t>(k)]] = SymbolEntry(alphabet, symbol) + (l << 8) + l;
+    }
+    for (; filled < mainSize; filled *= 2)
+        std::memcpy(table + filled, table, filled * sizeof(uint32_t));
+    if (k == used) {
+        if (alphabet == Alphabet::LiteralLength) PairLiterals(table, width);
+        return true;
+    }
 
     // Codes longer than the main width: each first-bits prefix gets a subtable as wide as
     // its longest code needs.
     std::array<uint8_t, size_t{1} << kLiteralTableBits> longest{};
-    for (int k = 0; k < used; ++k) {
-        const int length = lengths[sorted[static_cast<size_t>(k)]];
-        if (length <= width) continue;
-        uint8_t& l = longest[reversed[static_cast<size_t>(k)] & (mainSize - 1)];
+    for (int j = k; j < used; ++j) {
+        const int length = lengths[sorted[static_cast<size_t>(j)]];
+        uint8_t& l = longest[reversed[static_cast<size_t>(j)] & (mainSize - 1)];
         l = std::max(l, static_cast<uint8_t>(length));
     }
-
     uint32_t tableEnd = mainSize;
-    for (int k = 0; k < used; ++k) {
+    for (; k < used; ++k) {
         const int symbol = sorted[static_cast<size_t>(k)];
         const int length = lengths[symbol];
         const uint32_t rev = reversed[static_cast<size_t>(k)];
-        const uint32_t entry = SymbolEntry(alphabet, symbol);
-        if (length <= width) {
-            const auto l = static_cast<uint32_t>(length);
-            Replicate(table, rev, length, width, entry + (l << 8) + l);
-            continue;
-        }
         const uint32_t prefix = rev & (mainSize - 1);
         const int subBits = longest[prefix] - width;
         if ((table[prefix] & kEntrySubtable) == 0) {
@@ -135,8 +175,9 @@ bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint
         }
         const auto l = static_cast<uint32_t>(length - width);
         Replicate(table + EntryValue(table[prefix]), rev >> width, length - width, subBits,
-                  entry + (l << 8) + l);
+                  SymbolEntry(alphabet, symbol) + (l << 8) + l);
     }
+    if (alphabet == Alphabet::LiteralLength) PairLiterals(table, width);
     return true;
 }
 

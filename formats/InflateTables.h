@@ -9,6 +9,10 @@
 //   bits 12-15  kind flags below
 //   bits 16-31  value: literal byte, length or distance base, code-length symbol,
 //               or the subtable's first index
+// A literal entry of a literal/length main table may hold two literals whose codes
+// together fit the index width: kEntrySecondLiteral is set, the second byte is in bits
+// 24-31, the bits to drop cover both codes and the code length is the first code's.
+// Decoding one symbol at a time just takes the first literal and its code length.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +24,7 @@ inline constexpr uint32_t kEntrySubtable = 1u << 13;
 inline constexpr uint32_t kEntryEndOfBlock = 1u << 14;
 inline constexpr uint32_t kEntryInvalid = 1u << 15;
 inline constexpr uint32_t kEntryExceptional = kEntryEndOfBlock | kEntryInvalid;
+inline constexpr uint32_t kEntrySecondLiteral = kEntryInvalid; // only with kEntryLiteral
 
 inline constexpr int kLiteralTableBits = 11;
 inline constexpr int kDistanceTableBits = 8;

@@ -30,13 +30,13 @@ using inflate::kEntryExceptional;
 using inflate::kEntryLiteral;
 using inflate::kEntrySubtable;
 
-// The fast loop refills at most three times (at most 7 bytes each, loading 8).
+// The fast loop refills at most twice a round (at most 7 bytes each, loading 8).
 constexpr size_t kInputMargin = 32;
-// Up to three literals and a match of 258 bytes per round, and copies that may write up
-// to 16 bytes beyond a match's end.
-constexpr size_t kOutputMargin = 3 + 258 + 16 + 16;
-// Bytes past the current output position that the fast loop may have scribbled on.
-constexpr size_t kOvershoot = 16;
+// Bytes past the current output position that the fast loop may have scribbled on:
+// match copies work in pieces of up to 32 bytes.
+constexpr size_t kOvershoot = 32;
+// Up to six literals and a match of 258 bytes per round, plus the copies' overshoot.
+constexpr size_t kOutputMargin = 6 + 258 + kOvershoot + 16;
 
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
@@ -152,29 +152,61 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
     std::memcpy(dst, &v, 8);
 }
 
-// Copies a match of `length` bytes from `distance` back. May write up to 16 bytes past
-// the match's end; the caller keeps that room.
+// Stores the 16-byte `pattern` from out on until end, 32 bytes a round.
+#ifdef __SSE2__
+using Pattern = __m128i;
+inline void StorePattern(uint8_t* out, const uint8_t* end, Pattern pattern) {
+    do {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pattern);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), pattern);
+        out += 32;
+    } while (out < end);
+}
+inline Pattern Broadcast8(uint8_t v) {
+    return _mm_set1_epi8(static_cast<char>(v));
+}
+#else
+struct Pattern {
+    uint8_t bytes[16];
+};
+inline void StorePattern(uint8_t* out, const uint8_t* end, const Pattern& pattern) {
+    do {
+        std::memcpy(out, pattern.bytes, 16);
+        std::memcpy(out + 16, pattern.bytes, 16);
+        out += 32;
+    } while (out < end);
+}
+inline Pattern Broadcast8(uint8_t v) {
+    Pattern p;
+    std::memset(p.bytes, v, 16);
+    return p;
+}
+#endif
+
+// Copies a match of `length` bytes from `distance` back. May write up to kOvershoot
+// bytes past the match's end; the caller keeps that room.
 inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     const uint8_t* src = out - distance;
     uint8_t* const end = out + length;
     if (distance >= 16) {
+        // Each piece reads only bytes written before it.
+        Copy16(out, src);
+        if (length <= 16) return;
+        out += 16;
+        src += 16;
         do {
             Copy16(out, src);
-            out += 16;
-            src += 16;
+            Copy16(out + 16, src + 16);
+            out += 32;
+            src += 32;
         } while (out < end);
+    } else if (distance == 1) {
+        StorePattern(out, end, Broadcast8(*src));
     } else if (distance >= 8) {
         do {
             Copy8(out, src);
             out += 8;
             src += 8;
-        } while (out < end);
-    } else if (distance == 1) {
-        uint64_t v = 0x0101010101010101ull * *src;
-        do {
-            std::memcpy(out, &v, 8);
-            std::memcpy(out + 8, &v, 8);
-            out += 16;
         } while (out < end);
     } else {
         // Short period: lay down whole periods byte by byte until one piece of 8 can be
@@ -188,6 +220,16 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
             out += 8;
         }
     }
+}
+
+// Fast path: writes the one or two literals of `entry` (always storing two bytes) and
+// drops their codes.
+inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
+    r.buffer >>= EntryDropBits(entry);
+    r.held -= EntryDropBits(entry);
+    out[0] = static_cast<uint8_t>(entry >> 16);
+    out[1] = static_cast<uint8_t>(entry >> 24);
+    out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
 }
 
 // Decodes symbols of one Huffman block until its end-of-block code. False on any fault.
@@ -208,23 +250,20 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
     for (;;) {
         // Fast rounds: every bound is guaranteed by the margins.
         if (r.next < inFastEnd && out < outFastEnd) {
+            // Each round starts with a full buffer and the next entry looked up.
+            r.RefillFast();
+            uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
             do {
-                r.RefillFast();
-                uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
                 if (entry & kEntryLiteral) {
-                    r.buffer >>= EntryDropBits(entry);
-                    r.held -= EntryDropBits(entry);
-                    *out++ = static_cast<uint8_t>(EntryValue(entry));
+                    PutLiterals(r, out, entry);
                     entry = literalTable[LowBits(r.buffer, litBits)];
                     if (entry & kEntryLiteral) {
-                        r.buffer >>= EntryDropBits(entry);
-                        r.held -= EntryDropBits(entry);
-                        *out++ = static_cast<uint8_t>(EntryValue(entry));
+                        PutLiterals(r, out, entry);
                         entry = literalTable[LowBits(r.buffer, litBits)];
                         if (entry & kEntryLiteral) {
-                            r.buffer >>= EntryDropBits(entry);
-                            r.held -= EntryDropBits(entry);
-                            *out++ = static_cast<uint8_t>(EntryValue(entry));
+                            PutLiterals(r, out, entry);
+                            r.RefillFast();
+                            entry = literalTable[LowBits(r.buffer, litBits)];
                             continue;
                         }
                     }
@@ -236,9 +275,9 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
                     entry =
                         literalTable[EntryValue(entry) + LowBits(r.buffer, EntryCodeLength(entry))];
                     if (entry & kEntryLiteral) {
-                        r.buffer >>= EntryDropBits(entry);
-                        r.held -= EntryDropBits(entry);
-                        *out++ = static_cast<uint8_t>(EntryValue(entry));
+                        PutLiterals(r, out, entry);
+                        r.RefillFast();
+                        entry = literalTable[LowBits(r.buffer, litBits)];
                         continue;
                     }
                 }
@@ -250,14 +289,13 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
                     }
                     goto done;
                 }
-                // A length, then its distance.
+                // A length, then its distance: at most 20 + 28 bits, all in the buffer.
                 uint64_t saved = r.buffer;
                 r.buffer >>= EntryDropBits(entry);
                 r.held -= EntryDropBits(entry);
                 const size_t length =
                     EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
                                                             EntryCodeLength(entry));
-                r.RefillFast();
                 entry = distanceTable[LowBits(r.buffer, distBits)];
                 if (entry & kEntrySubtable) {
                     r.buffer >>= distBits;
@@ -273,6 +311,9 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
                     EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
                                                             EntryCodeLength(entry));
                 if (distance > static_cast<size_t>(out - outStart)) goto done;
+                // Look up the next symbol before copying, so the two overlap.
+                r.RefillFast();
+                entry = literalTable[LowBits(r.buffer, litBits)];
                 CopyMatchFast(out, distance, length);
                 out += length;
             } while (r.next < inFastEnd && out < outFastEnd);

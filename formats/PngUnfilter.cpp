@@ -33,6 +33,8 @@ void PaethScalar(uint8_t* row, const uint8_t* prior, size_t length, size_t d) {
 #ifdef __SSE2__
 
 // One pixel of D bytes (3, 4, 6 or 8) into the low bytes of a register, and back.
+// Pixels of 3 and 6 bytes are assembled in general registers: going through memory
+// would stall on store forwarding.
 template <int D> __m128i LoadPixel(const uint8_t* p) {
     if constexpr (D == 4) {
         int32_t v;
@@ -40,10 +42,16 @@ template <int D> __m128i LoadPixel(const uint8_t* p) {
         return _mm_cvtsi32_si128(v);
     } else if constexpr (D == 8) {
         return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    } else if constexpr (D == 3) {
+        uint16_t lo;
+        std::memcpy(&lo, p, 2);
+        return _mm_cvtsi32_si128(static_cast<int32_t>(lo | static_cast<uint32_t>(p[2]) << 16));
     } else {
-        int64_t v = 0;
-        std::memcpy(&v, p, D);
-        return _mm_cvtsi64_si128(v);
+        uint32_t lo;
+        uint16_t hi;
+        std::memcpy(&lo, p, 4);
+        std::memcpy(&hi, p + 4, 2);
+        return _mm_cvtsi64_si128(static_cast<int64_t>(lo | static_cast<uint64_t>(hi) << 32));
     }
 }
 template <int D> void StorePixel(uint8_t* p, __m128i v) {
@@ -52,9 +60,17 @@ template <int D> void StorePixel(uint8_t* p, __m128i v) {
         std::memcpy(p, &x, 4);
     } else if constexpr (D == 8) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+    } else if constexpr (D == 3) {
+        const uint32_t x = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+        const uint16_t lo = static_cast<uint16_t>(x);
+        std::memcpy(p, &lo, 2);
+        p[2] = static_cast<uint8_t>(x >> 16);
     } else {
-        const int64_t x = _mm_cvtsi128_si64(v);
-        std::memcpy(p, &x, D);
+        const uint64_t x = static_cast<uint64_t>(_mm_cvtsi128_si64(v));
+        const uint32_t lo = static_cast<uint32_t>(x);
+        const uint16_t hi = static_cast<uint16_t>(x >> 32);
+        std::memcpy(p, &lo, 4);
+        std::memcpy(p + 4, &hi, 2);
     }
 }
 
@@ -90,11 +106,13 @@ inline __m128i Abs16(__m128i v) {
 template <int D> void PaethSimd(uint8_t* row, const uint8_t* prior, size_t length) {
     const size_t pixels = length / D;
     const __m128i zero = _mm_setzero_si128();
+    const __m128i lowBytes = _mm_set1_epi16(0xFF);
     __m128i a = zero; // left, unfiltered, 16-bit lanes
     __m128i c = zero; // upper-left
     for (size_t i = 0; i < pixels; ++i) {
         uint8_t* p = row + i * D;
         const __m128i b = _mm_unpacklo_epi8(LoadPixel<D>(prior + i * D), zero);
+        const __m128i raw = _mm_unpacklo_epi8(LoadPixel<D>(p), zero);
         const __m128i bc = _mm_sub_epi16(b, c);
         const __m128i ac = _mm_sub_epi16(a, c);
         const __m128i pa = Abs16(bc);
@@ -103,11 +121,12 @@ template <int D> void PaethSimd(uint8_t* row, const uint8_t* prior, size_t lengt
         // c when pb > pc, else b; then a unless pa exceeds pb or pc.
         const __m128i useC = _mm_cmpgt_epi16(pb, pc);
         __m128i pred = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
-        const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+        const __m128i notA = _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc));
         pred = _mm_or_si128(_mm_and_si128(notA, pred), _mm_andnot_si128(notA, a));
-        const __m128i x = _mm_add_epi8(LoadPixel<D>(p), _mm_packus_epi16(pred, zero));
-        StorePixel<D>(p, x);
-        a = _mm_unpacklo_epi8(x, zero);
+        // The sum stays in 16-bit lanes (modulo 256) for the next pixel; packing is
+        // only for the store.
+        a = _mm_and_si128(_mm_add_epi16(raw, pred), lowBytes);
+        StorePixel<D>(p, _mm_packus_epi16(a, zero));
         c = b;
     }
 }

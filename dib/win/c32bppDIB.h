@@ -125,6 +125,8 @@ class c32bppDIB final : public IImageTarget {
     bool LoadCore(HANDLE file, const std::wstring& fileName, std::span<const uint8_t> bytes,
                   int32_t iconCx, int32_t iconCy, size_t streamStart, size_t streamLength,
                   bool SaveFormat, int32_t iconBitDepth);
+    // Wraps an enhanced metafile that this object owns into a picture and loads that.
+    bool LoadEnhMetafileCopy(HENHMETAFILE copy);
     void DeleteOwnDC();
 
     bool highQuality_ = false;

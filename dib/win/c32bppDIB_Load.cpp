@@ -65,6 +65,16 @@ class OpenClipboardScope {
 
 } // namespace
 
+bool c32bppDIB::LoadEnhMetafileCopy(HENHMETAFILE copy) {
+    if (!copy) return false;
+    const auto picture = modParsers::PictureFromHandle(copy, modParsers::pictureEnhMetafile);
+    if (!picture) {
+        DeleteEnhMetaFile(copy);
+        return false;
+    }
+    return LoadPicture_StdPicture(picture.Get());
+}
+
 bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<const uint8_t> bytes,
                          int32_t iconCx, int32_t iconCy, size_t streamStart, size_t streamLength,
                          bool SaveFormat, int32_t iconBitDepth) {
@@ -239,25 +249,10 @@ bool c32bppDIB::LoadPicture_ByHandle(HANDLE Handle) {
         if (size == 0) return false;
         std::vector<BYTE> bits(size);
         GetMetaFileBitsEx(static_cast<HMETAFILE>(Handle), size, bits.data());
-        const HENHMETAFILE copy = SetWinMetaFileBits(size, bits.data(), nullptr, nullptr);
-        if (!copy) return false;
-        const auto picture = modParsers::PictureFromHandle(copy, modParsers::pictureEnhMetafile);
-        if (!picture) {
-            DeleteEnhMetaFile(copy);
-            return false;
-        }
-        return LoadPicture_StdPicture(picture.Get());
+        return LoadEnhMetafileCopy(SetWinMetaFileBits(size, bits.data(), nullptr, nullptr));
     }
-    case OBJ_ENHMETAFILE: {
-        const HENHMETAFILE copy = CopyEnhMetaFileW(static_cast<HENHMETAFILE>(Handle), nullptr);
-        if (!copy) return false;
-        const auto picture = modParsers::PictureFromHandle(copy, modParsers::pictureEnhMetafile);
-        if (!picture) {
-            DeleteEnhMetaFile(copy);
-            return false;
-        }
-        return LoadPicture_StdPicture(picture.Get());
-    }
+    case OBJ_ENHMETAFILE:
+        return LoadEnhMetafileCopy(CopyEnhMetaFileW(static_cast<HENHMETAFILE>(Handle), nullptr));
     default: {
         ICONINFO info{};
         if (!GetIconInfo(static_cast<HICON>(Handle), &info)) return false;

@@ -276,12 +276,17 @@ TEST_F(PngTest, NotAPngLeavesTheImageAlone) {
     EXPECT_EQ(image.Width(), 2);
 }
 
-// A load that fails in the chunk walk answers true and leaves the image as it was.
+// A load that fails in the chunk walk answers true and leaves the image as it was, on
+// the stream path and on the file path (which does not look at files of 56 bytes or less).
 void ExpectWalkFailure(const std::vector<uint8_t>& png, const char* what) {
     MemoryImage image;
     ASSERT_TRUE(image.InitializeDIB(1, 1));
     cPNGparser parser;
     EXPECT_TRUE(parser.LoadStream(png, image, 0, png.size(), 0)) << what;
+    EXPECT_EQ(image.Width(), 1) << what;
+    EXPECT_EQ(image.ImageType(), imgBlank) << what;
+    MemoryByteSource file(png);
+    EXPECT_EQ(parser.LoadFile(file, "", image, 0), png.size() > 56) << what;
     EXPECT_EQ(image.Width(), 1) << what;
     EXPECT_EQ(image.ImageType(), imgBlank) << what;
 }
@@ -408,6 +413,20 @@ TEST_F(PngTest, ChunksBetweenImageDataAndSplitDataAreGatheredInOrder) {
     MemoryImage image;
     ASSERT_TRUE(Decode(png, image));
     EXPECT_TRUE(SamePixels(image, *ExpectedPixels(SamplesOf(spec)), 16, 16));
+}
+
+TEST_F(PngTest, ImageDataBeyondHalfTheFileGrowsTheBuffer) {
+    // Stored (uncompressed) random pixels make the image data nearly the whole file.
+    for (bool zlib : {true, false}) {
+        UseZlib(zlib);
+        PngSpec spec = RandomSpec(40, 30, 8, 6, 0, 21);
+        spec.level = 0;
+        spec.idatChunkSize = 333;
+        const std::vector<uint8_t> png = EncodePng(spec);
+        MemoryImage image;
+        ASSERT_TRUE(Decode(png, image));
+        EXPECT_TRUE(SamePixels(image, *ExpectedPixels(SamplesOf(spec)), 40, 30)) << zlib;
+    }
 }
 
 TEST_F(PngTest, StreamSliceAndFilePathGiveTheSameImage) {

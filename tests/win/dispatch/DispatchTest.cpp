@@ -167,6 +167,34 @@ TEST_F(Dispatch, HandlePictureResourceAndClipboardRefusals) {
     EXPECT_EQ(dib.ImageType(), imgNone);
 }
 
+TEST_F(Dispatch, MetafileHandlesStayTheCallers) {
+    const HDC recorder = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(recorder, nullptr);
+    Rectangle(recorder, 0, 0, 20, 10);
+    const HENHMETAFILE emf = CloseEnhMetaFile(recorder);
+    ASSERT_NE(emf, nullptr);
+    c32bppDIB dib;
+    dib.LoadPicture_ByHandle(emf);
+    // The picture made on the way wrapped a copy: the caller's handle is still valid.
+    ENHMETAHEADER header{};
+    EXPECT_NE(GetEnhMetaFileHeader(emf, sizeof header, &header), 0u);
+    EXPECT_TRUE(DeleteEnhMetaFile(emf));
+}
+
+TEST_F(Dispatch, SourceIconSizesWithoutKeptBytesDescribesTheImage) {
+    c32bppDIB dib;
+    std::vector<std::array<int32_t, 4>> sizes;
+    EXPECT_EQ(dib.SourceIconSizes(sizes), 0); // no image
+    ASSERT_TRUE(dib.InitializeDIB(16, 24));
+    EXPECT_EQ(dib.SourceIconSizes(sizes), 0); // not an icon
+    for (int32_t type : {imgIcon, imgCursor, imgIconAlpha, imgIconPNG, imgCursorAlpha}) {
+        dib.SetImageType(type);
+        sizes.clear();
+        ASSERT_EQ(dib.SourceIconSizes(sizes), 1) << type;
+        EXPECT_EQ(sizes[0], (std::array<int32_t, 4>{16, 24, 32, -1}));
+    }
+}
+
 TEST_F(Dispatch, IconColourCounts) {
     EXPECT_EQ(c32bppDIB::IconColorCount(1), 2);
     EXPECT_EQ(c32bppDIB::IconColorCount(4), 16);

@@ -102,6 +102,8 @@ class Container {
     int16_t ResolveScale(int16_t mode) const;
     void HandleMouse(UINT msg, WPARAM wParam, LPARAM lParam);
     Control* HitControl(POINT pt, std::vector<Control*>* asked);
+    // The pointer left the window: the control that had it hears so, as for a move.
+    void PointerLeftWindow();
     Control* FindByWindow(HWND child) const;
     void Paint();
     enum class DragStep { Enter, Over, Leave, Drop };
@@ -115,6 +117,7 @@ class Container {
     Control* pressed_ = nullptr;
     int16_t pressedButton_ = 0;
     bool pressedTwice_ = false;
+    bool trackingLeave_ = false;
     Control* keyFocus_ = nullptr;
     win::ComPtr<IDropTarget> dropTarget_;
     bool oleStarted_ = false;

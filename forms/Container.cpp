@@ -81,13 +81,15 @@ void Container::BackColor(uint32_t oleColor) {
     if (window_) InvalidateRect(window_, nullptr, FALSE);
 }
 
-float Container::ScaleWidth() const {
+float Container::ScaleWidth() {
+    EnsureCreated();
     RECT r{};
     if (window_) GetClientRect(window_, &r);
     return static_cast<float>(ScaleX(r.right, vbPixels, scaleMode_));
 }
 
-float Container::ScaleHeight() const {
+float Container::ScaleHeight() {
+    EnsureCreated();
     RECT r{};
     if (window_) GetClientRect(window_, &r);
     return static_cast<float>(ScaleY(r.bottom, vbPixels, scaleMode_));
@@ -108,7 +110,8 @@ double Container::ScaleY(double value, int16_t fromMode, int16_t toMode) const {
                         Screen::TwipsPerPixelY());
 }
 
-std::optional<Variant> Container::Property(std::string_view name) const {
+std::optional<Variant> Container::Property(std::string_view name) {
+    EnsureCreated();
     if (SameName(name, "ScaleMode")) return Variant(scaleMode_);
     if (SameName(name, "hWnd"))
         return Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(window_)));

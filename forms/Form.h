@@ -106,6 +106,7 @@ class Form : public Container {
     // x, y in the form's scale mode.
     virtual void Form_MouseMove(int16_t /*button*/, int16_t /*shift*/, float /*x*/, float /*y*/) {}
 
+    void EnsureCreated() override { Load(); }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void BackgroundMouse(MouseAction action, int16_t button, int16_t shift, float x,
                          float y) override;

@@ -13,8 +13,10 @@
 //         void Form_Load() override { ... }
 //     };
 //
-// The window is created on first use: reading or setting any property of the form (or
-// calling Show, Load or hWnd) creates it, creates its controls and runs Form_Load first.
+// The window is created on first use: reading or setting a property of the window
+// (geometry, Visible, WindowState, Icon, Caption, hWnd, ScaleWidth, ScaleHeight, a property
+// read by name) or calling Show or Load creates it, creates its controls and runs
+// Form_Load first. BackColor and ScaleMode are kept without loading.
 
 #include "forms/Color.h"
 #include "forms/Container.h"

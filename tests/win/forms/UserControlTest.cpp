@@ -283,7 +283,7 @@ TEST(UserControls, RealMouseInputReachesTheControlUnderThePointer) {
     PumpFor(50);
     POINT pt{30, 30}; // the lower control only
     ClientToScreen(f.hWnd(), &pt);
-    SetCursorPos(pt.x, pt.y);
+    ASSERT_TRUE(test::PlacePointer(pt));
     INPUT in[3]{};
     for (INPUT& i : in)
         i.type = INPUT_MOUSE;
@@ -411,7 +411,8 @@ TEST(UserControls, LeavingTheWindowTellsTheControlThatHadThePointer) {
     // The pointer is now beyond the box (at form pixel (100, 100)).
     POINT outside{100, 100};
     ClientToScreen(f.hWnd(), &outside);
-    SetCursorPos(outside.x, outside.y);
+    // No messages are handled before the leave message sent below.
+    ASSERT_TRUE(test::PlacePointer(outside));
     SendMessageW(box, WM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(j, (Journal{"Inside.HitTest(70,85)=0"}));
     j.clear();

@@ -81,13 +81,15 @@ void Container::BackColor(uint32_t oleColor) {
     if (window_) InvalidateRect(window_, nullptr, FALSE);
 }
 
-float Container::ScaleWidth() const {
+float Container::ScaleWidth() {
+    EnsureCreated();
     RECT r{};
     if (window_) GetClientRect(window_, &r);
     return static_cast<float>(ScaleX(r.right, vbPixels, scaleMode_));
 }
 
-float Container::ScaleHeight() const {
+float Container::ScaleHeight() {
+    EnsureCreated();
     RECT r{};
     if (window_) GetClientRect(window_, &r);
     return static_cast<float>(ScaleY(r.bottom, vbPixels, scaleMode_));
@@ -108,7 +110,8 @@ double Container::ScaleY(double value, int16_t fromMode, int16_t toMode) const {
                         Screen::TwipsPerPixelY());
 }
 
-std::optional<Variant> Container::Property(std::string_view name) const {
+std::optional<Variant> Container::Property(std::string_view name) {
+    EnsureCreated();
     if (SameName(name, "ScaleMode")) return Variant(scaleMode_);
     if (SameName(name, "hWnd"))
         return Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(window_)));
@@ -257,6 +260,10 @@ void Container::HandleMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
         return;
     }
 
+    if (!trackingLeave_) {
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, window_, 0};
+        trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
+    }
     std::vector<Control*> asked;
     Control* target = HitControl(pt, &asked);
     if (hover_ && hover_ != target &&
@@ -315,6 +322,18 @@ void Container::HandleMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
         target->MouseInput(MouseAction::Up, ButtonOfMessage(msg), shift, x, y);
         break;
     }
+}
+
+void Container::PointerLeftWindow() {
+    if (!hover_ || pressed_) return;
+    Control* left = std::exchange(hover_, nullptr);
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(window_, &pt);
+    // Same rule as for moves inside the window: only a pointer outside the rectangle counts.
+    RECT r = left->PixelRect();
+    if (PtInRect(&r, pt) || !left->Visible() || !left->Enabled()) return;
+    left->PointerLeft(static_cast<float>(pt.x - r.left), static_cast<float>(pt.y - r.top));
 }
 
 void Container::PaintContent(HDC dc, const RECT& area) {
@@ -439,6 +458,10 @@ LRESULT Container::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONUP:
     case WM_MBUTTONDBLCLK:
         HandleMouse(msg, wParam, lParam);
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        PointerLeftWindow();
         return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != window_) pressed_ = nullptr;

@@ -38,9 +38,9 @@ class Container {
     // Background colour (an OLE colour).
     uint32_t BackColor() const { return backColor_; }
     void BackColor(uint32_t oleColor);
-    // Client size in the container's scale mode.
-    float ScaleWidth() const;
-    float ScaleHeight() const;
+    // Client size in the container's scale mode (a form not loaded yet loads first).
+    float ScaleWidth();
+    float ScaleHeight();
     // Converts a horizontal or vertical measure between scale modes; vbUser,
     // vbContainerPosition and vbContainerSize mean this container's scale mode.
     double ScaleX(double value, int16_t fromMode, int16_t toMode) const;
@@ -50,7 +50,7 @@ class Container {
     const std::vector<Control*>& Controls() const { return controls_; }
     // A property read by name (case-insensitive): "ScaleMode" (Integer), "hWnd" (handle),
     // "BackColor" (Long), "ScaleWidth", "ScaleHeight" (Single). Nothing for other names.
-    std::optional<Variant> Property(std::string_view name) const;
+    std::optional<Variant> Property(std::string_view name);
 
     // The ambient user-mode flag of the controls inside: true at run time.
     virtual bool UserMode() const = 0;
@@ -76,6 +76,8 @@ class Container {
     // Tells every control inside (and inside nested boxes) that visibility changed.
     void NotifyShownChanged();
 
+    // Creates the window when the container makes its own (a form loads itself).
+    virtual void EnsureCreated() {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     // Mouse input that hit no windowless control; x, y in client pixels.
     virtual void BackgroundMouse(MouseAction /*action*/, int16_t /*button*/, int16_t /*shift*/,
@@ -102,6 +104,8 @@ class Container {
     int16_t ResolveScale(int16_t mode) const;
     void HandleMouse(UINT msg, WPARAM wParam, LPARAM lParam);
     Control* HitControl(POINT pt, std::vector<Control*>* asked);
+    // The pointer left the window: the control that had it hears so, as for a move.
+    void PointerLeftWindow();
     Control* FindByWindow(HWND child) const;
     void Paint();
     enum class DragStep { Enter, Over, Leave, Drop };
@@ -115,6 +119,7 @@ class Container {
     Control* pressed_ = nullptr;
     int16_t pressedButton_ = 0;
     bool pressedTwice_ = false;
+    bool trackingLeave_ = false;
     Control* keyFocus_ = nullptr;
     win::ComPtr<IDropTarget> dropTarget_;
     bool oleStarted_ = false;

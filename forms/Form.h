@@ -13,8 +13,10 @@
 //         void Form_Load() override { ... }
 //     };
 //
-// The window is created on first use: reading or setting any property of the form (or
-// calling Show, Load or hWnd) creates it, creates its controls and runs Form_Load first.
+// The window is created on first use: reading or setting a property of the window
+// (geometry, Visible, WindowState, Icon, Caption, hWnd, ScaleWidth, ScaleHeight, a property
+// read by name) or calling Show or Load creates it, creates its controls and runs
+// Form_Load first. BackColor and ScaleMode are kept without loading.
 
 #include "forms/Color.h"
 #include "forms/Container.h"
@@ -106,6 +108,7 @@ class Form : public Container {
     // x, y in the form's scale mode.
     virtual void Form_MouseMove(int16_t /*button*/, int16_t /*shift*/, float /*x*/, float /*y*/) {}
 
+    void EnsureCreated() override { Load(); }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void BackgroundMouse(MouseAction action, int16_t button, int16_t shift, float x,
                          float y) override;

@@ -22,7 +22,8 @@
 // routes the input to the first one that takes it. When the pointer moved out of the
 // rectangle of the control that took it at the previous hit test, that control is asked
 // once more with its own coordinates of the pointer (now outside it) and a HitResult of 0,
-// so that it can notice the pointer left. Click and DblClick follow a press
+// so that it can notice the pointer left; the same happens when the pointer leaves the
+// container's window to a point outside the control. Click and DblClick follow a press
 // and release of any button over the control; the pressed control keeps the mouse until
 // the button is released.
 

@@ -199,6 +199,18 @@ class FrmDemo : public Form {
     }
     void Form_QueryUnload(bool&, int16_t) override { App::End(); }
 
+  public:
+    // For the demonstration: the pointer waits over the badge's place before the window
+    // appears. (Under Wine a pointer move can be followed by one late report of the
+    // pointer's previous place, which would read as leaving the badge again.)
+    void PlacePointerOverBadge() {
+        RECT r = badge.PixelRect();
+        POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ClientToScreen(hWnd(), &centre);
+        SetCursorPos(centre.x, centre.y);
+        Sleep(200);
+    }
+
   private:
     void Check1_Click() {
         Font f = Label1.Font();
@@ -218,23 +230,28 @@ class FrmDemo : public Form {
         RECT r = badge.PixelRect();
         POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         ClientToScreen(hWnd(), &centre);
-        INPUT in[2]{};
+        // Absolute positions (0..65535 over the primary screen) in every event, so that no
+        // step depends on where an earlier move has got to.
+        INPUT in[3]{};
+        for (INPUT& i : in) {
+            i.type = INPUT_MOUSE;
+            i.mi.dx = MulDiv(centre.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+            i.mi.dy = MulDiv(centre.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+            i.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        }
         switch (step_++) {
         case 0:
             SetForegroundWindow(hWnd());
-            SetCursorPos(centre.x, centre.y);
-            in[0].type = INPUT_MOUSE;
-            in[0].mi.dx = 1;
-            in[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-            SendInput(1, in, sizeof(INPUT));
             break;
         case 1:
-            in[0].type = in[1].type = INPUT_MOUSE;
-            in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-            in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-            SendInput(2, in, sizeof(INPUT));
+            SendInput(1, in, sizeof(INPUT));
             break;
         case 2:
+            in[1].mi.dwFlags |= MOUSEEVENTF_RIGHTDOWN;
+            in[2].mi.dwFlags |= MOUSEEVENTF_RIGHTUP;
+            SendInput(3, in, sizeof(INPUT));
+            break;
+        case 3:
             HScroll1.Value(200);
             break;
         case 25:
@@ -255,6 +272,7 @@ class FrmDemo : public Form {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     bool demo = std::wstring(GetCommandLineW()).find(L"--demo") != std::wstring::npos;
     FrmDemo form(demo);
+    if (demo) form.PlacePointerOverBadge();
     form.Show();
     return App::Run();
 }

@@ -146,6 +146,13 @@ TEST(Forms, ReadingAPropertyLoadsTheFormAndItsControlsFirst) {
                                 "First.Load begins", "Second.Load", "First.Load ends"}));
     // Nothing is shown yet, so the control has had no Show.
     EXPECT_FALSE(first.Visible());
+
+    // Reading by name loads a form too.
+    SecondForm third(journal);
+    auto hwnd = third.Property("hWnd");
+    ASSERT_TRUE(hwnd);
+    EXPECT_NE(std::get<int64_t>(*hwnd), 0);
+    EXPECT_EQ(third.loads, 1);
 }
 
 TEST(Forms, GeometryIsInTwipsOfFifteenPerPixel) {

@@ -25,6 +25,20 @@ inline void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
 
+// Puts the pointer at a screen point and waits (without handling messages) until it stays
+// there: pointer moves of earlier steps may still be on their way. Answers whether it did.
+inline bool PlacePointer(POINT screen) {
+    int stable = 0;
+    for (int i = 0; i < 50 && stable < 3; ++i) {
+        SetCursorPos(screen.x, screen.y);
+        Sleep(20);
+        POINT now{};
+        GetCursorPos(&now);
+        stable = now.x == screen.x && now.y == screen.y ? stable + 1 : 0;
+    }
+    return stable == 3;
+}
+
 // Client point (pixels) packed for a mouse message.
 inline LPARAM At(int x, int y) {
     return MAKELPARAM(x, y);

@@ -283,9 +283,10 @@ TEST(UserControls, RealMouseInputReachesTheControlUnderThePointer) {
     PumpFor(50);
     POINT pt{30, 30}; // the lower control only
     ClientToScreen(f.hWnd(), &pt);
-    SetCursorPos(pt.x, pt.y);
+    ASSERT_TRUE(test::PlacePointer(pt));
     INPUT in[3]{};
-    for (INPUT& i : in) i.type = INPUT_MOUSE;
+    for (INPUT& i : in)
+        i.type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_MOVE; // a move of 0 still reports the pointer
     in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
@@ -398,6 +399,25 @@ TEST(Boxes, ClipTheControlsInside) {
     j.clear();
     SendMessageW(f.Picture1.hWnd(), WM_MOUSEMOVE, 0, At(25, 10));
     EXPECT_EQ(j, (Journal{"Inside.HitTest(5,5)=3", "Inside.MouseMove"}));
+}
+
+TEST(UserControls, LeavingTheWindowTellsTheControlThatHadThePointer) {
+    Journal j;
+    BoxForm f(j);
+    f.Show();
+    HWND box = f.Picture1.hWnd();
+    SendMessageW(box, WM_MOUSEMOVE, 0, At(25, 10));
+    j.clear();
+    // The pointer is now beyond the box (at form pixel (100, 100)).
+    POINT outside{100, 100};
+    ClientToScreen(f.hWnd(), &outside);
+    // No messages are handled before the leave message sent below.
+    ASSERT_TRUE(test::PlacePointer(outside));
+    SendMessageW(box, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(j, (Journal{"Inside.HitTest(70,85)=0"}));
+    j.clear();
+    SendMessageW(box, WM_MOUSELEAVE, 0, 0);
+    EXPECT_TRUE(j.empty()) << "told once";
 }
 
 TEST(UserControls, StoredPropertiesGoToReadPropertiesWithTheirTypes) {

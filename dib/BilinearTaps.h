@@ -1,0 +1,84 @@
+#pragma once
+// The sampling rule shared by the scaler and the rotator. A sample position (xs, ys) is
+// given in source pixels, xs counted from the left, ys from the bottom row of storage.
+//
+// Columns: X = floor(xs), fx = xs - X. Column X has weight 1 - fx and column X + 1
+// weight fx, except when X is the last column of the source rectangle: then column X
+// alone with weight 1.
+// Rows: Y = floor(ys), fy = ys - Y. Row Y has weight fy and row Y - 1 (the row below)
+// weight 1 - fy, except when Y is storage row 0: then row 0 alone with weight 1.
+//
+// Each byte is floor(v), evaluated in double precision as
+//   h(row) = s(row, X) * wc0 + s(row, X1) * wc1
+//   v      = h(Y) * wr0 + h(Y1) * wr1
+// A single tap is expressed as the same column (or row) twice with weights 1 and 0,
+// which gives exactly the single sample (s * 1 + s * 0 = s).
+
+#include "dib/PixelView.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace moirelle {
+
+struct ColumnTaps {
+    int32_t x0 = 0; // column X
+    int32_t x1 = 0; // column X + 1, or X when it is alone
+    double w0 = 1;
+    double w1 = 0;
+};
+
+struct RowTaps {
+    int32_t y0 = 0; // storage row Y
+    int32_t y1 = 0; // storage row Y - 1, or 0 when Y is 0
+    double w0 = 1;  // weight of row Y
+    double w1 = 0;  // weight of row Y - 1
+};
+
+inline ColumnTaps ColumnTapsAt(double xs, int32_t lastColumn) {
+    ColumnTaps t;
+    const double X = std::floor(xs);
+    t.x0 = static_cast<int32_t>(X);
+    if (t.x0 >= lastColumn) {
+        t.x0 = t.x1 = lastColumn;
+        return t;
+    }
+    const double fx = xs - X;
+    t.x1 = t.x0 + 1;
+    t.w0 = 1 - fx;
+    t.w1 = fx;
+    return t;
+}
+
+inline RowTaps RowTapsAt(double ys) {
+    RowTaps t;
+    const double Y = std::floor(ys);
+    t.y0 = static_cast<int32_t>(Y);
+    if (t.y0 <= 0) {
+        t.y0 = t.y1 = 0;
+        return t;
+    }
+    const double fy = ys - Y;
+    t.y1 = t.y0 - 1;
+    t.w0 = fy;
+    t.w1 = 1 - fy;
+    return t;
+}
+
+// One output pixel by the rule above.
+inline void SampleBilinear(const PixelView& src, const ColumnTaps& c, const RowTaps& r,
+                           uint8_t* out) {
+    const uint8_t* row0 = src.row(r.y0);
+    const uint8_t* row1 = src.row(r.y1);
+    const uint8_t* a = row0 + static_cast<size_t>(c.x0) * 4;
+    const uint8_t* b = row0 + static_cast<size_t>(c.x1) * 4;
+    const uint8_t* d = row1 + static_cast<size_t>(c.x0) * 4;
+    const uint8_t* e = row1 + static_cast<size_t>(c.x1) * 4;
+    for (int k = 0; k < 4; ++k) {
+        const double h0 = a[k] * c.w0 + b[k] * c.w1;
+        const double h1 = d[k] * c.w0 + e[k] * c.w1;
+        out[k] = static_cast<uint8_t>(static_cast<int32_t>(h0 * r.w0 + h1 * r.w1));
+    }
+}
+
+} // namespace moirelle

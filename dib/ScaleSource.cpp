@@ -1,0 +1,143 @@
+#include "dib/ScaleSource.h"
+
+#include "dib/AdjustLight.h"
+#include "dib/BilinearTaps.h"
+#include "dib/ScaleKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace moirelle {
+namespace {
+
+bool PrepareRect(ScaleJob& job) {
+    if (job.source.empty()) return false;
+    if (job.rect.width == 0) job.rect.width = job.source.width;
+    if (job.rect.height == 0) job.rect.height = job.source.height;
+    return RectInside(job.rect, job.source.width, job.source.height);
+}
+
+} // namespace
+
+bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetHeight) {
+    job_ = job;
+    if (!PrepareRect(job_)) return false;
+    if (targetWidth > 0) {
+        if (targetHeight < 1) return false;
+        outWidth_ = targetWidth;
+        outHeight_ = targetHeight;
+        xRatio_ = static_cast<double>(job_.rect.width) / targetWidth;
+        yRatio_ = static_cast<double>(job_.rect.height) / targetHeight;
+        skipColumns_ = 0;
+    } else {
+        const int64_t w = std::llabs(static_cast<int64_t>(job_.destWidth));
+        const int64_t h = std::llabs(static_cast<int64_t>(job_.destHeight));
+        if (w < 1 || h < 1) return false;
+        xRatio_ = static_cast<double>(job_.rect.width) / static_cast<double>(w);
+        yRatio_ = static_cast<double>(job_.rect.height) / static_cast<double>(h);
+        int64_t outW = w;
+        int64_t outH = h;
+        skipColumns_ = 0;
+        if (job_.destX < 0) {
+            skipColumns_ = -static_cast<int64_t>(job_.destX);
+            outW -= skipColumns_;
+        }
+        if (job_.destY < 0) outH += job_.destY; // the top rows are left out
+        if (outW < 1 || outH < 1) return false;
+        outWidth_ = static_cast<int32_t>(outW);
+        outHeight_ = static_cast<int32_t>(outH);
+    }
+    bottom_ = job_.source.height - job_.rect.height - job_.rect.y;
+    passRow_[0] = passRow_[1] = -1;
+    const size_t n = static_cast<size_t>(outWidth_);
+    try {
+        row_.assign(n * 4, 0);
+        if (!job_.highQuality) {
+            // Column positions once per output column.
+            columns_.resize(n);
+            const int32_t lastColumn = job_.rect.width - 1;
+            for (size_t i = 0; i < n; ++i) {
+                const double x = std::floor(
+                    static_cast<double>(skipColumns_ + static_cast<int64_t>(i)) * xRatio_);
+                columns_[i] = job_.rect.x + std::min(static_cast<int32_t>(x), lastColumn);
+            }
+        } else {
+            tapColumns_.resize(2 * n);
+            tapWeights_.resize(2 * n);
+            const int32_t lastColumn = job_.rect.x + job_.rect.width - 1;
+            for (size_t i = 0; i < n; ++i) {
+                const double xs =
+                    job_.rect.x +
+                    static_cast<double>(skipColumns_ + static_cast<int64_t>(i)) * xRatio_;
+                const ColumnTaps t = ColumnTapsAt(xs, lastColumn);
+                tapColumns_[2 * i] = t.x0;
+                tapColumns_[2 * i + 1] = t.x1;
+                tapWeights_[2 * i] = t.w0;
+                tapWeights_[2 * i + 1] = t.w1;
+            }
+            passes_[0].assign(n * 4, 0);
+            passes_[1].assign(n * 4, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        outWidth_ = outHeight_ = 0;
+        return false;
+    }
+    return true;
+}
+
+const double* ScaledRows::HorizontalPass(int32_t sourceRow, int avoidSlot) {
+    for (int s = 0; s < 2; ++s)
+        if (passRow_[s] == sourceRow) return passes_[s].data();
+    const int slot = avoidSlot == 0 ? 1 : 0;
+    BilinearHorizontal(job_.source.row(sourceRow), tapColumns_.data(), tapWeights_.data(),
+                       static_cast<size_t>(outWidth_), passes_[slot].data());
+    passRow_[slot] = sourceRow;
+    return passes_[slot].data();
+}
+
+const uint8_t* ScaledRows::StorageRow(int32_t j) {
+    uint8_t* out = row_.data();
+    if (!job_.highQuality) {
+        const int32_t lastRow = job_.rect.height - 1;
+        const double y = std::floor(static_cast<double>(j) * yRatio_);
+        const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(y), lastRow));
+        NearestGather(src, columns_.data(), static_cast<size_t>(outWidth_), out);
+    } else {
+        // j * yRatio < srcHeight, so Y never passes the rectangle's top row.
+        const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_);
+        // Keep the pass of the other row of the pair when making this one.
+        const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
+        const double* h0 = HorizontalPass(r.y0, keep);
+        const double* h1 = HorizontalPass(r.y1, h0 == passes_[0].data() ? 0 : 1);
+        BilinearVertical(h0, h1, r.w0, r.w1, static_cast<size_t>(outWidth_) * 4, out);
+    }
+    if (job_.amount != 0) AdjustLight(job_.amount, PixelView{out, outWidth_, 1});
+    return out;
+}
+
+bool ScaleSource(ScaleJob& job, PixelBuffer& out) {
+    ScaledRows rows;
+    if (!rows.Start(job) || !out.Allocate(rows.Width(), rows.Height())) return false;
+    const PixelView v = out.View();
+    for (int32_t j = 0; j < v.height; ++j)
+        std::memcpy(v.row(j), rows.StorageRow(j), v.stride());
+    job.destWidth = v.width;
+    job.destHeight = v.height;
+    job.amount = 0;
+    return true;
+}
+
+bool ScaleSourceInto(ScaleJob& job, const PixelView& target) {
+    if (target.empty()) return false;
+    ScaledRows rows;
+    if (!rows.Start(job, target.width, target.height)) return false;
+    for (int32_t j = 0; j < target.height; ++j)
+        std::memcpy(target.row(j), rows.StorageRow(j), target.stride());
+    job.amount = 0;
+    return true;
+}
+
+} // namespace moirelle

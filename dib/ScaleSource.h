@@ -1,0 +1,72 @@
+#pragma once
+// The scale step of the software renderer: resamples a source rectangle to the size of
+// the destination, by nearest neighbour or bilinearly (dib/BilinearTaps.h).
+
+#include "dib/MirrorSource.h"
+#include "dib/PixelBuffer.h"
+#include "dib/PixelView.h"
+#include "dib/SourceRows.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace moirelle {
+
+struct ScaleJob {
+    // The pixels read: the image, or a mirrored copy that is exactly the source rectangle.
+    PixelView source;
+    // The source rectangle in picture coordinates; a width or height of 0 means the
+    // source's.
+    SourceRect rect;
+    // Destination origin and signed size (the sign is ignored). A negative origin clips:
+    // the output leaves out |destX| columns on the left and |destY| rows at the top.
+    int32_t destX = 0;
+    int32_t destY = 0;
+    int32_t destWidth = 0;
+    int32_t destHeight = 0;
+    bool highQuality = false; // bilinear instead of nearest neighbour
+    float amount = 0;         // pending lightness change, applied to the output
+};
+
+// The scaler's output produced row by row, so that it can be blended without an
+// intermediate image. Rows are computed on demand; any order works.
+class ScaledRows final : public SourceRows {
+  public:
+    // Plans the job as ScaleSource does, or at the target's size (ratios source /
+    // target, no clipping) when targetWidth is above 0. False when ScaleSource would
+    // fail. The job's source pixels must stay alive while rows are read.
+    bool Start(const ScaleJob& job, int32_t targetWidth = 0, int32_t targetHeight = 0);
+    int32_t Width() const override { return outWidth_; }
+    int32_t Height() const override { return outHeight_; }
+    const uint8_t* Row(int32_t y) override { return StorageRow(outHeight_ - 1 - y); }
+    // Output row j counted from the bottom.
+    const uint8_t* StorageRow(int32_t j);
+
+  private:
+    const double* HorizontalPass(int32_t sourceRow, int avoidSlot);
+
+    ScaleJob job_;
+    int32_t outWidth_ = 0;
+    int32_t outHeight_ = 0;
+    int64_t skipColumns_ = 0; // columns of the scaled picture left out on the left
+    double xRatio_ = 0;
+    double yRatio_ = 0;
+    int32_t bottom_ = 0;              // storage row of the rectangle's bottom row
+    std::vector<int32_t> columns_;    // nearest: source column of each output column
+    std::vector<int32_t> tapColumns_; // bilinear: x0, x1 of each output column
+    std::vector<double> tapWeights_;  // bilinear: w0, w1 of each output column
+    std::vector<double> passes_[2];   // two cached horizontal passes
+    int32_t passRow_[2] = {-1, -1};
+    std::vector<uint8_t> row_;
+};
+
+// Scales into a new buffer of |destWidth| x |destHeight| less the clipped part. On
+// success the job's destination size becomes the output size and its amount 0.
+// False for an empty output, a rectangle outside the source, or when memory runs out.
+bool ScaleSource(ScaleJob& job, PixelBuffer& out);
+
+// Scales the whole job's rectangle into `target` (its size, ratios source / target,
+// no clipping). The job's destination fields are ignored.
+bool ScaleSourceInto(ScaleJob& job, const PixelView& target);
+
+} // namespace moirelle

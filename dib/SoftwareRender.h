@@ -1,0 +1,48 @@
+#pragma once
+// The software roads of Render up to the blend: mirror, scale and lightness change of
+// the unrotated road, and the rotated canvas of the rotated road. What is left for the
+// caller is to blend the prepared pixels onto its destination (dib/BlendToDestination.h).
+
+#include "dib/ImageTarget.h"
+#include "dib/PixelBuffer.h"
+#include "dib/PixelView.h"
+#include "dib/RenderRequest.h"
+#include "dib/ScaleSource.h"
+#include "dib/SourceRows.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace moirelle {
+
+// The pixels that the blend reads: the image itself, a mirrored or lightened copy, or
+// the scaler's rows (made while blending, without an intermediate image).
+struct PreparedSource {
+    PixelBuffer buffer;                 // a mirrored or lightened copy, when one was made
+    std::unique_ptr<ScaledRows> scaled; // the scaler, when the sizes differ
+    ViewRows view{PixelView{}};         // the image or `buffer` when not scaled
+    int32_t srcX = 0;                   // the block's origin in the rows, picture coordinates
+    int32_t srcY = 0;
+    int32_t destX = 0; // destination rectangle, positive size
+    int32_t destY = 0;
+    int32_t destWidth = 0;
+    int32_t destHeight = 0;
+
+    SourceRows& Rows() { return scaled ? static_cast<SourceRows&>(*scaled) : view; }
+};
+
+// Runs the steps the normalised, unrotated request needs: a mirrored copy when a
+// destination size is negative, scaling when the sizes differ (bilinear with
+// `highQuality`), and any pending lightness change on the first copy made (or on a
+// copy of the source rectangle when nothing else copies). False when a step fails.
+bool PrepareSoftwareSource(const PixelView& image, const RenderRequest& r, bool highQuality,
+                           PreparedSource& out);
+
+// The rotated road's software part for a normalised, rotated request: mirrors and
+// lightens as asked, makes `canvas` (InitializeDIB) D x D with D the destination's
+// diagonal, rotates the source into it and answers in canvasX, canvasY where its
+// top-left corner goes so that it is centred on the destination rectangle.
+bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool highQuality,
+                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY);
+
+} // namespace moirelle

@@ -1,0 +1,312 @@
+// Lightness, mirroring, scaling and the unrotated software road before the blend.
+#include "dib/AdjustLight.h"
+#include "dib/BilinearTaps.h"
+#include "dib/BlendToDestination.h"
+#include "dib/MirrorSource.h"
+#include "dib/ScaleKernels.h"
+#include "dib/ScaleSource.h"
+#include "dib/SoftwareRender.h"
+#include "dib/VectorPaths.h"
+#include "tests/portable/render/RenderTestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace moirelle {
+namespace {
+
+using test::Packed;
+using test::PixelAt;
+
+uint32_t RowPixel(SourceRows& rows, int32_t x, int32_t y) {
+    uint32_t p;
+    std::memcpy(&p, rows.Row(y) + x * 4, 4);
+    return p;
+}
+
+TEST(AdjustLight, FullAmountsGiveWhiteAndBlack) {
+    PixelBuffer buf;
+    ASSERT_TRUE(buf.Allocate(16, 16));
+    test::FillRandomPremultiplied(buf.View(), 1);
+    PixelBuffer bright, dark;
+    ASSERT_TRUE(AdjustLightCopy(100, buf.View(), bright));
+    ASSERT_TRUE(AdjustLightCopy(-100, buf.View(), dark));
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 16; ++x) {
+            const uint8_t a = PixelAt(buf.View(), x, y)[3];
+            const uint32_t aa = a;
+            EXPECT_EQ(Packed(bright.View(), x, y), aa << 24 | aa << 16 | aa << 8 | aa);
+            EXPECT_EQ(Packed(dark.View(), x, y), aa << 24);
+        }
+}
+
+TEST(AdjustLight, DeltaIsRoundedThenDividedTowardZero) {
+    const auto up = LightDeltas(50);
+    const auto down = LightDeltas(-50);
+    // f = 127.5; f * 255 = 32512.5 rounds to the even 32512, / 255 = 127.
+    EXPECT_EQ(up[255], 127);
+    EXPECT_EQ(down[255], -127);
+    // f * 2 = 255 -> 1; f * 1 = 127.5 rounds to 128 -> 0.
+    EXPECT_EQ(up[2], 1);
+    EXPECT_EQ(up[1], 0);
+    // A colour is clamped at its alpha when brightening and at 0 when darkening.
+    PixelBuffer buf;
+    ASSERT_TRUE(buf.Allocate(2, 1));
+    test::SetPixel(buf.View(), 0, 0, 200, 10, 0, 250);
+    test::SetPixel(buf.View(), 1, 0, 5, 0, 0, 0);
+    AdjustLight(50, buf.View());
+    const int32_t d = LightDeltas(50)[250];
+    EXPECT_EQ(PixelAt(buf.View(), 0, 0)[0], 250);
+    EXPECT_EQ(PixelAt(buf.View(), 0, 0)[1], 10 + d);
+    EXPECT_EQ(PixelAt(buf.View(), 1, 0)[0], 5); // alpha 0 stays as it was
+    AdjustLight(-100, buf.View());
+    EXPECT_EQ(PixelAt(buf.View(), 0, 0)[0], 0);
+}
+
+TEST(MirrorSource, CutsTheRectangleFromTheMirroredPicture) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(6, 4));
+    test::FillPositions(img.View());
+    SourceRect rect{1, 1, 3, 2};
+    int32_t w = -3, h = -2;
+    float amount = 0;
+    PixelBuffer out;
+    ASSERT_TRUE(MirrorSource(img.View(), rect, w, h, out, amount));
+    EXPECT_EQ(rect.x, 0);
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    for (int32_t k = 0; k < 2; ++k)
+        for (int32_t i = 0; i < 3; ++i)
+            EXPECT_EQ(Packed(out.View(), i, k), Packed(img.View(), 6 - 1 - 1 - i, 4 - 1 - 1 - k));
+    // Nothing to mirror.
+    w = 3, h = 2;
+    rect = {1, 1, 3, 2};
+    EXPECT_FALSE(MirrorSource(img.View(), rect, w, h, out, amount));
+}
+
+TEST(MirrorSource, AppliesAPendingLightChange) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(2, 2));
+    test::FillRandomPremultiplied(img.View(), 3);
+    test::SetPixel(img.View(), 0, 0, 1, 2, 3, 200);
+    SourceRect rect{0, 0, 2, 2};
+    int32_t w = -2, h = 2;
+    float amount = 100;
+    PixelBuffer out;
+    ASSERT_TRUE(MirrorSource(img.View(), rect, w, h, out, amount));
+    EXPECT_EQ(amount, 0);
+    EXPECT_EQ(Packed(out.View(), 1, 0), 0xC8C8C8C8u);
+}
+
+// An independent coding of the sampling rule, skipping neighbours of weight 0.
+uint8_t ReferenceBilinear(const PixelView& src, double xs, double ys, int32_t lastColumn, int k) {
+    const double X = std::floor(xs), Y = std::floor(ys);
+    const double fx = xs - X, fy = ys - Y;
+    const int32_t x = static_cast<int32_t>(X), y = static_cast<int32_t>(Y);
+    auto s = [&](int32_t col, int32_t row) {
+        return static_cast<double>(src.row(row)[col * 4 + k]);
+    };
+    auto h = [&](int32_t row) {
+        if (x == lastColumn || fx == 0) return s(x, row) * 1.0;
+        return s(x, row) * (1 - fx) + s(x + 1, row) * fx;
+    };
+    double v;
+    if (y == 0 || fy == 0)
+        v = y == 0 ? h(0) : h(y - 1) * 1.0;
+    else
+        v = h(y) * fy + h(y - 1) * (1 - fy);
+    return static_cast<uint8_t>(std::floor(v));
+}
+
+TEST(ScaleSource, BilinearFollowsTheSamplingRuleEverywhere) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(23, 17));
+    test::FillRandomPremultiplied(img.View(), 7);
+    const int32_t sizes[][2] = {{40, 30}, {9, 5}, {23, 17}, {50, 7}, {1, 1}};
+    for (const auto& size : sizes) {
+        ScaleJob job;
+        job.source = img.View();
+        job.rect = {3, 2, 17, 12};
+        job.destWidth = size[0];
+        job.destHeight = -size[1]; // the sign is ignored
+        job.highQuality = true;
+        PixelBuffer out;
+        ASSERT_TRUE(ScaleSource(job, out));
+        ASSERT_EQ(out.Width(), size[0]);
+        ASSERT_EQ(out.Height(), size[1]);
+        const double xr = 17.0 / size[0], yr = 12.0 / size[1];
+        const int32_t b = 17 - 12 - 2;
+        for (int32_t j = 0; j < size[1]; ++j)
+            for (int32_t i = 0; i < size[0]; ++i)
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_EQ(out.View().row(j)[i * 4 + k],
+                              ReferenceBilinear(img.View(), 3 + i * xr, j * yr + b, 3 + 17 - 1, k))
+                        << size[0] << "x" << size[1] << " at " << i << "," << j;
+    }
+}
+
+TEST(ScaleSource, BilinearWeightsAtTheEdges) {
+    // Last column alone; storage row 0 alone; elsewhere row Y weighs fy and the row
+    // below 1 - fy, so an unscaled copy takes every row from the row below it.
+    ColumnTaps c = ColumnTapsAt(4.75, 4);
+    EXPECT_EQ(c.x0, 4);
+    EXPECT_EQ(c.x1, 4);
+    EXPECT_EQ(c.w0, 1);
+    EXPECT_EQ(c.w1, 0);
+    c = ColumnTapsAt(2.25, 4);
+    EXPECT_EQ(c.x1, 3);
+    EXPECT_EQ(c.w0, 0.75);
+    RowTaps r = RowTapsAt(0.5);
+    EXPECT_EQ(r.y0, 0);
+    EXPECT_EQ(r.w0, 1);
+    EXPECT_EQ(r.w1, 0);
+    r = RowTapsAt(3.25);
+    EXPECT_EQ(r.y0, 3);
+    EXPECT_EQ(r.y1, 2);
+    EXPECT_EQ(r.w0, 0.25);
+
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(4, 3));
+    test::FillPositions(img.View());
+    ScaleJob job;
+    job.source = img.View();
+    job.destWidth = 8; // columns scale, rows do not
+    job.destHeight = 3;
+    job.highQuality = true;
+    PixelBuffer out;
+    ASSERT_TRUE(ScaleSource(job, out));
+    // Storage row 1 of the output comes from storage row 0 of the source.
+    EXPECT_EQ(out.View().row(1)[0], img.View().row(0)[0]);
+    EXPECT_EQ(out.View().row(2)[1], img.View().row(1)[1]);
+    EXPECT_EQ(out.View().row(0)[2], img.View().row(0)[2]);
+}
+
+TEST(ScaleSource, NearestPicksFlooredPositionsAndClipsNegativeOrigins) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(4, 4));
+    test::FillPositions(img.View());
+    ScaleJob job;
+    job.source = img.View();
+    job.rect = {1, 0, 3, 4};
+    job.destX = -2;
+    job.destY = -1;
+    job.destWidth = 6;
+    job.destHeight = 8;
+    PixelBuffer out;
+    ASSERT_TRUE(ScaleSource(job, out));
+    ASSERT_EQ(out.Width(), 4);  // 6 less the 2 clipped columns
+    ASSERT_EQ(out.Height(), 7); // 8 less the top row
+    EXPECT_EQ(job.destWidth, 4);
+    for (int32_t j = 0; j < 7; ++j)
+        for (int32_t i = 0; i < 4; ++i) {
+            const int32_t col = 1 + static_cast<int32_t>(std::floor((i + 2) * 0.5));
+            const int32_t row = static_cast<int32_t>(std::floor(j * 0.5)); // storage rows
+            EXPECT_EQ(std::memcmp(out.View().row(j) + i * 4, img.View().row(row) + col * 4, 4), 0);
+        }
+    job.destX = -6;
+    EXPECT_FALSE(ScaleSource(job, out));
+}
+
+TEST(SoftwareRoad, MirroredDrawAtNegativeOriginCutsTheFirstColumns) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(30, 5));
+    test::FillPositions(img.View());
+    RenderRequest r;
+    r.destX = -10;
+    r.destWidth = -30; // mirrored left to right
+    r.destHeight = 5;
+    r.srcWidth = 30;
+    r.srcHeight = 5;
+    PreparedSource p;
+    ASSERT_TRUE(PrepareSoftwareSource(img.View(), r, false, p));
+    EXPECT_EQ(p.destWidth, 30);
+    BlendPlan plan;
+    ASSERT_TRUE(PlanBlend(p.Rows(), p.srcX, p.srcY, p.destX, p.destY, p.destWidth, p.destHeight, 0,
+                          0, plan));
+    EXPECT_EQ(plan.width, 20);
+    // Destination column 0 shows mirrored column 10, that is picture column 19.
+    EXPECT_EQ(RowPixel(p.Rows(), plan.srcX, 0), Packed(img.View(), 19, 0));
+
+    // The same through the scaler (2x), whose output is already clipped.
+    r.destWidth = -60;
+    r.destX = -10;
+    PreparedSource q;
+    ASSERT_TRUE(PrepareSoftwareSource(img.View(), r, false, q));
+    EXPECT_EQ(q.destX, 0);
+    EXPECT_EQ(q.destWidth, 50);
+    EXPECT_EQ(RowPixel(q.Rows(), 0, 0), Packed(img.View(), 29 - 5, 0));
+    EXPECT_EQ(RowPixel(q.Rows(), 3, 4), Packed(img.View(), 29 - 6, 4));
+}
+
+TEST(SoftwareRoad, LightChangeOnAnUnchangedSourceCopiesTheRectangle) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(8, 8));
+    test::FillRandomPremultiplied(img.View(), 11);
+    RenderRequest r;
+    r.SrcX = 2, r.SrcY = 3, r.srcWidth = 4, r.srcHeight = 2;
+    r.destWidth = 4, r.destHeight = 2;
+    r.LightAdjustment = -100;
+    PreparedSource p;
+    ASSERT_TRUE(PrepareSoftwareSource(img.View(), r, true, p));
+    ASSERT_EQ(p.Rows().Width(), 4);
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(RowPixel(p.Rows(), x, y), Packed(img.View(), x + 2, y + 3) & 0xFF000000u);
+    // Nothing to change: the image's own pixels are blended.
+    r.LightAdjustment = 0;
+    PreparedSource q;
+    ASSERT_TRUE(PrepareSoftwareSource(img.View(), r, true, q));
+    EXPECT_TRUE(q.buffer.empty());
+    EXPECT_EQ(q.Rows().Row(3), PixelAt(img.View(), 0, 3));
+    EXPECT_EQ(q.srcX, 2);
+    EXPECT_EQ(q.srcY, 3);
+}
+
+} // namespace
+} // namespace moirelle
+
+namespace moirelle {
+namespace {
+
+// The vectorised scaler loops against the plain ones: every byte value in every
+// channel, weights from many positions, and row lengths that leave loop tails.
+TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
+    std::vector<uint8_t> src(256 * 4);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = static_cast<uint8_t>(i * 37 + i / 4);
+    std::mt19937 rng(3);
+    for (bool wide : {true, false})
+        for (size_t count : {1u, 3u, 4u, 17u, 255u}) {
+            Allow256BitPaths(wide);
+            std::vector<int32_t> taps(2 * count);
+            std::vector<double> weights(2 * count);
+            for (size_t i = 0; i < count; ++i) {
+                taps[2 * i] = static_cast<int32_t>(rng() % 255);
+                taps[2 * i + 1] = taps[2 * i] + 1;
+                const double f = (rng() % 100000) / 100000.0;
+                weights[2 * i] = 1 - f;
+                weights[2 * i + 1] = f;
+            }
+            std::vector<double> h(count * 4), hRef(count * 4);
+            BilinearHorizontal(src.data(), taps.data(), weights.data(), count, h.data());
+            BilinearHorizontalScalar(src.data(), taps.data(), weights.data(), count, hRef.data());
+            ASSERT_EQ(h, hRef);
+            std::vector<double> other(count * 4);
+            for (size_t k = 0; k < other.size(); ++k)
+                other[k] = hRef[(k * 7) % hRef.size()];
+            for (double fy : {0.0, 0.25, 0.3, 0.999999, 1.0 / 3}) {
+                std::vector<uint8_t> out(count * 4), ref(count * 4);
+                BilinearVertical(h.data(), other.data(), fy, 1 - fy, out.size(), out.data());
+                BilinearVerticalScalar(h.data(), other.data(), fy, 1 - fy, ref.size(), ref.data());
+                ASSERT_EQ(out, ref) << count << " " << fy;
+            }
+            Allow256BitPaths(true);
+        }
+}
+
+} // namespace
+} // namespace moirelle

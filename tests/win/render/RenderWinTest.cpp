@@ -1,0 +1,193 @@
+// The image object's drawing on Windows: the AlphaBlend and software roads onto device
+// contexts and host images, centring, rotation, drop shadows.
+#include "dib/BlendPixels.h"
+#include "dib/win/c32bppDIB.h"
+#include "tests/portable/render/RenderTestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace moirelle {
+namespace {
+
+using test::PixelAt;
+
+void FillRandom(c32bppDIB& dib, uint32_t seed) {
+    test::FillRandomPremultiplied(dib.View(), seed);
+}
+
+void Fill(c32bppDIB& dib, uint32_t bgra) {
+    uint8_t* p = dib.BitsPointer();
+    for (int32_t i = 0; i < dib.Width() * dib.Height(); ++i)
+        std::memcpy(p + 4 * i, &bgra, 4);
+}
+
+uint32_t At(const c32bppDIB& dib, int32_t x, int32_t y) {
+    GdiFlush();
+    return test::Packed(dib.View(), x, y);
+}
+
+// Largest difference of any byte of the two images (bytes 0..3 of each pixel, or only
+// the colour bytes).
+int MaxDifference(const c32bppDIB& a, const c32bppDIB& b, bool withAlpha) {
+    GdiFlush();
+    int worst = 0;
+    for (int32_t i = 0; i < a.Width() * a.Height() * 4; ++i) {
+        if (!withAlpha && i % 4 == 3) continue;
+        worst = std::max(worst, std::abs(a.BitsPointer()[i] - b.BitsPointer()[i]));
+    }
+    return worst;
+}
+
+TEST(Render, RefusesAndAcceptsAsDocumented) {
+    c32bppDIB empty;
+    c32bppDIB host;
+    ASSERT_TRUE(host.InitializeDIB(4, 4));
+    EXPECT_FALSE(empty.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, &host));
+    EXPECT_FALSE(empty.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, true, true, &host));
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(4, 4));
+    Fill(img, 0xFF102030);
+    EXPECT_FALSE(img.Render(nullptr)); // no destination at all
+    // Opacity 0: true, nothing drawn.
+    EXPECT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, true, true, &host));
+    EXPECT_EQ(At(host, 1, 1), 0u);
+    // Drawing into itself is refused.
+    EXPECT_FALSE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, &img));
+    // A source rectangle starting outside the image draws nothing.
+    EXPECT_FALSE(img.Render(nullptr, 0, 0, 0, 0, 4, 0, 0, 0, 100, true, true, &host));
+    EXPECT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, &host));
+    EXPECT_EQ(At(host, 3, 3), 0xFF102030u);
+}
+
+// The same jobs drawn by the system's AlphaBlend and by the software road differ by at
+// most one level: the system rounds where the software road truncates.
+TEST(Render, AlphaBlendAndSoftwareRoadsAgree) {
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(37, 23));
+    FillRandom(img, 21);
+    ASSERT_TRUE(img.isAlphaBlendFriendly()) << "the system offers AlphaBlend";
+    for (int32_t opacity : {100, 50, 13}) {
+        c32bppDIB viaSystem, viaSoftware;
+        ASSERT_TRUE(viaSystem.InitializeDIB(40, 30));
+        ASSERT_TRUE(viaSoftware.InitializeDIB(40, 30));
+        FillRandom(viaSystem, 5);
+        FillRandom(viaSoftware, 5);
+        img.isAlphaBlendFriendly(true);
+        ASSERT_TRUE(img.Render(nullptr, 2, 3, 0, 0, 0, 0, 0, 0, opacity, true, true, &viaSystem));
+        img.isAlphaBlendFriendly(false);
+        ASSERT_TRUE(img.Render(nullptr, 2, 3, 0, 0, 0, 0, 0, 0, opacity, true, true, &viaSoftware));
+        EXPECT_LE(MaxDifference(viaSystem, viaSoftware, true), 1) << opacity;
+    }
+}
+
+TEST(Render, SoftwareRoadOntoHostUsesTheFormulasExactly) {
+    c32bppDIB img, host;
+    ASSERT_TRUE(img.InitializeDIB(16, 8));
+    ASSERT_TRUE(host.InitializeDIB(16, 8));
+    FillRandom(img, 2);
+    FillRandom(host, 3);
+    std::vector<uint8_t> expected(host.BitsPointer(), host.BitsPointer() + 16 * 8 * 4);
+    for (size_t i = 0; i < expected.size(); i += 4)
+        BlendPixel(img.BitsPointer() + i, expected.data() + i, 4, 127, nullptr);
+    img.isAlphaBlendFriendly(false);
+    ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 50, true, true, &host));
+    EXPECT_EQ(std::memcmp(host.BitsPointer(), expected.data(), expected.size()), 0);
+}
+
+// A device context destination: the software road reads the pixels through a 24-bit
+// copy, blends and writes back only the destination rectangle.
+TEST(Render, SoftwareRoadOntoADeviceContext) {
+    c32bppDIB canvas;
+    ASSERT_TRUE(canvas.InitializeDIB(10, 6));
+    Fill(canvas, 0x00FFFFFF); // white, alpha byte 0
+    HDC dc = canvas.LoadDIBinDC(true);
+    ASSERT_NE(dc, nullptr);
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(2, 2));
+    Fill(img, 0x80000080); // blue 128, alpha 128
+    img.isAlphaBlendFriendly(false);
+    ASSERT_TRUE(img.Render(dc, 3, 2));
+    for (int32_t y = 0; y < 6; ++y)
+        for (int32_t x = 0; x < 10; ++x) {
+            const bool inside = x >= 3 && x < 5 && y >= 2 && y < 4;
+            // 255 * 127 / 255 + 128 = 255 for blue, 127 for green and red.
+            EXPECT_EQ(At(canvas, x, y) & 0xFFFFFF, inside ? 0x7F7FFFu : 0xFFFFFFu) << x << "," << y;
+        }
+    // Grayscale kind 2 of opaque red gives 85 everywhere.
+    Fill(img, 0xFFFF0000);
+    ASSERT_TRUE(img.Render(dc, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, nullptr, 2));
+    EXPECT_EQ(At(canvas, 1, 1) & 0xFFFFFF, 0x555555u);
+    canvas.LoadDIBinDC(false);
+}
+
+TEST(Render, CentredUnrotatedDrawCoversTheRightRectangle) {
+    c32bppDIB img, host;
+    ASSERT_TRUE(img.InitializeDIB(100, 50));
+    ASSERT_TRUE(host.InitializeDIB(300, 200));
+    Fill(img, 0xFF00FF00);
+    ASSERT_TRUE(
+        img.Render(nullptr, 200, 100, 0, 0, 0, 0, 0, 0, 100, true, true, &host, -1, 0, 0, true));
+    EXPECT_EQ(At(host, 150, 75), 0xFF00FF00u);
+    EXPECT_EQ(At(host, 249, 124), 0xFF00FF00u);
+    EXPECT_EQ(At(host, 149, 75), 0u);
+    EXPECT_EQ(At(host, 250, 124), 0u);
+    EXPECT_EQ(At(host, 150, 125), 0u);
+}
+
+TEST(Render, MirroredAndScaledSoftwareDraws) {
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(8, 4));
+    test::FillPositions(img.View());
+    img.isAlphaBlendFriendly(false);
+    img.HighQualityInterpolation(false);
+    c32bppDIB host;
+    ASSERT_TRUE(host.InitializeDIB(16, 8));
+    // Mirror asked on the source side; the destination is twice the size.
+    ASSERT_TRUE(img.Render(nullptr, 0, 0, 16, 8, 0, 0, -8, 4, 100, true, true, &host));
+    for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < 16; ++x)
+            EXPECT_EQ(At(host, x, y), At(img, 7 - x / 2, y / 2)) << x << "," << y;
+}
+
+TEST(Render, QuarterTurnWithoutGdiplus) {
+    c32bppDIB img, host;
+    ASSERT_TRUE(img.InitializeDIB(100, 100));
+    ASSERT_TRUE(host.InitializeDIB(100, 100));
+    test::FillPositions(img.View());
+    ASSERT_FALSE(img.isGDIplusEnabled());
+    img.HighQualityInterpolation(false);
+    ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, &host, -1, 0, 90));
+    for (int32_t y = 0; y < 100; y += 7)
+        for (int32_t x = 0; x < 100; x += 3)
+            EXPECT_EQ(At(host, x, y), At(img, y, 99 - x));
+}
+
+TEST(DropShadow, MadeAndDrawn) {
+    c32bppDIB empty;
+    EXPECT_EQ(empty.CreateDropShadow(), nullptr);
+    c32bppDIB canvas;
+    ASSERT_TRUE(canvas.InitializeDIB(40, 40));
+    HDC dc = canvas.LoadDIBinDC(true);
+    EXPECT_FALSE(empty.RenderDropShadow_JIT(dc, 0, 0));
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(10, 10));
+    Fill(img, 0xFFFFFFFF);
+    img.gdiToken(0);
+    auto shadow = img.CreateDropShadow(4, 0x0000FF);
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(shadow->Width(), 18);
+    EXPECT_EQ(shadow->ImageType(), imgAlphaPremultiplied);
+    EXPECT_TRUE(shadow->Alpha());
+    EXPECT_EQ(At(*shadow, 9, 9), 0xFFFF0000u);
+    // Drawn at 100 %: the opaque red centre replaces the canvas' black.
+    ASSERT_TRUE(img.RenderDropShadow_JIT(dc, 5, 5, 4, 0x0000FF, 100));
+    canvas.LoadDIBinDC(false);
+    EXPECT_EQ(At(canvas, 14, 14) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(At(canvas, 4, 4) & 0xFFFFFF, 0u);
+}
+
+} // namespace
+} // namespace moirelle

@@ -3,6 +3,8 @@
 #include "GdiplusTestSupport.h"
 
 #include "dib/ImageType.h"
+#include "dib/MemoryImage.h"
+#include "formats/cPNGparser.h"
 #include "gdiplus/DibBitmap.h"
 #include "gdiplus/GdiplusEncoders.h"
 #include "gdiplus/GdiplusSession.h"
@@ -93,6 +95,14 @@ TEST_P(GdiplusLoadSave, PngThroughAByteArrayComesBackTheSame) {
     EXPECT_EQ(loaded.ImageType(), imgPNG);
     EXPECT_TRUE(loaded.Alpha());
     ExpectSamePixels(loaded, image);
+
+    // The library's own decoder reads the same picture.
+    MemoryImage decoded;
+    ASSERT_TRUE(cPNGparser().LoadStream(png, decoded, 0, png.size(), 0));
+    ASSERT_TRUE(loaded.InitializeDIB(decoded.Width(), decoded.Height()));
+    std::copy(decoded.BitsPointer(), decoded.BitsPointer() + decoded.scanWidth() * decoded.Height(),
+              loaded.BitsPointer());
+    ExpectSamePixels(loaded, image);
 }
 
 TEST_P(GdiplusLoadSave, PngThroughAFileComesBackAndLeavesTheFileFree) {
@@ -110,6 +120,14 @@ TEST_P(GdiplusLoadSave, PngThroughAFileComesBackAndLeavesTheFileFree) {
     EXPECT_TRUE(loaded.Alpha());
     ExpectSamePixels(loaded, image);
     EXPECT_TRUE(DeleteFileW(path.c_str())) << "the loader still holds the file";
+
+    // Written to a file, read by the library's own decoder.
+    ASSERT_TRUE(cGDIPlus().SaveToPNG(path, untouched, image, token()));
+    c32bppDIB own;
+    own.isGDIplusEnabled(false);
+    ASSERT_TRUE(own.LoadPicture_File(path));
+    ExpectSamePixels(own, image);
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 TEST_P(GdiplusLoadSave, LoadsJpegWithoutAlpha) {

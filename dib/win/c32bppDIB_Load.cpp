@@ -90,10 +90,14 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
         // With GDI+ enabled, PNG data go to GDI+'s loader first (the reader's own decoder
         // runs when it declines).
         if (isGDIplusEnabled()) {
-            png.SetExternalLoader([this](const cPNGparser::ExternalSource& source,
-                                         IImageTarget& /*target: this object*/, uintptr_t token) {
-                return cGDIPlus().GDIplusLoadPicture(win::Widen(source.fileName), source.bytes,
-                                                     *this, token);
+            // The file path is offered the caller's wide name itself (no round trip
+            // through the reader's narrow copy).
+            png.SetExternalLoader([this, &fileName](const cPNGparser::ExternalSource& source,
+                                                    IImageTarget& /*target: this object*/,
+                                                    uintptr_t token) {
+                return cGDIPlus().GDIplusLoadPicture(source.fileName.empty() ? std::wstring()
+                                                                             : fileName,
+                                                     source.bytes, *this, token);
             });
         }
         bool isPNG;

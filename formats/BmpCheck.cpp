@@ -1,18 +1,12 @@
 #include "formats/BmpCheck.h"
 
+#include "formats/LittleEndian.h"
 #include "formats/modParsers.h"
 
 #include <bit>
 
 namespace moirelle {
 namespace {
-
-inline uint16_t Read16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t Read32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 constexpr uint32_t kBI_RGB = 0, kBI_RLE8 = 1, kBI_RLE4 = 2, kBI_BITFIELDS = 3;
 // Pixels per metre beyond which a density is nonsense (about 25,000 dots per inch).
@@ -105,9 +99,9 @@ bool IsSoundRle(std::span<const uint8_t> data, int64_t width, int64_t height, in
 bool IsSoundBmp(std::span<const uint8_t> bmp) {
     if (bmp.size() < 26 || bmp[0] != 'B' || bmp[1] != 'M') return false;
     const uint8_t* p = bmp.data();
-    const uint32_t fileSize = Read32(p + 2);
-    const uint32_t pixelOffset = Read32(p + 10);
-    const uint32_t headerSize = Read32(p + 14);
+    const uint32_t fileSize = Read32LE(p + 2);
+    const uint32_t pixelOffset = Read32LE(p + 10);
+    const uint32_t headerSize = Read32LE(p + 14);
     if (!IsKnownHeaderSize(headerSize) || 14 + uint64_t{headerSize} > bmp.size()) return false;
     if (fileSize > bmp.size()) return false; // the file claims bytes that are not there
 
@@ -117,21 +111,21 @@ bool IsSoundBmp(std::span<const uint8_t> bmp) {
     int32_t xDensity = 0, yDensity = 0;
     const bool core = headerSize == 12;
     if (core) {
-        width = Read16(p + 18);
-        height = Read16(p + 20);
-        planes = Read16(p + 22);
-        bits = Read16(p + 24);
+        width = Read16LE(p + 18);
+        height = Read16LE(p + 20);
+        planes = Read16LE(p + 22);
+        bits = Read16LE(p + 24);
     } else {
-        width = static_cast<int32_t>(Read32(p + 18));
-        height = static_cast<int32_t>(Read32(p + 22));
-        planes = Read16(p + 26);
-        bits = Read16(p + 28);
-        compression = Read32(p + 30);
+        width = static_cast<int32_t>(Read32LE(p + 18));
+        height = static_cast<int32_t>(Read32LE(p + 22));
+        planes = Read16LE(p + 26);
+        bits = Read16LE(p + 28);
+        compression = Read32LE(p + 30);
         if (headerSize >= 40) {
-            sizeImage = Read32(p + 34);
-            xDensity = static_cast<int32_t>(Read32(p + 38));
-            yDensity = static_cast<int32_t>(Read32(p + 42));
-            colorsUsed = Read32(p + 46);
+            sizeImage = Read32LE(p + 34);
+            xDensity = static_cast<int32_t>(Read32LE(p + 38));
+            yDensity = static_cast<int32_t>(Read32LE(p + 42));
+            colorsUsed = Read32LE(p + 46);
         }
     }
     if (planes != 1 || width < 1 || height == 0) return false;
@@ -167,7 +161,7 @@ bool IsSoundBmp(std::span<const uint8_t> bmp) {
         if (masksAt + 12 > bmp.size()) return false;
         uint32_t seen = 0;
         for (int k = 0; k < 3; ++k) {
-            const uint32_t mask = Read32(p + masksAt + 4 * k);
+            const uint32_t mask = Read32LE(p + masksAt + 4 * k);
             if (!IsFieldMask(mask, bits) || (mask & seen) != 0) return false;
             seen |= mask;
         }

@@ -2,19 +2,13 @@
 
 #include "dib/ImageType.h"
 #include "formats/BmpCheck.h"
+#include "formats/LittleEndian.h"
 #include "formats/modParsers.h"
 
 #include <cstring>
 
 namespace moirelle {
 namespace {
-
-inline uint16_t Read16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t Read32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 constexpr size_t kFieldsEnd = 34; // through the compression field
 
@@ -26,11 +20,11 @@ cBMPparser::DirectResult cBMPparser::LoadDirect(std::span<const uint8_t> stream,
     if (stream.size() < 2 || stream[0] != 'B' || stream[1] != 'M') return DirectResult::NotDirect;
     if (stream.size() < kFieldsEnd) return DirectResult::NotDirect;
     const uint8_t* p = stream.data();
-    const uint32_t pixelOffset = Read32(p + 10);
-    const int32_t width = static_cast<int32_t>(Read32(p + 18));
-    const int32_t height = static_cast<int32_t>(Read32(p + 22));
-    bitCount = Read16(p + 28);
-    const uint32_t compression = Read32(p + 30);
+    const uint32_t pixelOffset = Read32LE(p + 10);
+    const int32_t width = static_cast<int32_t>(Read32LE(p + 18));
+    const int32_t height = static_cast<int32_t>(Read32LE(p + 22));
+    bitCount = Read16LE(p + 28);
+    const uint32_t compression = Read32LE(p + 30);
     if (width < 1 || height == 0) return DirectResult::Refused;
 
     const int64_t rows = height < 0 ? -int64_t{height} : int64_t{height};

@@ -2,6 +2,7 @@
 
 #include "dib/ImageType.h"
 #include "formats/GifLzw.h"
+#include "formats/LittleEndian.h"
 #include "formats/modParsers.h"
 
 #include <algorithm>
@@ -14,10 +15,6 @@ namespace {
 constexpr size_t kScreenEnd = 13; // signature and logical screen descriptor
 constexpr size_t kDescriptorSize = 10;
 constexpr size_t kControlExtensionSize = 8;
-
-inline uint16_t Read16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 // Steps over a chain of data sub-blocks at `pos` and the terminating 0. A chain that runs
 // past the end of the data ends there; `terminated` then says false.
@@ -169,8 +166,8 @@ bool cGIFparser::RenderFrame(const SingleFrame& frame, std::span<const uint8_t> 
     }
     if (gif[pos] == 0x21) pos += kControlExtensionSize;
     const uint8_t* descriptor = &gif[pos];
-    const int32_t width = Read16(descriptor + 5);
-    const int32_t height = Read16(descriptor + 7);
+    const int32_t width = Read16LE(descriptor + 5);
+    const int32_t height = Read16LE(descriptor + 7);
     const uint8_t packed = descriptor[9];
     pos += kDescriptorSize;
     if (packed & 0x80) {

@@ -1,6 +1,7 @@
 #include "formats/cICOparser.h"
 
 #include "dib/ImageType.h"
+#include "formats/LittleEndian.h"
 #include "formats/cPNGparser.h"
 #include "formats/modParsers.h"
 
@@ -14,16 +15,6 @@ namespace {
 constexpr size_t kDirectoryHeader = 6;
 constexpr size_t kDirectoryEntry = 16;
 constexpr uint32_t kBitmapHeaderSize = 40;
-
-inline uint16_t Read16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t Read32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-inline uint32_t Read32BE(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
 
 // True when [offset, offset + length) lies within a buffer of `size` bytes.
 inline bool Fits(int64_t offset, int64_t length, size_t size) {
@@ -117,15 +108,15 @@ bool cICOparser::LoadStream(std::span<const uint8_t> inStream, int32_t desiredWi
 
     if (data_.size() <= 5) return false;
     const uint8_t* p = data_.data();
-    const uint16_t reserved = Read16(p);
-    const uint16_t type = Read16(p + 2);
-    const uint16_t count = Read16(p + 4);
+    const uint16_t reserved = Read16LE(p);
+    const uint16_t type = Read16LE(p + 2);
+    const uint16_t count = Read16LE(p + 4);
     if (count < 1 || reserved != 0 || (type != 1 && type != 2)) return false;
     const int64_t directoryEnd = kDirectoryHeader + int64_t{kDirectoryEntry} * count;
     if (directoryEnd > static_cast<int64_t>(data_.size())) return false;
     int64_t total = directoryEnd;
     for (uint16_t i = 0; i < count; ++i)
-        total += Read32(p + kDirectoryHeader + kDirectoryEntry * i + 8);
+        total += Read32LE(p + kDirectoryHeader + kDirectoryEntry * i + 8);
     if (total > static_cast<int64_t>(data_.size())) return false;
     isIcon_ = type == 1;
 
@@ -137,9 +128,9 @@ bool cICOparser::LoadStream(std::span<const uint8_t> inStream, int32_t desiredWi
         e.height = d[1];
         e.colorCount = d[2];
         e.reserved = d[3];
-        e.bitCount = Read16(d + 6);
-        e.bytesInImage = Read32(d + 8);
-        e.imageOffset = Read32(d + 12);
+        e.bitCount = Read16LE(d + 6);
+        e.bytesInImage = Read32LE(d + 8);
+        e.imageOffset = Read32LE(d + 12);
     }
 
     bool valid = true;
@@ -150,8 +141,8 @@ bool cICOparser::LoadStream(std::span<const uint8_t> inStream, int32_t desiredWi
             valid = false; // the image header lies outside the data
             continue;
         }
-        e.headerSize = Read32(p + e.imageOffset);
-        const uint16_t headerBits = Read16(p + e.imageOffset + 14);
+        e.headerSize = Read32LE(p + e.imageOffset);
+        const uint16_t headerBits = Read16LE(p + e.imageOffset + 14);
         if (headerBits == 0x5244) {
             valid = InspectPNGEntry(i);
         } else if (headerBits != 0) {
@@ -276,7 +267,7 @@ bool cICOparser::LoadBitmapEntry(int32_t i, IImageTarget& cHost) {
     if (headerSize < kBitmapHeaderSize || !Fits(e.imageOffset, headerSize, data_.size()))
         return false;
     const uint8_t* header = data_.data() + e.imageOffset;
-    if (Read32(header + 16) != 0) return false; // compressed or bit-field colour images
+    if (Read32LE(header + 16) != 0) return false; // compressed or bit-field colour images
 
     const int64_t paletteEntries = PaletteEntries(e);
     const int64_t paletteOffset = int64_t{e.imageOffset} + headerSize;
@@ -303,7 +294,7 @@ bool cICOparser::LoadBitmapEntry(int32_t i, IImageTarget& cHost) {
                 std::memcpy(out, src + 3 * x, 3);
                 break;
             case 16: {
-                const uint16_t v = Read16(src + 2 * x);
+                const uint16_t v = Read16LE(src + 2 * x);
                 const uint8_t b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
                 out[0] = static_cast<uint8_t>((b << 3) | (b >> 2));
                 out[1] = static_cast<uint8_t>((g << 3) | (g >> 2));

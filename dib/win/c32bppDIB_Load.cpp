@@ -10,6 +10,7 @@
 #include "formats/cICOparser.h"
 #include "formats/cPNGparser.h"
 #include "formats/win/modParsersWin.h"
+#include "gdiplus/cGDIPlus.h"
 #include "platform/win/Text.h"
 
 #include <algorithm>
@@ -86,8 +87,19 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
         std::vector<uint8_t> fileBytes; // the file's contents once they are needed whole
 
         cPNGparser png;
-        // READER: the GDI+ bridge goes first inside the PNG reader when this object has
-        // GDI+ enabled: png.SetExternalLoader(...) with cGDIPlus's general image loader.
+        // With GDI+ enabled, PNG data go to GDI+'s loader first (the reader's own decoder
+        // runs when it declines).
+        if (isGDIplusEnabled()) {
+            // The file path is offered the caller's wide name itself (no round trip
+            // through the reader's narrow copy).
+            png.SetExternalLoader([this, &fileName](const cPNGparser::ExternalSource& source,
+                                                    IImageTarget& /*target: this object*/,
+                                                    uintptr_t token) {
+                return cGDIPlus().GDIplusLoadPicture(source.fileName.empty() ? std::wstring()
+                                                                             : fileName,
+                                                     source.bytes, *this, token);
+            });
+        }
         bool isPNG;
         if (file) {
             HandleByteSource source(file);
@@ -116,10 +128,22 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
         }
 
         if (!Handle() && isGDIplusEnabled()) {
-            // READER: GDI+: cGDIPlus().LoadImage(fileName, bytes, *this, gdiToken_). On
-            // success with SaveFormat, cGDIPlus().SavePNG(L"", fileBytes, *this, gdiToken_)
-            // rewrites the bytes as a PNG file, bytes = fileBytes, and file = nullptr so that
-            // the PNG bytes are what is kept below.
+            // Last, whatever GDI+ decodes: the file by its name, else the slice of the
+            // array that holds the image. With SaveFormat the kept bytes are then a PNG
+            // file of the image, and the source is not read again.
+            const std::span<const uint8_t> slice =
+                !fileName.empty() || streamStart >= bytes.size()
+                    ? bytes
+                    : bytes.subspan(streamStart,
+                                    std::min(streamLength, bytes.size() - streamStart));
+            if (cGDIPlus().GDIplusLoadPicture(fileName, slice, *this, gdiToken_) && SaveFormat) {
+                std::vector<uint8_t> pngFile;
+                if (cGDIPlus().SaveToPNG(L"", pngFile, *this, gdiToken_)) {
+                    fileBytes = std::move(pngFile);
+                    bytes = fileBytes;
+                    file = nullptr;
+                }
+            }
         }
 
         if (!Handle()) return false;
@@ -343,8 +367,8 @@ int32_t c32bppDIB::SourceIconSizes(std::vector<std::array<int32_t, 4>>& sizeArra
     const int32_t n = ico.IconCount();
     sizeArray.clear();
     for (int32_t i = 1; i <= n; ++i)
-        sizeArray.push_back({ico.Width(i), ico.Height(i), ico.bitDepth(i),
-                             IconColorCount(ico.bitDepth(i))});
+        sizeArray.push_back(
+            {ico.Width(i), ico.Height(i), ico.bitDepth(i), IconColorCount(ico.bitDepth(i))});
     return n;
 }
 

@@ -1,11 +1,11 @@
 // Pixel access, regions and copies of the image object.
 #include "dib/MirrorSource.h"
 #include "dib/PixelLayout.h"
-#include "dib/RenderRequest.h"
 #include "dib/ScaleSource.h"
 #include "dib/win/c32bppDIB.h"
 #include "formats/modParsers.h"
 #include "formats/win/modParsersWin.h"
+#include "gdiplus/cGDIPlus.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -92,13 +92,10 @@ void c32bppDIB::CopyImageTo(std::unique_ptr<c32bppDIB>& cDIBclass, int32_t newWi
         if (friendly && (flags_ & capWin9x)) isAlphaBlendFriendly(false);
         bool copied = false;
         if ((!isAlphaBlendFriendly() || highQuality_) && isGDIplusEnabled()) {
-            RenderRequest r;
-            r.destWidth = newWidth;
-            r.destHeight = newHeight;
-            r.srcWidth = width_;
-            r.srcHeight = height_;
+            // Always the high-quality filter here, whatever this object's own choice.
             HDC dc = target.LoadDIBinDC(true);
-            copied = dc && RenderThroughGDIplus(dc, 0, 100, r);
+            copied = dc && cGDIPlus().RenderGDIplus(*this, dc, 0, 100, 0, 0, newWidth, newHeight, 0,
+                                                    0, width_, height_, true, -1, gdiToken_, 0);
             target.LoadDIBinDC(false);
         }
         // Without GDI+ (or when it declines) the library's own scaler does the work.

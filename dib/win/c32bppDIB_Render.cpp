@@ -1,9 +1,10 @@
-// Render and its roads: AlphaBlend, GDI+ (a seam, see RenderThroughGDIplus) and the
+// Render and its roads: AlphaBlend, GDI+ (the bridge's render operation) and the
 // software renderer, whose maths lives in the portable dib/ files.
 #include "dib/BlendToDestination.h"
 #include "dib/RenderRequest.h"
 #include "dib/SoftwareRender.h"
 #include "dib/win/c32bppDIB.h"
+#include "gdiplus/cGDIPlus.h"
 
 #include <cstring>
 
@@ -113,14 +114,13 @@ bool c32bppDIB::Render(HDC destinationDC, int32_t destX, int32_t destY, int32_t 
     return RenderSoftware(destinationDC, r, opacity, destHostDIB);
 }
 
-// GDI+ seam: the GDI+ bridge's render operation takes over here once it exists (source
-// image, destination DC, angle, opacity, destination and source rectangles,
-// HighQualityInterpolation, grayscale kind, gdiToken, lightness). Until then GDI+ reports
-// itself unavailable (isGDIplusEnabled stays false), so this is only reached when a
-// caller forces the flag, and it declines the job.
-bool c32bppDIB::RenderThroughGDIplus(HDC /*destinationDC*/, float /*Angle*/, int32_t /*opacity*/,
-                                     const RenderRequest& /*r*/) {
-    return false;
+// The GDI+ bridge's render operation with this object's quality choice and token; false
+// when GDI+ is not there or declines.
+bool c32bppDIB::RenderThroughGDIplus(HDC destinationDC, float Angle, int32_t opacity,
+                                     const RenderRequest& r) {
+    return cGDIPlus().RenderGDIplus(
+        *this, destinationDC, Angle, opacity, r.destX, r.destY, r.destWidth, r.destHeight, r.SrcX,
+        r.SrcY, r.srcWidth, r.srcHeight, highQuality_, r.grayScale, gdiToken_, r.LightAdjustment);
 }
 
 bool c32bppDIB::RenderAlphaBlend(HDC destinationDC, const RenderRequest& r, int32_t opacity,

@@ -1,12 +1,16 @@
 // dibtool: loads a picture through the library's loading dispatch and reports on it.
 //
 //   dibtool info [--no-zlib] [--no-gdiplus] FILE
-//   dibtool convert [--no-zlib] [--no-gdiplus] IN OUT.bmp
+//   dibtool convert [--no-zlib] [--no-gdiplus] IN OUT.bmp|OUT.png
+//
+// With GDI+ (unless --no-gdiplus) every format it decodes loads too, JPEG and TIFF for
+// instance, and PNG output is written through it; bitmap output needs no GDI+.
 //
 // Exit status: 0 an image loaded (and was written), 1 the file was read but gave no
 // image, 2 a usage error, an unreadable file or an output that cannot be written.
 #include "dib/win/c32bppDIB.h"
 #include "formats/ZlibAccess.h"
+#include "gdiplus/cGDIPlus.h"
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
@@ -41,7 +45,7 @@ int Usage(const char* problem) {
     std::fprintf(stderr,
                  "dibtool: %s\n"
                  "usage: dibtool info [--no-zlib] [--no-gdiplus] FILE\n"
-                 "       dibtool convert [--no-zlib] [--no-gdiplus] IN OUT.bmp\n",
+                 "       dibtool convert [--no-zlib] [--no-gdiplus] IN OUT.bmp|OUT.png\n",
                  problem);
     return kUsage;
 }
@@ -94,6 +98,7 @@ int Info(const Options& options) {
     std::printf("type: %d (%s)\n", dib.ImageType(), moirelle::ImageTypeName(dib.ImageType()));
     std::printf("alpha: %s\n", dib.Alpha() ? "true" : "false");
     std::printf("zlib: %s\n", dib.isZlibEnabled() ? "true" : "false");
+    std::printf("gdiplus: %s\n", dib.isGDIplusEnabled() ? "true" : "false");
     std::vector<std::array<int32_t, 4>> sizes;
     if (dib.SourceIconSizes(sizes) > 0) {
         std::printf("icon sizes:");
@@ -104,22 +109,51 @@ int Info(const Options& options) {
     return kLoaded;
 }
 
-bool EndsWithBmp(const std::wstring& path) {
-    if (path.size() < 4) return false;
-    std::wstring ext = path.substr(path.size() - 4);
+bool EndsWith(const std::wstring& path, const wchar_t* extension) {
+    const std::wstring wanted(extension);
+    if (path.size() < wanted.size()) return false;
+    std::wstring ext = path.substr(path.size() - wanted.size());
     for (wchar_t& c : ext)
         c = static_cast<wchar_t>(std::towlower(c));
-    return ext == L".bmp";
+    return ext == wanted;
+}
+
+bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    const moirelle::win::UniqueFile file(CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
 }
 
 int Convert(const Options& options) {
     if (options.paths.size() != 2) return Usage("convert takes IN and OUT");
-    if (!EndsWithBmp(options.paths[1])) return Usage("OUT must end in .bmp");
+    const std::wstring& out = options.paths[1];
+    const bool toPng = EndsWith(out, L".png");
+    if (!toPng && !EndsWith(out, L".bmp")) return Usage("OUT must end in .bmp or .png");
     c32bppDIB dib;
     const int status = Load(options, options.paths[0], dib);
     if (status != kLoaded) return status;
-    std::fprintf(stderr, "dibtool: bitmap output is not available yet\n");
-    return kUsage;
+    if (toPng) {
+        if (!dib.isGDIplusEnabled()) {
+            std::fprintf(stderr, "dibtool: PNG output needs GDI+\n");
+            return kUsage;
+        }
+        std::vector<uint8_t> unused;
+        if (!moirelle::cGDIPlus().SaveToPNG(out, unused, dib, dib.gdiToken())) {
+            std::fprintf(stderr, "dibtool: cannot write %s\n", U8(out).c_str());
+            return kUsage;
+        }
+        return kLoaded;
+    }
+    std::vector<uint8_t> bitmap;
+    if (!dib.SaveToStream(bitmap) || !WriteBytes(out, bitmap)) {
+        std::fprintf(stderr, "dibtool: cannot write %s\n", U8(out).c_str());
+        return kUsage;
+    }
+    return kLoaded;
 }
 
 } // namespace

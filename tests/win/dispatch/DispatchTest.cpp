@@ -45,6 +45,7 @@ class Dispatch : public ::testing::Test {
 TEST_F(Dispatch, StreamLoadsAPngWithTheReadersPixels) {
     const std::vector<uint8_t> png = SamplePng();
     c32bppDIB dib;
+    dib.isGDIplusEnabled(false); // the PNG reader's own decoder
     ASSERT_TRUE(dib.LoadPicture_Stream(png));
     EXPECT_EQ(dib.Width(), 9);
     EXPECT_EQ(dib.Height(), 5);
@@ -128,6 +129,7 @@ TEST_F(Dispatch, FileAndStreamGiveTheSamePixels) {
 
 TEST_F(Dispatch, FileRefusals) {
     c32bppDIB dib;
+    dib.isGDIplusEnabled(false); // GDI+ would take the cut PNG
     EXPECT_FALSE(dib.LoadPicture_File(L"Z:\\no\\such\\file.png"));
     const std::vector<uint8_t> png = SamplePng();
     EXPECT_FALSE(dib.LoadPicture_File(WriteTemp("short.png", {png.begin(), png.begin() + 56})));
@@ -140,10 +142,12 @@ TEST_F(Dispatch, FileRefusals) {
 TEST_F(Dispatch, LoadsWithoutZlib) {
     std::vector<uint8_t> png = SamplePng();
     c32bppDIB withZlib;
+    withZlib.isGDIplusEnabled(false); // the PNG reader's own decoder on both sides
     ASSERT_TRUE(withZlib.isZlibEnabled());
     ASSERT_TRUE(withZlib.LoadPicture_Stream(png));
     SetZlibLibraryNames({"", ""});
     c32bppDIB without;
+    without.isGDIplusEnabled(false);
     EXPECT_FALSE(without.isZlibEnabled());
     // A damaged image-data CRC goes unnoticed without zlib.
     png[png.size() - 12 - 1] ^= 0x01;

@@ -164,6 +164,7 @@ TEST(Copies, IdenticalScaledAndMirrored) {
     c32bppDIB img;
     ASSERT_TRUE(img.InitializeDIB(9, 6));
     test::FillRandomPremultiplied(img.View(), 31);
+    img.isGDIplusEnabled(false); // the library's own scaler and mirror
     img.SetImageType(imgPNG);
     const std::vector<uint8_t> original = {1, 2, 3};
     img.SetOriginalFormatBytes(original);

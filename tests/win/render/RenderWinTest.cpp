@@ -68,6 +68,7 @@ TEST(Render, AlphaBlendAndSoftwareRoadsAgree) {
     c32bppDIB img;
     ASSERT_TRUE(img.InitializeDIB(37, 23));
     FillRandom(img, 21);
+    img.isGDIplusEnabled(false); // the software road when AlphaBlend is off
     ASSERT_TRUE(img.isAlphaBlendFriendly()) << "the system offers AlphaBlend";
     for (int32_t opacity : {100, 50, 13}) {
         c32bppDIB viaSystem, viaSoftware;
@@ -93,6 +94,7 @@ TEST(Render, SoftwareRoadOntoHostUsesTheFormulasExactly) {
     for (size_t i = 0; i < expected.size(); i += 4)
         BlendPixel(img.BitsPointer() + i, expected.data() + i, 4, 127, nullptr);
     img.isAlphaBlendFriendly(false);
+    img.isGDIplusEnabled(false);
     ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 50, true, true, &host));
     EXPECT_EQ(std::memcmp(host.BitsPointer(), expected.data(), expected.size()), 0);
 }
@@ -109,6 +111,7 @@ TEST(Render, SoftwareRoadOntoADeviceContext) {
     ASSERT_TRUE(img.InitializeDIB(2, 2));
     Fill(img, 0x80000080); // blue 128, alpha 128
     img.isAlphaBlendFriendly(false);
+    img.isGDIplusEnabled(false);
     ASSERT_TRUE(img.Render(dc, 3, 2));
     for (int32_t y = 0; y < 6; ++y)
         for (int32_t x = 0; x < 10; ++x) {
@@ -142,6 +145,7 @@ TEST(Render, MirroredAndScaledSoftwareDraws) {
     ASSERT_TRUE(img.InitializeDIB(8, 4));
     test::FillPositions(img.View());
     img.isAlphaBlendFriendly(false);
+    img.isGDIplusEnabled(false);
     img.HighQualityInterpolation(false);
     c32bppDIB host;
     ASSERT_TRUE(host.InitializeDIB(16, 8));
@@ -157,7 +161,7 @@ TEST(Render, QuarterTurnWithoutGdiplus) {
     ASSERT_TRUE(img.InitializeDIB(100, 100));
     ASSERT_TRUE(host.InitializeDIB(100, 100));
     test::FillPositions(img.View());
-    ASSERT_FALSE(img.isGDIplusEnabled());
+    img.isGDIplusEnabled(false);
     img.HighQualityInterpolation(false);
     ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, &host, -1, 0, 90));
     for (int32_t y = 0; y < 100; y += 7)

@@ -1,9 +1,11 @@
 #include "formats/Inflater.h"
 
+#include "formats/InflateCpu.h"
 #include "formats/InflateTables.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,12 +14,14 @@
 #include <emmintrin.h>
 #endif
 
-// How it goes fast: a 64-bit bit buffer refilled with one unaligned word load, decode
-// tables that give a literal, or a length or distance with its base and extra-bit count,
-// in one lookup, and match copies in 8- or 16-byte pieces. This runs while at least
-// kInputMargin bytes of input and kOutputMargin bytes of output remain; near either end
-// the same tables are used with byte-wise refills and exact bounds checks, which is where
-// every failure rule is decided.
+// How it goes fast: a 64-bit bit buffer refilled with one unaligned word load; decode
+// tables that give one or two literals, or a length or distance with its base and
+// extra-bit count, in one lookup; the next symbol looked up before a match is copied;
+// match copies in pieces of 8 to 32 bytes that may run past the match's end. This runs
+// while at least kInputMargin bytes of input and kOutputMargin bytes of output remain;
+// near either end the same tables are used with byte-wise refills and exact bounds
+// checks, one symbol at a time, which is where the rules about the ends are decided.
+// Scribbles past the decoded end are wiped before returning.
 
 namespace moirelle {
 namespace {
@@ -232,9 +236,18 @@ inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
     out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define MOIRELLE_INFLATE_BMI2 1
+#define MOIRELLE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define MOIRELLE_INFLATE_BMI2 0
+#define MOIRELLE_ALWAYS_INLINE inline
+#endif
+
 // Decodes symbols of one Huffman block until its end-of-block code. False on any fault.
-bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
-                 const uint32_t* distanceTable) {
+MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
+                                            const uint32_t* literalTable,
+                                            const uint32_t* distanceTable) {
     constexpr uint32_t litBits = inflate::kLiteralTableBits;
     constexpr uint32_t distBits = inflate::kDistanceTableBits;
     BitReader r = reader;
@@ -353,6 +366,33 @@ done:
     return ok;
 }
 
+// The decode loop is built twice on x86-64: as is, and with the BMI2 bit-field
+// instructions, used when the processor has them.
+bool DecodeBlockPortable(BitReader& reader, Output& output, const uint32_t* literalTable,
+                         const uint32_t* distanceTable) {
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
+}
+
+#if MOIRELLE_INFLATE_BMI2
+__attribute__((target("bmi2"))) bool DecodeBlockBmi2(BitReader& reader, Output& output,
+                                                     const uint32_t* literalTable,
+                                                     const uint32_t* distanceTable) {
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
+}
+#endif
+
+std::atomic<bool> preferPortable{false};
+
+bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
+                 const uint32_t* distanceTable) {
+#if MOIRELLE_INFLATE_BMI2
+    static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
+    if (hasBmi2 && !preferPortable.load(std::memory_order_relaxed))
+        return DecodeBlockBmi2(reader, output, literalTable, distanceTable);
+#endif
+    return DecodeBlockPortable(reader, output, literalTable, distanceTable);
+}
+
 bool StoredBlock(BitReader& r, Output& output) {
     // Whole bytes still held go back to the input; the rest of the current byte is
     // skipped.
@@ -456,6 +496,22 @@ bool InflateStream(Output& output, BitReader& reader) {
 }
 
 } // namespace
+
+namespace inflate {
+
+bool HasBmi2Loop() {
+#if MOIRELLE_INFLATE_BMI2
+    return __builtin_cpu_supports("bmi2");
+#else
+    return false;
+#endif
+}
+
+void PreferPortableLoop(bool portable) {
+    preferPortable.store(portable, std::memory_order_relaxed);
+}
+
+} // namespace inflate
 
 bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize) {
     if (input == nullptr || (output == nullptr && outputSize != 0)) return false;

@@ -1,5 +1,6 @@
 // The fast inflater against the plain one (and zlib): same result on every input, the
 // same output on success, also for corrupt, cut and random streams.
+#include "formats/InflateCpu.h"
 #include "formats/Inflater.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/RandomStreams.h"
@@ -35,7 +36,23 @@ void CheckAgainstZlib(const Bytes& stream, size_t outputSize) {
     EXPECT_TRUE(std::equal(zlibOut.begin(), zlibOut.end(), ours.output.begin()));
 }
 
-TEST(InflaterDifferential, RandomHandMadeStreams) {
+// Runs each case with the decode loop the processor gets, and with the portable one.
+class InflaterDifferential : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        if (!GetParam() && !inflate::HasBmi2Loop())
+            GTEST_SKIP() << "this processor runs the portable loop only";
+        inflate::PreferPortableLoop(GetParam());
+    }
+    void TearDown() override { inflate::PreferPortableLoop(false); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Loops, InflaterDifferential, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& loop) {
+                             return loop.param ? "Portable" : "Native";
+                         });
+
+TEST_P(InflaterDifferential, RandomHandMadeStreams) {
     Random rng(2024);
     int succeeded = 0;
     for (int i = 0; i < 3000; ++i) {
@@ -51,7 +68,7 @@ TEST(InflaterDifferential, RandomHandMadeStreams) {
     EXPECT_GT(succeeded, 600);
 }
 
-TEST(InflaterDifferential, EveryPrefixOfSomeStreams) {
+TEST_P(InflaterDifferential, EveryPrefixOfSomeStreams) {
     std::vector<Bytes> streams;
     Random rng(99);
     for (int i = 0; i < 6; ++i)
@@ -79,7 +96,7 @@ TEST(InflaterDifferential, EveryPrefixOfSomeStreams) {
     }
 }
 
-TEST(InflaterDifferential, CorruptedZlibStreams) {
+TEST_P(InflaterDifferential, CorruptedZlibStreams) {
     if (!Zlib().IsLoaded()) GTEST_SKIP() << "zlib could not be loaded at run time";
     Random rng(5);
     for (int i = 0; i < 400; ++i) {
@@ -104,7 +121,7 @@ TEST(InflaterDifferential, CorruptedZlibStreams) {
     }
 }
 
-TEST(InflaterDifferential, RandomBytes) {
+TEST_P(InflaterDifferential, RandomBytes) {
     Random rng(11);
     for (int i = 0; i < 3000; ++i) {
         Bytes stream(2 + rng.Below(rng.Below(2) ? 16 : 600));

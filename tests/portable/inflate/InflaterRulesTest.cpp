@@ -222,9 +222,9 @@ TEST(InflaterRules, MissingBitsOfAHuffmanCodeReadAsZero) {
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.output, (Bytes{'A', 0, 0, 0}));
 
-    // Zero bits decode literal 0x00... (fixed code 00110000) only when present; a literal
-    // needs its own bits, so a final block without end of block keeps producing the
-    // symbol that zero bits decode to until the output is full, then fails.
+    // Past the end, zero bits go on decoding: here code 0 is 'x', so a final block cut
+    // before its end-of-block code yields 'x' until the output is full, then fails (it
+    // never hangs).
     const std::vector<int> lit = [] {
         std::vector<int> l(257, 0);
         l['x'] = 1; // code 0

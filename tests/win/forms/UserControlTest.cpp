@@ -8,7 +8,9 @@
 #include "forms/Form.h"
 #include "forms/PictureBox.h"
 #include "forms/ScaleMode.h"
+#include "platform/win/ComPtr.h"
 #include "platform/win/Handles.h"
+#include "tests/support/win/FileDropData.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -529,68 +531,6 @@ TEST(UserControls, MousePointerSetsTheCursorOverTheControl) {
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_CROSS));
 }
 
-namespace {
-
-// A data object that offers one list of files (lives on the stack: released, not deleted).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class FileListData : public IDataObject {
-  public:
-    explicit FileListData(std::vector<std::wstring> files) : files_(std::move(files)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* m) override {
-        if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-        size_t chars = 1;
-        for (auto& s : files_)
-            chars += s.size() + 1;
-        HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * 2);
-        auto* d = static_cast<DROPFILES*>(GlobalLock(g));
-        d->pFiles = sizeof(DROPFILES);
-        d->fWide = TRUE;
-        auto* p = reinterpret_cast<wchar_t*>(d + 1);
-        for (auto& s : files_) {
-            std::memcpy(p, s.c_str(), (s.size() + 1) * 2);
-            p += s.size() + 1;
-        }
-        GlobalUnlock(g);
-        m->tymed = TYMED_HGLOBAL;
-        m->hGlobal = g;
-        m->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
-        return f && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
-  private:
-    std::vector<std::wstring> files_;
-    ULONG refs_ = 1;
-};
-#pragma GCC diagnostic pop
-
-} // namespace
-
 TEST(UserControls, DropsOfFileListsReachTheControlUnderThePoint) {
     Journal j;
     HostForm f(j);
@@ -601,13 +541,14 @@ TEST(UserControls, DropsOfFileListsReachTheControlUnderThePoint) {
     IDropTarget* target = f.DropTarget();
     ASSERT_NE(target, nullptr);
 
-    FileListData data({L"C:\\skins\\a.png", L"C:\\caf\u00e9\\b.png"});
+    const auto data = win::ComPtr<IDataObject>::Attach(
+        new test::FileListDataObject({L"C:\\skins\\a.png", L"C:\\caf\u00e9\\b.png"}));
     POINT origin{0, 0};
     ClientToScreen(f.hWnd(), &origin);
     auto at = [&origin](int x, int y) { return POINTL{origin.x + x, origin.y + y}; };
     j.clear();
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    ASSERT_EQ(target->DragEnter(&data, MK_LBUTTON, at(20, 20), &effect), S_OK);
+    ASSERT_EQ(target->DragEnter(data.Get(), MK_LBUTTON, at(20, 20), &effect), S_OK);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     effect = DROPEFFECT_COPY;
     target->DragOver(MK_LBUTTON, at(30, 20), &effect);
@@ -617,7 +558,7 @@ TEST(UserControls, DropsOfFileListsReachTheControlUnderThePoint) {
     target->DragOver(MK_LBUTTON, at(150, 60), &effect);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     effect = DROPEFFECT_COPY;
-    ASSERT_EQ(target->Drop(&data, 0, at(25, 30), &effect), S_OK);
+    ASSERT_EQ(target->Drop(data.Get(), 0, at(25, 30), &effect), S_OK);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(j, (Journal{"Lower.DragOver0@10,10 files", "Lower.DragOver2@20,10 files",
                           "Lower.DragOver1@0,0 files", "Lower.DragDrop"}));
@@ -626,7 +567,7 @@ TEST(UserControls, DropsOfFileListsReachTheControlUnderThePoint) {
     // Leaving the window.
     j.clear();
     effect = DROPEFFECT_COPY;
-    target->DragEnter(&data, MK_LBUTTON, at(20, 20), &effect);
+    target->DragEnter(data.Get(), MK_LBUTTON, at(20, 20), &effect);
     target->DragLeave();
     EXPECT_EQ(j, (Journal{"Lower.DragOver0@10,10 files", "Lower.DragOver1@0,0 files"}));
 }

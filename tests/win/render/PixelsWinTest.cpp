@@ -4,6 +4,7 @@
 #include "dib/win/c32bppDIB.h"
 #include "tests/portable/render/RenderTestImages.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/win/FileDropData.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -267,33 +268,6 @@ TEST(Saving, BitmapFilesLoadBackWithTheSamePixels) {
     EXPECT_EQ(untouched.size(), 1u);
 }
 
-// A dropped-files block of wide names.
-HGLOBAL MakeDropBlock(const std::vector<std::wstring>& names, bool wide) {
-    size_t chars = 1;
-    for (const auto& n : names)
-        chars += n.size() + 1;
-    const size_t bytes = sizeof(DROPFILES) + chars * (wide ? 2 : 1);
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    auto* p = static_cast<uint8_t*>(GlobalLock(h));
-    DROPFILES header{};
-    header.pFiles = sizeof(DROPFILES);
-    header.fWide = wide;
-    std::memcpy(p, &header, sizeof(header));
-    size_t at = sizeof(DROPFILES);
-    for (const auto& n : names)
-        for (size_t i = 0; i <= n.size(); ++i) {
-            const wchar_t c = i < n.size() ? n[i] : 0;
-            if (wide) {
-                std::memcpy(p + at, &c, 2);
-                at += 2;
-            } else {
-                p[at++] = static_cast<uint8_t>(c);
-            }
-        }
-    GlobalUnlock(h);
-    return h;
-}
-
 TEST(FileNames, PastedFiles) {
     std::vector<std::wstring> list = {L"kept"};
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -307,7 +281,8 @@ TEST(FileNames, PastedFiles) {
         ASSERT_TRUE(OpenClipboard(nullptr));
         EmptyClipboard();
         ASSERT_TRUE(SetClipboardData(
-            CF_HDROP, MakeDropBlock(wide ? names : std::vector<std::wstring>{L"C:\\x.bmp"}, wide)));
+            CF_HDROP,
+            test::MakeDropBlock(wide ? names : std::vector<std::wstring>{L"C:\\x.bmp"}, wide)));
         CloseClipboard();
         const int32_t n = c32bppDIB::GetPastedFileNames(list);
         if (wide) {
@@ -321,59 +296,12 @@ TEST(FileNames, PastedFiles) {
 }
 
 // A data object that offers one dropped-files block.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class DropObject final : public IDataObject {
-  public:
-    explicit DropObject(std::vector<std::wstring> names) : names_(std::move(names)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG r = --refs_;
-        if (r == 0) delete this;
-        return r;
-    }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* m) override {
-        if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-        m->tymed = TYMED_HGLOBAL;
-        m->hGlobal = MakeDropBlock(names_, true);
-        m->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
-        return f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
-  private:
-    std::vector<std::wstring> names_;
-    ULONG refs_ = 1;
-};
-#pragma GCC diagnostic pop
 
 TEST(FileNames, DroppedFilesGetTheirWideNames) {
     EXPECT_FALSE(c32bppDIB::GetDroppedFileNames(nullptr));
     const std::vector<std::wstring> names = {L"C:\\\u0436\u0443\u043a.png", L"C:\\two.png"};
     DragDropData drop;
-    drop.data = win::ComPtr<IDataObject>::Attach(new DropObject(names));
+    drop.data = win::ComPtr<IDataObject>::Attach(new test::FileListDataObject(names));
     drop.Files = {L"C:\\???.png", L"C:\\two.png"}; // as the narrow code page showed them
     ASSERT_TRUE(c32bppDIB::GetDroppedFileNames(&drop));
     EXPECT_EQ(drop.Files, names);

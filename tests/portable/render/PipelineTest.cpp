@@ -310,3 +310,35 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
 
 } // namespace
 } // namespace moirelle
+
+namespace moirelle {
+namespace {
+
+// Ratios whose weights are all multiples of 1/128 run in integers; the bytes must be
+// those of the double-precision rule.
+TEST(ScaleSource, IntegerWeightsGiveTheDoublePrecisionBytes) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(48, 36));
+    test::FillRandomPremultiplied(img.View(), 23);
+    const int32_t sizes[][2] = {{32, 24}, {96, 72}, {24, 18}, {192, 9}, {31, 24}};
+    for (const auto& size : sizes) {
+        PixelBuffer fast, plain;
+        ScaleJob job;
+        job.source = img.View();
+        job.destWidth = size[0];
+        job.destHeight = size[1];
+        job.highQuality = true;
+        ScaledRows rows;
+        ASSERT_TRUE(rows.Start(job));
+        EXPECT_EQ(rows.UsesIntegerWeights(), size[0] != 31);
+        ScaleJob same = job;
+        same.integerWeights = false;
+        ASSERT_TRUE(ScaleSource(job, fast));
+        ASSERT_TRUE(ScaleSource(same, plain));
+        EXPECT_EQ(std::memcmp(fast.View().bits, plain.View().bits, fast.View().size()), 0)
+            << size[0] << "x" << size[1];
+    }
+}
+
+} // namespace
+} // namespace moirelle

@@ -114,52 +114,45 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     return true;
 }
 
-const double* ScaledRows::HorizontalPass(int32_t sourceRow, int avoidSlot) {
+int ScaledRows::PassSlot(int32_t sourceRow, int avoidSlot) {
     for (int s = 0; s < 2; ++s)
-        if (passRow_[s] == sourceRow) return passes_[s].data();
+        if (passRow_[s] == sourceRow) return s;
     const int slot = avoidSlot == 0 ? 1 : 0;
-    BilinearHorizontal(job_.source.row(sourceRow), tapColumns_.data(), tapWeights_.data(),
-                       static_cast<size_t>(outWidth_), passes_[slot].data());
+    const uint8_t* src = job_.source.row(sourceRow);
+    const size_t n = static_cast<size_t>(outWidth_);
+    if (integer_)
+        BilinearHorizontal128(src, tapColumns_.data(), tapK_.data(), n,
+                              integerPasses_[slot].data());
+    else
+        BilinearHorizontal(src, tapColumns_.data(), tapWeights_.data(), n, passes_[slot].data());
     passRow_[slot] = sourceRow;
-    return passes_[slot].data();
-}
-
-const int16_t* ScaledRows::IntegerPass(int32_t sourceRow, int avoidSlot) {
-    for (int s = 0; s < 2; ++s)
-        if (passRow_[s] == sourceRow) return integerPasses_[s].data();
-    const int slot = avoidSlot == 0 ? 1 : 0;
-    BilinearHorizontal128(job_.source.row(sourceRow), tapColumns_.data(), tapK_.data(),
-                          static_cast<size_t>(outWidth_), integerPasses_[slot].data());
-    passRow_[slot] = sourceRow;
-    return integerPasses_[slot].data();
+    return slot;
 }
 
 const uint8_t* ScaledRows::StorageRow(int32_t j) {
     uint8_t* out = row_.data();
+    const size_t n = static_cast<size_t>(outWidth_);
     if (!job_.highQuality) {
         const int32_t lastRow = job_.rect.height - 1;
         const double y = std::floor(static_cast<double>(j) * yRatio_);
         const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(y), lastRow));
-        NearestGather(src, columns_.data(), static_cast<size_t>(outWidth_), out);
+        NearestGather(src, columns_.data(), n, out);
     } else {
         // j * yRatio < srcHeight, so Y never passes the rectangle's top row.
         const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_);
+        // Keep the pass of the other row of the pair when making this one.
+        const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
+        const int s0 = PassSlot(r.y0, keep);
+        const int s1 = PassSlot(r.y1, s0);
         if (integer_) {
-            const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
-            const int16_t* a0 = IntegerPass(r.y0, keep);
-            const int16_t* a1 = IntegerPass(r.y1, a0 == integerPasses_[0].data() ? 0 : 1);
             int32_t k0 = 0, k1 = 0;
             Weight128(r.w0, k0);
             Weight128(r.w1, k1);
-            BilinearVertical128(a0, a1, k0, k1, static_cast<size_t>(outWidth_) * 4, out);
-            if (job_.amount != 0) AdjustLight(job_.amount, PixelView{out, outWidth_, 1});
-            return out;
+            BilinearVertical128(integerPasses_[s0].data(), integerPasses_[s1].data(), k0, k1, n * 4,
+                                out);
+        } else {
+            BilinearVertical(passes_[s0].data(), passes_[s1].data(), r.w0, r.w1, n * 4, out);
         }
-        // Keep the pass of the other row of the pair when making this one.
-        const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
-        const double* h0 = HorizontalPass(r.y0, keep);
-        const double* h1 = HorizontalPass(r.y1, h0 == passes_[0].data() ? 0 : 1);
-        BilinearVertical(h0, h1, r.w0, r.w1, static_cast<size_t>(outWidth_) * 4, out);
     }
     if (job_.amount != 0) AdjustLight(job_.amount, PixelView{out, outWidth_, 1});
     return out;

@@ -48,7 +48,9 @@ class ScaledRows final : public SourceRows {
     bool UsesIntegerWeights() const { return integer_; }
 
   private:
-    const double* HorizontalPass(int32_t sourceRow, int avoidSlot);
+    // The cache slot holding the horizontal pass of a source row, made in the slot other
+    // than `avoidSlot` when missing.
+    int PassSlot(int32_t sourceRow, int avoidSlot);
 
     ScaleJob job_;
     int32_t outWidth_ = 0;
@@ -66,7 +68,6 @@ class ScaledRows final : public SourceRows {
     bool integer_ = false;
     std::vector<int32_t> tapK_;
     std::vector<int16_t> integerPasses_[2];
-    const int16_t* IntegerPass(int32_t sourceRow, int avoidSlot);
     std::vector<uint8_t> row_;
 };
 

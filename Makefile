@@ -56,8 +56,9 @@ test: native win fuzz-build
 	tools/wine-run.sh --session ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	exit $$rc
 
+# The application is not there yet: for now, dibtool shows the loading library at work.
 run: win
-	@echo "No runnable program yet: the image library is being built first."
+	@tools/wine-run.sh --session tools/dibtool-demo.sh $(WIN)/bin/dibtool.exe
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -12,7 +12,10 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree=;mshtml="}
+# Debian's Wine carries a zlib1.dll of its own as a built-in system library and would
+# hand it out even for a full path to another zlib1.dll; "n,b" makes Wine load the file
+# that was asked for, as Windows does.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree=;mshtml=;zlib1=n,b"}
 screen="-screen 0 1024x768x24"
 
 ensure_prefix() {

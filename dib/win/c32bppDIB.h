@@ -11,12 +11,15 @@
 #include "dib/win/SystemVersion.h"
 #include "platform/win/Handles.h"
 
+#include <ocidl.h>
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace moirelle {
@@ -75,6 +78,43 @@ class c32bppDIB final : public IImageTarget {
     const std::vector<uint8_t>& OriginalFormatBytes() const { return originalFormat_; }
 
     // --- Loading ------------------------------------------------------------------
+    // Every load destroys the current image first, so a failed load leaves the object
+    // empty; each answers whether an image is held afterwards. Readers are tried in the
+    // order PNG, GIF, icon/cursor, bitmap, then GDI+ (when enabled). iconCx, iconCy: the
+    // icon size wanted (0 lets the icon reader choose; negative counts as 0);
+    // iconBitDepth: the depth wanted (outside 0..32 counts as 32); SaveFormat: keep the
+    // source bytes (GetOrginalFormat).
+    bool LoadPicture_File(const std::wstring& FileName, int32_t iconCx = 0, int32_t iconCy = 0,
+                          bool SaveFormat = false, int32_t iconBitDepth = 32);
+    // The image is the slice of streamLength bytes from streamStart (0: to the end).
+    // Slices of 56 bytes or less, or reaching past the end of the array, are refused.
+    bool LoadPicture_Stream(std::span<const uint8_t> inStream, int32_t iconCx = 0,
+                            int32_t iconCy = 0, int32_t streamStart = 0, int32_t streamLength = 0,
+                            bool SaveFormat = false, int32_t iconBitDepth = 32);
+    // A resource identifier or section: a number or a name.
+    using ResourceName = std::variant<int32_t, std::wstring>;
+    // A named ResSection: the raw resource data, loaded as a byte array. A numbered one: a
+    // picture resource of that kind (0 bitmap, 1 icon, 2 cursor). VBglobal: the module
+    // whose resources are read (null: this program).
+    bool LoadPicture_Resource(const ResourceName& ResIndex, const ResourceName& ResSection,
+                              HMODULE VBglobal = nullptr, int32_t iconCx = 0, int32_t iconCy = 0,
+                              int32_t streamStart = 0, int32_t streamLength = 0,
+                              int32_t iconBitDepth = 32);
+    bool LoadPicture_StdPicture(IPicture* Picture);
+    // A bitmap, metafile, enhanced-metafile, icon or cursor handle; it stays the caller's.
+    bool LoadPicture_ByHandle(HANDLE Handle);
+    // The clipboard's bitmap, device-independent bitmap, enhanced metafile or metafile.
+    bool LoadPicture_ClipBoard();
+    // Loads the kept source bytes again (e.g. to pick another size out of an icon file).
+    bool LoadPicture_FromOrignalFormat(int32_t iconCx = 0, int32_t iconCy = 0,
+                                       int32_t iconBitDepth = 32);
+    // A copy of the kept source bytes; true when there are any.
+    bool GetOrginalFormat(std::vector<uint8_t>& outStream) const;
+    // For icon and cursor images: one entry per image of the source (width, height, bit
+    // depth, colour count); returns the count, 0 for other images.
+    int32_t SourceIconSizes(std::vector<std::array<int32_t, 4>>& sizeArray) const;
+    // The colour count reported for an icon image of the given bit depth.
+    static int32_t IconColorCount(int32_t bitDepth);
 
     // --- Rendering ----------------------------------------------------------------
     // Draws the image onto destinationDC, or into destHostDIB when one is given: scaled
@@ -141,6 +181,13 @@ class c32bppDIB final : public IImageTarget {
 
   private:
     void Probe(const SystemVersion& version);
+    // The end of every file and byte-array load: file is an open handle or null, bytes
+    // the byte array (empty for a file).
+    bool LoadCore(HANDLE file, const std::wstring& fileName, std::span<const uint8_t> bytes,
+                  int32_t iconCx, int32_t iconCy, size_t streamStart, size_t streamLength,
+                  bool SaveFormat, int32_t iconBitDepth);
+    // Wraps an enhanced metafile that this object owns into a picture and loads that.
+    bool LoadEnhMetafileCopy(HENHMETAFILE copy);
     // Rendering roads (dib/win/c32bppDIB_Render.cpp).
     bool RenderRotated(HDC destinationDC, const RenderRequest& r, int32_t opacity,
                        c32bppDIB* destHostDIB);

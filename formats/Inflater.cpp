@@ -1,0 +1,533 @@
+#include "formats/Inflater.h"
+
+#include "formats/InflateCpu.h"
+#include "formats/InflateTables.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// How it goes fast: a 64-bit bit buffer refilled with one unaligned word load; decode
+// tables that give one or two literals, or a length or distance with its base and
+// extra-bit count, in one lookup; the next symbol looked up before a match is copied;
+// match copies in pieces of 8 to 32 bytes that may run past the match's end. This runs
+// while at least kInputMargin bytes of input and kOutputMargin bytes of output remain;
+// near either end the same tables are used with byte-wise refills and exact bounds
+// checks, one symbol at a time, which is where the rules about the ends are decided.
+// Scribbles past the decoded end are wiped before returning.
+
+namespace moirelle {
+namespace {
+
+using inflate::EntryCodeLength;
+using inflate::EntryDropBits;
+using inflate::EntryValue;
+using inflate::kEntryEndOfBlock;
+using inflate::kEntryExceptional;
+using inflate::kEntryLiteral;
+using inflate::kEntrySubtable;
+
+// The fast loop refills at most twice a round (at most 7 bytes each, loading 8).
+constexpr size_t kInputMargin = 32;
+// Bytes past the current output position that the fast loop may have scribbled on:
+// match copies work in pieces of up to 32 bytes.
+constexpr size_t kOvershoot = 32;
+// Up to six literals and a match of 258 bytes per round, plus the copies' overshoot.
+constexpr size_t kOutputMargin = 6 + 258 + kOvershoot + 16;
+
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+inline uint64_t LowBits(uint64_t value, uint32_t n) {
+    return value & ((uint64_t{1} << n) - 1);
+}
+
+// The bit reader. Bits are consumed least significant first. `held` counts the valid
+// bits at the bottom of `buffer`; any bits above them are the true bits of the bytes at
+// `next`, so adding those bytes again changes nothing. Once the input is used up the
+// bits above `held` are zero, which is how missing bits of a Huffman code read as zero.
+struct BitReader {
+    const uint8_t* next;
+    const uint8_t* end;
+    uint64_t buffer = 0;
+    uint32_t held = 0;
+
+    // Fast refill: needs 8 readable bytes at `next`; leaves 56..63 bits held.
+    void RefillFast() {
+        buffer |= Load64(next) << held;
+        next += (63 - held) >> 3;
+        held |= 56;
+    }
+
+    // Careful refill: whole bytes while they fit and the input lasts.
+    void Refill() {
+        if (end - next >= 8) {
+            RefillFast();
+            return;
+        }
+        while (held <= 56 && next < end) {
+            buffer |= uint64_t{*next++} << held;
+            held += 8;
+        }
+    }
+
+    // Drops n bits; bits beyond the end of the input count as read (as zeros).
+    void Drop(uint32_t n) {
+        if (n > held) {
+            buffer = 0;
+            held = 0;
+            return;
+        }
+        buffer >>= n;
+        held -= n;
+    }
+
+    // Takes n (0..32) bits that must all come from the input.
+    bool Get(uint32_t n, uint32_t& value) {
+        if (held < n) Refill();
+        if (held < n) return false;
+        value = static_cast<uint32_t>(LowBits(buffer, n));
+        buffer >>= n;
+        held -= n;
+        return true;
+    }
+
+    // Decodes one Huffman code: the entry of its symbol (possibly invalid) with the code
+    // dropped, its extra bits still in the buffer.
+    uint32_t Decode(const uint32_t* table, uint32_t tableBits) {
+        if (held < 15) Refill();
+        uint32_t entry = table[LowBits(buffer, tableBits)];
+        if (entry & kEntrySubtable) {
+            Drop(tableBits);
+            entry = table[EntryValue(entry) + LowBits(buffer, EntryCodeLength(entry))];
+        }
+        Drop(EntryCodeLength(entry));
+        return entry;
+    }
+
+    // Extra bits of a length or distance entry that Decode returned.
+    bool Extra(uint32_t entry, uint32_t& value) {
+        return Get(EntryDropBits(entry) - EntryCodeLength(entry), value);
+    }
+};
+
+struct Output {
+    uint8_t* start;
+    uint8_t* next;
+    uint8_t* end;
+    size_t dirty = 0; // the fast loop may have written garbage below start + dirty
+};
+
+// Tables of one dynamic block.
+struct DynamicTables {
+    uint32_t literal[inflate::kLiteralTableSize];
+    uint32_t distance[inflate::kDistanceTableSize];
+};
+
+#ifdef __SSE2__
+inline void Copy16(uint8_t* dst, const uint8_t* src) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+}
+#else
+inline void Copy16(uint8_t* dst, const uint8_t* src) {
+    uint8_t tmp[16];
+    std::memcpy(tmp, src, 16);
+    std::memcpy(dst, tmp, 16);
+}
+#endif
+
+inline void Copy8(uint8_t* dst, const uint8_t* src) {
+    uint64_t v;
+    std::memcpy(&v, src, 8);
+    std::memcpy(dst, &v, 8);
+}
+
+// Stores the 16-byte `pattern` from out on until end, 32 bytes a round.
+#ifdef __SSE2__
+using Pattern = __m128i;
+inline void StorePattern(uint8_t* out, const uint8_t* end, Pattern pattern) {
+    do {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pattern);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), pattern);
+        out += 32;
+    } while (out < end);
+}
+inline Pattern Broadcast8(uint8_t v) {
+    return _mm_set1_epi8(static_cast<char>(v));
+}
+#else
+struct Pattern {
+    uint8_t bytes[16];
+};
+inline void StorePattern(uint8_t* out, const uint8_t* end, const Pattern& pattern) {
+    do {
+        std::memcpy(out, pattern.bytes, 16);
+        std::memcpy(out + 16, pattern.bytes, 16);
+        out += 32;
+    } while (out < end);
+}
+inline Pattern Broadcast8(uint8_t v) {
+    Pattern p;
+    std::memset(p.bytes, v, 16);
+    return p;
+}
+#endif
+
+// Copies a match of `length` bytes from `distance` back. May write up to kOvershoot
+// bytes past the match's end; the caller keeps that room.
+inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
+    const uint8_t* src = out - distance;
+    uint8_t* const end = out + length;
+    if (distance >= 16) {
+        // Each piece reads only bytes written before it.
+        Copy16(out, src);
+        if (length <= 16) return;
+        out += 16;
+        src += 16;
+        do {
+            Copy16(out, src);
+            Copy16(out + 16, src + 16);
+            out += 32;
+            src += 32;
+        } while (out < end);
+    } else if (distance == 1) {
+        StorePattern(out, end, Broadcast8(*src));
+    } else if (distance >= 8) {
+        do {
+            Copy8(out, src);
+            out += 8;
+            src += 8;
+        } while (out < end);
+    } else {
+        // Short period: lay down whole periods byte by byte until one piece of 8 can be
+        // copied from a multiple of the period back.
+        const size_t step = distance * ((8 + distance - 1) / distance);
+        for (size_t i = 0; i < step; ++i)
+            out[i] = src[i];
+        out += step;
+        while (out < end) {
+            Copy8(out, out - step);
+            out += 8;
+        }
+    }
+}
+
+// Fast path: writes the one or two literals of `entry` (always storing two bytes) and
+// drops their codes.
+inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
+    r.buffer >>= EntryDropBits(entry);
+    r.held -= EntryDropBits(entry);
+    out[0] = static_cast<uint8_t>(entry >> 16);
+    out[1] = static_cast<uint8_t>(entry >> 24);
+    out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define MOIRELLE_INFLATE_BMI2 1
+#define MOIRELLE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define MOIRELLE_INFLATE_BMI2 0
+#define MOIRELLE_ALWAYS_INLINE inline
+#endif
+
+// Decodes symbols of one Huffman block until its end-of-block code. False on any fault.
+MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
+                                            const uint32_t* literalTable,
+                                            const uint32_t* distanceTable) {
+    constexpr uint32_t litBits = inflate::kLiteralTableBits;
+    constexpr uint32_t distBits = inflate::kDistanceTableBits;
+    BitReader r = reader;
+    uint8_t* out = output.next;
+    uint8_t* const outStart = output.start;
+    uint8_t* const outEnd = output.end;
+    const uint8_t* const inFastEnd =
+        r.end - r.next > static_cast<ptrdiff_t>(kInputMargin) ? r.end - kInputMargin : r.next;
+    uint8_t* const outFastEnd =
+        static_cast<size_t>(outEnd - out) > kOutputMargin ? outEnd - kOutputMargin : out;
+    bool ok = false;
+
+    for (;;) {
+        // Fast rounds: every bound is guaranteed by the margins.
+        if (r.next < inFastEnd && out < outFastEnd) {
+            // Each round starts with a full buffer and the next entry looked up.
+            r.RefillFast();
+            uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
+            do {
+                if (entry & kEntryLiteral) {
+                    PutLiterals(r, out, entry);
+                    entry = literalTable[LowBits(r.buffer, litBits)];
+                    if (entry & kEntryLiteral) {
+                        PutLiterals(r, out, entry);
+                        entry = literalTable[LowBits(r.buffer, litBits)];
+                        if (entry & kEntryLiteral) {
+                            PutLiterals(r, out, entry);
+                            r.RefillFast();
+                            entry = literalTable[LowBits(r.buffer, litBits)];
+                            continue;
+                        }
+                    }
+                    r.RefillFast();
+                }
+                if (entry & kEntrySubtable) {
+                    r.buffer >>= litBits;
+                    r.held -= litBits;
+                    entry =
+                        literalTable[EntryValue(entry) + LowBits(r.buffer, EntryCodeLength(entry))];
+                    if (entry & kEntryLiteral) {
+                        PutLiterals(r, out, entry);
+                        r.RefillFast();
+                        entry = literalTable[LowBits(r.buffer, litBits)];
+                        continue;
+                    }
+                }
+                if (entry & kEntryExceptional) {
+                    if (entry & kEntryEndOfBlock) {
+                        r.buffer >>= EntryDropBits(entry);
+                        r.held -= EntryDropBits(entry);
+                        ok = true;
+                    }
+                    goto done;
+                }
+                // A length, then its distance: at most 20 + 28 bits, all in the buffer.
+                uint64_t saved = r.buffer;
+                r.buffer >>= EntryDropBits(entry);
+                r.held -= EntryDropBits(entry);
+                const size_t length =
+                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
+                                                            EntryCodeLength(entry));
+                entry = distanceTable[LowBits(r.buffer, distBits)];
+                if (entry & kEntrySubtable) {
+                    r.buffer >>= distBits;
+                    r.held -= distBits;
+                    entry = distanceTable[EntryValue(entry) +
+                                          LowBits(r.buffer, EntryCodeLength(entry))];
+                }
+                if (entry & kEntryExceptional) goto done;
+                saved = r.buffer;
+                r.buffer >>= EntryDropBits(entry);
+                r.held -= EntryDropBits(entry);
+                const size_t distance =
+                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
+                                                            EntryCodeLength(entry));
+                if (distance > static_cast<size_t>(out - outStart)) goto done;
+                // Look up the next symbol before copying, so the two overlap.
+                r.RefillFast();
+                entry = literalTable[LowBits(r.buffer, litBits)];
+                CopyMatchFast(out, distance, length);
+                out += length;
+            } while (r.next < inFastEnd && out < outFastEnd);
+            output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
+            continue;
+        }
+
+        // One careful step.
+        uint32_t entry = r.Decode(literalTable, litBits);
+        if (entry & kEntryLiteral) {
+            if (out == outEnd) goto done;
+            *out++ = static_cast<uint8_t>(EntryValue(entry));
+            continue;
+        }
+        if (entry & kEntryExceptional) {
+            ok = (entry & kEntryEndOfBlock) != 0;
+            goto done;
+        }
+        uint32_t extra = 0;
+        if (!r.Extra(entry, extra)) goto done;
+        const size_t length = EntryValue(entry) + extra;
+        entry = r.Decode(distanceTable, distBits);
+        if (entry & kEntryExceptional) goto done;
+        if (!r.Extra(entry, extra)) goto done;
+        const size_t distance = EntryValue(entry) + extra;
+        if (distance > static_cast<size_t>(out - outStart)) goto done;
+        if (length > static_cast<size_t>(outEnd - out)) goto done;
+        const uint8_t* const src = out - distance;
+        for (size_t i = 0; i < length; ++i)
+            out[i] = src[i];
+        out += length;
+    }
+done:
+    output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
+    reader = r;
+    output.next = out;
+    return ok;
+}
+
+// The decode loop is built twice on x86-64: as is, and with the BMI2 bit-field
+// instructions, used when the processor has them.
+bool DecodeBlockPortable(BitReader& reader, Output& output, const uint32_t* literalTable,
+                         const uint32_t* distanceTable) {
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
+}
+
+#if MOIRELLE_INFLATE_BMI2
+__attribute__((target("bmi2"))) bool DecodeBlockBmi2(BitReader& reader, Output& output,
+                                                     const uint32_t* literalTable,
+                                                     const uint32_t* distanceTable) {
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
+}
+#endif
+
+std::atomic<bool> preferPortable{false};
+
+bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
+                 const uint32_t* distanceTable) {
+#if MOIRELLE_INFLATE_BMI2
+    static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
+    if (hasBmi2 && !preferPortable.load(std::memory_order_relaxed))
+        return DecodeBlockBmi2(reader, output, literalTable, distanceTable);
+#endif
+    return DecodeBlockPortable(reader, output, literalTable, distanceTable);
+}
+
+bool StoredBlock(BitReader& r, Output& output) {
+    // Whole bytes still held go back to the input; the rest of the current byte is
+    // skipped.
+    r.next -= r.held >> 3;
+    r.buffer = 0;
+    r.held = 0;
+    if (r.end - r.next < 4) return false;
+    const uint32_t length = r.next[0] | (uint32_t{r.next[1]} << 8);
+    const uint32_t complement = r.next[2] | (uint32_t{r.next[3]} << 8);
+    r.next += 4;
+    if (length != (~complement & 0xFFFF)) return false;
+    if (static_cast<size_t>(r.end - r.next) < length) return false;
+    if (static_cast<size_t>(output.end - output.next) < length) return false;
+    if (length != 0) std::memcpy(output.next, r.next, length);
+    r.next += length;
+    output.next += length;
+    return true;
+}
+
+constexpr std::array<uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
+    uint32_t hlit = 0, hdist = 0, hclen = 0;
+    if (!r.Get(5, hlit) || !r.Get(5, hdist) || !r.Get(4, hclen)) return false;
+    const uint32_t literalCount = hlit + 257;
+    const uint32_t total = literalCount + hdist + 1;
+
+    std::array<uint8_t, inflate::kCodeLengthSymbols> codeLengthLengths{};
+    for (uint32_t i = 0; i < hclen + 4; ++i) {
+        uint32_t value = 0;
+        if (!r.Get(3, value)) return false;
+        codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(value);
+    }
+    std::array<uint32_t, inflate::kCodeLengthTableSize> codeLengthTable;
+    if (!inflate::BuildDecodeTable(inflate::Alphabet::CodeLength, codeLengthLengths.data(),
+                                   inflate::kCodeLengthSymbols, codeLengthTable.data()))
+        return false;
+
+    std::array<uint8_t, inflate::kMaxLiteralSymbols + inflate::kMaxDistanceSymbols> lengths{};
+    uint32_t i = 0;
+    while (i < total) {
+        const uint32_t entry = r.Decode(codeLengthTable.data(), inflate::kCodeLengthTableBits);
+        if (entry & kEntryExceptional) return false;
+        const uint32_t symbol = EntryValue(entry);
+        if (symbol < 16) {
+            lengths[i++] = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        uint32_t extra = 0;
+        uint32_t repeat = 0;
+        uint8_t value = 0;
+        if (symbol == 16) {
+            if (i == 0 || !r.Get(2, extra)) return false;
+            repeat = 3 + extra;
+            value = lengths[i - 1];
+        } else if (symbol == 17) {
+            if (!r.Get(3, extra)) return false;
+            repeat = 3 + extra;
+        } else {
+            if (!r.Get(7, extra)) return false;
+            repeat = 11 + extra;
+        }
+        if (repeat > total - i) return false;
+        std::memset(lengths.data() + i, value, repeat);
+        i += repeat;
+    }
+    return inflate::BuildDecodeTable(inflate::Alphabet::LiteralLength, lengths.data(),
+                                     static_cast<int>(literalCount), tables.literal) &&
+           inflate::BuildDecodeTable(inflate::Alphabet::Distance, lengths.data() + literalCount,
+                                     static_cast<int>(hdist + 1), tables.distance);
+}
+
+bool InflateStream(Output& output, BitReader& reader) {
+    std::unique_ptr<DynamicTables> dynamic;
+    bool final = false;
+    while (!final) {
+        uint32_t header = 0;
+        if (!reader.Get(3, header)) return false;
+        final = (header & 1) != 0;
+        switch (header >> 1) {
+        case 0:
+            if (!StoredBlock(reader, output)) return false;
+            break;
+        case 1: {
+            const inflate::FixedTables& fixed = inflate::GetFixedTables();
+            if (!DecodeBlock(reader, output, fixed.literal, fixed.distance)) return false;
+            break;
+        }
+        case 2:
+            if (!dynamic) dynamic = std::make_unique<DynamicTables>();
+            if (!ReadDynamicTables(reader, *dynamic) ||
+                !DecodeBlock(reader, output, dynamic->literal, dynamic->distance))
+                return false;
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace inflate {
+
+bool HasBmi2Loop() {
+#if MOIRELLE_INFLATE_BMI2
+    return __builtin_cpu_supports("bmi2");
+#else
+    return false;
+#endif
+}
+
+void PreferPortableLoop(bool portable) {
+    preferPortable.store(portable, std::memory_order_relaxed);
+}
+
+} // namespace inflate
+
+bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize) {
+    if (input == nullptr || (output == nullptr && outputSize != 0)) return false;
+    BitReader reader{input + std::min<size_t>(2, inputSize), input + inputSize};
+    Output out{output, output, output + outputSize};
+    bool ok = false;
+    try {
+        ok = InflateStream(out, reader);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    // Whatever the fast loop wrote past the decoded end goes back to zero, as handed in.
+    const size_t written = static_cast<size_t>(out.next - output);
+    const size_t dirty = std::min(out.dirty, outputSize);
+    if (written < dirty) std::memset(out.next, 0, dirty - written);
+    return ok;
+}
+
+} // namespace moirelle

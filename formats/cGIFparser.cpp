@@ -1,0 +1,261 @@
+#include "formats/cGIFparser.h"
+
+#include "dib/ImageType.h"
+#include "formats/GifLzw.h"
+#include "formats/modParsers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace moirelle {
+namespace {
+
+constexpr size_t kScreenEnd = 13; // signature and logical screen descriptor
+constexpr size_t kDescriptorSize = 10;
+constexpr size_t kControlExtensionSize = 8;
+
+inline uint16_t Read16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+// Steps over a chain of data sub-blocks at `pos` and the terminating 0. A chain that runs
+// past the end of the data ends there; `terminated` then says false.
+size_t SkipSubBlocks(std::span<const uint8_t> data, size_t pos, bool& terminated) {
+    while (pos < data.size() && data[pos] != 0)
+        pos += data[pos] + 1;
+    terminated = pos < data.size();
+    return terminated ? pos + 1 : data.size();
+}
+
+bool IsGifSignature(std::span<const uint8_t> data) {
+    if (data.size() < 6) return false;
+    char sig[6];
+    for (int i = 0; i < 6; ++i)
+        sig[i] = static_cast<char>(data[i] >= 'A' && data[i] <= 'Z' ? data[i] + 32 : data[i]);
+    return std::memcmp(sig, "gif89a", 6) == 0 || std::memcmp(sig, "gif87a", 6) == 0;
+}
+
+// Joins the data sub-blocks from `pos` (an unterminated last block is cut at the end).
+void JoinSubBlocks(std::span<const uint8_t> data, size_t pos, std::vector<uint8_t>& out) {
+    out.clear();
+    while (pos < data.size() && data[pos] != 0) {
+        const size_t length = data[pos];
+        const size_t available = std::min(length, data.size() - pos - 1);
+        out.insert(out.end(), data.begin() + pos + 1, data.begin() + pos + 1 + available);
+        pos += length + 1;
+    }
+}
+
+// Picture row of the k-th stored row of an interlaced image of the given height.
+void InterlacedRowOrder(int32_t height, std::vector<int32_t>& rows) {
+    rows.clear();
+    rows.reserve(height);
+    static constexpr int32_t start[4] = {0, 4, 2, 1};
+    static constexpr int32_t step[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int32_t y = start[pass]; y < height; y += step[pass])
+            rows.push_back(y);
+}
+
+} // namespace
+
+bool cGIFparser::BuildSingleFrame(std::span<const uint8_t> stream, SingleFrame& frame) {
+    if (!IsGifSignature(stream) || stream.size() < kScreenEnd) return false;
+
+    size_t headerLength = kScreenEnd;
+    size_t tablePosition = 0;
+    uint32_t tableEntries = 0;
+    if (stream[10] & 0x80) {
+        tableEntries = 2u << (stream[10] & 7);
+        tablePosition = kScreenEnd;
+        headerLength += 3 * tableEntries;
+        if (headerLength > stream.size()) return false;
+    }
+
+    // Walk to the first image, remembering the last graphic control extension.
+    size_t pos = headerLength;
+    size_t controlPos = 0;
+    bool transparent = false;
+    uint8_t transparentIndex = 0;
+    for (;;) {
+        if (pos >= stream.size()) return false;
+        const uint8_t block = stream[pos];
+        if (block == 0x00) {
+            ++pos;
+        } else if (block == 0x21) {
+            if (pos + 2 > stream.size()) return false;
+            const uint8_t label = stream[pos + 1];
+            bool terminated;
+            if (label == 0xFF) {
+                if (pos + 3 > stream.size()) return false;
+                pos += 2;
+                pos += stream[pos] + 1;
+                pos = SkipSubBlocks(stream, pos, terminated);
+            } else if (label == 0xF9) {
+                if (pos + kControlExtensionSize > stream.size()) return false;
+                transparent = (stream[pos + 3] & 1) != 0;
+                if (transparent) transparentIndex = stream[pos + 6];
+                controlPos = pos;
+                pos += kControlExtensionSize;
+            } else {
+                pos = SkipSubBlocks(stream, pos + 2, terminated);
+            }
+        } else if (block == 0x2C) {
+            break;
+        } else {
+            return false;
+        }
+    }
+
+    // The first image: descriptor, local colour table, minimum code size, data.
+    const size_t descriptorPos = pos;
+    if (descriptorPos + kDescriptorSize > stream.size()) return false;
+    const uint8_t packed = stream[descriptorPos + 9];
+    pos = descriptorPos + kDescriptorSize;
+    if (packed & 0x80) {
+        tableEntries = 2u << (packed & 7);
+        tablePosition = pos;
+        pos += 3 * tableEntries;
+        if (pos > stream.size()) return false;
+    }
+    bool terminated = false;
+    const size_t imageEnd = SkipSubBlocks(stream, pos + 1, terminated);
+    if (imageEnd - descriptorPos < 4) return false;
+    if (tableEntries == 0) return false;
+
+    // The rebuilt GIF: header, global table, control extension, image, trailer.
+    std::vector<uint8_t>& out = frame.bytes;
+    out.clear();
+    out.reserve(headerLength + kControlExtensionSize + (imageEnd - descriptorPos) + 2);
+    out.insert(out.end(), stream.begin(), stream.begin() + headerLength);
+    if (controlPos != 0)
+        out.insert(out.end(), stream.begin() + controlPos,
+                   stream.begin() + controlPos + kControlExtensionSize);
+    const size_t newDescriptor = out.size();
+    out.insert(out.end(), stream.begin() + descriptorPos, stream.begin() + imageEnd);
+    if (!terminated) out.push_back(0);
+    out.push_back(0x3B);
+
+    // Placed at 0, 0 on a screen of its own size.
+    std::memcpy(&out[6], &out[newDescriptor + 5], 4);
+    std::memset(&out[newDescriptor + 1], 0, 4);
+
+    frame.transparentIndex = transparent ? transparentIndex : -1;
+    frame.tablePosition = tablePosition;
+    frame.tableEntries = tableEntries;
+    if (transparent) {
+        // Where the applying table sits in the rebuilt bytes.
+        const size_t rebuiltTable = tablePosition == kScreenEnd
+                                        ? kScreenEnd
+                                        : newDescriptor + (tablePosition - descriptorPos);
+        for (uint32_t i = 0; i < tableEntries; ++i) {
+            uint8_t* entry = &out[rebuiltTable + 3 * i];
+            entry[0] = entry[1] = entry[2] = static_cast<uint8_t>(i);
+        }
+    }
+    return true;
+}
+
+bool cGIFparser::RenderFrame(const SingleFrame& frame, std::span<const uint8_t> stream,
+                             IImageTarget& cHost) {
+    // Read the rebuilt GIF: screen descriptor, global table, control extension, image.
+    const std::vector<uint8_t>& gif = frame.bytes;
+    size_t pos = kScreenEnd;
+    size_t tableInRebuilt = 0;
+    if (gif[10] & 0x80) {
+        tableInRebuilt = pos;
+        pos += 3 * (2u << (gif[10] & 7));
+    }
+    if (gif[pos] == 0x21) pos += kControlExtensionSize;
+    const uint8_t* descriptor = &gif[pos];
+    const int32_t width = Read16(descriptor + 5);
+    const int32_t height = Read16(descriptor + 7);
+    const uint8_t packed = descriptor[9];
+    pos += kDescriptorSize;
+    if (packed & 0x80) {
+        tableInRebuilt = pos;
+        pos += 3 * (2u << (packed & 7));
+    }
+    // An image block cut short before its minimum code size has no pixels.
+    if (pos >= gif.size() - 1) return false;
+    const int minCodeSize = gif[pos];
+    if (width < 1 || height < 1) return false;
+
+    std::vector<uint8_t> codes;
+    JoinSubBlocks(gif, pos + 1, codes);
+    const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
+    // Refuse sizes that the data could never fill.
+    if (pixelCount > gif::MaxLzwOutput(minCodeSize, codes.size())) return false;
+    if (pixelCount > static_cast<size_t>(INT32_MAX / 4)) return false;
+
+    std::vector<uint8_t> indices(pixelCount + gif::kLzwSlack, 0);
+    const gif::LzwResult decoded = gif::DecodeLzw(minCodeSize, codes, indices.data(), pixelCount);
+    if (!decoded.valid) return false;
+    codes = {};
+
+    // Colours: the source table when the rebuilt one holds grey steps, else the rebuilt one.
+    const bool transparent = frame.transparentIndex >= 0;
+    const uint8_t* table = transparent ? stream.data() + frame.tablePosition : &gif[tableInRebuilt];
+    uint32_t palette[256] = {};
+    for (uint32_t i = 0; i < frame.tableEntries; ++i) {
+        const uint8_t* rgb = table + 3 * i;
+        palette[i] = 0xFF000000u | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+    }
+    if (transparent) palette[frame.transparentIndex] = 0;
+
+    // An index beyond the colour table has no colour: the image is refused.
+    const uint8_t highest =
+        decoded.produced == 0
+            ? 0
+            : *std::max_element(indices.begin(), indices.begin() + decoded.produced);
+    if (highest >= frame.tableEntries) return false;
+
+    if (!cHost.InitializeDIB(width, height)) return false;
+    uint8_t* bits = cHost.BitsPointer();
+    const size_t stride = static_cast<size_t>(width) * 4;
+
+    std::vector<int32_t> interlacedRows;
+    const bool interlaced = (packed & 0x40) != 0;
+    if (interlaced) InterlacedRowOrder(height, interlacedRows);
+    // Stored rows beyond the decoded data stay transparent black.
+    const size_t fullRows = decoded.produced / static_cast<size_t>(width);
+    const size_t partial = decoded.produced % static_cast<size_t>(width);
+    for (size_t k = 0; k < fullRows + (partial ? 1 : 0); ++k) {
+        const int32_t y = interlaced ? interlacedRows[k] : static_cast<int32_t>(k);
+        uint8_t* row = bits + stride * static_cast<size_t>(height - 1 - y);
+        const uint8_t* src = indices.data() + k * static_cast<size_t>(width);
+        const size_t count = k < fullRows ? static_cast<size_t>(width) : partial;
+        for (size_t x = 0; x < count; ++x)
+            std::memcpy(row + 4 * x, &palette[src[x]], 4);
+    }
+
+    if (transparent) {
+        cHost.SetAlphaFlag(true);
+    } else {
+        bool hasAlpha = false;
+        int32_t type = -1; // skip the analysis: every alpha byte becomes 255
+        modParsers::AnalyseAlpha({bits, width, height}, true, hasAlpha, type);
+        cHost.SetAlphaFlag(false);
+    }
+    cHost.SetImageType(imgGIF);
+    return true;
+}
+
+bool cGIFparser::LoadStream(std::span<const uint8_t> inStream, IImageTarget& cHost,
+                            size_t streamOffset, size_t streamLength) {
+    if (streamOffset > inStream.size()) return false;
+    if (streamLength == 0 || streamLength > inStream.size() - streamOffset)
+        streamLength = inStream.size() - streamOffset;
+    const std::span<const uint8_t> stream = inStream.subspan(streamOffset, streamLength);
+    try {
+        SingleFrame frame;
+        if (!BuildSingleFrame(stream, frame)) return false;
+        return RenderFrame(frame, stream, cHost);
+    } catch (const std::bad_alloc&) {
+        cHost.DestroyDIB();
+        return true;
+    }
+}
+
+} // namespace moirelle

@@ -96,7 +96,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
             for (size_t i = 0; integer_ && i < 2 * n; ++i)
                 integer_ = Weight128(tapWeights_[i], tapK_[i]);
             for (int32_t j = 0; integer_ && j < outHeight_; ++j) {
-                const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_);
+                const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
                 int32_t k0 = 0, k1 = 0;
                 integer_ = Weight128(r.w0, k0) && Weight128(r.w1, k1);
             }
@@ -138,8 +138,7 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
         const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(y), lastRow));
         NearestGather(src, columns_.data(), n, out);
     } else {
-        // j * yRatio < srcHeight, so Y never passes the rectangle's top row.
-        const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_);
+        const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
         // Keep the pass of the other row of the pair when making this one.
         const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
         const int s0 = PassSlot(r.y0, keep);

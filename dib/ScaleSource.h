@@ -51,6 +51,8 @@ class ScaledRows final : public SourceRows {
     // The cache slot holding the horizontal pass of a source row, made in the slot other
     // than `avoidSlot` when missing.
     int PassSlot(int32_t sourceRow, int avoidSlot);
+    // Storage row of the source rectangle's top row.
+    int32_t LastRow() const { return bottom_ + job_.rect.height - 1; }
 
     ScaleJob job_;
     int32_t outWidth_ = 0;

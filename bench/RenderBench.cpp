@@ -38,11 +38,14 @@ void FillPicture(const PixelView& v, uint32_t salt) {
 }
 
 struct Images {
-    PixelBuffer src, dst, dst720, original, original720;
+    PixelBuffer src, dst, dst720, original, original720, dst768, original768;
     Images() {
         src.Allocate(kW, kH);
         dst.Allocate(kW, kH);
         dst720.Allocate(1280, 720);
+        dst768.Allocate(1366, 768);
+        FillPicture(dst768.View(), 11);
+        original768 = dst768;
         FillPicture(src.View(), 1);
         FillPicture(dst.View(), 7);
         FillPicture(dst720.View(), 9);
@@ -120,38 +123,44 @@ void BM_Blend_Memcpy(benchmark::State& state) {
     }
 }
 
-// Scaling 1080p to 720p, blended onto a 720p image.
-void ScaleOurs(benchmark::State& state, bool bilinear) {
+// Scaling 1080p to 720p (every weight a multiple of 1/2) and to 1366 x 768 (weights of
+// no such kind), blended onto an image of the target size.
+void ScaleOurs(benchmark::State& state, bool bilinear, PixelBuffer& dst,
+               const PixelBuffer& original) {
     Images& im = Shared();
+    const int32_t w = dst.Width(), h = dst.Height();
     RenderRequest r;
-    r.destWidth = 1280, r.destHeight = 720, r.srcWidth = kW, r.srcHeight = kH;
+    r.destWidth = w, r.destHeight = h, r.srcWidth = kW, r.srcHeight = kH;
     for (auto _ : state) {
         state.PauseTiming();
-        Reset(im.dst720, im.original720);
+        Reset(dst, original);
         state.ResumeTiming();
         PreparedSource p;
         PrepareSoftwareSource(im.src.View(), r, bilinear, p);
         BlendPlan plan;
-        PlanBlend(p.Rows(), p.srcX, p.srcY, p.destX, p.destY, p.destWidth, p.destHeight, 1280, 720,
+        PlanBlend(p.Rows(), p.srcX, p.srcY, p.destX, p.destY, p.destWidth, p.destHeight, w, h,
                   plan);
-        BlendOntoHost(p.Rows(), plan, im.dst720.View(), 255, -1);
+        BlendOntoHost(p.Rows(), plan, dst.View(), 255, -1);
         benchmark::ClobberMemory();
     }
 }
 
-void ScalePixman(benchmark::State& state, pixman_filter_t filter) {
+void ScalePixman(benchmark::State& state, pixman_filter_t filter, PixelBuffer& dst,
+                 const PixelBuffer& original) {
     Images& im = Shared();
+    const int32_t w = dst.Width(), h = dst.Height();
     pixman_image_t* s = Wrap(im.src.View());
-    pixman_image_t* d = Wrap(im.dst720.View());
+    pixman_image_t* d = Wrap(dst.View());
     pixman_transform_t t;
-    pixman_transform_init_scale(&t, pixman_double_to_fixed(1.5), pixman_double_to_fixed(1.5));
+    pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(kW) / w),
+                                pixman_double_to_fixed(static_cast<double>(kH) / h));
     pixman_image_set_transform(s, &t);
     pixman_image_set_filter(s, filter, nullptr, 0);
     for (auto _ : state) {
         state.PauseTiming();
-        Reset(im.dst720, im.original720);
+        Reset(dst, original);
         state.ResumeTiming();
-        pixman_image_composite32(PIXMAN_OP_OVER, s, nullptr, d, 0, 0, 0, 0, 0, 0, 1280, 720);
+        pixman_image_composite32(PIXMAN_OP_OVER, s, nullptr, d, 0, 0, 0, 0, 0, 0, w, h);
         benchmark::ClobberMemory();
     }
     pixman_image_unref(s);
@@ -159,16 +168,22 @@ void ScalePixman(benchmark::State& state, pixman_filter_t filter) {
 }
 
 void BM_ScaleNearest_Ours(benchmark::State& state) {
-    ScaleOurs(state, false);
+    ScaleOurs(state, false, Shared().dst720, Shared().original720);
 }
 void BM_ScaleNearest_Pixman(benchmark::State& state) {
-    ScalePixman(state, PIXMAN_FILTER_NEAREST);
+    ScalePixman(state, PIXMAN_FILTER_NEAREST, Shared().dst720, Shared().original720);
 }
 void BM_ScaleBilinear_Ours(benchmark::State& state) {
-    ScaleOurs(state, true);
+    ScaleOurs(state, true, Shared().dst720, Shared().original720);
 }
 void BM_ScaleBilinear_Pixman(benchmark::State& state) {
-    ScalePixman(state, PIXMAN_FILTER_BILINEAR);
+    ScalePixman(state, PIXMAN_FILTER_BILINEAR, Shared().dst720, Shared().original720);
+}
+void BM_ScaleBilinear768_Ours(benchmark::State& state) {
+    ScaleOurs(state, true, Shared().dst768, Shared().original768);
+}
+void BM_ScaleBilinear768_Pixman(benchmark::State& state) {
+    ScalePixman(state, PIXMAN_FILTER_BILINEAR, Shared().dst768, Shared().original768);
 }
 
 // A 30-degree bilinear turn about the picture's centre, blended onto a 1080p image.
@@ -217,9 +232,23 @@ void BM_Rotate30_Pixman(benchmark::State& state) {
     pixman_image_unref(d);
 }
 
-// Drop shadows: ours makes the coloured silhouette with running box sums; pixman blurs
-// the picture's alpha with a separable box convolution into an a8 image of the same
-// grown size.
+// Drop shadows: ours makes the coloured silhouette with running box sums; pixman takes
+// the picture's alpha and blurs it with a horizontal and then a vertical box filter
+// (two separable-convolution passes) into an a8 image of the same grown size.
+void SetBox(pixman_image_t* img, int width, int height) {
+    const int n = width * height; // one of them is 1
+    std::vector<pixman_fixed_t> params(4 + width + height);
+    params[0] = pixman_int_to_fixed(width);
+    params[1] = pixman_int_to_fixed(height);
+    params[2] = params[3] = 0; // no subpixel phases
+    for (int i = 0; i < width; ++i)
+        params[4 + i] = width == 1 ? pixman_fixed_1 : pixman_double_to_fixed(1.0 / n);
+    for (int i = 0; i < height; ++i)
+        params[4 + width + i] = height == 1 ? pixman_fixed_1 : pixman_double_to_fixed(1.0 / n);
+    pixman_image_set_filter(img, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params.data(),
+                            static_cast<int>(params.size()));
+}
+
 void ShadowOurs(benchmark::State& state, int32_t depth) {
     Images& im = Shared();
     for (auto _ : state) {
@@ -232,21 +261,22 @@ void ShadowOurs(benchmark::State& state, int32_t depth) {
 void ShadowPixman(benchmark::State& state, int32_t depth) {
     Images& im = Shared();
     const int n = 2 * depth + 1;
-    std::vector<pixman_fixed_t> params(4 + 2 * n);
-    params[0] = pixman_int_to_fixed(n);
-    params[1] = pixman_int_to_fixed(n);
-    params[2] = params[3] = 0; // no subpixel phases
-    for (int i = 0; i < 2 * n; ++i)
-        params[4 + i] = pixman_double_to_fixed(1.0 / n);
-    pixman_image_t* s = Wrap(im.src.View());
-    pixman_image_set_filter(s, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params.data(),
-                            static_cast<int>(params.size()));
     const int w = kW + 2 * depth, h = kH + 2 * depth;
+    pixman_image_t* s = Wrap(im.src.View());
     for (auto _ : state) {
-        pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8, w, h, nullptr, 0);
-        pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, d, -depth, -depth, 0, 0, 0, 0, w, h);
-        benchmark::DoNotOptimize(pixman_image_get_data(d));
-        pixman_image_unref(d);
+        pixman_image_t* alpha = pixman_image_create_bits(PIXMAN_a8, w, h, nullptr, 0);
+        pixman_image_t* across = pixman_image_create_bits(PIXMAN_a8, w, h, nullptr, 0);
+        pixman_image_t* out = pixman_image_create_bits(PIXMAN_a8, w, h, nullptr, 0);
+        pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, alpha, 0, 0, 0, 0, depth, depth, kW,
+                                 kH);
+        SetBox(alpha, n, 1);
+        pixman_image_composite32(PIXMAN_OP_SRC, alpha, nullptr, across, 0, 0, 0, 0, 0, 0, w, h);
+        SetBox(across, 1, n);
+        pixman_image_composite32(PIXMAN_OP_SRC, across, nullptr, out, 0, 0, 0, 0, 0, 0, w, h);
+        benchmark::DoNotOptimize(pixman_image_get_data(out));
+        pixman_image_unref(alpha);
+        pixman_image_unref(across);
+        pixman_image_unref(out);
     }
     pixman_image_unref(s);
 }
@@ -285,6 +315,12 @@ BENCHMARK(BM_ScaleBilinear_Ours)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScaleBilinear_Pixman)
     ->Name("Scale bilinear 1080p to 720p/pixman")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScaleBilinear768_Ours)
+    ->Name("Scale bilinear 1080p to 1366x768/ours")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScaleBilinear768_Pixman)
+    ->Name("Scale bilinear 1080p to 1366x768/pixman")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate30_Ours)->Name("Rotate 30 bilinear 1080p/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate30_Pixman)

@@ -5,8 +5,10 @@
 // Columns: X = floor(xs), fx = xs - X. Column X has weight 1 - fx and column X + 1
 // weight fx, except when X is the last column of the source rectangle: then column X
 // alone with weight 1.
-// Rows: Y = floor(ys), fy = ys - Y. Row Y has weight fy and row Y - 1 (the row below)
-// weight 1 - fy, except when Y is storage row 0: then row 0 alone with weight 1.
+// Rows: Y = floor(ys), fy = ys - Y. Row Y has weight 1 - fy and row Y + 1 (the row
+// above in storage) weight fy, except when Y is the top row of the source rectangle:
+// then row Y alone with weight 1. This mirrors the column rule, so an unscaled copy
+// reproduces the source exactly.
 //
 // Each byte is floor(v), evaluated in double precision as
 //   h(row) = s(row, X) * wc0 + s(row, X1) * wc1
@@ -30,9 +32,9 @@ struct ColumnTaps {
 
 struct RowTaps {
     int32_t y0 = 0; // storage row Y
-    int32_t y1 = 0; // storage row Y - 1, or 0 when Y is 0
+    int32_t y1 = 0; // storage row Y + 1, or Y when it is alone
     double w0 = 1;  // weight of row Y
-    double w1 = 0;  // weight of row Y - 1
+    double w1 = 0;  // weight of row Y + 1
 };
 
 inline ColumnTaps ColumnTapsAt(double xs, int32_t lastColumn) {
@@ -50,18 +52,19 @@ inline ColumnTaps ColumnTapsAt(double xs, int32_t lastColumn) {
     return t;
 }
 
-inline RowTaps RowTapsAt(double ys) {
+// lastRow: storage row of the source rectangle's top row.
+inline RowTaps RowTapsAt(double ys, int32_t lastRow) {
     RowTaps t;
     const double Y = std::floor(ys);
     t.y0 = static_cast<int32_t>(Y);
-    if (t.y0 <= 0) {
-        t.y0 = t.y1 = 0;
+    if (t.y0 >= lastRow) {
+        t.y0 = t.y1 = lastRow;
         return t;
     }
     const double fy = ys - Y;
-    t.y1 = t.y0 - 1;
-    t.w0 = fy;
-    t.w1 = 1 - fy;
+    t.y1 = t.y0 + 1;
+    t.w0 = 1 - fy;
+    t.w1 = fy;
     return t;
 }
 

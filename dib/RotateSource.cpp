@@ -40,14 +40,14 @@ void SineCosine(int32_t angle, double& s, double& c) {
 struct RowWalk {
     double sx, sy, stepX, stepY;
     double left, right, bottom, top; // the source rectangle, storage rows
-    int32_t lastColumn;
+    int32_t lastColumn, lastRow;
 };
 
 void RotateRow(const PixelView& src, RowWalk w, bool highQuality, uint8_t* out, int32_t side) {
     for (int32_t u = 0; u < side; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
         if (highQuality) {
-            SampleBilinear(src, ColumnTapsAt(w.sx, w.lastColumn), RowTapsAt(w.sy), out);
+            SampleBilinear(src, ColumnTapsAt(w.sx, w.lastColumn), RowTapsAt(w.sy, w.lastRow), out);
         } else {
             const uint8_t* p = src.row(static_cast<int32_t>(std::floor(w.sy))) +
                                static_cast<size_t>(std::floor(w.sx)) * 4;
@@ -69,7 +69,7 @@ __attribute__((target("avx2"))) void RotateRowBilinearAvx2(const PixelView& src,
     for (int32_t u = 0; u < side; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
         const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
-        const RowTaps r = RowTapsAt(w.sy);
+        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
         const uint8_t* row0 = src.row(r.y0);
         const uint8_t* row1 = src.row(r.y1);
         const __m256d cw0 = _mm256_set1_pd(c.w0), cw1 = _mm256_set1_pd(c.w1);
@@ -120,6 +120,7 @@ bool RotateSource(const RotateJob& job, const PixelView& canvas) {
     const double left = r.x, right = static_cast<double>(r.x) + r.width;
     const double bottom = b, top = static_cast<double>(b) + r.height;
     const int32_t lastColumn = r.x + r.width - 1;
+    const int32_t lastRow = b + r.height - 1;
 
 #ifdef MOIRELLE_HAVE_AVX2_PATHS
     const bool wide = job.highQuality && Use256BitPaths();
@@ -134,6 +135,7 @@ bool RotateSource(const RotateJob& job, const PixelView& canvas) {
         w.stepY = stepY;
         w.left = left, w.right = right, w.bottom = bottom, w.top = top;
         w.lastColumn = lastColumn;
+        w.lastRow = lastRow;
 #ifdef MOIRELLE_HAVE_AVX2_PATHS
         if (wide) {
             RotateRowBilinearAvx2(job.source, w, canvas.row(v), side);

@@ -17,6 +17,70 @@ void NearestGather(const uint8_t* src, const int32_t* columns, size_t count, uin
         std::memcpy(out, src + static_cast<size_t>(columns[i]) * 4, 4);
 }
 
+void BilinearHorizontal128Scalar(const uint8_t* src, const int32_t* taps, const int32_t* k,
+                                 size_t count, int16_t* A) {
+    for (size_t i = 0; i < count; ++i, A += 4) {
+        const uint8_t* a = src + static_cast<size_t>(taps[2 * i]) * 4;
+        const uint8_t* b = src + static_cast<size_t>(taps[2 * i + 1]) * 4;
+        const int32_t k0 = k[2 * i], k1 = k[2 * i + 1];
+        for (int c = 0; c < 4; ++c)
+            A[c] = static_cast<int16_t>(a[c] * k0 + b[c] * k1);
+    }
+}
+
+void BilinearVertical128Scalar(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
+                               size_t count, uint8_t* out) {
+    for (size_t i = 0; i < count; ++i)
+        out[i] = static_cast<uint8_t>((A0[i] * k0 + A1[i] * k1) >> 14);
+}
+
+void BilinearHorizontal128(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
+                           int16_t* A) {
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2, A += 8) {
+        __m128i sums[2];
+        for (int p = 0; p < 2; ++p) {
+            int32_t a, b;
+            std::memcpy(&a, src + static_cast<size_t>(taps[2 * (i + p)]) * 4, 4);
+            std::memcpy(&b, src + static_cast<size_t>(taps[2 * (i + p) + 1]) * 4, 4);
+            // a0 b0 a1 b1 a2 b2 a3 b3 as 16-bit values, times k0 k1 pairwise.
+            const __m128i ab = _mm_unpacklo_epi8(
+                _mm_unpacklo_epi8(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b)), zero);
+            const __m128i kk = _mm_set1_epi32((k[2 * (i + p) + 1] << 16) | k[2 * (i + p)]);
+            sums[p] = _mm_madd_epi16(ab, kk);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(A), _mm_packs_epi32(sums[0], sums[1]));
+    }
+    BilinearHorizontal128Scalar(src, taps + 2 * i, k + 2 * i, count - i, A);
+#else
+    BilinearHorizontal128Scalar(src, taps, k, count, A);
+#endif
+}
+
+void BilinearVertical128(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
+                         uint8_t* out) {
+#ifdef __SSE2__
+    const __m128i kk = _mm_set1_epi32((k1 << 16) | k0);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i words[2];
+        for (int p = 0; p < 2; ++p) {
+            const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A0 + i + 8 * p));
+            const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A1 + i + 8 * p));
+            const __m128i lo = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a0, a1), kk), 14);
+            const __m128i hi = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a0, a1), kk), 14);
+            words[p] = _mm_packs_epi32(lo, hi);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words[0], words[1]));
+    }
+    BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
+#else
+    BilinearVertical128Scalar(A0, A1, k0, k1, count, out);
+#endif
+}
+
 void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const double* weights,
                               size_t count, double* h) {
     for (size_t i = 0; i < count; ++i, h += 4) {

@@ -20,6 +20,19 @@ void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* w
 void BilinearVertical(const double* h0, const double* h1, double w0, double w1, size_t count,
                       uint8_t* out);
 
+// The same rule when every weight is k / 128 (kx, ky: the weights' k), in integers:
+//   A[4i + c] = src[x0 * 4 + c] * kx0 + src[x1 * 4 + c] * kx1
+//   out[k]    = (A0[k] * ky0 + A1[k] * ky1) >> 14
+// A is at most 255 * 128 and fits 16 bits.
+void BilinearHorizontal128(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
+                           int16_t* A);
+void BilinearVertical128(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
+                         uint8_t* out);
+void BilinearHorizontal128Scalar(const uint8_t* src, const int32_t* taps, const int32_t* k,
+                                 size_t count, int16_t* A);
+void BilinearVertical128Scalar(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
+                               size_t count, uint8_t* out);
+
 // The plain loops, for tests.
 void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const double* weights,
                               size_t count, double* h);

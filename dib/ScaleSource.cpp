@@ -20,6 +20,14 @@ bool PrepareRect(ScaleJob& job) {
     return RectInside(job.rect, job.source.width, job.source.height);
 }
 
+// k when w is k / 128 exactly (0 <= k <= 128).
+bool Weight128(double w, int32_t& k) {
+    const double t = w * 128; // exact: a power-of-two scaling
+    if (!(t >= 0 && t <= 128) || t != std::floor(t)) return false;
+    k = static_cast<int32_t>(t);
+    return true;
+}
+
 } // namespace
 
 bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetHeight) {
@@ -78,8 +86,26 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
                 tapWeights_[2 * i] = t.w0;
                 tapWeights_[2 * i + 1] = t.w1;
             }
-            passes_[0].assign(n * 4, 0);
-            passes_[1].assign(n * 4, 0);
+            // With every weight a multiple of 1/128, each product and sum of the
+            // double-precision rule is exact, so the rule's value is the rational
+            //   (A0 * ky0 + A1 * ky1) / 128^2,  A = a * kx0 + b * kx1,
+            // and its floor is that integer shifted right by 14: the same bytes, in
+            // integers.
+            integer_ = job_.integerWeights;
+            tapK_.resize(2 * n);
+            for (size_t i = 0; integer_ && i < 2 * n; ++i)
+                integer_ = Weight128(tapWeights_[i], tapK_[i]);
+            for (int32_t j = 0; integer_ && j < outHeight_; ++j) {
+                const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
+                int32_t k0 = 0, k1 = 0;
+                integer_ = Weight128(r.w0, k0) && Weight128(r.w1, k1);
+            }
+            for (int s = 0; s < 2; ++s) {
+                if (integer_)
+                    integerPasses_[s].assign(n * 4, 0);
+                else
+                    passes_[s].assign(n * 4, 0);
+            }
         }
     } catch (const std::bad_alloc&) {
         outWidth_ = outHeight_ = 0;
@@ -88,31 +114,44 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     return true;
 }
 
-const double* ScaledRows::HorizontalPass(int32_t sourceRow, int avoidSlot) {
+int ScaledRows::PassSlot(int32_t sourceRow, int avoidSlot) {
     for (int s = 0; s < 2; ++s)
-        if (passRow_[s] == sourceRow) return passes_[s].data();
+        if (passRow_[s] == sourceRow) return s;
     const int slot = avoidSlot == 0 ? 1 : 0;
-    BilinearHorizontal(job_.source.row(sourceRow), tapColumns_.data(), tapWeights_.data(),
-                       static_cast<size_t>(outWidth_), passes_[slot].data());
+    const uint8_t* src = job_.source.row(sourceRow);
+    const size_t n = static_cast<size_t>(outWidth_);
+    if (integer_)
+        BilinearHorizontal128(src, tapColumns_.data(), tapK_.data(), n,
+                              integerPasses_[slot].data());
+    else
+        BilinearHorizontal(src, tapColumns_.data(), tapWeights_.data(), n, passes_[slot].data());
     passRow_[slot] = sourceRow;
-    return passes_[slot].data();
+    return slot;
 }
 
 const uint8_t* ScaledRows::StorageRow(int32_t j) {
     uint8_t* out = row_.data();
+    const size_t n = static_cast<size_t>(outWidth_);
     if (!job_.highQuality) {
         const int32_t lastRow = job_.rect.height - 1;
         const double y = std::floor(static_cast<double>(j) * yRatio_);
         const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(y), lastRow));
-        NearestGather(src, columns_.data(), static_cast<size_t>(outWidth_), out);
+        NearestGather(src, columns_.data(), n, out);
     } else {
-        // j * yRatio < srcHeight, so Y never passes the rectangle's top row.
-        const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_);
+        const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
         // Keep the pass of the other row of the pair when making this one.
         const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
-        const double* h0 = HorizontalPass(r.y0, keep);
-        const double* h1 = HorizontalPass(r.y1, h0 == passes_[0].data() ? 0 : 1);
-        BilinearVertical(h0, h1, r.w0, r.w1, static_cast<size_t>(outWidth_) * 4, out);
+        const int s0 = PassSlot(r.y0, keep);
+        const int s1 = PassSlot(r.y1, s0);
+        if (integer_) {
+            int32_t k0 = 0, k1 = 0;
+            Weight128(r.w0, k0);
+            Weight128(r.w1, k1);
+            BilinearVertical128(integerPasses_[s0].data(), integerPasses_[s1].data(), k0, k1, n * 4,
+                                out);
+        } else {
+            BilinearVertical(passes_[s0].data(), passes_[s1].data(), r.w0, r.w1, n * 4, out);
+        }
     }
     if (job_.amount != 0) AdjustLight(job_.amount, PixelView{out, outWidth_, 1});
     return out;

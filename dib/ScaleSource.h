@@ -26,6 +26,9 @@ struct ScaleJob {
     int32_t destHeight = 0;
     bool highQuality = false; // bilinear instead of nearest neighbour
     float amount = 0;         // pending lightness change, applied to the output
+    // Lets the bilinear scaler work in integers when every weight is a multiple of
+    // 1/128, which gives exactly the same bytes (tests switch it off to compare).
+    bool integerWeights = true;
 };
 
 // The scaler's output produced row by row, so that it can be blended without an
@@ -41,9 +44,15 @@ class ScaledRows final : public SourceRows {
     const uint8_t* Row(int32_t y) override { return StorageRow(outHeight_ - 1 - y); }
     // Output row j counted from the bottom.
     const uint8_t* StorageRow(int32_t j);
+    // Whether the bilinear rule runs in integers (every weight a multiple of 1/128).
+    bool UsesIntegerWeights() const { return integer_; }
 
   private:
-    const double* HorizontalPass(int32_t sourceRow, int avoidSlot);
+    // The cache slot holding the horizontal pass of a source row, made in the slot other
+    // than `avoidSlot` when missing.
+    int PassSlot(int32_t sourceRow, int avoidSlot);
+    // Storage row of the source rectangle's top row.
+    int32_t LastRow() const { return bottom_ + job_.rect.height - 1; }
 
     ScaleJob job_;
     int32_t outWidth_ = 0;
@@ -57,6 +66,10 @@ class ScaledRows final : public SourceRows {
     std::vector<double> tapWeights_;  // bilinear: w0, w1 of each output column
     std::vector<double> passes_[2];   // two cached horizontal passes
     int32_t passRow_[2] = {-1, -1};
+    // Integer form: all weights are k / 128; tapK_ holds the column weights' k.
+    bool integer_ = false;
+    std::vector<int32_t> tapK_;
+    std::vector<int16_t> integerPasses_[2];
     std::vector<uint8_t> row_;
 };
 

@@ -28,7 +28,9 @@ class DestinationCopy {
         section_.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!dc_ || !section_ || !bits) return false;
         previous_ = SelectObject(dc_.get(), section_.get());
-        BitBlt(dc_.get(), 0, 0, width, height, source, x, y, SRCCOPY);
+        // A destination whose pixels cannot be read (a printer, a metafile) cannot be
+        // blended onto.
+        if (!BitBlt(dc_.get(), 0, 0, width, height, source, x, y, SRCCOPY)) return false;
         GdiFlush();
         info_ = info;
         bits_ = static_cast<uint8_t*>(bits);

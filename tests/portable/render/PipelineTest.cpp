@@ -103,7 +103,8 @@ TEST(MirrorSource, AppliesAPendingLightChange) {
 }
 
 // An independent coding of the sampling rule, skipping neighbours of weight 0.
-uint8_t ReferenceBilinear(const PixelView& src, double xs, double ys, int32_t lastColumn, int k) {
+uint8_t ReferenceBilinear(const PixelView& src, double xs, double ys, int32_t lastColumn,
+                          int32_t lastRow, int k) {
     const double X = std::floor(xs), Y = std::floor(ys);
     const double fx = xs - X, fy = ys - Y;
     const int32_t x = static_cast<int32_t>(X), y = static_cast<int32_t>(Y);
@@ -115,10 +116,10 @@ uint8_t ReferenceBilinear(const PixelView& src, double xs, double ys, int32_t la
         return s(x, row) * (1 - fx) + s(x + 1, row) * fx;
     };
     double v;
-    if (y == 0 || fy == 0)
-        v = y == 0 ? h(0) : h(y - 1) * 1.0;
+    if (y == lastRow || fy == 0)
+        v = h(y) * 1.0;
     else
-        v = h(y) * fy + h(y - 1) * (1 - fy);
+        v = h(y) * (1 - fy) + h(y + 1) * fy;
     return static_cast<uint8_t>(std::floor(v));
 }
 
@@ -144,14 +145,15 @@ TEST(ScaleSource, BilinearFollowsTheSamplingRuleEverywhere) {
             for (int32_t i = 0; i < size[0]; ++i)
                 for (int k = 0; k < 4; ++k)
                     ASSERT_EQ(out.View().row(j)[i * 4 + k],
-                              ReferenceBilinear(img.View(), 3 + i * xr, j * yr + b, 3 + 17 - 1, k))
+                              ReferenceBilinear(img.View(), 3 + i * xr, j * yr + b, 3 + 17 - 1,
+                                                b + 12 - 1, k))
                         << size[0] << "x" << size[1] << " at " << i << "," << j;
     }
 }
 
 TEST(ScaleSource, BilinearWeightsAtTheEdges) {
-    // Last column alone; storage row 0 alone; elsewhere row Y weighs fy and the row
-    // below 1 - fy, so an unscaled copy takes every row from the row below it.
+    // Last column alone, top row of the rectangle alone; elsewhere the sample and the
+    // next column (row above in storage) share the weight.
     ColumnTaps c = ColumnTapsAt(4.75, 4);
     EXPECT_EQ(c.x0, 4);
     EXPECT_EQ(c.x1, 4);
@@ -160,29 +162,66 @@ TEST(ScaleSource, BilinearWeightsAtTheEdges) {
     c = ColumnTapsAt(2.25, 4);
     EXPECT_EQ(c.x1, 3);
     EXPECT_EQ(c.w0, 0.75);
-    RowTaps r = RowTapsAt(0.5);
-    EXPECT_EQ(r.y0, 0);
+    RowTaps r = RowTapsAt(5.5, 5);
+    EXPECT_EQ(r.y0, 5);
+    EXPECT_EQ(r.y1, 5);
     EXPECT_EQ(r.w0, 1);
     EXPECT_EQ(r.w1, 0);
-    r = RowTapsAt(3.25);
+    r = RowTapsAt(3.25, 5);
     EXPECT_EQ(r.y0, 3);
-    EXPECT_EQ(r.y1, 2);
-    EXPECT_EQ(r.w0, 0.25);
+    EXPECT_EQ(r.y1, 4);
+    EXPECT_EQ(r.w0, 0.75);
+    EXPECT_EQ(r.w1, 0.25);
+    r = RowTapsAt(0.5, 5); // storage row 0 is an ordinary row
+    EXPECT_EQ(r.y0, 0);
+    EXPECT_EQ(r.y1, 1);
+    EXPECT_EQ(r.w0, 0.5);
+}
 
+TEST(ScaleSource, UnscaledBilinearCopyIsTheSource) {
     PixelBuffer img;
-    ASSERT_TRUE(img.Allocate(4, 3));
-    test::FillPositions(img.View());
+    ASSERT_TRUE(img.Allocate(13, 9));
+    test::FillRandomPremultiplied(img.View(), 21);
+    const SourceRect rects[] = {{0, 0, 13, 9}, {2, 3, 7, 4}, {12, 8, 1, 1}};
+    for (const SourceRect& rect : rects) {
+        for (bool integer : {true, false}) {
+            ScaleJob job;
+            job.source = img.View();
+            job.rect = rect;
+            job.destWidth = rect.width;
+            job.destHeight = rect.height;
+            job.highQuality = true;
+            job.integerWeights = integer;
+            PixelBuffer out;
+            ASSERT_TRUE(ScaleSource(job, out));
+            const int32_t b = 9 - rect.height - rect.y;
+            for (int32_t j = 0; j < rect.height; ++j)
+                ASSERT_EQ(std::memcmp(out.View().row(j), img.View().row(b + j) + rect.x * 4,
+                                      static_cast<size_t>(rect.width) * 4),
+                          0)
+                    << rect.x << "," << rect.y << " row " << j;
+        }
+    }
+}
+
+TEST(ScaleSource, UpscaledTwoRowsBlendTheRightRows) {
+    // Top row (storage row 1) 200, bottom row (storage row 0) 0 in every byte; four
+    // output rows sample at 0, 0.5, 1 and 1.5 rows up from the bottom.
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(2, 2));
+    std::memset(img.View().row(0), 0, 8);
+    std::memset(img.View().row(1), 200, 8);
     ScaleJob job;
     job.source = img.View();
-    job.destWidth = 8; // columns scale, rows do not
-    job.destHeight = 3;
+    job.destWidth = 2;
+    job.destHeight = 4;
     job.highQuality = true;
     PixelBuffer out;
     ASSERT_TRUE(ScaleSource(job, out));
-    // Storage row 1 of the output comes from storage row 0 of the source.
-    EXPECT_EQ(out.View().row(1)[0], img.View().row(0)[0]);
-    EXPECT_EQ(out.View().row(2)[1], img.View().row(1)[1]);
-    EXPECT_EQ(out.View().row(0)[2], img.View().row(0)[2]);
+    const uint8_t expected[] = {0, 100, 200, 200}; // storage rows of the output
+    for (int32_t j = 0; j < 4; ++j)
+        for (int32_t k = 0; k < 8; ++k)
+            EXPECT_EQ(out.View().row(j)[k], expected[j]) << j << " " << k;
 }
 
 TEST(ScaleSource, NearestPicksFlooredPositionsAndClipsNegativeOrigins) {
@@ -306,6 +345,38 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
             }
             Allow256BitPaths(true);
         }
+}
+
+} // namespace
+} // namespace moirelle
+
+namespace moirelle {
+namespace {
+
+// Ratios whose weights are all multiples of 1/128 run in integers; the bytes must be
+// those of the double-precision rule.
+TEST(ScaleSource, IntegerWeightsGiveTheDoublePrecisionBytes) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(48, 36));
+    test::FillRandomPremultiplied(img.View(), 23);
+    const int32_t sizes[][2] = {{32, 24}, {96, 72}, {24, 18}, {192, 9}, {31, 24}};
+    for (const auto& size : sizes) {
+        PixelBuffer fast, plain;
+        ScaleJob job;
+        job.source = img.View();
+        job.destWidth = size[0];
+        job.destHeight = size[1];
+        job.highQuality = true;
+        ScaledRows rows;
+        ASSERT_TRUE(rows.Start(job));
+        EXPECT_EQ(rows.UsesIntegerWeights(), size[0] != 31);
+        ScaleJob same = job;
+        same.integerWeights = false;
+        ASSERT_TRUE(ScaleSource(job, fast));
+        ASSERT_TRUE(ScaleSource(same, plain));
+        EXPECT_EQ(std::memcmp(fast.View().bits, plain.View().bits, fast.View().size()), 0)
+            << size[0] << "x" << size[1];
+    }
 }
 
 } // namespace

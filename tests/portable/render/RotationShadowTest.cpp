@@ -118,6 +118,27 @@ TEST(Rotation, MirroredAndScaledHalfTurn) {
     EXPECT_EQ(mirrored.PixelAt(right, bottom), img.PixelAt(5, 0));
 }
 
+TEST(Rotation, UnturnedBilinearCopyKeepsEveryRow) {
+    // At 0 degrees and natural size every sample falls on a pixel: the bilinear canvas
+    // holds the same pixels as the nearest-neighbour one, with no row shifted.
+    MemoryImage img;
+    ASSERT_TRUE(img.InitializeDIB(21, 13));
+    test::FillRandomPremultiplied(img.View(), 5);
+    RenderRequest r;
+    r.SrcX = 4, r.SrcY = 3, r.srcWidth = 11, r.srcHeight = 7;
+    r.destWidth = 11, r.destHeight = 7;
+    MemoryImage bilinear, nearest;
+    int32_t x = 0, y = 0;
+    ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, bilinear, x, y));
+    ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, false, nearest, x, y));
+    EXPECT_TRUE(SameCanvas(bilinear, nearest));
+    size_t copied = 0;
+    for (int32_t v = 0; v < 13; ++v)
+        for (int32_t u = 0; u < 13; ++u)
+            copied += nearest.PixelAt(u, v) != 0;
+    EXPECT_GT(copied, 11u * 7u / 2);
+}
+
 TEST(Rotation, VectorisedBilinearGivesThePlainBytes) {
     MemoryImage img;
     ASSERT_TRUE(img.InitializeDIB(61, 47));

@@ -52,20 +52,10 @@ inline ColumnTaps ColumnTapsAt(double xs, int32_t lastColumn) {
     return t;
 }
 
-// lastRow: storage row of the source rectangle's top row.
+// lastRow: storage row of the source rectangle's top row. The column rule, along rows.
 inline RowTaps RowTapsAt(double ys, int32_t lastRow) {
-    RowTaps t;
-    const double Y = std::floor(ys);
-    t.y0 = static_cast<int32_t>(Y);
-    if (t.y0 >= lastRow) {
-        t.y0 = t.y1 = lastRow;
-        return t;
-    }
-    const double fy = ys - Y;
-    t.y1 = t.y0 + 1;
-    t.w0 = 1 - fy;
-    t.w1 = fy;
-    return t;
+    const ColumnTaps t = ColumnTapsAt(ys, lastRow);
+    return {t.x0, t.x1, t.w0, t.w1};
 }
 
 // One output pixel by the rule above.

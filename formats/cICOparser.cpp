@@ -250,6 +250,7 @@ bool cICOparser::LoadPNGEntry(int32_t i, IImageTarget& cHost, uintptr_t GlobalTo
     cHost.DestroyDIB();
     if (!Fits(e.imageOffset, e.bytesInImage, data_.size()) || e.bytesInImage == 0) return false;
     cPNGparser png;
+    if (pngLoader_) png.SetExternalLoader(pngLoader_);
     const bool result = png.LoadStream(data_, cHost, e.imageOffset, e.bytesInImage, GlobalToken);
     if (cHost.BitsPointer() != nullptr) cHost.SetImageType(imgIconPNG);
     return result;

@@ -5,6 +5,7 @@
 // object and the properties describe every entry (1-based; a bad index reads 0).
 
 #include "dib/ImageTarget.h"
+#include "formats/cPNGparser.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,9 @@ class cICOparser {
     bool LoadStream(std::span<const uint8_t> inStream, int32_t desiredWidth, int32_t desiredHeight,
                     IImageTarget* cHost, size_t streamOffset, size_t streamLength,
                     int32_t icoBitDepth, uintptr_t GlobalToken);
+    // A loader that PNG entries are offered to before the PNG reader's own decoder (the
+    // loading dispatch sets the GDI+ bridge here when it is enabled); none by default.
+    void SetPngLoader(cPNGparser::ExternalLoader loader) { pngLoader_ = std::move(loader); }
 
 #ifdef _WIN32
     // Converts an icon or cursor handle (HICON) into the image; the object then describes
@@ -74,6 +78,7 @@ class cICOparser {
     // Masks the image with 1-bit rows (bit set: transparent); true when any was set.
     static bool ApplyAndMask(IImageTarget& cHost, const uint8_t* mask, size_t maskBytes);
 
+    cPNGparser::ExternalLoader pngLoader_;
     std::span<const uint8_t> data_; // during a load only
     std::vector<Entry> entries_;
     bool isIcon_ = true;

@@ -86,20 +86,22 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
     try {
         std::vector<uint8_t> fileBytes; // the file's contents once they are needed whole
 
-        cPNGparser png;
-        // With GDI+ enabled, PNG data go to GDI+'s loader first (the reader's own decoder
-        // runs when it declines).
+        // With GDI+ enabled, PNG data (a PNG file, or a PNG entry of an icon) go to GDI+'s
+        // loader first; the PNG reader's own decoder runs when it declines.
+        cPNGparser::ExternalLoader gdiplusLoader;
         if (isGDIplusEnabled()) {
             // The file path is offered the caller's wide name itself (no round trip
             // through the reader's narrow copy).
-            png.SetExternalLoader([this, &fileName](const cPNGparser::ExternalSource& source,
-                                                    IImageTarget& /*target: this object*/,
-                                                    uintptr_t token) {
+            gdiplusLoader = [this, &fileName](const cPNGparser::ExternalSource& source,
+                                              IImageTarget& /*target: this object*/,
+                                              uintptr_t token) {
                 return cGDIPlus().GDIplusLoadPicture(source.fileName.empty() ? std::wstring()
                                                                              : fileName,
                                                      source.bytes, *this, token);
-            });
+            };
         }
+        cPNGparser png;
+        if (gdiplusLoader) png.SetExternalLoader(gdiplusLoader);
         bool isPNG;
         if (file) {
             HandleByteSource source(file);
@@ -118,9 +120,11 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
                 streamLength = fileBytes.size();
             }
             // Each reader answers false when the data are not its format.
+            cICOparser ico;
+            if (gdiplusLoader) ico.SetPngLoader(gdiplusLoader);
             if (!cGIFparser().LoadStream(bytes, *this, streamStart, streamLength) &&
-                !cICOparser().LoadStream(bytes, iconCx, iconCy, this, streamStart, streamLength,
-                                         iconBitDepth, gdiToken_)) {
+                !ico.LoadStream(bytes, iconCx, iconCy, this, streamStart, streamLength,
+                                iconBitDepth, gdiToken_)) {
                 cBMPparser bmp;
                 bmp.UseSystemPictureLoader();
                 bmp.LoadStream(bytes, *this, streamStart, streamLength);

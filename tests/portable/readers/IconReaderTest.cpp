@@ -246,6 +246,51 @@ TEST(IconReader, LoadsAPngEntryThroughThePngReader) {
     EXPECT_EQ(dib.BitsPointer(), nullptr);
 }
 
+TEST(IconReader, OffersPngEntriesToTheOutsideLoaderFirst) {
+    test::PngSpec spec;
+    spec.width = spec.height = 64;
+    spec.colorType = 6;
+    spec.pixels.assign(size_t{64} * 64 * 4, 0x80);
+    IconEntry pngEntry;
+    pngEntry.directoryBits = 32;
+    pngEntry.image = test::EncodePng(spec);
+    const Bytes icon = BuildIcon(1, {Solid32(16, 0xFF00FF00), pngEntry});
+    // The icon inside a larger array, to see that the entry's own bytes are offered.
+    Bytes padded(7, 0xEE);
+    padded.insert(padded.end(), icon.begin(), icon.end());
+
+    std::vector<Bytes> offered;
+    bool accept = true;
+    cICOparser ico;
+    ico.SetPngLoader(
+        [&](const cPNGparser::ExternalSource& source, IImageTarget& target, uintptr_t token) {
+            offered.emplace_back(source.bytes.begin(), source.bytes.end());
+            EXPECT_EQ(token, 77u);
+            if (!accept) return false;
+            // Stands for another decoder: a 3 x 2 image of its own.
+            return target.InitializeDIB(3, 2);
+        });
+    MemoryImage dib;
+    ASSERT_TRUE(ico.LoadStream(padded, 64, 64, &dib, 7, 0, 32, 77));
+    ASSERT_EQ(offered.size(), 1u);
+    EXPECT_EQ(offered[0], pngEntry.image);
+    EXPECT_EQ(dib.Width(), 3) << "the outside loader's image was kept";
+    EXPECT_EQ(dib.ImageType(), imgIconPNG);
+
+    // Declined: the PNG reader's own decoder loads the entry.
+    accept = false;
+    ASSERT_TRUE(ico.LoadStream(padded, 64, 64, &dib, 7, 0, 32, 77));
+    EXPECT_EQ(offered.size(), 2u);
+    EXPECT_EQ(dib.Width(), 64);
+    EXPECT_EQ(dib.PixelAt(5, 5), 0x80404040u);
+    EXPECT_EQ(dib.ImageType(), imgIconPNG);
+
+    // Bitmap entries are never offered.
+    ASSERT_TRUE(ico.LoadStream(padded, 16, 16, &dib, 7, 0, 32, 77));
+    EXPECT_EQ(offered.size(), 2u);
+    EXPECT_EQ(dib.Width(), 16);
+}
+
 TEST(IconReader, RefusesDirectoriesTheDataCannotHold) {
     const Bytes good = BuildIcon(1, {Solid32(4, 0xFF00FF00)});
     MemoryImage dib;

@@ -15,6 +15,22 @@ bool ExportsZlibFunctions(const platform::DynamicLibrary& lib) {
     return lib.Symbol("crc32") != nullptr && lib.Symbol("uncompress") != nullptr;
 }
 
+// Loads into lib the first of the current names that is a usable zlib, preferred name
+// first; answers its kind (0 when none is) and sets name to it (empty when none is).
+int32_t LoadZlib(platform::DynamicLibrary& lib, std::string& name) {
+    const ZlibLibraryNames names = CurrentZlibLibraryNames();
+    name.clear();
+    for (int32_t kind = zlibPreferredName; kind > zlibNotFound; --kind) {
+        const std::string& candidate = kind == zlibPreferredName ? names.preferred : names.fallback;
+        if (lib.Load(candidate) && ExportsZlibFunctions(lib)) {
+            name = candidate;
+            return kind;
+        }
+    }
+    lib.Unload();
+    return zlibNotFound;
+}
+
 } // namespace
 
 ZlibLibraryNames DefaultZlibLibraryNames() {
@@ -36,40 +52,19 @@ namespace modParsers {
 
 bool ProbeZlib(std::string& libraryName, int32_t& zlibKind, bool& isCdecl,
                bool /*skipConventionTest*/) {
-    const ZlibLibraryNames names = CurrentZlibLibraryNames();
-    libraryName.clear();
-    zlibKind = zlibNotFound;
-    isCdecl = false;
-    for (int32_t kind = zlibPreferredName; kind > zlibNotFound; --kind) {
-        const std::string& name = kind == zlibPreferredName ? names.preferred : names.fallback;
-        platform::DynamicLibrary lib;
-        if (lib.Load(name) && ExportsZlibFunctions(lib)) {
-            libraryName = name;
-            zlibKind = kind;
-            isCdecl = true;
-            return true;
-        }
-    }
-    return false;
+    platform::DynamicLibrary lib; // freed again when the probe returns
+    zlibKind = LoadZlib(lib, libraryName);
+    isCdecl = zlibKind != zlibNotFound;
+    return zlibKind != zlibNotFound;
 }
 
 } // namespace modParsers
 
 ZlibLibrary::ZlibLibrary() {
-    bool isCdecl = false;
-    if (!modParsers::ProbeZlib(name_, kind_, isCdecl, true)) return;
-    if (!library_.Load(name_)) {
-        kind_ = zlibNotFound;
-        return;
-    }
+    kind_ = LoadZlib(library_, name_);
+    if (kind_ == zlibNotFound) return;
     crc32_ = library_.Function<Crc32Fn>("crc32");
     uncompress_ = library_.Function<UncompressFn>("uncompress");
-    if (!IsLoaded()) {
-        crc32_ = nullptr;
-        uncompress_ = nullptr;
-        kind_ = zlibNotFound;
-        library_.Unload();
-    }
 }
 
 uint32_t ZlibLibrary::Crc32(const uint8_t* data, size_t length) const {

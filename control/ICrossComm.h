@@ -1,5 +1,5 @@
 #pragma once
-// What every image control offers the shared state of its container.
+// What every image control offers the state that the image controls of one container share.
 
 #include <cstdint>
 #include <memory>
@@ -10,7 +10,9 @@ class cCrossComm;
 
 class ICrossComm {
   public:
-    virtual std::shared_ptr<cCrossComm> CrossTalkClass() = 0; // null while not connected
+    // The container's shared state as this instance holds it; null while not connected.
+    virtual std::shared_ptr<cCrossComm> CrossTalkClass() = 0;
+    // The instance has lost the pointer (another instance took it, or it left).
     virtual void ReleaseMouseCapture() = 0;
 
   protected:

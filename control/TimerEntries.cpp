@@ -8,71 +8,71 @@ namespace {
 
 struct Binding {
     TimerEntries* owner;
-    int entryNo;
+    std::shared_ptr<const TimerTick> tick;
 };
 
+// (window, timer id) -> the entry that set the timer. UI thread only.
 std::map<std::pair<HWND, UINT_PTR>, Binding>& Table() {
     static std::map<std::pair<HWND, UINT_PTR>, Binding> table;
     return table;
 }
 
-} // namespace
-
-struct TimerEntriesAccess {
-    static void CALLBACK Procedure(HWND hwnd, UINT msg, UINT_PTR id, DWORD time) {
-        auto it = Table().find({hwnd, id});
-        if (it == Table().end()) {
-            KillTimer(hwnd, id);
-            return;
-        }
-        Binding b = it->second;
-        // A copy: the tick may release the entries.
-        TimerTick tick = b.owner->ticks_[static_cast<size_t>(b.entryNo)];
-        if (tick)
-            tick(hwnd, msg, id, time);
-        else
-            KillTimer(hwnd, id);
-    }
-};
-
-TimerEntries::~TimerEntries() {
-    Release();
+bool ValidEntry(int entryNo) {
+    return entryNo >= 0 && entryNo < TimerEntries::kEntryCount;
 }
 
+} // namespace
+
 bool TimerEntries::Create(int entryNo, TimerTick tick) {
-    if (entryNo != 0 && entryNo != 1) return false;
-    ticks_[static_cast<size_t>(entryNo)] = std::move(tick);
+    if (!ValidEntry(entryNo) || !tick) return false;
+    entries_[entryNo] = std::make_shared<const TimerTick>(std::move(tick));
     return true;
 }
 
 bool TimerEntries::Made(int entryNo) const {
-    return (entryNo == 0 || entryNo == 1) &&
-           static_cast<bool>(ticks_[static_cast<size_t>(entryNo)]);
+    return ValidEntry(entryNo) && entries_[entryNo] != nullptr;
 }
 
 UINT_PTR TimerEntries::Set(int entryNo, HWND hwnd, UINT_PTR idEvent, UINT ms) {
     if (!Made(entryNo)) return 0;
-    UINT_PTR r = SetTimer(hwnd, idEvent, ms, &TimerEntriesAccess::Procedure);
-    if (r != 0) Table()[{hwnd, idEvent}] = Binding{this, entryNo};
-    return r;
+    const UINT_PTR result = SetTimer(hwnd, idEvent, ms, &TimerEntries::TimerProc);
+    if (result == 0) return 0;
+    const UINT_PTR id = hwnd != nullptr ? idEvent : result;
+    Table()[{hwnd, id}] = Binding{this, entries_[entryNo]};
+    return result;
 }
 
 BOOL TimerEntries::Kill(HWND hwnd, UINT_PTR idEvent) {
-    auto it = Table().find({hwnd, idEvent});
-    if (it != Table().end() && it->second.owner == this) Table().erase(it);
+    auto& table = Table();
+    if (auto it = table.find({hwnd, idEvent}); it != table.end() && it->second.owner == this)
+        table.erase(it);
     return KillTimer(hwnd, idEvent);
 }
 
 void TimerEntries::Release() {
-    for (auto it = Table().begin(); it != Table().end();) {
+    auto& table = Table();
+    for (auto it = table.begin(); it != table.end();) {
         if (it->second.owner == this) {
             KillTimer(it->first.first, it->first.second);
-            it = Table().erase(it);
+            it = table.erase(it);
         } else {
             ++it;
         }
     }
-    ticks_ = {};
+    for (auto& entry : entries_)
+        entry.reset();
+}
+
+void CALLBACK TimerEntries::TimerProc(HWND hwnd, UINT msg, UINT_PTR idEvent, DWORD time) {
+    auto& table = Table();
+    const auto it = table.find({hwnd, idEvent});
+    if (it == table.end()) {
+        KillTimer(hwnd, idEvent);
+        return;
+    }
+    // A copy: the tick may kill its timer, release or destroy its object.
+    const std::shared_ptr<const TimerTick> tick = it->second.tick;
+    (*tick)(hwnd, msg, idEvent, time);
 }
 
 } // namespace moirelle::control

@@ -70,6 +70,13 @@ void aicAlphaImage::ShareToken() {
     if (shadowImage_) shadowImage_->gdiToken(token);
 }
 
+std::unique_ptr<c32bppDIB> aicAlphaImage::NewDIB() const {
+    auto dib = std::make_unique<c32bppDIB>();
+    if (!image_->isGDIplusEnabled()) dib->isGDIplusEnabled(false);
+    dib->gdiToken(image_->gdiToken());
+    return dib;
+}
+
 // --- Lifecycle ----------------------------------------------------------------------
 
 void aicAlphaImage::UserControl_Initialize() {

@@ -166,7 +166,9 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     Layout CurrentLayout() const {
         return {drawLeft_, drawTop_, drawWidth_, drawHeight_, rotatedSize_, isActualSize_};
     }
+    // The image object; its GDI+ switch also governs the back buffer and shadow made from it.
     const c32bppDIB& Image() const { return *image_; }
+    c32bppDIB& Image() { return *image_; }
     bool HasBackBuffer() const { return static_cast<bool>(backBuffer_); }
     bool HasShadowImage() const { return static_cast<bool>(shadowImage_); }
     int32_t ContainerScaleMode() const { return containerScaleMode_; }
@@ -214,6 +216,8 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     void BuildHitRegion();
     bool HitsPoint(int32_t x, int32_t y) const;
     void ShareToken();
+    // A new image object with the image's GDI+ switch and token.
+    std::unique_ptr<c32bppDIB> NewDIB() const;
     void DesiredDefaults(int32_t& w, int32_t& h, int32_t& depth) const;
     bool AfterPictureLoad(bool loaded);
     void FadeTimerTick(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime);

@@ -139,8 +139,7 @@ bool aicAlphaImage::BuildBackBuffer(bool force, bool rebuildHitRegion) {
     if (Flag(kBackBufferInUse)) {
         if (force || !backBuffer_) {
             if (!backBuffer_) {
-                backBuffer_ = std::make_unique<c32bppDIB>();
-                backBuffer_->gdiToken(image_->gdiToken());
+                backBuffer_ = NewDIB();
                 backBuffer_->ManageOwnDC(true);
             }
             if (drawWidth_ == 0) return false;
@@ -188,19 +187,21 @@ void aicAlphaImage::BuildShadowImage() {
             image_->CopyImageTo(copy, drawWidth_, drawHeight_, false);
             shadowImage_ = copy ? copy->CreateDropShadow(shadowDepth_, color) : nullptr;
         } else {
-            c32bppDIB scaled;
-            scaled.gdiToken(image_->gdiToken());
+            std::unique_ptr<c32bppDIB> scaled = NewDIB();
             shadowImage_.reset();
-            if (scaled.InitializeDIB(drawWidth_, drawHeight_)) {
+            if (scaled->InitializeDIB(drawWidth_, drawHeight_)) {
                 image_->Render(nullptr, 0, 0, drawWidth_, drawHeight_, 0, 0, 0, 0, 100, true, true,
-                               &scaled, -1, 0, 0, false);
-                shadowImage_ = scaled.CreateDropShadow(shadowDepth_, color);
+                               scaled.get(), -1, 0, 0, false);
+                shadowImage_ = scaled->CreateDropShadow(shadowDepth_, color);
             }
         }
     } else {
         shadowImage_.reset();
     }
-    if (shadowImage_) shadowImage_->gdiToken(image_->gdiToken());
+    if (shadowImage_) {
+        shadowImage_->gdiToken(image_->gdiToken());
+        if (!image_->isGDIplusEnabled()) shadowImage_->isGDIplusEnabled(false);
+    }
 }
 
 void aicAlphaImage::UserControl_Paint() {

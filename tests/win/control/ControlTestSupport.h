@@ -76,6 +76,8 @@ class Painted {
         for (int i = 0; i < 300 * 300; ++i)
             bits_[i] = 0xFF00FF; // never painted: magenta
         win::ScopedSelect select(dc_.get(), bitmap_.get());
+        // As a window's update region would: nothing outside the area is drawn.
+        IntersectClipRect(dc_.get(), area.left, area.top, area.right, area.bottom);
         c.PaintContent(dc_.get(), area);
         GdiFlush();
     }

@@ -163,11 +163,7 @@ void aicAlphaImage::UserControl_ReadProperties(forms::PropertyBag& bag) {
         drawWidth_ = 0;
         drawHeight_ = 0;
     } else {
-        // The stored mirror is the state to reach from the unflipped pixels.
-        const int32_t wanted = mirror_;
-        mirror_ = 0;
-        ApplyMirror(wanted);
-        mirror_ = wanted;
+        ApplyMirror(0); // the fresh pixels are unflipped: applies the stored mirror
         if (maskActive_) image_->MakeTransparent(TranslateColor(appliedMaskColor_), false);
         if (Flag(kInversedImage)) image_->MakeImageInverse();
         if (Flag(kAutoRedraw) && RunTime()) {

@@ -85,9 +85,12 @@ TEST(ControlFading, AZeroStepOrHideCancelsWithoutAnEvent) {
     test::PumpFor(80);
     EXPECT_EQ(f.img.Opacity(), 90) << "nothing runs any more";
     f.img.FadeInOut(0, 10, 10);
+    EXPECT_NE(KillTimer(f.hWnd(), static_cast<UINT_PTR>(-f.img.Identity())), 0)
+        << "the fade timer runs on the form's window under the negated identity";
+    f.img.FadeInOut(0, 10, 10);
     f.img.Visible(false);
     test::PumpFor(80);
-    EXPECT_EQ(f.img.Opacity(), 80);
+    EXPECT_EQ(f.img.Opacity(), 70);
     EXPECT_TRUE(f.ended.empty());
 }
 

@@ -110,6 +110,8 @@ TEST(ControlPointer, OffsetImageMovesTheHitShapeAndTheTickNoticesIt) {
     f.journal.clear();
     f.MoveTo(170, 50); // B's pixel (20, 50): transparent before, opaque now
     ASSERT_TRUE(f.WaitFor("B.MouseEnter"));
+    EXPECT_NE(KillTimer(f.hWnd(), static_cast<UINT_PTR>(f.b.Identity())), 0)
+        << "the tracking timer runs on the form's window under the instance's identity";
     int32_t sx = 0, sy = 0;
     f.b.OffsetImage(false, x, y, sx, sy);
     EXPECT_EQ(x, 0);

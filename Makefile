@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 120
 CMAKE_FLAGS ?=
 export WINEPREFIX := $(abspath $(WIN))/wineprefix
 
-.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench run format clean
+.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench bench-win run format clean
 
 all: native win
 
@@ -47,6 +47,13 @@ bench:
 		-DMOIRELLE_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BENCH)
 	$(BENCH)/bin/moirelle_bench $(BENCH_ARGS)
+
+# The image control's paint against a plain AlphaBlend, under Wine (not part of `make test`).
+bench-win: deps
+	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+	cmake --build $(WIN) --target controldemo
+	tools/wine-run.sh --session sh -c 'wine $(WIN)/bin/controldemo.exe --bench "$$(winepath -w $(WIN)/paint-bench.txt)"'
+	@cat $(WIN)/paint-bench.txt
 
 # Every tree runs even when an earlier one fails; the exit status reports any failure.
 test: native win fuzz-build

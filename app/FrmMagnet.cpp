@@ -15,14 +15,13 @@ constexpr int32_t kStartOffsetTwips = 30;
 
 } // namespace
 
-FrmMagnet::FrmMagnet(FrmOpt& options)
+FrmMagnet::FrmMagnet()
     : Form({.caption = "Moirelle",
             .width = 6105,
             .height = 795,
             .borderStyle = 0,
             .showInTaskbar = false,
-            .iconResource = IDI_MOIRELLE}),
-      options_(options) {
+            .iconResource = IDI_MOIRELLE}) {
     forms::Picture skin = BuiltInBitmap(IDB_DEFAULT_SKIN);
     Image1.Stretch(true);
     Image1.Picture(skin);
@@ -42,13 +41,13 @@ void FrmMagnet::Form_Load() {
     aicFX.Width(Image1.Width());
     aicFX.Height(Height());
     LocateTaskbar(true);
-    options_.Show();
+    if (options_) options_->Show();
 }
 
 TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     TaskbarRect taskbar = ReadTaskbarRect(inTwips);
     // Reading the options window's height loads it on the first run.
-    int32_t tolerance = options_.NormalHeight();
+    int32_t tolerance = options_ ? options_->NormalHeight() : 0;
     OverlayPlace now{Left(), Top(), Width(), Height()};
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
     if (next != now) Move(next.left, next.top, next.width, next.height);

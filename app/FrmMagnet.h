@@ -19,7 +19,9 @@ class FrmOpt;
 
 class FrmMagnet : public forms::Form {
   public:
-    explicit FrmMagnet(FrmOpt& options);
+    FrmMagnet();
+    // The options window, whose height the placement reads (set before loading).
+    void Options(FrmOpt& options) { options_ = &options; }
 
     // Finds the taskbar, answers its rectangle (twips when asked) and moves the overlay
     // under it (see PlaceOverlay).
@@ -36,7 +38,7 @@ class FrmMagnet : public forms::Form {
   private:
     void Timer1_Timer() { LocateTaskbar(true); }
 
-    FrmOpt& options_;
+    FrmOpt* options_ = nullptr;
 };
 
 } // namespace moirelle::app

@@ -12,7 +12,7 @@ namespace {
 
 // The two windows know each other; they live as long as the process.
 struct Windows {
-    Windows() : FrmMagnet(FrmOpt), FrmOpt(FrmMagnet) {}
+    Windows() : FrmOpt(FrmMagnet) { FrmMagnet.Options(FrmOpt); }
     moirelle::app::FrmMagnet FrmMagnet;
     moirelle::app::FrmOpt FrmOpt;
 };

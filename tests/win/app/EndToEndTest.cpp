@@ -9,8 +9,8 @@
 #include "tests/support/PngWriter.h"
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
-#include "tests/win/app/RunningApp.h"
-#include "tests/win/app/ShellDesktop.h"
+#include "tools/shelldriver/RunningApp.h"
+#include "tools/shelldriver/ShellDesktop.h"
 
 #include "platform/win/Text.h"
 
@@ -25,7 +25,7 @@
 
 using namespace moirelle;
 using namespace moirelle::test;
-using namespace moirelle::test::e2e;
+using namespace moirelle::shelldriver;
 
 namespace {
 
@@ -214,30 +214,6 @@ class AppEndToEnd : public ::testing::Test {
         Pump(300);
     }
 
-    // Real clicks on the notification icon and on the popup menu's items.
-    static HWND OpenTrayMenu(Button button) {
-        RECT t = WindowRect(Taskbar());
-        ClickAt({t.right - 10, (t.top + t.bottom) / 2}, button);
-        HWND menu = nullptr;
-        WaitFor([&] { return (menu = app_.Find(L"#32768")) != nullptr; }, 3000);
-        Pump(200);
-        return menu;
-    }
-    // Items: Hide, Show, separator, Exit; x off the left edge to stay clear of tooltips.
-    static void ChooseMenuItem(HWND menu, int index) {
-        RECT r = WindowRect(menu);
-        int y = index == 0 ? r.top + 10 : r.bottom - 10;
-        if (index == 1) y = r.top + 10 + ItemHeight(r);
-        ClickAt({r.left + 20, y}, Button::Left);
-        WaitFor([] { return app_.Find(L"#32768") == nullptr; }, 3000);
-        Pump(200);
-    }
-    // Three text items and a separator share the menu's height.
-    static int ItemHeight(const RECT& menu) {
-        int separator = GetSystemMetrics(SM_CYMENUSIZE) / 2;
-        return (menu.bottom - menu.top - 6 - separator) / 3;
-    }
-
     static inline RunningApp app_;
     static inline std::unique_ptr<ColourWindow> backdrop_;
     static inline std::unique_ptr<ColourWindow> startMenu_;
@@ -353,19 +329,19 @@ TEST_F(AppEndToEnd, StartWithWindowsWritesTheQuotedPathAndDeletesIt) {
 }
 
 TEST_F(AppEndToEnd, NotificationMenuOpensOnEitherButtonAndHidesShowsAndExits) {
-    HWND menu = OpenTrayMenu(Button::Right);
+    HWND menu = app_.OpenTrayMenu(Button::Right);
     ASSERT_NE(menu, nullptr) << "no menu on a right click";
-    ChooseMenuItem(menu, 0);
+    app_.ChooseMenuItem(menu, 0);
     EXPECT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Options()); }, 2000)) << "Hide";
-    menu = OpenTrayMenu(Button::Left);
+    menu = app_.OpenTrayMenu(Button::Left);
     ASSERT_NE(menu, nullptr) << "no menu on a left click";
-    ChooseMenuItem(menu, 1);
+    app_.ChooseMenuItem(menu, 1);
     EXPECT_TRUE(
         WaitFor([] { return IsWindowVisible(app_.Options()) && !IsIconic(app_.Options()); }, 2000))
         << "Show";
-    menu = OpenTrayMenu(Button::Left);
+    menu = app_.OpenTrayMenu(Button::Left);
     ASSERT_NE(menu, nullptr);
-    ChooseMenuItem(menu, 3);
+    app_.ChooseMenuItem(menu, 3);
     EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit";
     EXPECT_FALSE(LayeredOf(Taskbar()));
 }

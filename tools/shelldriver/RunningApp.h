@@ -2,11 +2,13 @@
 // The application's executable run as a separate process from a folder of its own (where
 // it writes its skin files), with its two windows found once they are up.
 
+#include "tools/shelldriver/ShellDesktop.h"
+
 #include <windows.h>
 
 #include <string>
 
-namespace moirelle::test::e2e {
+namespace moirelle::shelldriver {
 
 class RunningApp {
   public:
@@ -33,10 +35,15 @@ class RunningApp {
     // A visible window of the program's of this class ("#32768" menus, "#32770" dialogs).
     HWND Find(const wchar_t* className) const;
 
+    // Real clicks on the notification icon (the only one, at the taskbar's right end) and
+    // on the popup menu's items: Hide, Show, separator, Exit.
+    HWND OpenTrayMenu(Button button) const;
+    void ChooseMenuItem(HWND menu, int index) const;
+
   private:
     PROCESS_INFORMATION pi_{};
     HWND overlay_ = nullptr;
     HWND options_ = nullptr;
 };
 
-} // namespace moirelle::test::e2e
+} // namespace moirelle::shelldriver

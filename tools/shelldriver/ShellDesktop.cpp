@@ -1,11 +1,11 @@
-#include "tests/win/app/ShellDesktop.h"
+#include "tools/shelldriver/ShellDesktop.h"
 
 #include "platform/win/Handles.h"
 
 #include <cwchar>
 #include <sstream>
 
-namespace moirelle::test::e2e {
+namespace moirelle::shelldriver {
 
 void Pump(DWORD ms) {
     ULONGLONG deadline = GetTickCount64() + ms;
@@ -187,4 +187,4 @@ ColourWindow::~ColourWindow() {
     if (brush_) DeleteObject(brush_);
 }
 
-} // namespace moirelle::test::e2e
+} // namespace moirelle::shelldriver

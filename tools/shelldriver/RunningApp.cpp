@@ -1,8 +1,8 @@
-#include "tests/win/app/RunningApp.h"
+#include "tools/shelldriver/RunningApp.h"
 
-#include "tests/win/app/ShellDesktop.h"
+#include "tools/shelldriver/ShellDesktop.h"
 
-namespace moirelle::test::e2e {
+namespace moirelle::shelldriver {
 namespace {
 
 constexpr const wchar_t* kFormClass = L"MoirelleForm";
@@ -69,4 +69,25 @@ HWND RunningApp::Find(const wchar_t* className) const {
     return ProcessWindow(pi_.dwProcessId, className);
 }
 
-} // namespace moirelle::test::e2e
+HWND RunningApp::OpenTrayMenu(Button button) const {
+    RECT t = WindowRect(Taskbar());
+    ClickAt({t.right - 10, (t.top + t.bottom) / 2}, button);
+    HWND menu = nullptr;
+    WaitFor([&] { return (menu = Find(L"#32768")) != nullptr; }, 3000);
+    Pump(200);
+    return menu;
+}
+
+// The first item is 10 pixels below the menu's top, the last 10 above its bottom; three
+// text items and a separator share the height. x stays off the left edge and its tooltips.
+void RunningApp::ChooseMenuItem(HWND menu, int index) const {
+    RECT r = WindowRect(menu);
+    int separator = GetSystemMetrics(SM_CYMENUSIZE) / 2;
+    int itemHeight = (r.bottom - r.top - 6 - separator) / 3;
+    int y = index == 0 ? r.top + 10 : index == 1 ? r.top + 10 + itemHeight : r.bottom - 10;
+    ClickAt({r.left + 20, y}, Button::Left);
+    WaitFor([&] { return Find(L"#32768") == nullptr; }, 3000);
+    Pump(200);
+}
+
+} // namespace moirelle::shelldriver

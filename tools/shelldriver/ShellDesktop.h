@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace moirelle::test::e2e {
+namespace moirelle::shelldriver {
 
 // Handles this thread's messages for `ms` milliseconds.
 void Pump(DWORD ms);
@@ -65,4 +65,4 @@ class ColourWindow {
     HBRUSH brush_ = nullptr;
 };
 
-} // namespace moirelle::test::e2e
+} // namespace moirelle::shelldriver

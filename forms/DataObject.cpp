@@ -1,7 +1,5 @@
 #include "forms/DataObject.h"
 
-#include "platform/win/Text.h"
-
 #include <shellapi.h>
 
 #include <cstring>
@@ -20,8 +18,8 @@ FORMATETC GlobalFormat(int32_t clipboardFormat) {
 
 } // namespace
 
-std::vector<std::string> FilesOfDrop(HGLOBAL drop) {
-    std::vector<std::string> files;
+std::vector<std::wstring> FilesOfDrop(HGLOBAL drop) {
+    std::vector<std::wstring> files;
     if (!drop) return files;
     HDROP h = static_cast<HDROP>(drop);
     UINT count = DragQueryFileW(h, 0xFFFFFFFF, nullptr, 0);
@@ -30,33 +28,34 @@ std::vector<std::string> FilesOfDrop(HGLOBAL drop) {
         std::wstring name(length + 1, L'\0');
         UINT got = DragQueryFileW(h, i, name.data(), length + 1);
         name.resize(got);
-        files.push_back(win::Narrow(name));
+        files.push_back(std::move(name));
     }
     return files;
 }
 
-DataObject::DataObject(win::ComPtr<IDataObject> data) : data_(std::move(data)) {
-    if (!data_) return;
+DataObject::DataObject(win::ComPtr<IDataObject> dataObject) {
+    data = std::move(dataObject);
+    if (!data) return;
     FORMATETC f = GlobalFormat(vbCFFiles);
     STGMEDIUM medium{};
-    if (SUCCEEDED(data_->GetData(&f, &medium))) {
-        if (medium.tymed == TYMED_HGLOBAL) files_ = FilesOfDrop(medium.hGlobal);
+    if (SUCCEEDED(data->GetData(&f, &medium))) {
+        if (medium.tymed == TYMED_HGLOBAL) Files() = FilesOfDrop(medium.hGlobal);
         ReleaseStgMedium(&medium);
     }
 }
 
 bool DataObject::GetFormat(int32_t clipboardFormat) const {
-    if (!data_) return false;
+    if (!data) return false;
     FORMATETC f = GlobalFormat(clipboardFormat);
-    return data_->QueryGetData(&f) == S_OK;
+    return data->QueryGetData(&f) == S_OK;
 }
 
 std::vector<uint8_t> DataObject::GetData(int32_t clipboardFormat) const {
     std::vector<uint8_t> bytes;
-    if (!data_) return bytes;
+    if (!data) return bytes;
     FORMATETC f = GlobalFormat(clipboardFormat);
     STGMEDIUM medium{};
-    if (FAILED(data_->GetData(&f, &medium))) return bytes;
+    if (FAILED(data->GetData(&f, &medium))) return bytes;
     if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
         SIZE_T size = GlobalSize(medium.hGlobal);
         if (const void* p = GlobalLock(medium.hGlobal)) {

@@ -56,6 +56,7 @@ std::unique_ptr<c32bppDIB> c32bppDIB::CreateDropShadow(int32_t blurDepth, uint32
     GdiFlush();
     auto shadow = std::make_unique<c32bppDIB>();
     shadow->gdiToken(gdiToken_);
+    if (!isGDIplusEnabled()) shadow->isGDIplusEnabled(false); // the shadow follows its image
     if (!MakeDropShadow(View(), blurDepth, Color, *shadow)) return nullptr;
     shadow->gdiToken(gdiToken_);
     return shadow;

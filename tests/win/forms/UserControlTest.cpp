@@ -41,7 +41,7 @@ class Probe : public UserControl {
     RECT lastClip{};
     int paints = 0;
     PropertyBag readBag;
-    std::vector<std::string> droppedFiles;
+    std::vector<std::wstring> droppedFiles;
     int32_t dropEffectAnswer = DROPEFFECT_COPY;
 
   protected:
@@ -563,7 +563,7 @@ TEST(UserControls, DropsOfFileListsReachTheControlUnderThePoint) {
     EXPECT_EQ(j, (Journal{"Lower.DragOver0@10,10 files", "Lower.DragOver2@20,10 files",
                           "Lower.DragOver1@0,0 files", "Lower.DragDrop"}));
     EXPECT_EQ(f.lower.droppedFiles,
-              (std::vector<std::string>{"C:\\skins\\a.png", "C:\\caf\xc3\xa9\\b.png"}));
+              (std::vector<std::wstring>{L"C:\\skins\\a.png", L"C:\\caf\u00e9\\b.png"}));
     // Leaving the window.
     j.clear();
     effect = DROPEFFECT_COPY;

@@ -1,0 +1,167 @@
+// The pointer and the image control: hit shapes, the windowless hit test that makes an
+// instance the pointer's owner, the tracking timer that notices the pointer leaving, and
+// the mouse, key and click events.
+#include "control/aicAlphaImage.h"
+
+#include "forms/ScaleMode.h"
+
+#include <cmath>
+
+namespace moirelle::control {
+namespace {
+
+constexpr UINT kTrackInterval = 100;
+constexpr char kTimerTag[] = "Timer";
+
+int32_t Round(double v) {
+    return static_cast<int32_t>(std::nearbyint(v));
+}
+
+} // namespace
+
+void aicAlphaImage::BuildHitRegion() {
+    const bool run = RunTime();
+    const RECT whole{0, 0, ScaleWidthPx(), ScaleHeightPx()};
+    if (!run || !Enabled()) {
+        hitRect_ = whole;
+        return;
+    }
+    if (!image_->Handle() || hitTest_ == 0) {
+        hitRegion_.reset();
+        hitRect_ = whole;
+        return;
+    }
+    hitRegion_.reset();
+    win::UniqueRegion region;
+    if (!backBuffer_) {
+        // A temporary control-sized drawing gives the shape in control coordinates.
+        flags_ |= 0x020;
+        BuildBackBuffer(true, false);
+        if (backBuffer_) region = backBuffer_->CreateRegion(hitTest_ - 1, 0, 0);
+        flags_ &= ~0x020u;
+        backBuffer_.reset();
+    } else {
+        region = backBuffer_->CreateRegion(hitTest_ - 1, 0, 0);
+    }
+    if (hitTest_ == 1) {
+        RECT box{};
+        if (region) GetRgnBox(region.get(), &box);
+        hitRect_ = box;
+    } else {
+        hitRegion_ = std::move(region);
+    }
+}
+
+bool aicAlphaImage::HitsPoint(int32_t x, int32_t y) const {
+    if (hitRegion_) return PtInRegion(hitRegion_.get(), x, y) != FALSE;
+    return PtInRect(&hitRect_, POINT{x, y}) != FALSE;
+}
+
+void aicAlphaImage::UserControl_HitTest(float X, float Y, int16_t& HitResult) {
+    if (HitsPoint(Round(X), Round(Y))) HitResult = forms::vbHitResultHit;
+    if (!RunTime() || !shared_) return;
+    const intptr_t me = Identity();
+    if (shared_->CapturedControl() != me) {
+        if (shared_->CapturedControl() != 0) shared_->CapturedControl(0);
+        if (HitResult != forms::vbHitResultHit) return;
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        POINT origin{0, 0};
+        ClientToScreen(containerHwnd_, &origin);
+        controlLeft_ = Round((cursor.x - origin.x) - X);
+        controlTop_ = Round((cursor.y - origin.y) - Y);
+        shared_->CapturedControl(me);
+        MouseEnter();
+        timers_.Set(0, containerHwnd_, MouseTimerId(), kTrackInterval);
+        Tag(kTimerTag);
+    } else if (HitResult == forms::vbHitResultOutside) {
+        timers_.Kill(containerHwnd_, MouseTimerId());
+        Tag("");
+        shared_->CapturedControl(0); // raises MouseExit through ReleaseMouseCapture
+    }
+}
+
+void aicAlphaImage::MouseTrackTick(HWND hWnd, UINT /*uMsg*/, UINT_PTR idEvent, DWORD /*dwTime*/) {
+    timers_.Kill(hWnd, idEvent);
+    if (!shared_ || shared_->CapturedControl() != Identity()) {
+        Tag("");
+        return;
+    }
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    bool inside = false;
+    if (WindowFromPoint(cursor) == containerHwnd_) {
+        POINT origin{0, 0};
+        ClientToScreen(containerHwnd_, &origin);
+        inside = HitsPoint(cursor.x - origin.x - controlLeft_, cursor.y - origin.y - controlTop_);
+    }
+    if (inside)
+        timers_.Set(0, hWnd, idEvent, kTrackInterval);
+    else
+        shared_->CapturedControl(0); // kills the timer, clears the tag, raises MouseExit
+}
+
+void aicAlphaImage::ReleaseMouseCapture() {
+    if (Tag() == kTimerTag) {
+        timers_.Kill(containerHwnd_, MouseTimerId());
+        Tag("");
+    }
+    MouseExit();
+}
+
+bool aicAlphaImage::isMouseOver() const {
+    return Enabled() && shared_ &&
+           shared_->CapturedControl() ==
+               IdentityOf(const_cast<ICrossComm*>(static_cast<const ICrossComm*>(this)));
+}
+
+float aicAlphaImage::ToContainerX(float x) const {
+    return static_cast<float>(
+        ScaleX(x, forms::vbPixels, static_cast<int16_t>(containerScaleMode_)));
+}
+
+float aicAlphaImage::ToContainerY(float y) const {
+    return static_cast<float>(
+        ScaleY(y, forms::vbPixels, static_cast<int16_t>(containerScaleMode_)));
+}
+
+// --- Events passed on -------------------------------------------------------------------
+
+void aicAlphaImage::UserControl_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
+    buttonState_ |= static_cast<uint16_t>(Button & 0x0F);
+    MouseDown(Button, Shift, ToContainerX(X), ToContainerY(Y));
+}
+
+void aicAlphaImage::UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
+    MouseMove(Button, Shift, ToContainerX(X), ToContainerY(Y));
+}
+
+void aicAlphaImage::UserControl_MouseUp(int16_t Button, int16_t Shift, float X, float Y) {
+    buttonState_ &= static_cast<uint16_t>(~0xF0u);
+    const uint16_t seen = buttonState_ & 0x0F;
+    if ((static_cast<uint16_t>(Button) & ~seen) == 0)
+        buttonState_ |= static_cast<uint16_t>((Button & 0x0F) << 4);
+    MouseUp(Button, Shift, ToContainerX(X), ToContainerY(Y));
+}
+
+void aicAlphaImage::UserControl_Click() {
+    Click(static_cast<int16_t>((buttonState_ >> 4) & 0x0F));
+}
+
+void aicAlphaImage::UserControl_DblClick() {
+    DblClick(static_cast<int16_t>((buttonState_ >> 4) & 0x0F));
+}
+
+void aicAlphaImage::UserControl_KeyDown(int16_t& KeyCode, int16_t Shift) {
+    KeyDown(KeyCode, Shift);
+}
+
+void aicAlphaImage::UserControl_KeyPress(int16_t& KeyAscii) {
+    KeyPress(KeyAscii);
+}
+
+void aicAlphaImage::UserControl_KeyUp(int16_t& KeyCode, int16_t Shift) {
+    KeyUp(KeyCode, Shift);
+}
+
+} // namespace moirelle::control

@@ -131,6 +131,8 @@ class AppEndToEnd : public ::testing::Test {
         if (HWND taskbar = Taskbar()) {
             SetWindowLongPtrW(taskbar, GWL_EXSTYLE,
                               GetWindowLongPtrW(taskbar, GWL_EXSTYLE) & ~WS_EX_LAYERED);
+            SetWindowPos(taskbar, HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
         DeleteRunValue();
         startMenu_.reset();
@@ -410,6 +412,19 @@ TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), base);
     EXPECT_EQ(FileBytes(Path("FXskin.cfg")), texture);
     EXPECT_EQ(OverlayPixel(x), kBaseGreen);
+}
+
+// A folder in the skin file's place: the file cannot be written, the choice still applies.
+TEST_F(AppEndToEnd, AnUnwritableSkinFileLeavesTheChosenPictureApplied) {
+    RemoveSkinFiles();
+    Restart();
+    ASSERT_NE(OverlayPixel(GetSystemMetrics(SM_CXSCREEN) * 3 / 4), kBaseBlue);
+    const std::wstring blocked = win::Widen(Path("lastskin.cfg"));
+    ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
+    Choose(Button::Left, Path("skins, blue\\base-blue.bmp"));
+    EXPECT_TRUE(app_.Running());
+    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
+    RemoveDirectoryW(blocked.c_str());
 }
 
 TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {

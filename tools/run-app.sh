@@ -17,10 +17,12 @@ export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 cp "$build/bin/Moirelle_Portable.exe" "$out/"
 [ -f "$build/bin/zlib1.dll" ] && cp "$build/bin/zlib1.dll" "$out/"
 probe=$build/bin/shellprobe.exe
+# Under Wine the Unix root is drive Z:.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${MOIRELLE_IN_SESSION:-}" ]; then
     echo "run-app: Moirelle runs in the Wine desktop; choose \"Exit\" to end it."
-    "$here/wine-run.sh" "$probe" "$out/Moirelle_Portable.exe" >"$out/probe.log" 2>&1 || true
+    "$here/wine-run.sh" "$probe" "$(winpath "$out/Moirelle_Portable.exe")" >"$out/probe.log" 2>&1 || true
     cat "$out/probe.log"
     exit 0
 fi
@@ -32,10 +34,10 @@ fi
 # Inside the private X server. The desktop inherits the first program's output: a file.
 rm -f "$out/ready" "$out/shot" "$out/moirelle.png"
 seconds=${RUN_SECONDS:-15}
-wine "$probe" "$(winepath -w "$out/Moirelle_Portable.exe")" "$seconds" \
-    "$(winepath -w "$out/ready")" "$(winepath -w "$out/shot")" >"$out/probe.log" 2>&1 &
+"$here/wine-run.sh" "$probe" "$(winpath "$out/Moirelle_Portable.exe")" "$seconds" \
+    "$(winpath "$out/ready")" "$(winpath "$out/shot")" >"$out/probe.log" 2>&1 &
 pid=$!
-for _ in $(seq 1 900); do
+for _ in $(seq 1 3000); do # the Wine prefix may be made first
     [ -f "$out/ready" ] && break
     kill -0 $pid 2>/dev/null || break
     sleep 0.1

@@ -27,7 +27,7 @@ constexpr int32_t kDefaultShadowColor = 0x404040;
 
 aicAlphaImage::aicAlphaImage(forms::Container& parent, forms::Bounds twips,
                              std::optional<forms::PropertyBag> stored)
-    : UserControl(parent, twips, std::move(stored)) {}
+    : UserControl(parent, twips, std::move(stored)), image_(std::make_unique<c32bppDIB>()) {}
 
 aicAlphaImage::~aicAlphaImage() {
     // Terminate normally ran already (Hosted<>); this covers an instance never started.
@@ -80,7 +80,8 @@ std::unique_ptr<c32bppDIB> aicAlphaImage::NewDIB() const {
 // --- Lifecycle ----------------------------------------------------------------------
 
 void aicAlphaImage::UserControl_Initialize() {
-    image_ = std::make_unique<c32bppDIB>();
+    // The image object exists from construction on (so no member ever meets a missing one)
+    // and is never replaced.
 }
 
 void aicAlphaImage::ConnectSharedState() {
@@ -163,11 +164,7 @@ void aicAlphaImage::UserControl_ReadProperties(forms::PropertyBag& bag) {
         drawWidth_ = 0;
         drawHeight_ = 0;
     } else {
-        // The stored mirror is the state to reach from the unflipped pixels.
-        const int32_t wanted = mirror_;
-        mirror_ = 0;
-        ApplyMirror(wanted);
-        mirror_ = wanted;
+        ApplyMirror(0); // the fresh pixels are unflipped: applies the stored mirror
         if (maskActive_) image_->MakeTransparent(TranslateColor(appliedMaskColor_), false);
         if (Flag(kInversedImage)) image_->MakeImageInverse();
         if (Flag(kAutoRedraw) && RunTime()) {

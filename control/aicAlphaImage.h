@@ -174,6 +174,11 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     int32_t ContainerScaleMode() const { return containerScaleMode_; }
     intptr_t Identity() { return IdentityOf(static_cast<ICrossComm*>(this)); }
 
+    // The host's word that the pointer left this control's rectangle (after it may have
+    // asked the control now under the pointer): only the instance that holds the pointer
+    // listens, so that a stale inquiry never takes the pointer from the new holder.
+    void PointerLeft(float x, float y) override;
+
   protected:
     void UserControl_Initialize() override;
     void UserControl_InitProperties() override;

@@ -81,6 +81,11 @@ void aicAlphaImage::UserControl_HitTest(float X, float Y, int16_t& HitResult) {
     }
 }
 
+void aicAlphaImage::PointerLeft(float x, float y) {
+    if (shared_ && shared_->CapturedControl() != Identity()) return;
+    UserControl::PointerLeft(x, y);
+}
+
 void aicAlphaImage::MouseTrackTick(HWND hWnd, UINT /*uMsg*/, UINT_PTR idEvent, DWORD /*dwTime*/) {
     timers_.Kill(hWnd, idEvent);
     if (!shared_ || shared_->CapturedControl() != Identity()) {

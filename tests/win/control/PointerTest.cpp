@@ -1,0 +1,145 @@
+// The pointer and the image control, with real pointer moves: enter and exit between two
+// controls, transparent pixels under the exact hit shape, the pointer leaving the form,
+// OffsetImage moving the hit shape; and drops carrying wide file names.
+
+#include "ControlTestSupport.h"
+#include "platform/win/ComPtr.h"
+#include "tests/support/win/FileDropData.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace moirelle;
+using namespace moirelle::control;
+using forms::Hosted;
+using forms::PropertyBag;
+
+namespace {
+
+using Journal = std::vector<std::string>;
+
+// A: (0, 0) 100 x 100, opaque. B: (150, 0) 100 x 100, opaque only in its right half, exact
+// hit shape. Both stored (AutoSize off) and showing their images at their own size.
+class TwoControls : public test::HostForm {
+  public:
+    TwoControls() {
+        for (auto* c : {&a, &b}) {
+            const std::string name = c == &a ? "A" : "B";
+            c->MouseEnter = [this, name] { journal.push_back(name + ".MouseEnter"); };
+            c->MouseExit = [this, name] { journal.push_back(name + ".MouseExit"); };
+        }
+    }
+    void Prepare() {
+        Show();
+        SetForegroundWindow(hWnd());
+        for (auto* c : {&a, &b})
+            c->ScaleMethod(ActualSize);
+        ASSERT_TRUE(a.LoadImage_FromArray(test::Solid(100, 100, 0xFFFF0000)));
+        ASSERT_TRUE(b.LoadImage_FromArray(
+            test::Picture(100, 100, [](int x, int) { return x >= 50 ? 0xFF0000FFu : 0u; })));
+        b.HitTest(2);
+        test::PumpFor(30);
+    }
+    // Puts the pointer at a client point and lets the form see it move there.
+    void MoveTo(int x, int y) {
+        POINT p{x, y};
+        ClientToScreen(hWnd(), &p);
+        ASSERT_TRUE(test::PlacePointer(p));
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = MOUSEEVENTF_MOVE; // a move of 0 still reports the pointer
+        SendInput(1, &in, sizeof(in));
+    }
+    bool WaitFor(const std::string& entry, DWORD ms = 1500) {
+        return test::PumpUntil(
+            [&] { return std::find(journal.begin(), journal.end(), entry) != journal.end(); }, ms);
+    }
+    Hosted<aicAlphaImage> a{*this, {0, 0, 1500, 1500}, PropertyBag{}};
+    Hosted<aicAlphaImage> b{*this, {2250, 0, 1500, 1500}, PropertyBag{}};
+    Journal journal;
+};
+
+} // namespace
+
+TEST(ControlPointer, EnterAndExitFollowThePointerAcrossTwoControls) {
+    TwoControls f;
+    f.Prepare();
+    f.MoveTo(50, 50);
+    ASSERT_TRUE(f.WaitFor("A.MouseEnter"));
+    EXPECT_TRUE(f.a.isMouseOver());
+    EXPECT_EQ(f.a.Tag(), "Timer");
+    // Over the transparent half of B the pointer is over neither control.
+    f.journal.clear();
+    f.MoveTo(160, 50);
+    ASSERT_TRUE(f.WaitFor("A.MouseExit"));
+    test::PumpFor(150);
+    EXPECT_EQ(f.journal, (Journal{"A.MouseExit"}));
+    EXPECT_FALSE(f.a.isMouseOver() || f.b.isMouseOver());
+    // From A straight onto an opaque pixel of B: A exits, then B enters.
+    f.MoveTo(50, 50);
+    ASSERT_TRUE(f.WaitFor("A.MouseEnter"));
+    f.journal.clear();
+    f.MoveTo(230, 50);
+    ASSERT_TRUE(f.WaitFor("B.MouseEnter"));
+    EXPECT_EQ(f.journal, (Journal{"A.MouseExit", "B.MouseEnter"}));
+    EXPECT_FALSE(f.a.isMouseOver());
+    EXPECT_TRUE(f.b.isMouseOver());
+    EXPECT_EQ(f.a.Tag(), "");
+    // Leaving the form: one exit.
+    f.journal.clear();
+    f.MoveTo(-60, 50);
+    ASSERT_TRUE(f.WaitFor("B.MouseExit"));
+    test::PumpFor(250);
+    EXPECT_EQ(f.journal, (Journal{"B.MouseExit"}));
+    EXPECT_FALSE(f.b.isMouseOver());
+}
+
+TEST(ControlPointer, OffsetImageMovesTheHitShapeAndTheTickNoticesIt) {
+    TwoControls f;
+    f.Prepare();
+    f.MoveTo(230, 50); // B's pixel (80, 50): opaque
+    ASSERT_TRUE(f.WaitFor("B.MouseEnter"));
+    // The opaque half now starts at B's x = 0: the pointer is over nothing, and no pointer
+    // message tells the control; its tracking tick does.
+    int32_t x = 0, y = 0;
+    f.b.OffsetImage(true, x, y);
+    EXPECT_TRUE(f.b.isMouseOver());
+    ASSERT_TRUE(f.WaitFor("B.MouseExit", 400));
+    f.journal.clear();
+    f.MoveTo(170, 50); // B's pixel (20, 50): transparent before, opaque now
+    ASSERT_TRUE(f.WaitFor("B.MouseEnter"));
+    EXPECT_NE(KillTimer(f.hWnd(), static_cast<UINT_PTR>(f.b.Identity())), 0)
+        << "the tracking timer runs on the form's window under the instance's identity";
+    int32_t sx = 0, sy = 0;
+    f.b.OffsetImage(false, x, y, sx, sy);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(sx, 2) << "shadow offsets of 0 leave the shadow where it was";
+}
+
+TEST(ControlPointer, ADropHandsOnTheFilesWithTheirWideNames) {
+    TwoControls f;
+    f.Show();
+    f.a.OLEDropMode(forms::vbOLEDropManual);
+    std::vector<std::wstring> names;
+    float dropX = -1;
+    f.a.OLEDragDrop = [&](forms::DataObject& d, int32_t& effect, int16_t, int16_t, float x, float) {
+        names = d.Files();
+        dropX = x;
+        effect = DROPEFFECT_COPY;
+    };
+    // Names that no narrow code page holds.
+    const std::vector<std::wstring> files{L"C:\\\u65e5\u672c\\a.png", L"C:\\\u03a9\\b.png"};
+    const auto data = win::ComPtr<IDataObject>::Attach(new test::FileListDataObject(files));
+    POINT origin{0, 0};
+    ClientToScreen(f.hWnd(), &origin);
+    IDropTarget* target = f.DropTarget();
+    ASSERT_NE(target, nullptr);
+    DWORD effect = DROPEFFECT_COPY;
+    target->DragEnter(data.Get(), MK_LBUTTON, POINTL{origin.x + 20, origin.y + 20}, &effect);
+    effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target->Drop(data.Get(), 0, POINTL{origin.x + 25, origin.y + 30}, &effect), S_OK);
+    EXPECT_EQ(names, files);
+    EXPECT_FLOAT_EQ(dropX, 25 * 15.0f) << "in the form's scale (twips)";
+}

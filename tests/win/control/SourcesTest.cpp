@@ -1,0 +1,103 @@
+// Where the image control's picture comes from: files with the desired-size defaults, the
+// kept source bytes, raw pixels; design time's checkerboard; the back buffer.
+
+#include "ControlTestSupport.h"
+#include "platform/win/Text.h"
+#include "tests/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace moirelle;
+using namespace moirelle::control;
+using forms::Hosted;
+using forms::PropertyBag;
+
+namespace {
+
+class Small : public test::HostForm {
+  public:
+    explicit Small(bool userMode = true) : HostForm(200, 200, userMode) {}
+    Hosted<aicAlphaImage> img{*this, {0, 0, 48 * 15, 32 * 15}, PropertyBag{}};
+};
+
+std::wstring WritePicture(const std::string& name, const std::vector<uint8_t>& bytes) {
+    static const std::string folder = test::MakeTempDir("control");
+    const std::string path = test::JoinPath(folder, name);
+    EXPECT_TRUE(test::WriteFile(path, std::string(bytes.begin(), bytes.end())));
+    return win::Widen(path);
+}
+
+} // namespace
+
+TEST(ControlSources, FileLoadsWriteTheDefaultSizeBackAndKeepTheBytesWhenAsked) {
+    Small f;
+    f.Load();
+    const std::wstring path = WritePicture("quad.png", test::Solid(20, 10, 0xFF00FF00));
+    int32_t w = 0, h = -3, depth = 0;
+    ASSERT_TRUE(f.img.LoadImage_FromFile(path, w, h, depth));
+    EXPECT_EQ(w, 48);
+    EXPECT_EQ(h, 32);
+    EXPECT_EQ(depth, 32);
+    EXPECT_FALSE(f.img.LoadImage_FromOrignalBytes()) << "nothing kept without the flag";
+
+    f.img.KeepOriginalFormat(true);
+    f.img.Mirror(1);
+    ASSERT_TRUE(f.img.LoadImage_FromFile(path));
+    EXPECT_EQ(f.img.ImageType(), imgPNG) << "the kept format's own type";
+    ASSERT_TRUE(f.img.LoadImage_FromOrignalBytes());
+    EXPECT_EQ(f.img.Image().Width(), 20);
+
+    const auto before = f.img.CurrentLayout();
+    EXPECT_FALSE(f.img.LoadImage_FromFile(path + L".missing"));
+    EXPECT_EQ(f.img.CurrentLayout().DrawWidth, before.DrawWidth) << "no new layout";
+}
+
+TEST(ControlSources, RawPixelsReplaceTheImageInPlaceOnlyWhenThereIsOne) {
+    Small f;
+    f.Load();
+    f.img.ClearImage();
+    ASSERT_EQ(f.img.Image().ImageType(), imgNone);
+    const std::vector<uint8_t> blue(4 * 2 * 4, 0);
+    EXPECT_FALSE(f.img.SetImageBytes(blue));
+
+    ASSERT_TRUE(f.img.LoadImage_FromArray(test::Solid(4, 2, 0xFFFF0000)));
+    std::vector<uint8_t> bgra;
+    for (int i = 0; i < 8; ++i)
+        bgra.insert(bgra.end(), {0xFF, 0, 0, 0xFF}); // opaque blue, top row first
+    f.img.Mirror(1);                                 // not applied to raw pixels
+    ASSERT_TRUE(f.img.SetImageBytes(bgra));
+    EXPECT_EQ(f.img.Image().GetPixel(0, 0), 0xFF0000) << "blue, red in the low byte";
+}
+
+TEST(ControlSources, DesignTimeShowsACheckerboardThatTakesNoMask) {
+    Small f(false);
+    f.Load();
+    EXPECT_EQ(f.img.Image().ImageType(), imgCheckerBoard);
+    EXPECT_EQ(f.img.Image().Width(), 48);
+    EXPECT_EQ(f.img.ImageType(), 0);
+    f.img.MaskUsed(2);
+    EXPECT_EQ(f.img.MaskUsed(), 0);
+}
+
+TEST(ControlSources, TheBackBufferPaintsTheSameImageAndTheShadowOfItsTurnedImage) {
+    test::HostForm f;
+    Hosted<aicAlphaImage> cached{f, {0, 0, 4500, 4500}, PropertyBag{}};
+    f.Load();
+    cached.ScaleMethod(ActualSize);
+    ASSERT_TRUE(cached.LoadImage_FromArray(test::Solid(100, 50, 0xFFFF0000)));
+    cached.AutoRedraw(true);
+    cached.RotateEnabled(true);
+    cached.Rotation(90); // the image covers (125, 100)-(175, 200)
+    EXPECT_TRUE(cached.HasBackBuffer());
+    cached.ShadowColor(0);
+    cached.ShadowDepth(0);
+    cached.OffsetShadow(0, 60); // below the turned image: (125, 160)-(175, 260)
+    cached.ShadowEnabled(true);
+    test::Painted p(f);
+    EXPECT_EQ(p.At(150, 110), 0xFF0000u);
+    EXPECT_EQ(p.At(110, 150), 0xFFFFFFu);
+    EXPECT_LT(p.Red(150, 240), 0xF0) << "the shadow lies under the turned image, moved down";
+    EXPECT_EQ(p.At(110, 240), 0xFFFFFFu);
+}

@@ -173,7 +173,7 @@ class AppEndToEnd : public ::testing::Test {
         return WaitFor([&] { return OverlayPixel(x) == c; }, 3000);
     }
 
-    static HWND Check(const wchar_t* caption) {
+    static HWND ButtonNamed(const wchar_t* caption) {
         return ChildWithText(app_.Options(), L"Button", caption);
     }
     static void Click(HWND button) {
@@ -291,7 +291,7 @@ TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
 }
 
 TEST_F(AppEndToEnd, TransparentTaskbarHidesAndShowsTheOverlay) {
-    HWND box = Check(L"Transparent Taskbar");
+    HWND box = ButtonNamed(L"Transparent Taskbar");
     ASSERT_NE(box, nullptr);
     Click(box);
     EXPECT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Overlay()); }, 2000));
@@ -302,7 +302,7 @@ TEST_F(AppEndToEnd, TransparentTaskbarHidesAndShowsTheOverlay) {
 TEST_F(AppEndToEnd, FadeStartmenuLayersTheStartMenuAndLeavingRestoresIt) {
     Restart();
     Slide(100);
-    HWND box = Check(L"Fade Startmenu");
+    HWND box = ButtonNamed(L"Fade Startmenu");
     ASSERT_NE(box, nullptr);
     Click(box);
     auto faded = LayeredOf(startMenu_->hwnd());
@@ -321,7 +321,7 @@ TEST_F(AppEndToEnd, FadeStartmenuLayersTheStartMenuAndLeavingRestoresIt) {
 }
 
 TEST_F(AppEndToEnd, StartWithWindowsWritesTheQuotedPathAndDeletesIt) {
-    HWND box = Check(L"Start with Windows");
+    HWND box = ButtonNamed(L"Start with Windows");
     ASSERT_NE(box, nullptr);
     Click(box);
     // The scratch folder's name holds a space.
@@ -412,6 +412,21 @@ TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), base);
     EXPECT_EQ(FileBytes(Path("FXskin.cfg")), texture);
     EXPECT_EQ(OverlayPixel(x), kBaseGreen);
+}
+
+// The hidden "Make Magnet" command, reached as the keyboard would reach it.
+TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    Choose(Button::Left, Path("base-green.bmp"));
+    ASSERT_TRUE(OverlayShows(x, kBaseGreen));
+    Slide(30);
+    ClickAt(app_.OptionsPoint(kApplyTexture.x, kApplyTexture.y), Button::Left);
+    ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
+    Click(ButtonNamed(L"Make Magnet"));
+    EXPECT_EQ(TaskbarAlpha(), 225);
+    EXPECT_TRUE(WaitFor([&] { return OverlayPixel(x) != kBaseGreen; }, 2000));
+    COLORREF c = OverlayPixel(x);
+    EXPECT_GT(GetBValue(c), GetRValue(c) + 20) << std::hex << c;
 }
 
 // A folder in the skin file's place: the file cannot be written, the choice still applies.

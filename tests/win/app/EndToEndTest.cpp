@@ -254,6 +254,34 @@ TEST_F(AppEndToEnd, HiddenOptionsWindowStillLetsTheOverlayFollowATallerTaskbar) 
     app_.Kill();
 }
 
+// Design places in twips, 15 to the pixel here; the window is centred on the screen.
+TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
+    const int w = 6075 / 15, h = 2925 / 15;
+    const int sx = GetSystemMetrics(SM_CXSCREEN), sy = GetSystemMetrics(SM_CYSCREEN);
+    RECT expected{(sx - w) / 2, (sy - h) / 2, (sx - w) / 2 + w, (sy - h) / 2 + h};
+    EXPECT_TRUE(SameRect(WindowRect(app_.Options()), expected))
+        << Describe(WindowRect(app_.Options()));
+    struct Place {
+        const wchar_t* cls;
+        const wchar_t* text;
+        RECT twips;
+    } places[] = {
+        {L"ScrollBar", L"", {240, 1440, 5655, 255}},
+        {L"Button", L"Start with Windows", {120, 1800, 2055, 255}},
+        {L"Button", L"Transparent Taskbar", {120, 2160, 2175, 255}},
+        {L"Button", L"Fade Startmenu", {120, 2520, 2055, 255}},
+    };
+    for (const Place& p : places) {
+        HWND child = ChildWithText(app_.Options(), p.cls, p.text);
+        ASSERT_NE(child, nullptr);
+        RECT r = WindowRect(child);
+        MapWindowPoints(nullptr, app_.Options(), reinterpret_cast<POINT*>(&r), 2);
+        RECT want{p.twips.left / 15, p.twips.top / 15, (p.twips.left + p.twips.right) / 15,
+                  (p.twips.top + p.twips.bottom) / 15};
+        EXPECT_TRUE(SameRect(r, want)) << win::Narrow(p.text) << " " << Describe(r);
+    }
+}
+
 TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
     Restart();
     auto start = LayeredOf(Taskbar());

@@ -63,9 +63,9 @@ test: native win fuzz-build
 	tools/wine-run.sh --session ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	exit $$rc
 
-# The application is not there yet: for now, dibtool shows the loading library at work.
+# The application in the Wine shell desktop (see tools/run-app.sh).
 run: win
-	@tools/wine-run.sh --session tools/dibtool-demo.sh $(WIN)/bin/dibtool.exe
+	@tools/run-app.sh $(WIN)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -7,7 +7,7 @@ set -euo pipefail
 what=${1:-test}
 packages=(cmake make ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix libz-mingw-w64 libz-mingw-w64-dev
-    wine wine64 xvfb xauth googletest libgtest-dev zlib1g-dev libpng-dev)
+    wine wine64 xvfb xauth imagemagick googletest libgtest-dev zlib1g-dev libpng-dev)
 if [ "$what" = bench ]; then
     packages+=(libbenchmark-dev libdeflate-dev libpng-dev libspng-dev libgif-dev libpixman-1-dev pkg-config)
 fi

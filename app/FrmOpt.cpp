@@ -1,0 +1,316 @@
+#include "app/FrmOpt.h"
+
+#include "app/AppResources.h"
+#include "app/FrmMagnet.h"
+#include "app/Pictures.h"
+#include "app/ShowOpenDialog.h"
+#include "app/SkinFile.h"
+#include "app/StartButton.h"
+#include "app/modStartWithWindows.h"
+#include "app/modTray.h"
+#include "dib/win/c32bppDIB.h"
+#include "forms/App.h"
+#include "forms/ScaleMode.h"
+#include "forms/Screen.h"
+#include "platform/win/Text.h"
+
+namespace moirelle::app {
+namespace {
+
+constexpr uint32_t kKeyColor = 0x404040;
+constexpr uint32_t kCheckBack = 0x141414;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint8_t kStartAlpha = 155;
+constexpr const char* kBaseFilter = "All Supported Types|*.bmp;*.gif;*.jpg";
+constexpr const char* kTextureFilter = "Pngs|*.png";
+constexpr const char* kDialogTitle = "Choose a Skin";
+
+const forms::Font kLabelFont{.name = "Trebuchet MS", .size = 9.75f};
+const forms::Font kCheckFont{.name = "Tahoma", .size = 9.75f};
+
+void WhiteLabel(forms::Label& label, std::string caption,
+                int16_t alignment = forms::vbLeftJustify) {
+    label.Caption(std::move(caption));
+    label.ForeColor(kWhite);
+    label.BackStyle(forms::vbTransparent);
+    label.Font(kLabelFont);
+    label.Alignment(alignment);
+}
+
+void DarkCheck(forms::CheckBox& box, std::string caption) {
+    box.Caption(std::move(caption));
+    box.ForeColor(kWhite);
+    box.BackColor(kCheckBack);
+    box.Font(kCheckFont);
+}
+
+// Whether the image library can read the file: a texture that cannot be loaded must not
+// take the place of the current one.
+bool IsLoadableImage(const std::string& path) {
+    c32bppDIB probe;
+    return probe.LoadPicture_File(win::Widen(path));
+}
+
+} // namespace
+
+FrmOpt::FrmOpt(FrmMagnet& overlay)
+    : Form({.caption = "Moirelle options",
+            .width = 6075,
+            .height = 2925,
+            .borderStyle = 0,
+            .showInTaskbar = false,
+            .startUpPosition = 2,
+            .backColor = kKeyColor,
+            .iconResource = IDI_MOIRELLE}),
+      overlay_(overlay) {
+    Design();
+    Wire();
+}
+
+forms::PropertyBag FrmOpt::KeyBag() {
+    forms::PropertyBag bag;
+    bag.WriteProperty("MaskColor", static_cast<int32_t>(kKeyColor));
+    bag.WriteProperty("BackColor", static_cast<int32_t>(kKeyColor));
+    bag.WriteProperty("Enable", true);
+    return bag;
+}
+
+void FrmOpt::Design() {
+    Image3.Picture(BuiltInBitmap(IDB_OPTIONS_BACK));
+    WhiteLabel(Label1, "Moirelle 1.4p");
+    Image2.Picture(BuiltInGif(IDG_HIDE_BUTTON));
+    WhiteLabel(Label4, "Left click to choose Base picture, Right click to choose FX Texture");
+    Image1.Stretch(true);
+    Image1.Picture(BuiltInBitmap(IDB_DEFAULT_SKIN));
+    HScroll1.Min(0);
+    HScroll1.Max(255);
+    HScroll1.Value(100);
+    HScroll1.SmallChange(1);
+    HScroll1.LargeChange(1);
+    DarkCheck(Check2, "Start with Windows");
+    DarkCheck(Check4, "Transparent Taskbar");
+    DarkCheck(Check3, "Fade Startmenu");
+    forms::Picture button = BuiltInGif(IDG_BUTTON);
+    Image4_0.Picture(button);
+    Image4_0.Index(0);
+    Image4_1.Picture(button);
+    Image4_1.Index(1);
+    WhiteLabel(Label3_0, "Apply Texture", forms::vbCenter);
+    Label3_0.Index(0);
+    WhiteLabel(Label3_1, "Exit Application", forms::vbCenter);
+    Label3_1.Index(1);
+    WhiteLabel(Label2, "Texture Opacity");
+    Command1.Caption("Make Magnet");
+    Command2.Caption("Restore");
+    Command3.Caption("Exit");
+    Command4.Caption("...");
+    Command5.Caption("Set Texture");
+    // Keyboard order: the five commands, then the slider, the preview and the check boxes.
+    int16_t tab = 0;
+    for (forms::Control* c : std::initializer_list<forms::Control*>{
+             &Command1, &Command2, &Command3, &Command4, &Command5, &HScroll1, &Picture1, &Check2,
+             &Check4, &Check3})
+        c->TabIndex(tab++);
+}
+
+void FrmOpt::Wire() {
+    Command1.Click = [this] { MakeMagnet(); };
+    Command2.Click = [this] { RestoreTaskbar(); };
+    Command3.Click = [this] { ExitApplication(); };
+    Command4.Click = [this] { ChooseBasePicture(); };
+    Command5.Click = [this] { SetTexture(); };
+    aicFX.Click.Bind(this, &FrmOpt::Preview_Click);
+    Image4_0.Click.Bind(this, &FrmOpt::PictureButton_Click);
+    Image4_1.Click.Bind(this, &FrmOpt::PictureButton_Click);
+    Label3_0.Click.Bind(this, &FrmOpt::PictureButton_Click);
+    Label3_1.Click.Bind(this, &FrmOpt::PictureButton_Click);
+    HScroll1.Change.Bind(this, &FrmOpt::HScroll1_Change);
+    Check2.Click.Bind(this, &FrmOpt::Check2_Click);
+    Check4.Click.Bind(this, &FrmOpt::Check4_Click);
+    Check3.Click.Bind(this, &FrmOpt::Check3_Click);
+    Image2.Click = [this](int16_t) { MenuHide(); };
+    mnuHide.Click = [this] { MenuHide(); };
+    mnuShow.Click = [this] { MenuShow(); };
+    mnuExit.Click = [this] { ExitApplication(); };
+}
+
+int32_t FrmOpt::NormalHeight() {
+    HWND w = hWnd();
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    if (!w || !GetWindowPlacement(w, &placement)) return Height();
+    const RECT& r = placement.rcNormalPosition;
+    return forms::PixelsToTwips(r.bottom - r.top, forms::Screen::TwipsPerPixelY());
+}
+
+void FrmOpt::Form_Load() {
+    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    TextureApplied = 0;
+    CurrentAlpha = 100;
+    Image1.Height(WorkAreaBottomGap());
+    aicFX.ScaleMethod(1);
+    aicFX.Height(Image1.Height());
+    Picture1.Height(Image1.Height());
+    aicFX.Width(Image1.Width());
+    smenu = FindWindowW(L"DV2ControlHost", nullptr);
+    TBTop = 0;
+    RestoreSavedSkins();
+    SetTexture();
+    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, kStartAlpha);
+}
+
+void FrmOpt::Form_QueryUnload(bool& /*cancel*/, int16_t /*unloadMode*/) {
+    RestoreShell();
+    RemoveTrayIcon();
+    forms::App::End();
+}
+
+LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kTrayCallbackMessage) {
+        TrayMessage(static_cast<UINT>(LOWORD(lParam)));
+        return 0;
+    }
+    return Form::HandleMessage(msg, wParam, lParam);
+}
+
+// --- Commands -----------------------------------------------------------------------
+
+void FrmOpt::MakeMagnet() {
+    TextureApplied = 1;
+    overlay_.Image1.Picture(overlay_.Image2.Picture());
+    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, CurrentAlpha);
+}
+
+void FrmOpt::RestoreTaskbar() {
+    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
+    TextureApplied = 0;
+}
+
+void FrmOpt::ExitApplication() {
+    RestoreShell();
+    RemoveTrayIcon();
+    forms::App::End();
+}
+
+// An empty base path keeps the overlay's picture: at the first start that is the built-in
+// default skin.
+void FrmOpt::SetTexture() {
+    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, CurrentAlpha);
+    if (!Image1.Tag().empty())
+        if (auto picture = forms::LoadPicture(Image1.Tag())) overlay_.Image1.Picture(*picture);
+    TextureApplied = 1;
+}
+
+// A cancelled dialog or a file that is no picture changes nothing; a skin file that
+// cannot be written leaves the chosen picture applied.
+void FrmOpt::ChooseBasePicture() {
+    std::string path = ShowOpenDialog(hWnd(), kBaseFilter, kDialogTitle, forms::App::Path());
+    if (path.empty()) return;
+    auto picture = forms::LoadPicture(path);
+    if (!picture) return;
+    Image1.Picture(*picture);
+    Image1.Tag(path);
+    WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
+    overlay_.Image1.Picture(*picture);
+}
+
+void FrmOpt::ChooseTexture() {
+    std::string path = ShowOpenDialog(hWnd(), kTextureFilter, kDialogTitle, forms::App::Path());
+    if (path.empty() || !IsLoadableImage(path)) return;
+    std::wstring wide = win::Widen(path);
+    aicFX.LoadImage_FromFile(wide);
+    overlay_.aicFX.LoadImage_FromFile(wide);
+    WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
+    FXSkinPath = path;
+}
+
+// The first step that fails ends the restoring; the load sequence goes on.
+void FrmOpt::RestoreSavedSkins() {
+    auto base = ReadSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile));
+    if (!base) return;
+    auto picture = forms::LoadPicture(*base);
+    if (!picture) return;
+    Image1.Picture(*picture);
+    overlay_.Image1.Picture(*picture);
+    Image1.Tag(*base);
+    auto texture = ReadSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile));
+    if (!texture) return;
+    FXSkinPath = *texture;
+    std::wstring wide = win::Widen(FXSkinPath);
+    overlay_.aicFX.LoadImage_FromFile(wide);
+    aicFX.LoadImage_FromFile(wide);
+}
+
+// --- Controls -----------------------------------------------------------------------
+
+void FrmOpt::Preview_Click(int16_t button) {
+    if (button == 1)
+        ChooseBasePicture();
+    else
+        ChooseTexture();
+}
+
+void FrmOpt::PictureButton_Click(int16_t index) {
+    if (index == 0)
+        RestoreTaskbar();
+    else
+        ExitApplication();
+}
+
+void FrmOpt::HScroll1_Change() {
+    CurrentAlpha = static_cast<uint8_t>(255 - HScroll1.Value());
+    if (TextureApplied == 1) WindowAlpha.SetWindowAlpha(StartButtonParent(), true, CurrentAlpha);
+}
+
+void FrmOpt::Check2_Click() {
+    if (Check2.Value() == forms::vbChecked)
+        EnableStartWithWindows();
+    else
+        DisableStartWithWindows();
+}
+
+void FrmOpt::Check4_Click() {
+    if (Check4.Value() != forms::vbUnchecked)
+        overlay_.Hide();
+    else
+        overlay_.Show();
+}
+
+void FrmOpt::Check3_Click() {
+    CurrentAlpha = static_cast<uint8_t>(255 - HScroll1.Value());
+    bool fade = Check3.Value() == forms::vbChecked;
+    WindowAlpha.SetWindowAlpha(smenu, true, fade ? CurrentAlpha : 255);
+    if (smenu) startMenuChanged_ = true;
+}
+
+void FrmOpt::MenuHide() {
+    if (WindowState() == forms::vbMinimized) return;
+    WindowState(forms::vbMinimized);
+    Visible(false);
+    Hide();
+}
+
+void FrmOpt::MenuShow() {
+    if (WindowState() != forms::vbMinimized) return;
+    WindowState(forms::vbNormal);
+    Visible(true);
+    Show();
+}
+
+void FrmOpt::TrayMessage(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        PopupMenu(mnuForm);
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmOpt::RestoreShell() {
+    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
+    if (startMenuChanged_ && smenu && IsWindow(smenu)) WindowAlpha.RestoreWindowAlpha(smenu);
+}
+
+} // namespace moirelle::app

@@ -1,0 +1,111 @@
+#pragma once
+// The options window: a preview strip of the skin, the opacity slider, three check boxes and
+// two picture buttons, the notification icon and its popup menu. Its commands change the
+// taskbar's translucency (always on StartButtonParent()), the start menu's, the overlay's
+// visibility and contents, the skin files and the run-at-logon value. The window is keyed
+// on its dark grey background, so only the painted parts of its background picture show.
+//
+// Leaving (Exit, or closing the window) restores the taskbar, the start menu when this
+// program made it translucent, and removes the notification icon, then ends the process.
+
+#include "app/TransparentColor.h"
+#include "app/clsAlpha.h"
+#include "control/aicAlphaImage.h"
+#include "forms/CheckBox.h"
+#include "forms/CommandButton.h"
+#include "forms/Form.h"
+#include "forms/HScrollBar.h"
+#include "forms/Image.h"
+#include "forms/Label.h"
+#include "forms/Menu.h"
+#include "forms/PictureBox.h"
+#include "forms/UserControl.h"
+
+#include <cstdint>
+#include <string>
+
+namespace moirelle::app {
+
+class FrmMagnet;
+
+class FrmOpt : public forms::Form {
+  public:
+    explicit FrmOpt(FrmMagnet& overlay);
+
+    // The window's height in twips when it is neither minimized nor hidden (loads it).
+    int32_t NormalHeight();
+
+    clsAlpha WindowAlpha;
+    uint8_t CurrentAlpha = 100;
+    int16_t TextureApplied = 0;
+    std::string FXSkinPath;
+    HWND smenu = nullptr;
+    int16_t TBTop = 0;
+
+    // Declared in painting order: later windowless controls lie on top.
+    forms::Image Image3{*this, {-120, 0, 6300, 3045}};
+    forms::Label Label1{*this, {120, 120, 5415, 255}};
+    forms::Image Image2{*this, {5640, 120, 330, 330}};
+    forms::Label Label4{*this, {120, 405, 5895, 255}};
+    forms::PictureBox Picture1{*this, {240, 720, 5655, 615}};
+    forms::Image Image1{Picture1, {0, 0, 7410, 585}};
+    forms::Hosted<control::aicAlphaImage> aicFX{Picture1, {0, 0, 7410, 585}, forms::PropertyBag{}};
+    forms::HScrollBar HScroll1{*this, {240, 1440, 5655, 255}};
+    forms::CheckBox Check2{*this, {120, 1800, 2055, 255}};
+    forms::CheckBox Check4{*this, {120, 2160, 2175, 255}};
+    forms::CheckBox Check3{*this, {120, 2520, 2055, 255}};
+    forms::Image Image4_0{*this, {3480, 1800, 2325, 450}};
+    forms::Label Label3_0{*this, {3600, 1920, 2055, 255}};
+    forms::Image Image4_1{*this, {3480, 2280, 2325, 450}};
+    forms::Label Label3_1{*this, {3600, 2400, 2055, 255}};
+    // Below the visible area.
+    forms::Label Label2{*this, {120, 3360, 2055, 255}};
+    forms::CommandButton Command1{*this, {120, 4080, 1215, 150}};
+    forms::CommandButton Command2{*this, {120, 4230, 1215, 150}};
+    forms::CommandButton Command3{*this, {120, 4380, 1215, 150}};
+    forms::CommandButton Command4{*this, {120, 4530, 1215, 150}};
+    forms::CommandButton Command5{*this, {120, 4680, 1215, 150}};
+    forms::Hosted<TransparentColor> TransparentColor1{*this, {120, 5280, 495, 405}, KeyBag()};
+
+    forms::Menu mnuForm{"mnuForm"};
+    forms::MenuItem mnuHide{mnuForm, "Hide"};
+    forms::MenuItem mnuShow{mnuForm, "Show"};
+    forms::MenuItem mnuSep{mnuForm, "-"};
+    forms::MenuItem mnuExit{mnuForm, "Exit"};
+
+  protected:
+    void Form_Load() override;
+    void Form_QueryUnload(bool& cancel, int16_t unloadMode) override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    static forms::PropertyBag KeyBag();
+    void Design();
+    void Wire();
+
+    // The commands.
+    void MakeMagnet();
+    void RestoreTaskbar();
+    [[noreturn]] void ExitApplication();
+    void ChooseBasePicture();
+    void SetTexture();
+    void ChooseTexture();
+    void RestoreSavedSkins();
+
+    void Preview_Click(int16_t button);
+    void PictureButton_Click(int16_t index);
+    void HScroll1_Change();
+    void Check2_Click();
+    void Check4_Click();
+    void Check3_Click();
+    void MenuHide();
+    void MenuShow();
+    void TrayMessage(UINT mouseMessage);
+    // The taskbar and, when this program changed it, the start menu, as they were.
+    void RestoreShell();
+
+    FrmMagnet& overlay_;
+    bool startMenuChanged_ = false;
+};
+
+} // namespace moirelle::app

@@ -1,0 +1,43 @@
+#pragma once
+// Where the taskbar is and where the overlay goes: the overlay lies exactly under a taskbar
+// at the top edge (or docked left or right, whose top is 0 too) and under a bottom taskbar
+// whose top edge lies within one options-window height of the bottom of the screen.
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace moirelle::app {
+
+// The taskbar window's rectangle: all in pixels or all in twips. 32-bit, so that screens
+// over 2,184 pixels are measured in twips without overflow.
+struct TaskbarRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Height = 0;
+    int32_t Width = 0;
+    friend bool operator==(const TaskbarRect&, const TaskbarRect&) = default;
+};
+
+// From a window rectangle in pixels; in twips each product is rounded to nearest.
+TaskbarRect MakeTaskbarRect(const RECT& pixels, bool inTwips, double twipsPerPixelX,
+                            double twipsPerPixelY);
+// The "Shell_TrayWnd" window's rectangle (all 0 without one).
+TaskbarRect ReadTaskbarRect(bool inTwips);
+
+// An overlay's place in twips.
+struct OverlayPlace {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    friend bool operator==(const OverlayPlace&, const OverlayPlace&) = default;
+};
+
+// The overlay's next place for a taskbar rectangle (twips), the screen's height and the
+// tolerance (the options window's normal height). Only top and height change, except that
+// a taskbar at the top moves the overlay to the left edge too.
+OverlayPlace PlaceOverlay(const TaskbarRect& taskbar, int32_t screenHeight, int32_t tolerance,
+                          OverlayPlace current);
+
+} // namespace moirelle::app

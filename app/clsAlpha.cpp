@@ -1,0 +1,16 @@
+#include "app/clsAlpha.h"
+
+namespace moirelle::app {
+
+void clsAlpha::SetWindowAlpha(HWND hWnd, bool enable, uint8_t alpha) const {
+    LONG_PTR style = GetWindowLongPtrW(hWnd, GWL_EXSTYLE);
+    style = enable ? (style | WS_EX_LAYERED) : (style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    SetWindowLongPtrW(hWnd, GWL_EXSTYLE, style);
+    if (enable)
+        SetLayeredWindowAttributes(hWnd, 0, alpha, LWA_ALPHA);
+    else
+        RedrawWindow(hWnd, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+} // namespace moirelle::app

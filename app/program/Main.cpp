@@ -1,0 +1,27 @@
+// The program starts by loading the overlay: its load sequence loads and shows the options
+// window, then the overlay appears. The message loop runs until the process is ended from
+// the options window.
+
+#include "app/FrmMagnet.h"
+#include "app/FrmOpt.h"
+#include "forms/App.h"
+
+#include <windows.h>
+
+namespace {
+
+// The two windows know each other; they live as long as the process.
+struct Windows {
+    Windows() : FrmOpt(FrmMagnet) { FrmMagnet.Options(FrmOpt); }
+    moirelle::app::FrmMagnet FrmMagnet;
+    moirelle::app::FrmOpt FrmOpt;
+};
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    static Windows windows;
+    windows.FrmMagnet.Load();
+    windows.FrmMagnet.Show();
+    return moirelle::forms::App::Run();
+}

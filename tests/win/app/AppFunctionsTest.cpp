@@ -1,0 +1,89 @@
+// The application's rules that need no running program: skin file values, the dialog's
+// filter list, the run-at-logon data, taskbar geometry and the overlay's placement.
+
+#include "app/ShowOpenDialog.h"
+#include "app/SkinFile.h"
+#include "app/StartButton.h"
+#include "app/TaskbarPlacement.h"
+#include "app/modStartWithWindows.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+using namespace moirelle::app;
+
+TEST(SkinFileValue, TakesTheWholeFirstLineOrTheQuotedField) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string content;
+        std::optional<std::string> value;
+    } cases[] = {
+        {"C:\\skins\\a,b\\sky.png\r\n", "C:\\skins\\a,b\\sky.png"},
+        {"  C:\\lead.bmp\r\n", "  C:\\lead.bmp"},
+        {"C:\\nul.bmp\0\r\n"s, "C:\\nul.bmp"},
+        {"C:\\lf.bmp\nsecond\n", "C:\\lf.bmp"},
+        {"C:\\no-end.bmp", "C:\\no-end.bmp"},
+        {"\"C:\\quoted, too.bmp\",rest\r\n", "C:\\quoted, too.bmp"},
+        {"\r\nC:\\second-line.bmp\r\n", ""},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SkinValueOf(c.content), c.value) << c.content;
+}
+
+TEST(SkinFileValue, PathsAreFolderBackslashName) {
+    EXPECT_EQ(SkinFilePath("C:\\Tools", kBaseSkinFile), "C:\\Tools\\lastskin.cfg");
+    EXPECT_EQ(SkinFilePath("C:\\", kTextureSkinFile), "C:\\\\FXskin.cfg");
+}
+
+TEST(OpenDialogFilter, BarsBecomeNulsAndTheListEndsWithTwo) {
+    using namespace std::string_literals;
+    EXPECT_EQ(FilterList("Pngs|*.png"), L"Pngs\0*.png\0"s);
+    EXPECT_EQ(FilterList("All Supported Types|*.bmp;*.gif;*.jpg|"),
+              L"All Supported Types\0*.bmp;*.gif;*.jpg\0"s);
+}
+
+TEST(RunAtLogon, DataIsTheExecutablePathQuotedWhenItHoldsASpace) {
+    EXPECT_EQ(RunValueData("C:\\Tools", "Moirelle_Portable"), "C:\\Tools\\Moirelle_Portable.exe");
+    EXPECT_EQ(RunValueData("C:\\My Tools", "Moirelle_Portable"),
+              "\"C:\\My Tools\\Moirelle_Portable.exe\"");
+    EXPECT_EQ(RunValueData("D:\\", "renamed"), "D:\\\\renamed.exe");
+}
+
+TEST(TaskbarGeometry, TwipsAreRoundedProductsAndHoldLargeScreens) {
+    // A 30-pixel taskbar at the bottom of a 1024 x 768 screen at 96 dpi.
+    EXPECT_EQ(MakeTaskbarRect({0, 738, 1024, 768}, true, 15, 15),
+              (TaskbarRect{0, 11070, 450, 15360}));
+    EXPECT_EQ(MakeTaskbarRect({0, 738, 1024, 768}, false, 15, 15), (TaskbarRect{0, 738, 30, 1024}));
+    // 3840 x 2160 at 96 dpi: far beyond 16-bit twips.
+    EXPECT_EQ(MakeTaskbarRect({0, 2112, 3840, 2160}, true, 15, 15),
+              (TaskbarRect{0, 31680, 720, 57600}));
+    // 144 dpi: 10 twips per pixel; 6.6 twips round to nearest.
+    EXPECT_EQ(MakeTaskbarRect({3, 1, 7, 2}, true, 6.6, 6.6), (TaskbarRect{20, 7, 7, 26}));
+    EXPECT_EQ(WorkAreaBottomGap(11520, 748, 15), 300);
+    EXPECT_EQ(WorkAreaBottomGap(32400, 2112, 15), 720);
+    EXPECT_EQ(WorkAreaBottomGap(10800, 1040, 10), 400);
+}
+
+TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
+    const int32_t screen = 11520, tolerance = 2925;
+    const OverlayPlace start{0, 11250, 15360, 300};
+    struct Case {
+        const char* what;
+        TaskbarRect taskbar;
+        OverlayPlace expected;
+    } cases[] = {
+        {"bottom", {0, 11070, 450, 15360}, {0, 11070, 15360, 450}},
+        {"top edge", {0, 0, 300, 15360}, {0, 0, 15360, 300}},
+        {"docked left: as large as the screen", {0, 0, 11520, 900}, {0, 0, 15360, 11520}},
+        {"too far above the bottom", {0, 8000, 600, 15360}, start},
+        {"just within the tolerance",
+         {0, screen - tolerance, 600, 15360},
+         {0, screen - 600, 15360, 600}},
+        {"no taskbar", {0, 0, 0, 0}, {0, 0, 15360, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlaceOverlay(c.taskbar, screen, tolerance, start), c.expected) << c.what;
+}

@@ -1,0 +1,484 @@
+// The application end to end: Moirelle_Portable.exe runs as its own process in a scratch
+// folder of the shell desktop and is inspected and driven from outside, with real input
+// where a user would give it. This test program stays in the desktop for the whole suite
+// (the desktop ends with its last client), makes the taskbar topmost as on Windows, and
+// keeps three windows of its own: a magenta backdrop behind the options window (for the
+// colour key), the start menu stand-in "DV2ControlHost" and, for one test, a foreign
+// window with a button.
+
+#include "tests/support/PngWriter.h"
+#include "tests/support/ReaderSamples.h"
+#include "tests/support/TestPaths.h"
+#include "tools/shelldriver/RunningApp.h"
+#include "tools/shelldriver/ShellDesktop.h"
+
+#include "platform/win/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#ifndef MOIRELLE_APP_EXE
+#define MOIRELLE_APP_EXE ""
+#endif
+
+using namespace moirelle;
+using namespace moirelle::test;
+using namespace moirelle::shelldriver;
+
+namespace {
+
+constexpr COLORREF kBackdrop = RGB(255, 0, 255);
+constexpr COLORREF kBaseGreen = RGB(0, 160, 0);
+constexpr COLORREF kBaseBlue = RGB(0, 0, 200);
+constexpr COLORREF kTextureRed = RGB(255, 0, 0);
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The options window's layout in client pixels at 96 dpi (its design in twips / 15).
+constexpr POINT kPreview{16 + 188, 48 + 10};
+constexpr POINT kApplyTexture{232 + 78, 120 + 15};
+constexpr POINT kExitApplication{232 + 78, 152 + 15};
+constexpr POINT kHideButton{376 + 11, 8 + 11};
+
+// A 24-bit bitmap of one colour.
+std::string SolidBmp(int w, int h, COLORREF c) {
+    Bytes rows;
+    size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            rows.push_back(GetBValue(c));
+            rows.push_back(GetGValue(c));
+            rows.push_back(GetRValue(c));
+        }
+        rows.resize((y + 1) * stride, 0);
+    }
+    Bytes b = BuildBmp(w, h, 24, 0, rows);
+    return std::string(b.begin(), b.end());
+}
+
+// An RGBA PNG whose left half is opaque red and right half fully transparent.
+std::string HalfRedPng() {
+    PngSpec s;
+    s.width = 16;
+    s.height = 4;
+    for (uint32_t y = 0; y < s.height; ++y)
+        for (uint32_t x = 0; x < s.width; ++x) {
+            bool left = x < s.width / 2;
+            s.pixels.insert(s.pixels.end(),
+                            {uint8_t(left ? 255 : 0), 0, 0, uint8_t(left ? 255 : 0)});
+        }
+    auto png = EncodePng(s);
+    return std::string(png.begin(), png.end());
+}
+
+std::string FileBytes(const std::string& path) {
+    std::string s;
+    return ReadFile(path, s) ? s : std::string("<missing>");
+}
+
+std::optional<std::wstring> RunValue() {
+    wchar_t data[1024]{};
+    DWORD size = sizeof(data);
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Moirelle", RRF_RT_REG_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+void DeleteRunValue() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueW(key, L"Moirelle");
+    RegCloseKey(key);
+}
+
+} // namespace
+
+class AppEndToEnd : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string exe = MOIRELLE_APP_EXE;
+        if (exe.empty()) return;
+        // The desktop's taskbar comes up with the first client of the desktop: this program.
+        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{0, 0, 1024, 740},
+                                                   kBackdrop);
+        if (!WaitFor([] { return Taskbar() && IsWindowVisible(Taskbar()); }, 30000)) return;
+        taskbarHome_ = WindowRect(Taskbar());
+        SetWindowPos(Taskbar(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RaiseOnScreen(Taskbar());
+        startMenu_ = std::make_unique<ColourWindow>(L"DV2ControlHost", RECT{8, 8, 208, 108},
+                                                    RGB(30, 30, 30));
+        DeleteRunValue();
+        folder_ = MakeTempDir("moirelle e2e");
+        // The build's path is a Unix one: under Wine the Unix root is drive Z:.
+        if (exe[0] == '/') exe = "Z:" + exe;
+        for (char& c : exe)
+            if (c == '/') c = '\\';
+        exe_ = win::Widen(folder_) + L"\\Moirelle_Portable.exe";
+        if (!CopyFileW(win::Widen(exe).c_str(), exe_.c_str(), FALSE)) exe_.clear();
+        CreateDirectoryW(win::Widen(JoinPath(folder_, "skins, blue")).c_str(), nullptr);
+        WriteFile(Path("base-green.bmp"), SolidBmp(16, 8, kBaseGreen));
+        WriteFile(Path("skins, blue\\base-blue.bmp"), SolidBmp(16, 8, kBaseBlue));
+        WriteFile(Path("texture.png"), HalfRedPng());
+        WriteFile(Path("broken.bmp"), std::string(200, 'x'));
+        WriteFile(Path("broken.png"), std::string(200, 'y'));
+        ready_ = !exe_.empty();
+    }
+
+    static void TearDownTestSuite() {
+        app_.Kill();
+        if (HWND taskbar = Taskbar()) {
+            SetWindowLongPtrW(taskbar, GWL_EXSTYLE,
+                              GetWindowLongPtrW(taskbar, GWL_EXSTYLE) & ~WS_EX_LAYERED);
+            SetWindowPos(taskbar, HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        DeleteRunValue();
+        startMenu_.reset();
+        backdrop_.reset();
+    }
+
+    void SetUp() override {
+        if (!ready_) GTEST_SKIP() << "no executable or no shell desktop";
+        if (!app_.Running()) {
+            ASSERT_TRUE(app_.Start(exe_)) << "the program did not come up";
+        }
+    }
+
+    void TearDown() override {
+        // A test that failed half-way may leave a menu or dialog open: start afresh.
+        if (HasFailure() || app_.Find(L"#32768") || app_.Find(L"#32770")) app_.Kill();
+        SetWindowPos(Taskbar(), nullptr, taskbarHome_.left, taskbarHome_.top,
+                     taskbarHome_.right - taskbarHome_.left, taskbarHome_.bottom - taskbarHome_.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    static std::string Path(const std::string& name) { return JoinPath(folder_, name); }
+    static void RemoveSkinFiles() {
+        DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
+        DeleteFileW(win::Widen(Path("FXskin.cfg")).c_str());
+    }
+    static void Restart() {
+        app_.Kill();
+        ASSERT_TRUE(app_.Start(exe_)) << "the program did not come up";
+    }
+
+    // A pixel of the overlay on the screen, at x and the middle of the taskbar's rows.
+    static COLORREF OverlayPixel(int x) {
+        RECT r = WindowRect(app_.Overlay());
+        return ScreenPixel(x, (r.top + r.bottom) / 2);
+    }
+    static bool OverlayShows(int x, COLORREF c) {
+        return WaitFor([&] { return OverlayPixel(x) == c; }, 3000);
+    }
+
+    static HWND ButtonNamed(const wchar_t* caption) {
+        return ChildWithText(app_.Options(), L"Button", caption);
+    }
+    static void Click(HWND button) {
+        SendMessageW(button, BM_CLICK, 0, 0);
+        Pump(100);
+    }
+    // The slider moved by the scroll bar's own notifications: to the left end, then right.
+    static void Slide(int value) {
+        HWND bar = ChildWithText(app_.Options(), L"ScrollBar", L"");
+        ASSERT_NE(bar, nullptr);
+        SendMessageW(app_.Options(), WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(bar));
+        for (int i = 0; i < value; ++i)
+            SendMessageW(app_.Options(), WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
+        Pump(50);
+    }
+    static BYTE TaskbarAlpha() {
+        auto l = LayeredOf(Taskbar());
+        return l ? l->alpha : 0;
+    }
+
+    // Opens a choice dialog with a real click on the preview, types the path, presses OK
+    // (or Cancel when the path is empty).
+    static void Choose(Button button, const std::string& path) {
+        ClickAt(app_.OptionsPoint(kPreview.x, kPreview.y), button);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }))
+            << "no open-file dialog";
+        Pump(300);
+        if (path.empty()) {
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        } else {
+            HWND name = GetDlgItem(dialog, 0x47C);
+            ASSERT_NE(name, nullptr);
+            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win::Widen(path).c_str()));
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        }
+        ASSERT_TRUE(WaitFor([] { return app_.Find(L"#32770") == nullptr; })) << "dialog stayed";
+        Pump(300);
+    }
+
+    static inline RunningApp app_;
+    static inline std::unique_ptr<ColourWindow> backdrop_;
+    static inline std::unique_ptr<ColourWindow> startMenu_;
+    static inline std::string folder_;
+    static inline std::wstring exe_;
+    static inline RECT taskbarHome_{};
+    static inline bool ready_ = false;
+};
+
+TEST_F(AppEndToEnd, OverlayLiesUnderTheTaskbarAndFollowsItToTheTopAndBack) {
+    HWND taskbar = Taskbar();
+    EXPECT_TRUE(SameRect(WindowRect(app_.Overlay()), taskbarHome_))
+        << Describe(WindowRect(app_.Overlay())) << " vs " << Describe(taskbarHome_);
+    const int w = taskbarHome_.right - taskbarHome_.left,
+              h = taskbarHome_.bottom - taskbarHome_.top;
+    SetWindowPos(taskbar, nullptr, 0, 0, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT top{0, 0, GetSystemMetrics(SM_CXSCREEN), h};
+    EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(app_.Overlay()), top); }, 2000))
+        << Describe(WindowRect(app_.Overlay()));
+    SetWindowPos(taskbar, nullptr, taskbarHome_.left, taskbarHome_.top, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(app_.Overlay()), taskbarHome_); }, 2000))
+        << Describe(WindowRect(app_.Overlay()));
+}
+
+// While the options window is hidden to the notification area, a taller bottom taskbar is
+// still followed (the tolerance is the window's normal height, not its minimized one).
+TEST_F(AppEndToEnd, HiddenOptionsWindowStillLetsTheOverlayFollowATallerTaskbar) {
+    ClickAt(app_.OptionsPoint(kHideButton.x, kHideButton.y), Button::Left);
+    ASSERT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Options()); }, 3000));
+    const int screenH = GetSystemMetrics(SM_CYSCREEN), screenW = GetSystemMetrics(SM_CXSCREEN);
+    SetWindowPos(Taskbar(), nullptr, 0, screenH - 40, screenW, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT tall{0, screenH - 40, screenW, screenH};
+    EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(app_.Overlay()), tall); }, 2000))
+        << Describe(WindowRect(app_.Overlay()));
+    app_.Kill();
+}
+
+// Design places in twips, 15 to the pixel here; the window is centred on the screen.
+TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
+    const int w = 6075 / 15, h = 2925 / 15;
+    const int sx = GetSystemMetrics(SM_CXSCREEN), sy = GetSystemMetrics(SM_CYSCREEN);
+    RECT expected{(sx - w) / 2, (sy - h) / 2, (sx - w) / 2 + w, (sy - h) / 2 + h};
+    EXPECT_TRUE(SameRect(WindowRect(app_.Options()), expected))
+        << Describe(WindowRect(app_.Options()));
+    struct Place {
+        const wchar_t* cls;
+        const wchar_t* text;
+        RECT twips;
+    } places[] = {
+        {L"ScrollBar", L"", {240, 1440, 5655, 255}},
+        {L"Button", L"Start with Windows", {120, 1800, 2055, 255}},
+        {L"Button", L"Transparent Taskbar", {120, 2160, 2175, 255}},
+        {L"Button", L"Fade Startmenu", {120, 2520, 2055, 255}},
+    };
+    for (const Place& p : places) {
+        HWND child = ChildWithText(app_.Options(), p.cls, p.text);
+        ASSERT_NE(child, nullptr);
+        RECT r = WindowRect(child);
+        MapWindowPoints(nullptr, app_.Options(), reinterpret_cast<POINT*>(&r), 2);
+        RECT want{p.twips.left / 15, p.twips.top / 15, (p.twips.left + p.twips.right) / 15,
+                  (p.twips.top + p.twips.bottom) / 15};
+        EXPECT_TRUE(SameRect(r, want)) << win::Narrow(p.text) << " " << Describe(r);
+    }
+}
+
+TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
+    Restart();
+    auto start = LayeredOf(Taskbar());
+    ASSERT_TRUE(start.has_value());
+    EXPECT_EQ(start->alpha, 155);
+    EXPECT_EQ(start->flags, static_cast<DWORD>(LWA_ALPHA));
+    for (int v : {200, 0, 255, 37}) {
+        Slide(v);
+        EXPECT_EQ(TaskbarAlpha(), 255 - v) << "slider " << v;
+    }
+    ClickAt(app_.OptionsPoint(kApplyTexture.x, kApplyTexture.y), Button::Left);
+    EXPECT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
+    Slide(120);
+    EXPECT_FALSE(LayeredOf(Taskbar())) << "slider moves after Apply Texture reach the taskbar";
+}
+
+// Neither this program's own buttons (with the taskbar out of the topmost band) nor another
+// program's window with a button above the taskbar may take the taskbar's place.
+TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
+    Restart();
+    ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128), true);
+    CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
+                    nullptr, GetModuleHandleW(nullptr), nullptr);
+    Slide(50);
+    EXPECT_EQ(TaskbarAlpha(), 205);
+    EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    SetWindowPos(Taskbar(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(app_.Options(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Slide(60);
+    EXPECT_EQ(TaskbarAlpha(), 195);
+    EXPECT_FALSE(LayeredOf(app_.Options()) && LayeredOf(app_.Options())->flags & LWA_ALPHA);
+    SetWindowPos(Taskbar(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RaiseOnScreen(Taskbar());
+    app_.Kill();
+}
+
+TEST_F(AppEndToEnd, TransparentTaskbarHidesAndShowsTheOverlay) {
+    HWND box = ButtonNamed(L"Transparent Taskbar");
+    ASSERT_NE(box, nullptr);
+    Click(box);
+    EXPECT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Overlay()); }, 2000));
+    Click(box);
+    EXPECT_TRUE(WaitFor([] { return IsWindowVisible(app_.Overlay()) != FALSE; }, 2000));
+}
+
+TEST_F(AppEndToEnd, FadeStartmenuLayersTheStartMenuAndLeavingRestoresIt) {
+    Restart();
+    Slide(100);
+    HWND box = ButtonNamed(L"Fade Startmenu");
+    ASSERT_NE(box, nullptr);
+    Click(box);
+    auto faded = LayeredOf(startMenu_->hwnd());
+    ASSERT_TRUE(faded.has_value());
+    EXPECT_EQ(faded->alpha, 155);
+    Slide(10);
+    EXPECT_EQ(LayeredOf(startMenu_->hwnd())->alpha, 155) << "the slider alone changed it";
+    Click(box);
+    auto unfaded = LayeredOf(startMenu_->hwnd());
+    ASSERT_TRUE(unfaded.has_value());
+    EXPECT_EQ(unfaded->alpha, 255);
+    ClickAt(app_.OptionsPoint(kExitApplication.x, kExitApplication.y), Button::Left);
+    EXPECT_TRUE(app_.WaitForExit(5000));
+    EXPECT_FALSE(LayeredOf(startMenu_->hwnd()));
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+}
+
+TEST_F(AppEndToEnd, StartWithWindowsWritesTheQuotedPathAndDeletesIt) {
+    HWND box = ButtonNamed(L"Start with Windows");
+    ASSERT_NE(box, nullptr);
+    Click(box);
+    // The scratch folder's name holds a space.
+    EXPECT_EQ(RunValue(), L"\"" + exe_ + L"\"");
+    Click(box);
+    EXPECT_FALSE(RunValue().has_value());
+}
+
+TEST_F(AppEndToEnd, NotificationMenuOpensOnEitherButtonAndHidesShowsAndExits) {
+    HWND menu = app_.OpenTrayMenu(Button::Right);
+    ASSERT_NE(menu, nullptr) << "no menu on a right click";
+    app_.ChooseMenuItem(menu, 0);
+    EXPECT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Options()); }, 2000)) << "Hide";
+    menu = app_.OpenTrayMenu(Button::Left);
+    ASSERT_NE(menu, nullptr) << "no menu on a left click";
+    app_.ChooseMenuItem(menu, 1);
+    EXPECT_TRUE(
+        WaitFor([] { return IsWindowVisible(app_.Options()) && !IsIconic(app_.Options()); }, 2000))
+        << "Show";
+    menu = app_.OpenTrayMenu(Button::Left);
+    ASSERT_NE(menu, nullptr);
+    app_.ChooseMenuItem(menu, 3);
+    EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit";
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+}
+
+// Mouse moves over the window are no icon callbacks, whatever their x coordinate.
+TEST_F(AppEndToEnd, MouseMovesAtIconMessageCoordinatesOpenNoMenu) {
+    for (int x : {514, 517})
+        PostMessageW(app_.Options(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, 0));
+    Pump(500);
+    EXPECT_EQ(app_.Find(L"#32768"), nullptr);
+}
+
+TEST_F(AppEndToEnd, ClosingTheOptionsWindowRestoresTheTaskbarAndEnds) {
+    PostMessageW(app_.Options(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app_.WaitForExit(5000));
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+}
+
+TEST_F(AppEndToEnd, FirstStartShowsTheBuiltInSkin) {
+    RemoveSkinFiles();
+    Restart();
+    COLORREF c = OverlayPixel(100);
+    EXPECT_GT(GetBValue(c), GetRValue(c) + 20) << std::hex << c;
+    EXPECT_GT(GetBValue(c), GetGValue(c));
+}
+
+TEST_F(AppEndToEnd, ChosenSkinsShowAreWrittenAndComeBackAtTheNextStart) {
+    RemoveSkinFiles();
+    Restart();
+    const int screenW = GetSystemMetrics(SM_CXSCREEN);
+    Choose(Button::Left, Path("base-green.bmp"));
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("base-green.bmp") + "\r\n");
+    EXPECT_TRUE(OverlayShows(screenW * 3 / 4, kBaseGreen));
+    Choose(Button::Right, Path("texture.png"));
+    EXPECT_EQ(FileBytes(Path("FXskin.cfg")), Path("texture.png") + "\r\n");
+    EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed)) << std::hex << OverlayPixel(screenW / 4);
+    EXPECT_TRUE(OverlayShows(screenW * 3 / 4, kBaseGreen));
+    Restart();
+    EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed)) << std::hex << OverlayPixel(screenW / 4);
+    EXPECT_TRUE(OverlayShows(screenW * 3 / 4, kBaseGreen))
+        << std::hex << OverlayPixel(screenW * 3 / 4);
+}
+
+TEST_F(AppEndToEnd, APathWithACommaComesBackWhole) {
+    const std::string blue = Path("skins, blue\\base-blue.bmp");
+    Choose(Button::Left, blue);
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), blue + "\r\n");
+    Restart();
+    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
+}
+
+// A cancelled dialog and files that are no pictures leave the skin and its files alone,
+// without an error box.
+TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
+    Choose(Button::Left, Path("base-green.bmp"));
+    const std::string base = FileBytes(Path("lastskin.cfg")),
+                      texture = FileBytes(Path("FXskin.cfg"));
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    ASSERT_TRUE(OverlayShows(x, kBaseGreen));
+    Choose(Button::Left, "");
+    Choose(Button::Right, "");
+    Choose(Button::Left, Path("broken.bmp"));
+    Choose(Button::Right, Path("broken.png"));
+    EXPECT_TRUE(app_.Running());
+    EXPECT_EQ(app_.Find(L"#32770"), nullptr);
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), base);
+    EXPECT_EQ(FileBytes(Path("FXskin.cfg")), texture);
+    EXPECT_EQ(OverlayPixel(x), kBaseGreen);
+}
+
+// The hidden "Make Magnet" command, reached as the keyboard would reach it.
+TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    Choose(Button::Left, Path("base-green.bmp"));
+    ASSERT_TRUE(OverlayShows(x, kBaseGreen));
+    Slide(30);
+    ClickAt(app_.OptionsPoint(kApplyTexture.x, kApplyTexture.y), Button::Left);
+    ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
+    Click(ButtonNamed(L"Make Magnet"));
+    EXPECT_EQ(TaskbarAlpha(), 225);
+    EXPECT_TRUE(WaitFor([&] { return OverlayPixel(x) != kBaseGreen; }, 2000));
+    COLORREF c = OverlayPixel(x);
+    EXPECT_GT(GetBValue(c), GetRValue(c) + 20) << std::hex << c;
+}
+
+// A folder in the skin file's place: the file cannot be written, the choice still applies.
+TEST_F(AppEndToEnd, AnUnwritableSkinFileLeavesTheChosenPictureApplied) {
+    RemoveSkinFiles();
+    Restart();
+    ASSERT_NE(OverlayPixel(GetSystemMetrics(SM_CXSCREEN) * 3 / 4), kBaseBlue);
+    const std::wstring blocked = win::Widen(Path("lastskin.cfg"));
+    ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
+    Choose(Button::Left, Path("skins, blue\\base-blue.bmp"));
+    EXPECT_TRUE(app_.Running());
+    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
+    RemoveDirectoryW(blocked.c_str());
+}
+
+TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {
+    auto key = LayeredOf(app_.Options());
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(key->key, RGB(0x40, 0x40, 0x40));
+    EXPECT_TRUE(key->flags & LWA_COLORKEY);
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    // The corner of the background picture is &H404040, the separator line &H404041.
+    POINT corner = app_.OptionsPoint(0, 0), line = app_.OptionsPoint(200, 116);
+    EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
+    EXPECT_EQ(ScreenPixel(line.x, line.y), RGB(0x41, 0x40, 0x40));
+}

@@ -1,0 +1,207 @@
+#!/usr/bin/python3
+"""Draws the application's built-in pictures into app/resources/ (committed; run again only
+to change them):
+
+  skin-default.bmp    254 x 63, 24-bit   the overlay's default skin
+  options-back.bmp    420 x 203, 24-bit  the options window's background; everything outside
+                                         the rounded panel is exactly RGB 64,64,64, the colour
+                                         key that cuts the window into its shape
+  hide-button.gif     22 x 22            the options window's hide button
+  button.gif          156 x 30           the picture under "Apply Texture" / "Exit Application"
+  moirelle.ico        16, 32, 48, 256    the program icon (32-bit images; 256 stored as PNG)
+
+The options window is 405 x 195 pixels at 96 dpi and shows the background 8 pixels to the
+left of its own origin, so window pixel (x, y) is background pixel (x + 8, y).
+"""
+
+import io
+import os
+import struct
+
+from PIL import Image, ImageDraw, ImageFilter
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "..", "app", "resources")
+
+KEY = (64, 64, 64)           # the options window's colour key (&H404040)
+PANEL = (20, 20, 20)         # behind the check boxes (&H141414)
+HEADER_TOP = (34, 58, 104)
+HEADER_BOTTOM = (22, 30, 48)
+ACCENT = (64, 156, 255)
+SEPARATOR = (65, 64, 64)     # one step off the key: drawn, never keyed
+SHIFT_X = 8                  # background pixels left of the window's origin
+
+
+def lerp(a, b, t):
+    return tuple(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
+
+
+def vertical_gradient(size, top, bottom):
+    w, h = size
+    img = Image.new("RGB", size)
+    px = img.load()
+    for y in range(h):
+        c = lerp(top, bottom, y / max(1, h - 1))
+        for x in range(w):
+            px[x, y] = c
+    return img
+
+
+def rounded_mask(size, box, radius, scale=4):
+    """An anti-aliased mask of a rounded rectangle (drawn large, then reduced)."""
+    w, h = size
+    big = Image.new("L", (w * scale, h * scale), 0)
+    x0, y0, x1, y1 = box
+    ImageDraw.Draw(big).rounded_rectangle(
+        (x0 * scale, y0 * scale, x1 * scale - 1, y1 * scale - 1), radius * scale, fill=255)
+    return big.resize(size, Image.LANCZOS)
+
+
+def default_skin():
+    """Deep blue with soft light bands: reads well stretched to any taskbar."""
+    w, h = 254, 63
+    img = vertical_gradient((w, h), (28, 44, 86), (10, 16, 34))
+    glow = Image.new("L", (w, h), 0)
+    d = ImageDraw.Draw(glow)
+    for i, (x, width, level) in enumerate([(30, 70, 90), (110, 40, 60), (170, 90, 80)]):
+        d.polygon([(x, h), (x + width, h), (x + width + 40, 0), (x + 40, 0)], fill=level)
+    glow = glow.filter(ImageFilter.GaussianBlur(9))
+    light = Image.new("RGB", (w, h), (90, 160, 255))
+    img = Image.composite(light, img, glow)
+    top = ImageDraw.Draw(img)
+    top.line([(0, 0), (w, 0)], fill=(110, 150, 220))
+    return img
+
+
+def options_background():
+    w, h = 420, 203
+    # Window 405 x 195 seen through a shift of 8: the panel covers window (1..404, 1..194).
+    panel_box = (SHIFT_X + 1, 1, SHIFT_X + 404, 195)
+    img = Image.new("RGB", (w, h), PANEL)
+    header = vertical_gradient((w, 45), HEADER_TOP, HEADER_BOTTOM)
+    img.paste(header, (0, 0))
+    d = ImageDraw.Draw(img)
+    d.line([(panel_box[0], 45), (panel_box[2], 45)], fill=ACCENT)
+    # A frame around the preview strip (window 16..393 x 48..89 at most).
+    d.rectangle((SHIFT_X + 14, 47, SHIFT_X + 394, 91), outline=(48, 56, 72))
+    # Separator between the slider and the check boxes.
+    d.rectangle((SHIFT_X + 16, 116, SHIFT_X + 392, 117), fill=SEPARATOR)
+    # A faint vertical rule between the check boxes and the buttons.
+    d.line([(SHIFT_X + 220, 124), (SHIFT_X + 220, 182)], fill=(36, 36, 36))
+    mask = rounded_mask((w, h), panel_box, 12)
+    out = Image.new("RGB", (w, h), KEY)
+    out.paste(img, (0, 0), mask)
+    # The key is exact: a blended edge pixel must never land on it by chance.
+    px = out.load()
+    m = mask.load()
+    for y in range(h):
+        for x in range(w):
+            if m[x, y] > 0 and px[x, y] == KEY:
+                px[x, y] = (KEY[0] + 1, KEY[1], KEY[2])
+    return out
+
+
+def hide_button(background):
+    # The button sits at window (376, 8): it is drawn on the background it covers.
+    x0, y0 = 376 + SHIFT_X, 8
+    img = background.crop((x0, y0, x0 + 22, y0 + 22))
+    scale = 4
+    big = img.resize((22 * scale, 22 * scale), Image.NEAREST)
+    d = ImageDraw.Draw(big)
+    d.ellipse((1 * scale, 1 * scale, 21 * scale - 1, 21 * scale - 1), fill=(52, 80, 128),
+              outline=(120, 170, 240), width=scale)
+    d.rounded_rectangle((6 * scale, 10 * scale, 16 * scale, 12 * scale), scale, fill=(240, 244, 250))
+    return big.resize((22, 22), Image.LANCZOS).convert("P", palette=Image.ADAPTIVE, colors=64)
+
+
+def button_picture():
+    w, h = 156, 30
+    scale = 4
+    big = Image.new("RGB", (w * scale, h * scale), PANEL)
+    face = vertical_gradient((w * scale, h * scale), (58, 120, 220), (30, 72, 160))
+    mask = Image.new("L", big.size, 0)
+    ImageDraw.Draw(mask).rounded_rectangle((0, 0, w * scale - 1, h * scale - 1), 7 * scale, fill=255)
+    big.paste(face, (0, 0), mask)
+    d = ImageDraw.Draw(big)
+    d.rounded_rectangle((scale, scale, w * scale - 1 - scale, h * scale // 2), 6 * scale,
+                        outline=(110, 170, 255), width=scale)
+    img = big.resize((w, h), Image.LANCZOS)
+    return img.convert("P", palette=Image.ADAPTIVE, colors=128)
+
+
+def icon_image(size):
+    """A rounded tile with a picture strip under a translucent bar: a dressed taskbar."""
+    scale = 4 if size < 256 else 1
+    s = size * scale
+    img = Image.new("RGBA", (s, s), (0, 0, 0, 0))
+    tile = Image.new("RGBA", (s, s))
+    grad = vertical_gradient((s, s), (66, 140, 255), (24, 52, 140)).convert("RGBA")
+    tile.paste(grad)
+    mask = Image.new("L", (s, s), 0)
+    m = max(1, s // 16)
+    ImageDraw.Draw(mask).rounded_rectangle((m, m, s - m - 1, s - m - 1), s // 5, fill=255)
+    img.paste(tile, (0, 0), mask)
+    d = ImageDraw.Draw(img)
+    # The skin strip and the bar laid over it.
+    d.rectangle((s * 3 // 16, s * 9 // 16, s * 13 // 16, s * 12 // 16), fill=(255, 190, 70, 255))
+    d.rectangle((s * 3 // 16, s * 10 // 16, s * 13 // 16, s * 12 // 16), fill=(255, 255, 255, 170))
+    d.rectangle((s * 4 // 16, s * 4 // 16, s * 12 // 16, s * 7 // 16 - 1), fill=(255, 255, 255, 235))
+    return img.resize((size, size), Image.LANCZOS) if scale > 1 else img
+
+
+def ico_bitmap_entry(img):
+    """A 32-bit icon image: BITMAPINFOHEADER (double height), BGRA rows bottom-up, AND mask."""
+    w, h = img.size
+    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    px = img.load()
+    rows = bytearray()
+    for y in range(h - 1, -1, -1):
+        for x in range(w):
+            r, g, b, a = px[x, y]
+            rows += bytes((b, g, r, a))
+    mask_row = ((w + 31) // 32) * 4
+    mask = bytearray()
+    for y in range(h - 1, -1, -1):
+        bits = bytearray(mask_row)
+        for x in range(w):
+            if px[x, y][3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return header + bytes(rows) + bytes(mask)
+
+
+def write_icon(path, sizes):
+    entries = []
+    for size in sizes:
+        img = icon_image(size)
+        if size >= 256:
+            buf = io.BytesIO()
+            img.save(buf, "PNG")
+            data = buf.getvalue()
+        else:
+            data = ico_bitmap_entry(img)
+        entries.append((size, data))
+    out = bytearray(struct.pack("<HHH", 0, 1, len(entries)))
+    offset = 6 + 16 * len(entries)
+    for size, data in entries:
+        dim = 0 if size >= 256 else size
+        out += struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    for _, data in entries:
+        out += data
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    default_skin().save(os.path.join(OUT, "skin-default.bmp"))
+    back = options_background()
+    back.save(os.path.join(OUT, "options-back.bmp"))
+    hide_button(back).save(os.path.join(OUT, "hide-button.gif"))
+    button_picture().save(os.path.join(OUT, "button.gif"))
+    write_icon(os.path.join(OUT, "moirelle.ico"), [16, 32, 48, 256])
+
+
+if __name__ == "__main__":
+    main()

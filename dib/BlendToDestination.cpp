@@ -34,6 +34,14 @@ bool PlanBlend(const SourceRows& source, int32_t srcX, int32_t srcY, int32_t des
     return true;
 }
 
+bool LiesBeyondHost(int32_t destX, int32_t destY, int32_t destWidth, int32_t destHeight,
+                    int32_t hostWidth, int32_t hostHeight) {
+    if (hostWidth < 1 || hostHeight < 1) return false;
+    const int64_t w = int64_t{destWidth} + std::min(destX, 0);
+    const int64_t h = int64_t{destHeight} + std::min(destY, 0);
+    return w >= 1 && h >= 1 && (destX >= hostWidth || destY >= hostHeight);
+}
+
 void BlendOntoHost(SourceRows& source, const BlendPlan& plan, const PixelView& host, uint32_t op,
                    int32_t grayScale) {
     const modParsers::GrayWeights weights = modParsers::GrayscaleWeights(grayScale);

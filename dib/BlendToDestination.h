@@ -30,6 +30,12 @@ bool PlanBlend(const SourceRows& source, int32_t srcX, int32_t srcY, int32_t des
                int32_t destWidth, int32_t destHeight, int32_t hostWidth, int32_t hostHeight,
                BlendPlan& plan);
 
+// True when a destination rectangle that PlanBlend left nothing of lies wholly right of
+// or below the host: all its pixels fall outside the host and are skipped, which is a
+// successful draw. A rectangle that the left and top clipping leaves empty is not.
+bool LiesBeyondHost(int32_t destX, int32_t destY, int32_t destWidth, int32_t destHeight,
+                    int32_t hostWidth, int32_t hostHeight);
+
 // Blends the planned block onto a host image's pixels. grayScale -1 means none.
 void BlendOntoHost(SourceRows& source, const BlendPlan& plan, const PixelView& host, uint32_t op,
                    int32_t grayScale);

@@ -99,11 +99,12 @@ bool IsSoundRle(std::span<const uint8_t> data, int64_t width, int64_t height, in
 bool IsSoundBmp(std::span<const uint8_t> bmp) {
     if (bmp.size() < 26 || bmp[0] != 'B' || bmp[1] != 'M') return false;
     const uint8_t* p = bmp.data();
-    const uint32_t fileSize = Read32LE(p + 2);
     const uint32_t pixelOffset = Read32LE(p + 10);
     const uint32_t headerSize = Read32LE(p + 14);
     if (!IsKnownHeaderSize(headerSize) || 14 + uint64_t{headerSize} > bmp.size()) return false;
-    if (fileSize > bmp.size()) return false; // the file claims bytes that are not there
+    // The file-size field is not trusted either way: writers get it wrong (some store the
+    // headers' size, some count a byte too many), and every read below is bounded by the
+    // data themselves.
 
     int64_t width, height;
     uint16_t planes, bits;
@@ -120,7 +121,8 @@ bool IsSoundBmp(std::span<const uint8_t> bmp) {
         height = static_cast<int32_t>(Read32LE(p + 22));
         planes = Read16LE(p + 26);
         bits = Read16LE(p + 28);
-        compression = Read32LE(p + 30);
+        // The shortest OS/2 header ends with the depth: no compression field.
+        if (headerSize >= 20) compression = Read32LE(p + 30);
         if (headerSize >= 40) {
             sizeImage = Read32LE(p + 34);
             xDensity = static_cast<int32_t>(Read32LE(p + 38));
@@ -137,14 +139,22 @@ bool IsSoundBmp(std::span<const uint8_t> bmp) {
     if (pixelOffset > bmp.size() || sizeImage > bmp.size() - pixelOffset) return false;
     const int64_t rows = height < 0 ? -height : height;
 
-    // Palette: its entries must fit between the headers and the pixels.
+    // Palette: its entries must fit between the headers and the pixels. OS/2 headers
+    // without a colour count hold as many entries as fit there, up to the depth's full
+    // palette; the pixels' indices are then checked against those.
     uint32_t entries = 0;
     if (bits <= 8) {
         const uint32_t full = 1u << bits;
         if (colorsUsed > full) return false;
         entries = colorsUsed != 0 ? colorsUsed : full;
-        const uint64_t paletteEnd = 14 + uint64_t{headerSize} + uint64_t{entries} * (core ? 3 : 4);
-        if (paletteEnd > pixelOffset) return false;
+        const uint32_t entrySize = core ? 3 : 4;
+        const uint64_t paletteStart = 14 + uint64_t{headerSize};
+        if (headerSize < 40 && paletteStart + uint64_t{entries} * entrySize > pixelOffset)
+            entries = pixelOffset > paletteStart
+                          ? static_cast<uint32_t>((pixelOffset - paletteStart) / entrySize)
+                          : 0;
+        if (entries == 0 || paletteStart + uint64_t{entries} * entrySize > pixelOffset)
+            return false;
     } else if (colorsUsed > 256) {
         return false;
     }

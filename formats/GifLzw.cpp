@@ -86,6 +86,8 @@ LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out
 
         uint32_t length;
         if (code < clearCode) {
+            // A literal is a palette index; no colour table has more than 256 entries.
+            if (code > 255) return result;
             length = 1;
             if (produced < pixelCount) out[produced] = static_cast<uint8_t>(code);
         } else if (!havePrevious) {

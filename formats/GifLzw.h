@@ -14,7 +14,8 @@ inline constexpr size_t kLzwSlack = 16;
 
 struct LzwResult {
     size_t produced = 0; // indices written, at most the pixel count
-    bool valid = false;  // false: a code outside the table or a bad minimum code size
+    bool valid = false;  // false: a code outside the table, a literal above 255 (an index
+                         // beyond any colour table) or a bad minimum code size
 };
 
 // Decodes `data` (the image's data sub-blocks joined, without their length bytes) with

@@ -33,6 +33,24 @@ bool IsGifSignature(std::span<const uint8_t> data) {
     return std::memcmp(sig, "gif89a", 6) == 0 || std::memcmp(sig, "gif87a", 6) == 0;
 }
 
+// Ends a chain of sub-blocks that starts at `pos` and runs to the end of `bytes` without
+// its terminator: the block that the end cuts off keeps only the bytes that are there
+// (its length byte says so), and the terminating 0 follows.
+void TerminateSubBlocks(std::vector<uint8_t>& bytes, size_t pos) {
+    while (pos < bytes.size()) {
+        const size_t available = bytes.size() - pos - 1;
+        if (bytes[pos] > available) {
+            if (available == 0)
+                bytes.resize(pos);
+            else
+                bytes[pos] = static_cast<uint8_t>(available);
+            break;
+        }
+        pos += bytes[pos] + 1;
+    }
+    bytes.push_back(0);
+}
+
 // Joins the data sub-blocks from `pos` (an unterminated last block is cut at the end).
 void JoinSubBlocks(std::span<const uint8_t> data, size_t pos, std::vector<uint8_t>& out) {
     out.clear();
@@ -131,7 +149,7 @@ bool cGIFparser::BuildSingleFrame(std::span<const uint8_t> stream, SingleFrame& 
                    stream.begin() + controlPos + kControlExtensionSize);
     const size_t newDescriptor = out.size();
     out.insert(out.end(), stream.begin() + descriptorPos, stream.begin() + imageEnd);
-    if (!terminated) out.push_back(0);
+    if (!terminated) TerminateSubBlocks(out, newDescriptor + (pos + 1 - descriptorPos));
     out.push_back(0x3B);
 
     // Placed at 0, 0 on a screen of its own size.

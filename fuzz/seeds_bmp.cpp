@@ -30,6 +30,22 @@ int main(int argc, char** argv) {
     put(BuildBmp(5, 3, 32, 0, opaque));
     put(BuildBmp(3, 3, 24, 0, Bytes(12 * 3, 0x80)));
     put(BuildBmp(4, 2, 8, 0, Bytes(8, 1), Bytes(256 * 4, 0x20)));
+    // A 16-byte (OS/2) header that ends with the data: no field after the depth is read.
+    Bytes short16 = BuildBmp(1, 1, 24, 0, Bytes(4, 0));
+    short16.resize(30);
+    Set32(short16, 2, 30);
+    Set32(short16, 14, 16);
+    put(short16);
+    // A 12-byte (OS/2) header with a palette of 2 of the 256 entries of 8 bits.
+    Bytes os2{'B', 'M'};
+    Put32(os2, 14 + 12 + 6 + 4);
+    Put32(os2, 0);
+    Put32(os2, 14 + 12 + 6);
+    Put32(os2, 12);
+    for (uint32_t v : {2u, 1u, 1u, 8u})
+        Put16(os2, v);
+    os2.insert(os2.end(), {0, 0, 0, 255, 255, 255, 0, 1, 0, 0});
+    put(os2);
     std::printf("seeds_bmp: %d seeds\n", n);
     return 0;
 }

@@ -63,7 +63,12 @@ int main(int argc, char** argv) {
                            '0',  3,    1,  0,   0,   0,   0x21, 0xFE, 2,   'h', 'i', 0};
     withExtensions.insert(withExtensions.begin() + 13 + 12, app, app + sizeof(app));
     put(withExtensions);
-    put(BuildGif(64, 64, table16, {Image(64, 64, 4, 7)}));
+    const Bytes large = BuildGif(64, 64, table16, {Image(64, 64, 4, 7)});
+    put(large);
+    // Cut off inside its second data sub-block.
+    put(Bytes(large.begin(), large.begin() + 13 + 48 + 10 + 1 + 256 + 100));
+    // Codes of 10 bits and more: minimum code size 9.
+    put(BuildGif(8, 8, table16, {Image(8, 8, 9, 8)}));
     std::printf("seeds_gif: %d seeds\n", n);
     return 0;
 }

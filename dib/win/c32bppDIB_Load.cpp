@@ -145,6 +145,8 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
                 if (cGDIPlus().SaveToPNG(L"", pngFile, *this, gdiToken_)) {
                     fileBytes = std::move(pngFile);
                     bytes = fileBytes;
+                    streamStart = 0;
+                    streamLength = fileBytes.size();
                     file = nullptr;
                 }
             }
@@ -153,7 +155,11 @@ bool c32bppDIB::LoadCore(HANDLE file, const std::wstring& fileName, std::span<co
         if (!Handle()) return false;
         if (SaveFormat) {
             if (!bytes.empty() || !file) {
-                SetOriginalFormatBytes(bytes); // the whole array, not only the slice
+                // Exactly the slice that held the image, so that the kept bytes load again
+                // by themselves (LoadPicture_FromOrignalFormat, SourceIconSizes).
+                const size_t start = std::min(streamStart, bytes.size());
+                SetOriginalFormatBytes(
+                    bytes.subspan(start, std::min(streamLength, bytes.size() - start)));
             } else {
                 uint64_t length = streamLength;
                 if (length == 0 && !HandleByteSource(file).Size(length)) return true;

@@ -88,6 +88,9 @@ void c32bppDIB::CopyImageTo(std::unique_ptr<c32bppDIB>& cDIBclass, int32_t newWi
     if (newWidth == width_ && newHeight == height_) {
         std::memcpy(target.bits_, bits_, View().size());
     } else {
+        // A target kept from before still holds its old pixels: the roads that draw over
+        // the target (GDI+, Render) would mix them with the new image.
+        std::memset(target.bits_, 0, target.View().size());
         const bool friendly = isAlphaBlendFriendly();
         if (friendly && (flags_ & capWin9x)) isAlphaBlendFriendly(false);
         bool copied = false;
@@ -122,9 +125,6 @@ void c32bppDIB::CopyImageTo(std::unique_ptr<c32bppDIB>& cDIBclass, int32_t newWi
             job.highQuality = highQuality_;
             ScaleSourceInto(job, target.View());
         } else if (!copied) {
-            // A target kept from before still holds its old pixels; blending over them
-            // would mix the two images.
-            std::memset(target.bits_, 0, target.View().size());
             Render(nullptr, 0, 0, newWidth, newHeight, 0, 0, width_, height_, 100, true, false,
                    &target, -1, 0, 0, false);
         }

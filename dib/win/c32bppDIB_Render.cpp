@@ -164,7 +164,8 @@ bool c32bppDIB::BlendToDestination(HDC destinationDC, PreparedSource& prepared, 
     BlendPlan plan;
     if (!PlanBlend(prepared.Rows(), prepared.srcX, prepared.srcY, prepared.destX, prepared.destY,
                    prepared.destWidth, prepared.destHeight, hostWidth, hostHeight, plan))
-        return false;
+        return destHostDIB && LiesBeyondHost(prepared.destX, prepared.destY, prepared.destWidth,
+                                             prepared.destHeight, hostWidth, hostHeight);
     if (destHostDIB) {
         BlendOntoHost(prepared.Rows(), plan, destHostDIB->View(), op, grayScale);
         return true;

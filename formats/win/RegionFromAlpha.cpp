@@ -34,20 +34,36 @@ win::UniqueRegion RegionFromRects(const std::vector<RegionRect>& rects, int32_t 
 
 win::UniqueRegion RegionFromRectsInBatches(const std::vector<RegionRect>& rects, int32_t width,
                                            size_t batchSize) {
-    if (rects.empty() || batchSize < 2) return {};
-    win::UniqueRegion result;
+    if (rects.empty() || batchSize < 1) return {};
+    // Each union costs time in proportion to the rectangles of both regions, so the
+    // batches are joined like the runs of a merge sort: a region is only ever joined with
+    // one of about its own size. `pending` holds at most one region per size class
+    // (1, 2, 4, ... batches), largest first.
+    struct Pending {
+        win::UniqueRegion region;
+        size_t batches;
+    };
+    std::vector<Pending> pending;
     const std::span<const RegionRect> all(rects);
-    for (size_t start = 0;; start += batchSize - 1) {
-        const size_t count = std::min(batchSize, rects.size() - start);
-        win::UniqueRegion part = MakeRegion(all.subspan(start, count), width);
-        if (!part) return {};
-        if (!result) {
-            result = std::move(part);
-        } else if (CombineRgn(result.get(), result.get(), part.get(), RGN_OR) == ERROR) {
-            return {};
+    for (size_t start = 0; start < rects.size(); start += batchSize) {
+        Pending part{
+            MakeRegion(all.subspan(start, std::min(batchSize, rects.size() - start)), width), 1};
+        if (!part.region) return {};
+        while (!pending.empty() && pending.back().batches == part.batches) {
+            Pending& earlier = pending.back();
+            if (CombineRgn(earlier.region.get(), earlier.region.get(), part.region.get(), RGN_OR) ==
+                ERROR)
+                return {};
+            part.region = std::move(earlier.region);
+            part.batches *= 2;
+            pending.pop_back();
         }
-        if (start + count >= rects.size()) break;
+        pending.push_back(std::move(part));
     }
+    win::UniqueRegion result = std::move(pending.back().region);
+    for (size_t i = pending.size() - 1; i-- > 0;)
+        if (CombineRgn(result.get(), result.get(), pending[i].region.get(), RGN_OR) == ERROR)
+            return {};
     return result;
 }
 
@@ -61,10 +77,9 @@ win::UniqueRegion RegionFromAlpha(const c32bppDIB& dib, int32_t style) {
             const RegionRect& r = rects.front();
             return win::UniqueRegion(CreateRectRgn(r.left, r.top, r.right, r.bottom));
         }
-        win::UniqueRegion region = RegionFromRects(rects, dib.Width());
-        if (!region && rects.size() > 2000)
-            region = RegionFromRectsInBatches(rects, dib.Width(), 2000);
-        return region;
+        // Small requests joined pairwise: one request for every rectangle can take time
+        // that grows with the square of their count.
+        return RegionFromRectsInBatches(rects, dib.Width());
     } catch (const std::bad_alloc&) {
         return {};
     }

@@ -24,10 +24,10 @@ win::UniqueRegion RegionFromAlpha(const c32bppDIB& dib, int32_t style);
 
 // Region from a list of rectangles in one request to the system; empty on failure.
 win::UniqueRegion RegionFromRects(const std::vector<RegionRect>& rects, int32_t width);
-// The same region built from requests of at most batchSize rectangles (consecutive
-// batches share their boundary rectangle), combined by union; empty if any batch fails.
+// The same region built from requests of at most batchSize rectangles, joined pairwise
+// by union so that the time stays near linear in the count; empty if any step fails.
 win::UniqueRegion RegionFromRectsInBatches(const std::vector<RegionRect>& rects, int32_t width,
-                                           size_t batchSize = 2000);
+                                           size_t batchSize = 64);
 
 // A picture object from `length` bytes at `offset`, through the system's picture loader.
 // Empty when the slice lies outside the bytes or the loader refuses them.

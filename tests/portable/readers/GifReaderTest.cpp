@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace moirelle {
@@ -87,6 +88,42 @@ TEST(GifLzw, RefusesCodesOutsideTheTableAndBadCodeSizes) {
     EXPECT_FALSE(valid);
     Decode(0, Bytes{0, 0, 0}, 4, nullptr, &valid);
     EXPECT_FALSE(valid);
+}
+
+// Packs codes of `bits` bits each, least significant bit first.
+Bytes PackCodes(std::initializer_list<uint32_t> codes, int bits) {
+    Bytes out;
+    uint32_t acc = 0;
+    int accBits = 0;
+    for (uint32_t code : codes) {
+        acc |= code << accBits;
+        for (accBits += bits; accBits >= 8; accBits -= 8, acc >>= 8)
+            out.push_back(static_cast<uint8_t>(acc));
+    }
+    if (accBits > 0) out.push_back(static_cast<uint8_t>(acc));
+    return out;
+}
+
+TEST(GifLzw, RefusesLiteralsThatNoPaletteIndexCanHold) {
+    // Minimum code sizes 9 to 11 allow literals above 255; a byte index cannot hold them.
+    struct Case {
+        int minCodeSize;
+        uint32_t literal;
+        bool valid;
+    };
+    for (const Case c : {Case{9, 257, false}, Case{10, 1000, false}, Case{11, 2047, false},
+                         Case{9, 255, true}, Case{11, 7, true}}) {
+        const uint32_t clear = 1u << c.minCodeSize;
+        bool valid = !c.valid;
+        size_t produced = 0;
+        const auto out =
+            Decode(c.minCodeSize, PackCodes({clear, c.literal, clear + 1}, c.minCodeSize + 1), 1,
+                   &produced, &valid);
+        EXPECT_EQ(valid, c.valid) << c.minCodeSize << " " << c.literal;
+        if (c.valid) {
+            EXPECT_EQ(out, std::vector<uint8_t>{static_cast<uint8_t>(c.literal)});
+        }
+    }
 }
 
 const std::vector<uint32_t> kFour = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
@@ -244,6 +281,82 @@ TEST(GifReader, RefusesIndicesBeyondTheTableAndSizesTheDataCannotFill) {
     Bytes cut = BuildGif(2, 1, kFour, {img});
     cut.resize(13 + 12 + 10);
     EXPECT_FALSE(cGIFparser().LoadStream(cut, dib, 0, 0));
+}
+
+TEST(GifReader, RefusesLiteralIndicesBeyondTheTableAtWideCodeSizes) {
+    // A 1 x 1 image whose one code is a literal: 257 would fold to index 1 of the table.
+    struct Case {
+        int minCodeSize;
+        uint32_t literal;
+        size_t tableEntries;
+        bool loads;
+    };
+    for (const Case c : {Case{9, 257, 4, false}, Case{11, 1025, 4, false}, Case{9, 256, 256, false},
+                         Case{9, 255, 256, true}}) {
+        std::vector<uint32_t> table(c.tableEntries);
+        for (size_t i = 0; i < table.size(); ++i)
+            table[i] = static_cast<uint32_t>(i) * 0x010101u;
+        Bytes gifBytes = BuildGif(1, 1, table, {});
+        gifBytes.pop_back(); // the trailer; the image follows
+        const uint8_t descriptor[10] = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0};
+        gifBytes.insert(gifBytes.end(), descriptor, descriptor + 10);
+        gifBytes.push_back(static_cast<uint8_t>(c.minCodeSize));
+        const uint32_t clear = 1u << c.minCodeSize;
+        test::PutSubBlocks(gifBytes, PackCodes({clear, c.literal, clear + 1}, c.minCodeSize + 1));
+        gifBytes.push_back(0x3B);
+        MemoryImage dib;
+        EXPECT_EQ(cGIFparser().LoadStream(gifBytes, dib, 0, 0), c.loads) << c.literal;
+        if (c.loads) {
+            EXPECT_EQ(dib.PixelAt(0, 0), 0xFF000000u | c.literal * 0x010101u);
+        }
+    }
+}
+
+// Data cut off inside a sub-block read as the same data whose last sub-block says it ends
+// there: the cut block's bytes are image data, nothing after them is.
+TEST(GifReader, DataCutInsideASubBlockReadAsTheBlockCutShort) {
+    GifImage img;
+    img.width = 40;
+    img.height = 40;
+    img.minCodeSize = 8;
+    std::mt19937 rng(11);
+    for (int i = 0; i < 40 * 40; ++i)
+        img.indices.push_back(static_cast<uint8_t>(rng() % 256));
+    std::vector<uint32_t> table(256);
+    for (uint32_t i = 0; i < 256; ++i)
+        table[i] = (i * 0x9E3779B1u) & 0xFFFFFF;
+    for (int transparent : {-1, 3}) {
+        img.transparentIndex = transparent;
+        const Bytes whole = BuildGif(40, 40, table, {img});
+        // The first data sub-block: after the header, table, control extension, descriptor
+        // and minimum code size.
+        const size_t dataStart = 13 + 3 * 256 + (transparent >= 0 ? 8 : 0) + 10 + 1;
+        std::vector<size_t> lengthBytes;
+        for (size_t at = dataStart; whole[at] != 0; at += whole[at] + 1u)
+            lengthBytes.push_back(at);
+        ASSERT_GE(lengthBytes.size(), 5u);
+        int compared = 0, loaded = 0;
+        for (size_t block = 0; block + 1 < lengthBytes.size(); ++block) {
+            for (size_t inside : {size_t{1}, size_t{2}, size_t{100}, size_t{254}}) {
+                const size_t cut = lengthBytes[block] + 1 + inside; // `inside` bytes kept
+                Bytes truncated(whole.begin(), whole.begin() + cut);
+                Bytes expected = truncated;
+                expected[lengthBytes[block]] = static_cast<uint8_t>(inside);
+                expected.push_back(0);
+                expected.push_back(0x3B);
+                MemoryImage got, want;
+                const bool wantLoaded = cGIFparser().LoadStream(expected, want, 0, 0);
+                ASSERT_EQ(cGIFparser().LoadStream(truncated, got, 0, 0), wantLoaded) << cut;
+                ++compared;
+                if (!wantLoaded) continue;
+                ++loaded;
+                ASSERT_EQ(got.Width(), want.Width());
+                EXPECT_EQ(std::memcmp(got.BitsPointer(), want.BitsPointer(), 40 * 40 * 4), 0)
+                    << "cut at " << cut;
+            }
+        }
+        EXPECT_EQ(compared, loaded) << "every cut keeps the pixels before it";
+    }
 }
 
 TEST(GifReader, LeavesPixelsTheDataDoNotReachTransparent) {

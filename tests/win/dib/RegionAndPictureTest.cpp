@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <random>
 #include <vector>
 
 namespace moirelle::modParsers {
@@ -91,6 +94,69 @@ TEST(RegionFromAlpha, BatchesGiveTheSameRegionAsOneRequest) {
         EXPECT_TRUE(EqualRgn(whole.get(), batched.get())) << batch;
     }
     EXPECT_FALSE(RegionFromRectsInBatches({}, 200, 2000));
+}
+
+// Masks of many shapes give exactly the region of one request for all their rectangles.
+TEST(RegionFromAlpha, SameRegionAsOneRequestForEveryShape) {
+    std::mt19937 rng(5);
+    struct Mask {
+        const char* what;
+        int32_t width, height;
+        std::function<bool(int32_t, int32_t)> visible;
+    };
+    const Mask masks[] = {
+        {"noise", 61, 47, [&](int32_t, int32_t) { return rng() % 2 == 0; }},
+        {"sparse noise", 200, 30, [&](int32_t, int32_t) { return rng() % 9 == 0; }},
+        {"checkerboard", 40, 40, [](int32_t x, int32_t y) { return (x + y) % 2 == 0; }},
+        {"stripes", 33, 90, [](int32_t x, int32_t) { return x % 3 != 0; }},
+        {"disc", 90, 70,
+         [](int32_t x, int32_t y) { return (x - 45) * (x - 45) + (y - 35) * (y - 35) < 900; }},
+        {"one pixel", 7, 5, [](int32_t x, int32_t y) { return x == 6 && y == 4; }},
+    };
+    for (const Mask& m : masks) {
+        c32bppDIB dib;
+        ASSERT_TRUE(dib.InitializeDIB(m.width, m.height));
+        for (int32_t y = 0; y < m.height; ++y)
+            for (int32_t x = 0; x < m.width; ++x)
+                SetAlpha(dib, x, y, m.visible(x, y) ? 200 : 0);
+        for (int32_t style : {regionSpans, regionExact}) {
+            const win::UniqueRegion region = RegionFromAlpha(dib, style);
+            const win::UniqueRegion oneRequest =
+                RegionFromRects(RegionRectsFromAlpha(dib.View(), true, style), m.width);
+            ASSERT_TRUE(region && oneRequest) << m.what;
+            EXPECT_TRUE(EqualRgn(region.get(), oneRequest.get())) << m.what << " style " << style;
+        }
+    }
+}
+
+// A dithered window-sized mask: 393,216 one-pixel rectangles, none of which can join
+// another, so the region holds exactly them. One request for all of them takes minutes
+// under Wine; the time is printed.
+TEST(RegionFromAlpha, DitheredScreenSizedMaskInLittleTime) {
+    const int32_t w = 1024, h = 768;
+    c32bppDIB dib;
+    ASSERT_TRUE(dib.InitializeDIB(w, h));
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = (y % 2); x < w; x += 2)
+            SetAlpha(dib, x, y, 255);
+    LARGE_INTEGER frequency{}, start{}, end{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const win::UniqueRegion region = dib.CreateRegion(regionExact);
+    QueryPerformanceCounter(&end);
+    const double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    std::printf("[ region   ] dithered %d x %d exact region: %.3f s\n", w, h, seconds);
+    ASSERT_TRUE(region);
+    const std::vector<RECT> rects = RectsOf(region.get());
+    ASSERT_EQ(rects.size(), static_cast<size_t>(w / 2) * static_cast<size_t>(h));
+    size_t i = 0;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = (y % 2); x < w; x += 2, ++i)
+            ASSERT_TRUE(rects[i].left == x && rects[i].right == x + 1 && rects[i].top == y &&
+                        rects[i].bottom == y + 1)
+                << x << "," << y;
+    // A generous guard only: the time that matters is printed above.
+    EXPECT_LT(seconds, 30.0);
 }
 
 // A 2x2 24-bit bitmap file: top row red, green; bottom row blue, white.

@@ -82,7 +82,7 @@ TEST_F(Dispatch, SliceArgumentsAndKeptBytes) {
     ASSERT_TRUE(dib.LoadPicture_Stream(padded, 0, 0, 13, 0, true));
     std::vector<uint8_t> kept;
     ASSERT_TRUE(dib.GetOrginalFormat(kept));
-    EXPECT_EQ(kept, padded); // the whole array, not only the slice
+    EXPECT_EQ(kept, png); // the slice that held the image
     EXPECT_FALSE(dib.LoadPicture_Stream(padded, 0, 0, -5, 0));
 
     // Odd icon arguments are normalised, not refused.

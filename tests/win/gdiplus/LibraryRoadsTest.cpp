@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace moirelle::test {
@@ -217,6 +218,43 @@ TEST(GdiplusRoads, ScaledCopiesUseGdiplusWithTheHighQualityFilter) {
     for (int32_t x = 0; x < 32; ++x) {
         const Bgra p = PixelAt(*own, x, 4);
         EXPECT_TRUE(p == kRed || p == kGreen) << p;
+    }
+}
+
+// A kept target of the right size shows only the new image on every GDI+ road of the
+// copy: what the source leaves transparent is transparent, not the target's old pixels.
+TEST(GdiplusRoads, CopiesIntoAKeptTargetClearItFirst) {
+    c32bppDIB source;
+    ASSERT_TRUE(source.InitializeDIB(4, 4));
+    FillRect(source, 0, 0, 2, 4, kRed); // the right half stays transparent
+    struct Case {
+        const char* road;
+        int32_t width, height;
+        bool highQuality, alphaBlendFriendly;
+    };
+    for (const Case c : {Case{"scaled", 8, 8, true, true}, Case{"mirrored", -4, 4, true, true},
+                         Case{"not AlphaBlend-friendly", 8, 8, false, false}}) {
+        source.HighQualityInterpolation(c.highQuality);
+        source.isAlphaBlendFriendly(c.alphaBlendFriendly);
+        const int32_t w = std::abs(c.width), h = std::abs(c.height);
+        auto target = std::make_unique<c32bppDIB>();
+        ASSERT_TRUE(target->InitializeDIB(w, h));
+        FillRect(*target, 0, 0, w, h, kWhite); // the old, opaque content
+        source.CopyImageTo(target, c.width, c.height);
+        ASSERT_EQ(target->Width(), w);
+        // The red half, and the transparent quarter farthest from it.
+        const bool mirrored = c.width < 0;
+        EXPECT_EQ(PixelAt(*target, mirrored ? w - 1 : 0, 1), kRed) << c.road;
+        int whiteLeft = 0;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                whiteLeft += PixelAt(*target, x, y) == kWhite;
+                const bool farQuarter = mirrored ? x < w / 4 : x >= w - w / 4;
+                if (farQuarter) {
+                    EXPECT_EQ(PixelAt(*target, x, y), Bgra{}) << c.road << " " << x;
+                }
+            }
+        EXPECT_EQ(whiteLeft, 0) << c.road;
     }
 }
 

@@ -123,6 +123,38 @@ TEST(DispatchReaders, ListsTheSourceIconsSizes) {
     EXPECT_EQ(dib.SourceIconSizes(sizes), 0) << "not an icon";
 }
 
+// An image loaded from a slice of a larger array keeps exactly that slice: reloading it
+// gives the same image, and an icon's sizes are read from it.
+TEST(DispatchReaders, KeptSlicesReloadAndListIconSizes) {
+    struct Case {
+        const char* what;
+        Bytes image;
+        int32_t iconSizes;
+    };
+    for (const Case& c : {Case{"GIF", SampleGif(), 0}, Case{"icon", SampleIcon(), 4},
+                          Case{"bitmap", test::BuildBmp(5, 4, 24, 0, Bytes(16 * 4, 0x40)), 0}}) {
+        Bytes padded(37, 0x21);
+        padded.insert(padded.end(), c.image.begin(), c.image.end());
+        padded.insert(padded.end(), 11, 0x2C);
+        c32bppDIB dib;
+        ASSERT_TRUE(
+            dib.LoadPicture_Stream(padded, 16, 16, 37, static_cast<int32_t>(c.image.size()), true))
+            << c.what;
+        const std::vector<uint8_t> first(dib.BitsPointer(),
+                                         dib.BitsPointer() + dib.scanWidth() * dib.Height());
+        std::vector<uint8_t> kept;
+        ASSERT_TRUE(dib.GetOrginalFormat(kept));
+        EXPECT_EQ(kept, c.image) << c.what;
+        std::vector<std::array<int32_t, 4>> sizes;
+        EXPECT_EQ(dib.SourceIconSizes(sizes), c.iconSizes) << c.what;
+        ASSERT_TRUE(dib.LoadPicture_FromOrignalFormat(16, 16)) << c.what;
+        EXPECT_EQ(std::vector<uint8_t>(dib.BitsPointer(),
+                                       dib.BitsPointer() + dib.scanWidth() * dib.Height()),
+                  first)
+            << c.what;
+    }
+}
+
 TEST(DispatchReaders, ConvertsPictureObjectsAndHandles) {
     c32bppDIB dib;
     // A bitmap picture: its handle's alpha is analysed.

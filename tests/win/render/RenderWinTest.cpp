@@ -62,6 +62,35 @@ TEST(Render, RefusesAndAcceptsAsDocumented) {
     EXPECT_EQ(At(host, 3, 3), 0xFF102030u);
 }
 
+// A destination wholly right of or below the host: every pixel is skipped and the draw
+// succeeds, on the software road as on AlphaBlend's; wholly left of or above it nothing
+// is left after the software road's clipping and the draw fails.
+TEST(Render, DestinationsOutsideTheHost) {
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(4, 4));
+    Fill(img, 0xFF102030);
+    img.isGDIplusEnabled(false);
+    struct Case {
+        int32_t x, y;
+        bool answer;
+    };
+    for (bool friendly : {false, true}) {
+        img.isAlphaBlendFriendly(friendly);
+        for (const Case c : {Case{10, 0, true}, Case{0, 4, true}, Case{4, 9, true},
+                             Case{-4, 0, false}, Case{0, -10, false}}) {
+            if (friendly && !c.answer) continue;
+            c32bppDIB host;
+            ASSERT_TRUE(host.InitializeDIB(4, 4));
+            Fill(host, 0xFF808080);
+            EXPECT_EQ(img.Render(nullptr, c.x, c.y, 0, 0, 0, 0, 0, 0, 100, true, true, &host),
+                      c.answer)
+                << c.x << "," << c.y << (friendly ? " AlphaBlend" : " software");
+            for (int32_t i = 0; i < 16; ++i)
+                EXPECT_EQ(At(host, i % 4, i / 4), 0xFF808080u) << "nothing drawn";
+        }
+    }
+}
+
 // The same jobs drawn by the system's AlphaBlend and by the software road differ by at
 // most one level: the system rounds where the software road truncates.
 TEST(Render, AlphaBlendAndSoftwareRoadsAgree) {

@@ -25,6 +25,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -181,13 +182,21 @@ class FrmControlDemo : public Form {
                 MoveTo(Elsewhere());
                 step_ = 3;
             } else if (ticks_ % 8 == 0) {
-                MoveTo(OnRing()); // a late report of the old position may have undone it
+                // A late report of the old position may have undone the entry; the pointer
+                // already rests on the ring, so move it by a pixel to be seen again.
+                POINT p = OnRing();
+                p.x += (ticks_ / 8) % 2 ? 1 : -1;
+                MoveTo(p);
             }
             break;
         case 3:
             if (fadedOut_ > 0) {
                 step_ = 4;
                 ticks_ = 0;
+            } else if (ticks_ % 8 == 0) {
+                POINT p = Elsewhere(); // as above, for a late report of the ring's position
+                p.x += (ticks_ / 8) % 2 ? 1 : -1;
+                MoveTo(p);
             }
             break;
         case 4:
@@ -198,6 +207,11 @@ class FrmControlDemo : public Form {
     }
     [[noreturn]] void Finish(int code) {
         const bool ok = code == 0 && entered_ > 0 && left_ > 0 && fadedIn_ > 0 && fadedOut_ > 0;
+        if (!ok)
+            std::fprintf(stderr,
+                         "controldemo: stopped at step %d (entered %d, left %d, faded in %d, "
+                         "faded out %d)\n",
+                         step_, entered_, left_, fadedIn_, fadedOut_);
         ExitProcess(ok ? 0 : 1);
     }
 

@@ -1,6 +1,7 @@
 // The image control's state: lifecycle, stored properties and the property setters.
 #include "control/aicAlphaImage.h"
 
+#include "control/ControlFlags.h"
 #include "control/OleColor.h"
 #include "forms/Container.h"
 #include "forms/ScaleMode.h"
@@ -10,15 +11,6 @@
 
 namespace moirelle::control {
 namespace {
-
-constexpr uint32_t kStretchQuality = 0x001;
-constexpr uint32_t kAutoSize = 0x004;
-constexpr uint32_t kAutoRedraw = 0x008;
-constexpr uint32_t kKeepOriginalFormat = 0x010;
-constexpr uint32_t kBackBufferInUse = 0x020;
-constexpr uint32_t kInversedImage = 0x040;
-constexpr uint32_t kShadowEnabled = 0x080;
-constexpr uint32_t kRotateEnabled = 0x100;
 
 constexpr int32_t kSystemColor15 = static_cast<int32_t>(0x8000000F);
 constexpr int32_t kDefaultShadowColor = 0x404040;

@@ -2,6 +2,7 @@
 // control, AutoSize, the control-sized cache (AutoRedraw), the prepared shadow and Paint.
 #include "control/aicAlphaImage.h"
 
+#include "control/ControlFlags.h"
 #include "control/OleColor.h"
 #include "forms/ScaleMode.h"
 
@@ -10,11 +11,6 @@
 
 namespace moirelle::control {
 namespace {
-
-constexpr uint32_t kAutoSize = 0x004;
-constexpr uint32_t kBackBufferInUse = 0x020;
-constexpr uint32_t kShadowEnabled = 0x080;
-constexpr uint32_t kRotateEnabled = 0x100;
 
 // Shadows of images up to this size shown unscaled are blurred at every paint instead.
 constexpr int32_t kLargestJustInTimeShadow = 128;

@@ -3,6 +3,7 @@
 // the mouse, key and click events.
 #include "control/aicAlphaImage.h"
 
+#include "control/ControlFlags.h"
 #include "forms/ScaleMode.h"
 
 #include <cmath>
@@ -35,10 +36,10 @@ void aicAlphaImage::BuildHitRegion() {
     win::UniqueRegion region;
     if (!backBuffer_) {
         // A temporary control-sized drawing gives the shape in control coordinates.
-        flags_ |= 0x020;
+        flags_ |= kBackBufferInUse;
         BuildBackBuffer(true, false);
         if (backBuffer_) region = backBuffer_->CreateRegion(hitTest_ - 1, 0, 0);
-        flags_ &= ~0x020u;
+        flags_ &= ~kBackBufferInUse;
         backBuffer_.reset();
     } else {
         region = backBuffer_->CreateRegion(hitTest_ - 1, 0, 0);

@@ -15,39 +15,35 @@
 
 namespace moirelle::test {
 
-// A w x h RGBA picture whose pixel (x, y) is colour(x, y) = 0xAARRGGBB, as PNG bytes.
-inline std::vector<uint8_t> Picture(uint32_t w, uint32_t h,
-                                    const std::function<uint32_t(int, int)>& colour) {
+namespace detail {
+inline std::vector<uint8_t> EncodePicture(uint32_t w, uint32_t h, bool withAlpha,
+                                          const std::function<uint32_t(int, int)>& colour) {
     PngSpec s;
     s.width = w;
     s.height = h;
-    s.colorType = 6;
+    s.colorType = withAlpha ? 6 : 2;
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
             const uint32_t c = colour(static_cast<int>(x), static_cast<int>(y));
             s.pixels.push_back(static_cast<uint8_t>(c >> 16));
             s.pixels.push_back(static_cast<uint8_t>(c >> 8));
             s.pixels.push_back(static_cast<uint8_t>(c));
-            s.pixels.push_back(static_cast<uint8_t>(c >> 24));
+            if (withAlpha) s.pixels.push_back(static_cast<uint8_t>(c >> 24));
         }
     return EncodePng(s);
+}
+} // namespace detail
+
+// A w x h RGBA picture whose pixel (x, y) is colour(x, y) = 0xAARRGGBB, as PNG bytes.
+inline std::vector<uint8_t> Picture(uint32_t w, uint32_t h,
+                                    const std::function<uint32_t(int, int)>& colour) {
+    return detail::EncodePicture(w, h, true, colour);
 }
 
 // The same without an alpha channel (colour 0x00RRGGBB).
 inline std::vector<uint8_t> OpaquePicture(uint32_t w, uint32_t h,
                                           const std::function<uint32_t(int, int)>& colour) {
-    PngSpec s;
-    s.width = w;
-    s.height = h;
-    s.colorType = 2;
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) {
-            const uint32_t c = colour(static_cast<int>(x), static_cast<int>(y));
-            s.pixels.push_back(static_cast<uint8_t>(c >> 16));
-            s.pixels.push_back(static_cast<uint8_t>(c >> 8));
-            s.pixels.push_back(static_cast<uint8_t>(c));
-        }
-    return EncodePng(s);
+    return detail::EncodePicture(w, h, false, colour);
 }
 
 inline std::vector<uint8_t> Solid(uint32_t w, uint32_t h, uint32_t argb) {

@@ -6,7 +6,7 @@
 #include "dib/ScaleKernels.h"
 #include "dib/ScaleSource.h"
 #include "dib/SoftwareRender.h"
-#include "dib/VectorPaths.h"
+#include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>
@@ -318,9 +318,9 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
     for (size_t i = 0; i < src.size(); ++i)
         src[i] = static_cast<uint8_t>(i * 37 + i / 4);
     std::mt19937 rng(3);
-    for (bool wide : {true, false})
+    for (VectorLevel level : AvailableVectorLevels())
         for (size_t count : {1u, 3u, 4u, 17u, 255u}) {
-            Allow256BitPaths(wide);
+            const ScopedVectorLevel atLevel(level);
             std::vector<int32_t> taps(2 * count);
             std::vector<double> weights(2 * count);
             for (size_t i = 0; i < count; ++i) {
@@ -343,7 +343,6 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
                 BilinearVerticalScalar(h.data(), other.data(), fy, 1 - fy, ref.size(), ref.data());
                 ASSERT_EQ(out, ref) << count << " " << fy;
             }
-            Allow256BitPaths(true);
         }
 }
 

@@ -3,7 +3,7 @@
 #include "dib/PixelEffects.h"
 #include "dib/RotateSource.h"
 #include "dib/SoftwareRender.h"
-#include "dib/VectorPaths.h"
+#include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>
@@ -150,11 +150,11 @@ TEST(Rotation, VectorisedBilinearGivesThePlainBytes) {
         r.Angle = angle;
         MemoryImage wide, narrow;
         int32_t x = 0, y = 0;
-        Allow256BitPaths(true);
         ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, wide, x, y));
-        Allow256BitPaths(false);
-        ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, narrow, x, y));
-        Allow256BitPaths(true);
+        {
+            const ScopedVectorLevel plain(VectorLevel::Portable);
+            ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, narrow, x, y));
+        }
         EXPECT_TRUE(SameCanvas(wide, narrow)) << angle;
         size_t visible = 0;
         for (int32_t v = 0; v < wide.Height(); ++v)

@@ -1,0 +1,174 @@
+// The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
+#include "dib/RenderKernels.h"
+#include "dib/ScaleKernels.h"
+
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+
+namespace moirelle {
+namespace {
+
+// floor(x / 255) for every unsigned 16-bit lane: (x * 0x8081) >> 23, exact for x < 66052.
+inline __m128i Div255x8(__m128i x) {
+    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// Alpha of each of two pixels (16-bit lanes) broadcast to its four lanes.
+inline __m128i BroadcastAlpha(__m128i px16) {
+    px16 = _mm_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+    return _mm_shufflehi_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+}
+
+// op = 255: d * (255 - a) / 255 + s on every lane (the alpha lane's s is a itself).
+inline __m128i OverOpaque(__m128i s16, __m128i d16) {
+    const __m128i a = BroadcastAlpha(s16);
+    const __m128i ia = _mm_sub_epi16(_mm_set1_epi16(255), a);
+    return _mm_add_epi16(Div255x8(_mm_mullo_epi16(d16, ia)), s16);
+}
+
+// op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
+// 65535, which still divides to more than 255, so the packed byte is 255 exactly when
+// the formula's value is above 255.
+inline __m128i OverConstant(__m128i s16, __m128i d16, __m128i op16) {
+    const __m128i a = BroadcastAlpha(s16);
+    const __m128i k = _mm_sub_epi16(_mm_set1_epi16(255), Div255x8(_mm_mullo_epi16(a, op16)));
+    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(d16, k), _mm_mullo_epi16(s16, op16));
+    return Div255x8(sum);
+}
+
+void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i op16 = _mm_set1_epi16(static_cast<short>(op));
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4, src += 16, dst += 16) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i sa = _mm_and_si128(s, alphaBytes);
+        const __m128i keep = _mm_cmpeq_epi32(sa, zero); // alpha 0: the pixel stays
+        if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
+        if (op == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
+            continue;
+        }
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+        const __m128i sLo = _mm_unpacklo_epi8(s, zero);
+        const __m128i sHi = _mm_unpackhi_epi8(s, zero);
+        const __m128i dLo = _mm_unpacklo_epi8(d, zero);
+        const __m128i dHi = _mm_unpackhi_epi8(d, zero);
+        __m128i r;
+        if (op == 255)
+            r = _mm_packus_epi16(OverOpaque(sLo, dLo), OverOpaque(sHi, dHi));
+        else
+            r = _mm_packus_epi16(OverConstant(sLo, dLo, op16), OverConstant(sHi, dHi, op16));
+        r = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
+    }
+    PortableRenderKernels().blendRow32(src, dst, count - i, op);
+}
+
+void HorizontalSse2(const uint8_t* src, const int32_t* taps, const double* weights, size_t count,
+                    double* h) {
+    const __m128i zero = _mm_setzero_si128();
+    for (size_t i = 0; i < count; ++i, h += 4) {
+        int32_t a, b;
+        std::memcpy(&a, src + static_cast<size_t>(taps[2 * i]) * 4, 4);
+        std::memcpy(&b, src + static_cast<size_t>(taps[2 * i + 1]) * 4, 4);
+        const __m128i ia = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(a), zero), zero);
+        const __m128i ib = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(b), zero), zero);
+        const __m128d w0 = _mm_set1_pd(weights[2 * i]);
+        const __m128d w1 = _mm_set1_pd(weights[2 * i + 1]);
+        const __m128d lo =
+            _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(ia), w0), _mm_mul_pd(_mm_cvtepi32_pd(ib), w1));
+        const __m128d hi = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(ia, 8)), w0),
+                                      _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(ib, 8)), w1));
+        _mm_storeu_pd(h, lo);
+        _mm_storeu_pd(h + 2, hi);
+    }
+}
+
+void VerticalSse2(const double* h0, const double* h1, double w0, double w1, size_t count,
+                  uint8_t* out) {
+    const __m128d vw0 = _mm_set1_pd(w0), vw1 = _mm_set1_pd(w1);
+    size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        __m128i q[4];
+        for (int p = 0; p < 4; ++p) {
+            const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(h0 + k + 2 * p), vw0),
+                                         _mm_mul_pd(_mm_loadu_pd(h1 + k + 2 * p), vw1));
+            q[p] = _mm_cvttpd_epi32(v); // two values in the low half
+        }
+        const __m128i a = _mm_unpacklo_epi64(q[0], q[1]);
+        const __m128i b = _mm_unpacklo_epi64(q[2], q[3]);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), bytes);
+    }
+    BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
+}
+
+void Horizontal128Sse2(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
+                       int16_t* A) {
+    const __m128i zero = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2, A += 8) {
+        __m128i sums[2];
+        for (int p = 0; p < 2; ++p) {
+            int32_t a, b;
+            std::memcpy(&a, src + static_cast<size_t>(taps[2 * (i + p)]) * 4, 4);
+            std::memcpy(&b, src + static_cast<size_t>(taps[2 * (i + p) + 1]) * 4, 4);
+            // a0 b0 a1 b1 a2 b2 a3 b3 as 16-bit values, times k0 k1 pairwise.
+            const __m128i ab = _mm_unpacklo_epi8(
+                _mm_unpacklo_epi8(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b)), zero);
+            const __m128i kk = _mm_set1_epi32((k[2 * (i + p) + 1] << 16) | k[2 * (i + p)]);
+            sums[p] = _mm_madd_epi16(ab, kk);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(A), _mm_packs_epi32(sums[0], sums[1]));
+    }
+    BilinearHorizontal128Scalar(src, taps + 2 * i, k + 2 * i, count - i, A);
+}
+
+void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
+                     uint8_t* out) {
+    const __m128i kk = _mm_set1_epi32((k1 << 16) | k0);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i words[2];
+        for (int p = 0; p < 2; ++p) {
+            const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A0 + i + 8 * p));
+            const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A1 + i + 8 * p));
+            const __m128i lo = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a0, a1), kk), 14);
+            const __m128i hi = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a0, a1), kk), 14);
+            words[p] = _mm_packs_epi32(lo, hi);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words[0], words[1]));
+    }
+    BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
+}
+
+} // namespace
+
+const RenderKernels& Sse2RenderKernels() {
+    static const RenderKernels table{
+        VectorLevel::Sse2,
+        BlendRow32Sse2,
+        HorizontalSse2,
+        VerticalSse2,
+        Horizontal128Sse2,
+        Vertical128Sse2,
+        PortableRenderKernels().rotateRowBilinear,
+    };
+    return table;
+}
+
+} // namespace moirelle
+
+#else
+
+namespace moirelle {
+const RenderKernels& Sse2RenderKernels() {
+    return PortableRenderKernels();
+}
+} // namespace moirelle
+
+#endif

@@ -1,4 +1,5 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
+#include "dib/BilinearTaps.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
 
@@ -146,17 +147,53 @@ void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k
     BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
 }
 
+// The four channels of a pixel as doubles: blue and green, red and alpha.
+struct Channels2 {
+    __m128d lo, hi;
+};
+
+inline Channels2 ChannelsOf(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i i32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
+    return {_mm_cvtepi32_pd(i32), _mm_cvtepi32_pd(_mm_srli_si128(i32, 8))};
+}
+
+// SampleBilinear's operations, two channels per register.
+void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count) {
+    for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
+        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
+        const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
+        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
+        const uint8_t* row0 = src.row(r.y0);
+        const uint8_t* row1 = src.row(r.y1);
+        const __m128d cw0 = _mm_set1_pd(c.w0), cw1 = _mm_set1_pd(c.w1);
+        const __m128d rw0 = _mm_set1_pd(r.w0), rw1 = _mm_set1_pd(r.w1);
+        const Channels2 a = ChannelsOf(row0 + c.x0 * size_t{4});
+        const Channels2 b = ChannelsOf(row0 + c.x1 * size_t{4});
+        const Channels2 d = ChannelsOf(row1 + c.x0 * size_t{4});
+        const Channels2 e = ChannelsOf(row1 + c.x1 * size_t{4});
+        const __m128d h0lo = _mm_add_pd(_mm_mul_pd(a.lo, cw0), _mm_mul_pd(b.lo, cw1));
+        const __m128d h0hi = _mm_add_pd(_mm_mul_pd(a.hi, cw0), _mm_mul_pd(b.hi, cw1));
+        const __m128d h1lo = _mm_add_pd(_mm_mul_pd(d.lo, cw0), _mm_mul_pd(e.lo, cw1));
+        const __m128d h1hi = _mm_add_pd(_mm_mul_pd(d.hi, cw0), _mm_mul_pd(e.hi, cw1));
+        const __m128i qlo =
+            _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(h0lo, rw0), _mm_mul_pd(h1lo, rw1)));
+        const __m128i qhi =
+            _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(h0hi, rw0), _mm_mul_pd(h1hi, rw1)));
+        const __m128i q = _mm_unpacklo_epi64(qlo, qhi);
+        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(q, q), q));
+        std::memcpy(out, &bytes, 4);
+    }
+}
+
 } // namespace
 
 const RenderKernels& Sse2RenderKernels() {
     static const RenderKernels table{
-        VectorLevel::Sse2,
-        BlendRow32Sse2,
-        HorizontalSse2,
-        VerticalSse2,
-        Horizontal128Sse2,
-        Vertical128Sse2,
-        PortableRenderKernels().rotateRowBilinear,
+        VectorLevel::Sse2, BlendRow32Sse2,  HorizontalSse2,        VerticalSse2,
+        Horizontal128Sse2, Vertical128Sse2, RotateRowBilinearSse2,
     };
     return table;
 }

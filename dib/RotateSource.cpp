@@ -36,8 +36,8 @@ void SineCosine(int32_t angle, double& s, double& c) {
 void RotateRowNearest(const PixelView& src, RotateWalk w, uint8_t* out, int32_t side) {
     for (int32_t u = 0; u < side; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
-        const uint8_t* p = src.row(static_cast<int32_t>(std::floor(w.sy))) +
-                           static_cast<size_t>(std::floor(w.sx)) * 4;
+        // Inside the rectangle both positions are at least 0: truncation floors them.
+        const uint8_t* p = src.row(static_cast<int32_t>(w.sy)) + static_cast<size_t>(w.sx) * 4;
         std::memcpy(out, p, 4);
     }
 }

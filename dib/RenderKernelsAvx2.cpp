@@ -33,7 +33,13 @@ MOIRELLE_AVX2 void BlendRow32Avx2(const uint8_t* src, uint8_t* dst, size_t count
     const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i op16 = _mm256_set1_epi16(static_cast<short>(op));
     const __m256i c255 = _mm256_set1_epi16(255);
-    size_t i = 0;
+    // The destination's first pixels up to a 32-byte boundary by the 128-bit form, so that
+    // the wide stores never straddle two cache lines.
+    size_t i = ((32 - (reinterpret_cast<uintptr_t>(dst) & 31)) & 31) / 4;
+    if (i > count) i = count;
+    Sse2RenderKernels().blendRow32(src, dst, i, op);
+    src += 4 * i;
+    dst += 4 * i;
     for (; i + 8 <= count; i += 8, src += 32, dst += 32) {
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
         const __m256i sa = _mm256_and_si256(s, alphaBytes);

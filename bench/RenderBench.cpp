@@ -149,7 +149,8 @@ PairedCase RotateCase() {
         r.Angle = 30;
         MemoryImage canvas;
         int32_t x = 0, y = 0;
-        PrepareRotatedCanvas(src->View(), r, true, canvas, x, y);
+        const SourceRect visible{0, 0, kW, kH}; // the host image's bounds, as Render passes
+        PrepareRotatedCanvas(src->View(), r, true, canvas, x, y, &visible);
         BlendPlan plan;
         PlanBlend(canvas.View(), 0, 0, x, y, canvas.Width(), canvas.Height(), kW, kH, plan);
         BlendOntoHost(canvas.View(), plan, d->View(), 255, -1);

@@ -3,6 +3,7 @@
 #include "dib/BilinearTaps.h"
 #include "dib/RenderKernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -78,8 +79,21 @@ bool RotateSource(const RotateJob& job, const PixelView& canvas) {
     const int32_t lastColumn = r.x + r.width - 1;
     const int32_t lastRow = b + r.height - 1;
 
+    int32_t u0 = 0, u1 = side, v0 = 0, v1 = side; // columns; storage rows
+    if (job.window.width >= 0) {
+        const SourceRect& c = job.window;
+        u0 = std::clamp(c.x, 0, side);
+        u1 = std::clamp(static_cast<int32_t>(std::min<int64_t>(int64_t{c.x} + c.width, side)), u0,
+                        side);
+        const int32_t firstRow = std::clamp(c.y, 0, side);
+        const int32_t bottomRow = std::clamp(
+            static_cast<int32_t>(std::min<int64_t>(int64_t{c.y} + c.height, side)), firstRow, side);
+        v0 = side - bottomRow;
+        v1 = side - firstRow;
+    }
+
     const RenderKernels& kernels = ActiveRenderKernels();
-    for (int32_t v = 0; v < side; ++v) {
+    for (int32_t v = v0; v < v1 && u0 < u1; ++v) {
         const double x = static_cast<double>(-offX + r.x);
         const double y = static_cast<double>(v - offY + b);
         RotateWalk w;
@@ -90,10 +104,15 @@ bool RotateSource(const RotateJob& job, const PixelView& canvas) {
         w.left = left, w.right = right, w.bottom = bottom, w.top = top;
         w.lastColumn = lastColumn;
         w.lastRow = lastRow;
+        for (int32_t u = 0; u < u0; ++u) { // the same additions as a whole row
+            w.sx += w.stepX;
+            w.sy += w.stepY;
+        }
+        uint8_t* out = canvas.row(v) + static_cast<size_t>(u0) * 4;
         if (job.highQuality)
-            kernels.rotateRowBilinear(job.source, w, canvas.row(v), side);
+            kernels.rotateRowBilinear(job.source, w, out, u1 - u0);
         else
-            RotateRowNearest(job.source, w, canvas.row(v), side);
+            RotateRowNearest(job.source, w, out, u1 - u0);
     }
     return true;
 }

@@ -164,6 +164,51 @@ TEST(Rotation, VectorisedBilinearGivesThePlainBytes) {
     }
 }
 
+// Sampling only what the destination shows: inside the visible rectangle (and its margin)
+// the canvas is the whole canvas's, outside it transparent, so drawing either changes the
+// destination alike. Windows cut on every side, at a corner, and one missing the canvas.
+TEST(Rotation, VisibleWindowSamplesTheWholeCanvasPixels) {
+    MemoryImage img;
+    ASSERT_TRUE(img.InitializeDIB(57, 41));
+    test::FillRandomPremultiplied(img.View(), 29);
+    const SourceRect windows[] = {
+        {10, 5, 30, 20}, {-50, -40, 70, 60}, {45, 30, 100, 100}, {500, 500, 10, 10}};
+    for (bool bilinear : {false, true})
+        for (float angle : {30.0f, -115.0f}) {
+            RenderRequest r;
+            r.SrcX = 2, r.SrcY = 1, r.srcWidth = 50, r.srcHeight = 37;
+            r.destX = 3, r.destY = -4, r.destWidth = 61, r.destHeight = 29;
+            r.Angle = angle;
+            MemoryImage whole;
+            int32_t x = 0, y = 0;
+            ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, bilinear, whole, x, y));
+            for (const SourceRect& seen : windows) {
+                MemoryImage part;
+                int32_t px = 0, py = 0;
+                ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, bilinear, part, px, py, &seen));
+                ASSERT_EQ(px, x);
+                ASSERT_EQ(py, y);
+                size_t shown = 0;
+                for (int32_t v = 0; v < whole.Height(); ++v)
+                    for (int32_t u = 0; u < whole.Width(); ++u) {
+                        // Destination position of canvas pixel (u, v), picture coordinates.
+                        const int32_t dx = x + u, dy = y + v;
+                        const bool inside = dx >= seen.x - kVisibleMargin &&
+                                            dx < seen.x + seen.width + kVisibleMargin &&
+                                            dy >= seen.y - kVisibleMargin &&
+                                            dy < seen.y + seen.height + kVisibleMargin;
+                        const uint32_t expected = inside ? whole.PixelAt(u, v) : 0;
+                        ASSERT_EQ(part.PixelAt(u, v), expected)
+                            << bilinear << " " << angle << " " << seen.x << " at " << u << "," << v;
+                        shown += expected != 0;
+                    }
+                if (seen.x < 100) {
+                    EXPECT_GT(shown, 0u) << seen.x;
+                }
+            }
+        }
+}
+
 uint32_t BruteForceShadowAlpha(const PixelView& src, int32_t x, int32_t y, int32_t r) {
     uint32_t sum = 0;
     for (int32_t yy = y - r; yy <= y; ++yy)

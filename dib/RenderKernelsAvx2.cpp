@@ -23,16 +23,18 @@ MOIRELLE_AVX2 inline __m256i Div255x16(__m256i x) {
                              7);
 }
 
-MOIRELLE_AVX2 inline __m256i BroadcastAlpha16(__m256i px16) {
-    px16 = _mm256_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
-    return _mm256_shufflehi_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
-}
-
 MOIRELLE_AVX2 void BlendRow32Avx2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i op16 = _mm256_set1_epi16(static_cast<short>(op));
     const __m256i c255 = _mm256_set1_epi16(255);
+    const __m256i ones = _mm256_set1_epi8(-1);
+    // Each pixel's alpha byte spread to its four 16-bit lanes, for the pixels that the
+    // low and the high unpacks take (bytes 0-7 and 8-15 of each 128-bit lane).
+    const __m256i alphaLo =
+        _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1, 3, -1, 3, -1, 3,
+                         -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    const __m256i alphaHi = _mm256_add_epi8(alphaLo, _mm256_set1_epi16(8));
     // The destination's first pixels up to a 32-byte boundary by the 128-bit form, so that
     // the wide stores never straddle two cache lines.
     size_t i = ((32 - (reinterpret_cast<uintptr_t>(dst) & 31)) & 31) / 4;
@@ -57,15 +59,17 @@ MOIRELLE_AVX2 void BlendRow32Avx2(const uint8_t* src, uint8_t* dst, size_t count
         const __m256i sHi = _mm256_unpackhi_epi8(s, zero);
         const __m256i dLo = _mm256_unpacklo_epi8(d, zero);
         const __m256i dHi = _mm256_unpackhi_epi8(d, zero);
-        const __m256i aLo = BroadcastAlpha16(sLo);
-        const __m256i aHi = BroadcastAlpha16(sHi);
         __m256i rLo, rHi;
         if (op == 255) {
-            rLo = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dLo, _mm256_sub_epi16(c255, aLo))),
-                                   sLo);
-            rHi = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dHi, _mm256_sub_epi16(c255, aHi))),
-                                   sHi);
+            // 255 - a is the complement of the alpha byte.
+            const __m256i inverse = _mm256_xor_si256(s, ones);
+            const __m256i iaLo = _mm256_shuffle_epi8(inverse, alphaLo);
+            const __m256i iaHi = _mm256_shuffle_epi8(inverse, alphaHi);
+            rLo = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dLo, iaLo)), sLo);
+            rHi = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dHi, iaHi)), sHi);
         } else {
+            const __m256i aLo = _mm256_shuffle_epi8(s, alphaLo);
+            const __m256i aHi = _mm256_shuffle_epi8(s, alphaHi);
             const __m256i kLo = _mm256_sub_epi16(c255, Div255x16(_mm256_mullo_epi16(aLo, op16)));
             const __m256i kHi = _mm256_sub_epi16(c255, Div255x16(_mm256_mullo_epi16(aHi, op16)));
             rLo = Div255x16(

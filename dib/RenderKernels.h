@@ -21,6 +21,18 @@ struct RotateWalk {
     int32_t lastColumn, lastRow;
 };
 
+// One row of a drop shadow (dib/DropShadow.h): column sums in, shadow pixels out.
+struct ShadowRowJob {
+    const uint32_t* columnSums; // `width` sums of alpha over the box's rows
+    int32_t width = 0;          // source width
+    int32_t outWidth = 0;       // shadow width, width + n - 1
+    int32_t n = 0;              // box side
+    uint32_t blue = 0, green = 0, red = 0;
+    const uint32_t* pixelFor = nullptr; // shadow pixel of each alpha
+    uint32_t* scratch = nullptr;        // room for outWidth + n values
+    uint8_t* out = nullptr;
+};
+
 struct RenderKernels {
     VectorLevel level;
     // Source-over of `count` premultiplied pixels onto BGRA pixels at constant alpha op,
@@ -35,6 +47,12 @@ struct RenderKernels {
                                   size_t count, int16_t* A);
     void (*bilinearVertical128)(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
                                 size_t count, uint8_t* out);
+    // Drop shadow: sums[x] += added alpha - removed alpha (either row may be null), and
+    // one shadow row: pixel x = pixelFor[floor(box sum / n^2)], the box sum being the sum of
+    // columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).
+    void (*shadowColumns)(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                          size_t count);
+    void (*shadowRow)(const ShadowRowJob& job);
     // `count` bilinear samples along a rotator row into `out`; positions outside the
     // rectangle leave their pixel as it is.
     void (*rotateRowBilinear)(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count);

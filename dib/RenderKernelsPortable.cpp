@@ -1,6 +1,7 @@
 // The portable level: plain loops, the reference for every other level.
 #include "dib/BilinearTaps.h"
 #include "dib/BlendPixels.h"
+#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
 
@@ -25,6 +26,28 @@ void RotateRowBilinearPortable(const PixelView& src, RotateWalk w, uint8_t* out,
     for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
         SampleBilinear(src, ColumnTapsAt(w.sx, w.lastColumn), RowTapsAt(w.sy, w.lastRow), out);
+    }
+}
+
+void ShadowColumnsPortable(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                           size_t count) {
+    if (added)
+        for (size_t x = 0; x < count; ++x)
+            sums[x] += added[x * 4 + 3];
+    if (removed)
+        for (size_t x = 0; x < count; ++x)
+            sums[x] -= removed[x * 4 + 3];
+}
+
+void ShadowRowPortable(const ShadowRowJob& job) {
+    const BoxDivider divide(static_cast<uint32_t>(job.n * job.n));
+    uint8_t* dst = job.out;
+    uint32_t sum = 0;
+    for (int32_t x = 0; x < job.outWidth; ++x, dst += 4) {
+        if (x < job.width) sum += job.columnSums[x];
+        if (x - job.n >= 0) sum -= job.columnSums[x - job.n];
+        const uint32_t px = job.pixelFor[divide(sum)];
+        std::memcpy(dst, &px, 4);
     }
 }
 
@@ -66,9 +89,15 @@ void BilinearVertical128Scalar(const int16_t* A0, const int16_t* A1, int32_t k0,
 
 const RenderKernels& PortableRenderKernels() {
     static const RenderKernels table{
-        VectorLevel::Portable,     BlendRow32Portable,          BilinearHorizontalScalar,
-        BilinearVerticalScalar,    BilinearHorizontal128Scalar, BilinearVertical128Scalar,
-        RotateRowBilinearPortable,
+        .level = VectorLevel::Portable,
+        .blendRow32 = BlendRow32Portable,
+        .bilinearHorizontal = BilinearHorizontalScalar,
+        .bilinearVertical = BilinearVerticalScalar,
+        .bilinearHorizontal128 = BilinearHorizontal128Scalar,
+        .bilinearVertical128 = BilinearVertical128Scalar,
+        .shadowColumns = ShadowColumnsPortable,
+        .shadowRow = ShadowRowPortable,
+        .rotateRowBilinear = RotateRowBilinearPortable,
     };
     return table;
 }

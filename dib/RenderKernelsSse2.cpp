@@ -1,5 +1,6 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
 #include "dib/BilinearTaps.h"
+#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
 
@@ -147,6 +148,88 @@ void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k
     BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
 }
 
+void ShadowColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums, size_t count) {
+    size_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
+        if (added)
+            v = _mm_add_epi32(
+                v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
+                                  24));
+        if (removed)
+            v = _mm_sub_epi32(
+                v, _mm_srli_epi32(
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
+    }
+    PortableRenderKernels().shadowColumns(added ? added + x * 4 : nullptr,
+                                          removed ? removed + x * 4 : nullptr, sums + x, count - x);
+}
+
+// floor(box / d) for box <= 255 * d, d = n^2 <= 441, from the single-precision product
+// with 1/d: its relative error is at most 2^-23, so it is below the quotient by less than
+// 255 * 2^-23 < 1/441 and never above an integer that the quotient does not reach; one
+// step up where (q + 1) * d <= box makes it exact. d and q + 1 fit 16 bits, so one
+// multiply-add of the low halves gives the product.
+inline __m128i BoxQuotient(__m128i box, __m128 inverse, __m128i divisor) {
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), inverse));
+    const __m128i product = _mm_madd_epi16(_mm_add_epi32(q, one), divisor);
+    return _mm_add_epi32(q, _mm_andnot_si128(_mm_cmpgt_epi32(product, box), one));
+}
+
+// The shadow pixels of alphas q (0..255): colour * q / 255 in each colour byte.
+inline __m128i ShadowPixels(__m128i q, __m128i blue, __m128i green, __m128i red) {
+    const __m128i b = Div255x8(_mm_mullo_epi16(q, blue));
+    const __m128i g = Div255x8(_mm_mullo_epi16(q, green));
+    const __m128i r = Div255x8(_mm_mullo_epi16(q, red));
+    return _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)),
+                        _mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(q, 24)));
+}
+
+// Box sums as differences of prefix sums (modulo 2^32, like the running sum).
+void ShadowRowSse2(const ShadowRowJob& job) {
+    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
+    const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* before = job.scratch; // prefix[x - n]
+    uint32_t* prefix = job.scratch + n;
+    std::memset(before, 0, n * 4);
+    __m128i carry = _mm_setzero_si128();
+    size_t x = 0;
+    for (; x + 4 <= w; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.columnSums + x));
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
+        v = _mm_add_epi32(v, carry);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), v);
+        carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    uint32_t run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
+    for (; x < width; ++x) {
+        if (x < w) run += job.columnSums[x];
+        prefix[x] = run;
+    }
+    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
+    const __m128 inverse = _mm_set1_ps(1.0f / static_cast<float>(d));
+    const __m128i divisor = _mm_set1_epi32(static_cast<int>(d));
+    const __m128i blue = _mm_set1_epi32(static_cast<int>(job.blue));
+    const __m128i green = _mm_set1_epi32(static_cast<int>(job.green));
+    const __m128i red = _mm_set1_epi32(static_cast<int>(job.red));
+    x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i box =
+            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + x)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(job.out + x * 4),
+                         ShadowPixels(BoxQuotient(box, inverse, divisor), blue, green, red));
+    }
+    const BoxDivider divide(d);
+    for (; x < width; ++x) {
+        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+        std::memcpy(job.out + x * 4, &px, 4);
+    }
+}
+
 // The four channels of a pixel as doubles: blue and green, red and alpha.
 struct Channels2 {
     __m128d lo, hi;
@@ -192,8 +275,15 @@ void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int
 
 const RenderKernels& Sse2RenderKernels() {
     static const RenderKernels table{
-        VectorLevel::Sse2, BlendRow32Sse2,  HorizontalSse2,        VerticalSse2,
-        Horizontal128Sse2, Vertical128Sse2, RotateRowBilinearSse2,
+        .level = VectorLevel::Sse2,
+        .blendRow32 = BlendRow32Sse2,
+        .bilinearHorizontal = HorizontalSse2,
+        .bilinearVertical = VerticalSse2,
+        .bilinearHorizontal128 = Horizontal128Sse2,
+        .bilinearVertical128 = Vertical128Sse2,
+        .shadowColumns = ShadowColumnsSse2,
+        .shadowRow = ShadowRowSse2,
+        .rotateRowBilinear = RotateRowBilinearSse2,
     };
     return table;
 }

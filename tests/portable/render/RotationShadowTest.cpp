@@ -1,6 +1,7 @@
 #include "dib/DropShadow.h"
 #include "dib/MemoryImage.h"
 #include "dib/PixelEffects.h"
+#include "dib/RenderKernels.h"
 #include "dib/RotateSource.h"
 #include "dib/SoftwareRender.h"
 #include "dib/VectorLevel.h"
@@ -9,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace moirelle {
 namespace {
@@ -263,6 +266,39 @@ TEST(DropShadow, DividerIsExactForEveryBox) {
         const BoxDivider divide(d);
         for (uint32_t s = 0; s <= 255 * d; ++s)
             ASSERT_EQ(divide(s), s / d) << s << "/" << d;
+    }
+}
+
+// The vectorised shadow rows divide by n^2 in single precision with a correction step:
+// every box sum 0 .. 255 * n^2 at every box size, against the portable row (whose
+// divider is checked above). Column sums are chosen so that box x sums to x.
+TEST(DropShadow, RowsGiveThePortableRowsForEveryBoxSum) {
+    for (int32_t n = 1; n <= 21; n += 2) {
+        const int32_t width = 255 * n * n + 1;
+        std::vector<uint32_t> columns(static_cast<size_t>(width));
+        for (int32_t x = 0; x < width; ++x) // box(x) - box(x - 1) = 1, box(-1) = 0
+            columns[x] = (x == 0 ? 0u : 1u) + (x >= n ? columns[x - n] : 0u);
+        std::array<uint32_t, 256> pixelFor{};
+        for (uint32_t a = 1; a < 256; ++a)
+            pixelFor[a] =
+                (a * 0x20 / 255) | (a * 0x40 / 255) << 8 | (a * 0xC0 / 255) << 16 | a << 24;
+        const int32_t outWidth = width + n - 1;
+        std::vector<uint32_t> scratch(static_cast<size_t>(outWidth + n));
+        std::vector<uint8_t> fast(static_cast<size_t>(outWidth) * 4), plain(fast.size());
+        ShadowRowJob job;
+        job.columnSums = columns.data();
+        job.width = width;
+        job.outWidth = outWidth;
+        job.n = n;
+        job.blue = 0x20, job.green = 0x40, job.red = 0xC0;
+        job.pixelFor = pixelFor.data();
+        job.scratch = scratch.data();
+        job.out = fast.data();
+        ActiveRenderKernels().shadowRow(job);
+        job.out = plain.data();
+        PortableRenderKernels().shadowRow(job);
+        ASSERT_EQ(fast, plain) << n;
+        EXPECT_EQ(plain[4 * (width - 1) + 3], 255) << n; // the last box is 255 * n^2
     }
 }
 

@@ -1,9 +1,16 @@
-// Runs every registered benchmark, then prints, for each case, our time divided by each
-// peer's. Benchmarks are named "<case>/<implementation>", the implementation "ours" (or
-// starting with "ours") for this project's code; every other implementation is a peer.
+// Runs the side-by-side cases (bench/PairedRuns.h), then every registered benchmark, then
+// prints, for each benchmark case, our time divided by each peer's.
+// --paired=TEXT runs only the side-by-side cases whose name contains TEXT ("none": none),
+// --paired-reps=N sets their repetitions (default 31), --paired-only skips the rest. Benchmarks are
+// named "<case>/<implementation>", the implementation "ours" (or starting with "ours") for this
+// project's code; every other implementation is a peer.
+#include "bench/PairedRuns.h"
+
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +51,24 @@ class RatioReporter : public benchmark::ConsoleReporter {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::string pairedFilter;
+    int pairedReps = 31;
+    bool pairedOnly = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--paired=", 0) == 0)
+            pairedFilter = arg.substr(9);
+        else if (arg.rfind("--paired-reps=", 0) == 0)
+            pairedReps = std::max(1, std::atoi(arg.c_str() + 14));
+        else if (arg == "--paired-only")
+            pairedOnly = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    if (pairedFilter != "none") moirelle::bench::RunPairedCases(pairedFilter, pairedReps);
+    if (pairedOnly) return 0;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;

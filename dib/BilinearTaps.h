@@ -37,9 +37,16 @@ struct RowTaps {
     double w1 = 0;  // weight of row Y + 1
 };
 
+// floor(x). For 0 <= x < 2^31 (every sample position) truncation is the floor and
+// needs no library call on processors without a rounding instruction.
+inline double FloorOf(double x) {
+    if (x >= 0 && x < 2147483648.0) return static_cast<double>(static_cast<int32_t>(x));
+    return std::floor(x);
+}
+
 inline ColumnTaps ColumnTapsAt(double xs, int32_t lastColumn) {
     ColumnTaps t;
-    const double X = std::floor(xs);
+    const double X = FloorOf(xs);
     t.x0 = static_cast<int32_t>(X);
     if (t.x0 >= lastColumn) {
         t.x0 = t.x1 = lastColumn;

@@ -1,6 +1,7 @@
 #include "dib/DropShadow.h"
 
 #include "dib/ImageType.h"
+#include "dib/RenderKernels.h"
 
 #include <algorithm>
 #include <array>
@@ -31,36 +32,31 @@ bool MakeDropShadow(const PixelView& source, int32_t blurDepth, uint32_t color,
         const uint32_t rr = a == 255 ? red : a * red / 255;
         pixelFor[a] = b | g << 8 | rr << 16 | a << 24;
     }
-    const BoxDivider divide(static_cast<uint32_t>(n * n));
-
-    std::vector<uint32_t> columnSums;
+    std::vector<uint32_t> columnSums, scratch;
     try {
         columnSums.assign(static_cast<size_t>(w), 0);
+        scratch.assign(static_cast<size_t>(out.width) + static_cast<size_t>(n), 0);
     } catch (const std::bad_alloc&) {
         shadow.DestroyDIB();
         return false;
     }
     // Storage rows: shadow row y covers source rows y - r .. y (the box is symmetric, so
     // storage order and picture order give the same shadow).
+    const RenderKernels& kernels = ActiveRenderKernels();
+    ShadowRowJob row;
+    row.columnSums = columnSums.data();
+    row.width = w;
+    row.outWidth = out.width;
+    row.n = n;
+    row.blue = blue, row.green = green, row.red = red;
+    row.pixelFor = pixelFor.data();
+    row.scratch = scratch.data();
     for (int32_t y = 0; y < out.height; ++y) {
-        if (y < h) {
-            const uint8_t* in = source.row(y) + 3;
-            for (int32_t x = 0; x < w; ++x)
-                columnSums[x] += in[x * 4];
-        }
-        if (y - n >= 0) {
-            const uint8_t* in = source.row(y - n) + 3;
-            for (int32_t x = 0; x < w; ++x)
-                columnSums[x] -= in[x * 4];
-        }
-        uint8_t* dst = out.row(y);
-        uint32_t sum = 0;
-        for (int32_t x = 0; x < out.width; ++x, dst += 4) {
-            if (x < w) sum += columnSums[x];
-            if (x - n >= 0) sum -= columnSums[x - n];
-            const uint32_t px = pixelFor[divide(sum)];
-            std::memcpy(dst, &px, 4);
-        }
+        kernels.shadowColumns(y < h ? source.row(y) : nullptr,
+                              y - n >= 0 ? source.row(y - n) : nullptr, columnSums.data(),
+                              static_cast<size_t>(w));
+        row.out = out.row(y);
+        kernels.shadowRow(row);
     }
     shadow.SetAlphaFlag(true);
     shadow.SetImageType(imgAlphaPremultiplied);

@@ -1,15 +1,12 @@
 #include "dib/RotateSource.h"
 
 #include "dib/BilinearTaps.h"
-#include "dib/VectorPaths.h"
+#include "dib/RenderKernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-#ifdef MOIRELLE_HAVE_AVX2_PATHS
-#include <immintrin.h>
-#endif
 
 namespace moirelle {
 namespace {
@@ -36,55 +33,15 @@ void SineCosine(int32_t angle, double& s, double& c) {
     c = std::cos(theta);
 }
 
-// One canvas row. sx and sy advance by their steps from pixel to pixel.
-struct RowWalk {
-    double sx, sy, stepX, stepY;
-    double left, right, bottom, top; // the source rectangle, storage rows
-    int32_t lastColumn, lastRow;
-};
-
-void RotateRow(const PixelView& src, RowWalk w, bool highQuality, uint8_t* out, int32_t side) {
+// One canvas row by nearest neighbour.
+void RotateRowNearest(const PixelView& src, RotateWalk w, uint8_t* out, int32_t side) {
     for (int32_t u = 0; u < side; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
-        if (highQuality) {
-            SampleBilinear(src, ColumnTapsAt(w.sx, w.lastColumn), RowTapsAt(w.sy, w.lastRow), out);
-        } else {
-            const uint8_t* p = src.row(static_cast<int32_t>(std::floor(w.sy))) +
-                               static_cast<size_t>(std::floor(w.sx)) * 4;
-            std::memcpy(out, p, 4);
-        }
+        // Inside the rectangle both positions are at least 0: truncation floors them.
+        const uint8_t* p = src.row(static_cast<int32_t>(w.sy)) + static_cast<size_t>(w.sx) * 4;
+        std::memcpy(out, p, 4);
     }
 }
-
-#ifdef MOIRELLE_HAVE_AVX2_PATHS
-__attribute__((target("avx2"))) inline __m256d Channels(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(v)));
-}
-
-// SampleBilinear's operations on the four channels at once.
-__attribute__((target("avx2"))) void RotateRowBilinearAvx2(const PixelView& src, RowWalk w,
-                                                           uint8_t* out, int32_t side) {
-    for (int32_t u = 0; u < side; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
-        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
-        const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
-        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
-        const uint8_t* row0 = src.row(r.y0);
-        const uint8_t* row1 = src.row(r.y1);
-        const __m256d cw0 = _mm256_set1_pd(c.w0), cw1 = _mm256_set1_pd(c.w1);
-        const __m256d h0 = _mm256_add_pd(_mm256_mul_pd(Channels(row0 + c.x0 * size_t{4}), cw0),
-                                         _mm256_mul_pd(Channels(row0 + c.x1 * size_t{4}), cw1));
-        const __m256d h1 = _mm256_add_pd(_mm256_mul_pd(Channels(row1 + c.x0 * size_t{4}), cw0),
-                                         _mm256_mul_pd(Channels(row1 + c.x1 * size_t{4}), cw1));
-        const __m256d v = _mm256_add_pd(_mm256_mul_pd(h0, _mm256_set1_pd(r.w0)),
-                                        _mm256_mul_pd(h1, _mm256_set1_pd(r.w1)));
-        const __m128i q = _mm256_cvttpd_epi32(v);
-        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(q, q), q));
-        std::memcpy(out, &bytes, 4);
-    }
-}
-#endif
 
 } // namespace
 
@@ -122,13 +79,24 @@ bool RotateSource(const RotateJob& job, const PixelView& canvas) {
     const int32_t lastColumn = r.x + r.width - 1;
     const int32_t lastRow = b + r.height - 1;
 
-#ifdef MOIRELLE_HAVE_AVX2_PATHS
-    const bool wide = job.highQuality && Use256BitPaths();
-#endif
-    for (int32_t v = 0; v < side; ++v) {
+    int32_t u0 = 0, u1 = side, v0 = 0, v1 = side; // columns; storage rows
+    if (job.window.width >= 0) {
+        const SourceRect& c = job.window;
+        u0 = std::clamp(c.x, 0, side);
+        u1 = std::clamp(static_cast<int32_t>(std::min<int64_t>(int64_t{c.x} + c.width, side)), u0,
+                        side);
+        const int32_t firstRow = std::clamp(c.y, 0, side);
+        const int32_t bottomRow = std::clamp(
+            static_cast<int32_t>(std::min<int64_t>(int64_t{c.y} + c.height, side)), firstRow, side);
+        v0 = side - bottomRow;
+        v1 = side - firstRow;
+    }
+
+    const RenderKernels& kernels = ActiveRenderKernels();
+    for (int32_t v = v0; v < v1 && u0 < u1; ++v) {
         const double x = static_cast<double>(-offX + r.x);
         const double y = static_cast<double>(v - offY + b);
-        RowWalk w;
+        RotateWalk w;
         w.sx = (x - cx) * cosT / scaleX + (y - cy) * sinT / scaleX + cx;
         w.sy = (y - cy) * cosT / scaleY - (x - cx) * sinT / scaleY + cy;
         w.stepX = stepX;
@@ -136,13 +104,15 @@ bool RotateSource(const RotateJob& job, const PixelView& canvas) {
         w.left = left, w.right = right, w.bottom = bottom, w.top = top;
         w.lastColumn = lastColumn;
         w.lastRow = lastRow;
-#ifdef MOIRELLE_HAVE_AVX2_PATHS
-        if (wide) {
-            RotateRowBilinearAvx2(job.source, w, canvas.row(v), side);
-            continue;
+        for (int32_t u = 0; u < u0; ++u) { // the same additions as a whole row
+            w.sx += w.stepX;
+            w.sy += w.stepY;
         }
-#endif
-        RotateRow(job.source, w, job.highQuality, canvas.row(v), side);
+        uint8_t* out = canvas.row(v) + static_cast<size_t>(u0) * 4;
+        if (job.highQuality)
+            kernels.rotateRowBilinear(job.source, w, out, u1 - u0);
+        else
+            RotateRowNearest(job.source, w, out, u1 - u0);
     }
     return true;
 }

@@ -24,6 +24,11 @@ struct RotateJob {
     int32_t destHeight = 0; // positive destination size
     int32_t angle = 0;      // whole degrees; positive turns clockwise on screen
     bool highQuality = false;
+    // The part of the canvas that is sampled, in canvas picture coordinates (top-left
+    // origin, right and bottom excluded); the rest stays as it is. Positions along a row
+    // are still stepped from the row's first pixel, so every sampled pixel is the same as
+    // in a whole canvas.
+    SourceRect window{0, 0, -1, -1}; // width < 0: the whole canvas
 };
 
 // Fills `canvas` (D x D, all transparent on entry). For canvas pixel (u, v), v counted

@@ -80,7 +80,8 @@ bool PrepareSoftwareSource(const PixelView& image, const RenderRequest& r, bool 
 }
 
 bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool highQuality,
-                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY) {
+                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY,
+                          const SourceRect* visible) {
     SourceRect rect{r.SrcX, r.SrcY, r.srcWidth, r.srcHeight};
     if (image.empty() || !RectInside(rect, image.width, image.height)) return false;
     int64_t destX = r.destX;
@@ -101,7 +102,11 @@ bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool h
     }
 
     const int32_t side = RotatedCanvasSize(destWidth, destHeight);
-    if (side < 1 || !canvas.InitializeDIB(side, side)) return false;
+    if (side < 1) return false;
+    const int64_t x = destX + destWidth / 2 - side / 2;
+    const int64_t y = destY + destHeight / 2 - side / 2;
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return false;
+    if (!canvas.InitializeDIB(side, side)) return false;
     RotateJob job;
     job.source = source;
     job.rect = rect;
@@ -109,11 +114,22 @@ bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool h
     job.destHeight = destHeight;
     job.angle = WholeDegrees(r.Angle);
     job.highQuality = highQuality;
+    if (visible) {
+        // The visible rectangle in canvas coordinates, grown by the margin, within the
+        // canvas (RotateSource clamps it).
+        const int64_t left = std::max<int64_t>(visible->x - x - kVisibleMargin, 0);
+        const int64_t top = std::max<int64_t>(visible->y - y - kVisibleMargin, 0);
+        const int64_t right =
+            std::min<int64_t>(int64_t{visible->x} + visible->width - x + kVisibleMargin, side);
+        const int64_t bottom =
+            std::min<int64_t>(int64_t{visible->y} + visible->height - y + kVisibleMargin, side);
+        job.window = {static_cast<int32_t>(std::min<int64_t>(left, side)),
+                      static_cast<int32_t>(std::min<int64_t>(top, side)),
+                      static_cast<int32_t>(std::max<int64_t>(right - left, 0)),
+                      static_cast<int32_t>(std::max<int64_t>(bottom - top, 0))};
+    }
     const PixelView canvasPixels{canvas.BitsPointer(), canvas.Width(), canvas.Height()};
     if (!RotateSource(job, canvasPixels)) return false;
-    const int64_t x = destX + destWidth / 2 - side / 2;
-    const int64_t y = destY + destHeight / 2 - side / 2;
-    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return false;
     canvasX = static_cast<int32_t>(x);
     canvasY = static_cast<int32_t>(y);
     return true;

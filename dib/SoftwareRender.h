@@ -41,8 +41,17 @@ bool PrepareSoftwareSource(const PixelView& image, const RenderRequest& r, bool 
 // The rotated road's software part for a normalised, rotated request: mirrors and
 // lightens as asked, makes `canvas` (InitializeDIB) D x D with D the destination's
 // diagonal, rotates the source into it and answers in canvasX, canvasY where its
-// top-left corner goes so that it is centred on the destination rectangle.
+// top-left corner goes so that it is centred on the destination rectangle. With
+// `visible` (destination coordinates: the part of the destination that can change, such
+// as a host image's bounds or a device context's clip box) only the canvas pixels over
+// it, and a margin of kVisibleMargin around it, are sampled; the others stay transparent.
+// Drawn at natural size, the canvas then changes the destination exactly as a whole one.
 bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool highQuality,
-                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY);
+                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY,
+                          const SourceRect* visible = nullptr);
+
+// Room for a drawing of the canvas that filters (reads neighbours up to two pixels away)
+// even at natural size.
+constexpr int32_t kVisibleMargin = 2;
 
 } // namespace moirelle

@@ -189,7 +189,23 @@ bool c32bppDIB::RenderRotated(HDC destinationDC, const RenderRequest& r, int32_t
     canvas.isGDIplusEnabled(isGDIplusEnabled());
     canvas.HighQualityInterpolation(highQuality_);
     int32_t x = 0, y = 0;
-    if (!PrepareRotatedCanvas(View(), r, highQuality_, canvas, x, y)) return false;
+    // Only the canvas pixels that can reach the destination are sampled: the host
+    // image's bounds, or the device context's clip box (logical units, as the canvas is
+    // drawn; a box around everything visible even under a world transform).
+    SourceRect visible{};
+    RECT clip{};
+    const SourceRect* window = nullptr;
+    if (destHostDIB) {
+        visible = {0, 0, destHostDIB->Width(), destHostDIB->Height()};
+        window = &visible;
+    } else if (destinationDC) {
+        const int kind = GetClipBox(destinationDC, &clip);
+        if (kind == SIMPLEREGION || kind == COMPLEXREGION) {
+            visible = {clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top};
+            window = &visible;
+        }
+    }
+    if (!PrepareRotatedCanvas(View(), r, highQuality_, canvas, x, y, window)) return false;
     canvas.gdiToken(gdiToken_);
     return canvas.Render(destinationDC, x, y, 0, 0, 0, 0, 0, 0, opacity, true,
                          destHostDIB == nullptr, destHostDIB, r.grayScale, 0, 0, false);

@@ -1,7 +1,7 @@
 #include "dib/BlendPixels.h"
 #include "dib/BlendToDestination.h"
 #include "dib/PixelBuffer.h"
-#include "dib/VectorPaths.h"
+#include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>

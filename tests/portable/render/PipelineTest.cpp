@@ -6,7 +6,7 @@
 #include "dib/ScaleKernels.h"
 #include "dib/ScaleSource.h"
 #include "dib/SoftwareRender.h"
-#include "dib/VectorPaths.h"
+#include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>
@@ -318,9 +318,9 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
     for (size_t i = 0; i < src.size(); ++i)
         src[i] = static_cast<uint8_t>(i * 37 + i / 4);
     std::mt19937 rng(3);
-    for (bool wide : {true, false})
+    for (VectorLevel level : AvailableVectorLevels())
         for (size_t count : {1u, 3u, 4u, 17u, 255u}) {
-            Allow256BitPaths(wide);
+            const ScopedVectorLevel atLevel(level);
             std::vector<int32_t> taps(2 * count);
             std::vector<double> weights(2 * count);
             for (size_t i = 0; i < count; ++i) {
@@ -343,7 +343,6 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
                 BilinearVerticalScalar(h.data(), other.data(), fy, 1 - fy, ref.size(), ref.data());
                 ASSERT_EQ(out, ref) << count << " " << fy;
             }
-            Allow256BitPaths(true);
         }
 }
 
@@ -352,6 +351,39 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
 
 namespace moirelle {
 namespace {
+
+// The integer scaler loops against the plain ones: neighbouring and scattered taps,
+// every weight split k + (128 - k), row lengths that leave loop tails.
+TEST(ScaleKernels, IntegerLoopsGiveThePlainLoopsBytes) {
+    std::vector<uint8_t> src(256 * 4);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = static_cast<uint8_t>(i * 53 + i / 4);
+    std::mt19937 rng(5);
+    for (size_t count : {1u, 3u, 4u, 5u, 17u, 64u, 255u})
+        for (bool neighbours : {true, false}) {
+            std::vector<int32_t> taps(2 * count), k(2 * count);
+            for (size_t i = 0; i < count; ++i) {
+                taps[2 * i] = static_cast<int32_t>(rng() % 255);
+                taps[2 * i + 1] = neighbours ? taps[2 * i] + 1 : static_cast<int32_t>(rng() % 256);
+                k[2 * i] = static_cast<int32_t>(rng() % 129);
+                k[2 * i + 1] = 128 - k[2 * i];
+            }
+            std::vector<int16_t> A(count * 4), ARef(count * 4);
+            BilinearHorizontal128(src.data(), taps.data(), k.data(), count, A.data());
+            BilinearHorizontal128Scalar(src.data(), taps.data(), k.data(), count, ARef.data());
+            ASSERT_EQ(A, ARef) << count;
+            std::vector<int16_t> other(count * 4);
+            for (size_t j = 0; j < other.size(); ++j)
+                other[j] = ARef[(j * 7) % ARef.size()];
+            for (int32_t ky : {0, 1, 64, 127, 128}) {
+                std::vector<uint8_t> out(count * 4), ref(count * 4);
+                BilinearVertical128(A.data(), other.data(), ky, 128 - ky, out.size(), out.data());
+                BilinearVertical128Scalar(A.data(), other.data(), ky, 128 - ky, ref.size(),
+                                          ref.data());
+                ASSERT_EQ(out, ref) << count << " " << ky;
+            }
+        }
+}
 
 // Ratios whose weights are all multiples of 1/128 run in integers; the bytes must be
 // those of the double-precision rule.

@@ -1,16 +1,19 @@
 #include "dib/DropShadow.h"
 #include "dib/MemoryImage.h"
 #include "dib/PixelEffects.h"
+#include "dib/RenderKernels.h"
 #include "dib/RotateSource.h"
 #include "dib/SoftwareRender.h"
-#include "dib/VectorPaths.h"
+#include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace moirelle {
 namespace {
@@ -150,11 +153,11 @@ TEST(Rotation, VectorisedBilinearGivesThePlainBytes) {
         r.Angle = angle;
         MemoryImage wide, narrow;
         int32_t x = 0, y = 0;
-        Allow256BitPaths(true);
         ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, wide, x, y));
-        Allow256BitPaths(false);
-        ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, narrow, x, y));
-        Allow256BitPaths(true);
+        {
+            const ScopedVectorLevel plain(VectorLevel::Portable);
+            ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, true, narrow, x, y));
+        }
         EXPECT_TRUE(SameCanvas(wide, narrow)) << angle;
         size_t visible = 0;
         for (int32_t v = 0; v < wide.Height(); ++v)
@@ -162,6 +165,51 @@ TEST(Rotation, VectorisedBilinearGivesThePlainBytes) {
                 visible += wide.PixelAt(u, v) != 0;
         EXPECT_GT(visible, 77u * 33u / 2);
     }
+}
+
+// Sampling only what the destination shows: inside the visible rectangle (and its margin)
+// the canvas is the whole canvas's, outside it transparent, so drawing either changes the
+// destination alike. Windows cut on every side, at a corner, and one missing the canvas.
+TEST(Rotation, VisibleWindowSamplesTheWholeCanvasPixels) {
+    MemoryImage img;
+    ASSERT_TRUE(img.InitializeDIB(57, 41));
+    test::FillRandomPremultiplied(img.View(), 29);
+    const SourceRect windows[] = {
+        {10, 5, 30, 20}, {-50, -40, 70, 60}, {45, 30, 100, 100}, {500, 500, 10, 10}};
+    for (bool bilinear : {false, true})
+        for (float angle : {30.0f, -115.0f}) {
+            RenderRequest r;
+            r.SrcX = 2, r.SrcY = 1, r.srcWidth = 50, r.srcHeight = 37;
+            r.destX = 3, r.destY = -4, r.destWidth = 61, r.destHeight = 29;
+            r.Angle = angle;
+            MemoryImage whole;
+            int32_t x = 0, y = 0;
+            ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, bilinear, whole, x, y));
+            for (const SourceRect& seen : windows) {
+                MemoryImage part;
+                int32_t px = 0, py = 0;
+                ASSERT_TRUE(PrepareRotatedCanvas(img.View(), r, bilinear, part, px, py, &seen));
+                ASSERT_EQ(px, x);
+                ASSERT_EQ(py, y);
+                size_t shown = 0;
+                for (int32_t v = 0; v < whole.Height(); ++v)
+                    for (int32_t u = 0; u < whole.Width(); ++u) {
+                        // Destination position of canvas pixel (u, v), picture coordinates.
+                        const int32_t dx = x + u, dy = y + v;
+                        const bool inside = dx >= seen.x - kVisibleMargin &&
+                                            dx < seen.x + seen.width + kVisibleMargin &&
+                                            dy >= seen.y - kVisibleMargin &&
+                                            dy < seen.y + seen.height + kVisibleMargin;
+                        const uint32_t expected = inside ? whole.PixelAt(u, v) : 0;
+                        ASSERT_EQ(part.PixelAt(u, v), expected)
+                            << bilinear << " " << angle << " " << seen.x << " at " << u << "," << v;
+                        shown += expected != 0;
+                    }
+                if (seen.x < 100) {
+                    EXPECT_GT(shown, 0u) << seen.x;
+                }
+            }
+        }
 }
 
 uint32_t BruteForceShadowAlpha(const PixelView& src, int32_t x, int32_t y, int32_t r) {
@@ -218,6 +266,39 @@ TEST(DropShadow, DividerIsExactForEveryBox) {
         const BoxDivider divide(d);
         for (uint32_t s = 0; s <= 255 * d; ++s)
             ASSERT_EQ(divide(s), s / d) << s << "/" << d;
+    }
+}
+
+// The vectorised shadow rows divide by n^2 in single precision with a correction step:
+// every box sum 0 .. 255 * n^2 at every box size, against the portable row (whose
+// divider is checked above). Column sums are chosen so that box x sums to x.
+TEST(DropShadow, RowsGiveThePortableRowsForEveryBoxSum) {
+    for (int32_t n = 1; n <= 21; n += 2) {
+        const int32_t width = 255 * n * n + 1;
+        std::vector<uint32_t> columns(static_cast<size_t>(width));
+        for (int32_t x = 0; x < width; ++x) // box(x) - box(x - 1) = 1, box(-1) = 0
+            columns[x] = (x == 0 ? 0u : 1u) + (x >= n ? columns[x - n] : 0u);
+        std::array<uint32_t, 256> pixelFor{};
+        for (uint32_t a = 1; a < 256; ++a)
+            pixelFor[a] =
+                (a * 0x20 / 255) | (a * 0x40 / 255) << 8 | (a * 0xC0 / 255) << 16 | a << 24;
+        const int32_t outWidth = width + n - 1;
+        std::vector<uint32_t> scratch(static_cast<size_t>(outWidth + n));
+        std::vector<uint8_t> fast(static_cast<size_t>(outWidth) * 4), plain(fast.size());
+        ShadowRowJob job;
+        job.columnSums = columns.data();
+        job.width = width;
+        job.outWidth = outWidth;
+        job.n = n;
+        job.blue = 0x20, job.green = 0x40, job.red = 0xC0;
+        job.pixelFor = pixelFor.data();
+        job.scratch = scratch.data();
+        job.out = fast.data();
+        ActiveRenderKernels().shadowRow(job);
+        job.out = plain.data();
+        PortableRenderKernels().shadowRow(job);
+        ASSERT_EQ(fast, plain) << n;
+        EXPECT_EQ(plain[4 * (width - 1) + 3], 255) << n; // the last box is 255 * n^2
     }
 }
 

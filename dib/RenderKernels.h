@@ -1,0 +1,67 @@
+#pragma once
+// The renderer's inner loops, one table per instruction-set level. Every entry of every
+// table gives exactly the bytes of the portable entry (the same operations in the same
+// order per value, or integer forms proven equal where noted); dib/VectorLevel.h picks
+// the table. The tables live in RenderKernelsPortable.cpp, RenderKernelsSse2.cpp and
+// RenderKernelsAvx2.cpp.
+
+#include "dib/PixelView.h"
+#include "dib/VectorLevel.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace moirelle {
+
+// One row of the rotator's walk: the sample position (sx, sy) of the first pixel, in
+// source pixels (sy counted in storage rows), advanced by (stepX, stepY) per pixel.
+struct RotateWalk {
+    double sx, sy, stepX, stepY;
+    double left, right, bottom, top; // the source rectangle, storage rows
+    int32_t lastColumn, lastRow;
+};
+
+// One row of a drop shadow (dib/DropShadow.h): column sums in, shadow pixels out.
+struct ShadowRowJob {
+    const uint32_t* columnSums; // `width` sums of alpha over the box's rows
+    int32_t width = 0;          // source width
+    int32_t outWidth = 0;       // shadow width, width + n - 1
+    int32_t n = 0;              // box side
+    uint32_t blue = 0, green = 0, red = 0;
+    const uint32_t* pixelFor = nullptr; // shadow pixel of each alpha
+    uint32_t* scratch = nullptr;        // room for outWidth + n values
+    uint8_t* out = nullptr;
+};
+
+struct RenderKernels {
+    VectorLevel level;
+    // Source-over of `count` premultiplied pixels onto BGRA pixels at constant alpha op,
+    // by the formulas of dib/BlendPixels.h (no grayscale).
+    void (*blendRow32)(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op);
+    // The bilinear rule's passes (dib/ScaleKernels.h).
+    void (*bilinearHorizontal)(const uint8_t* src, const int32_t* taps, const double* weights,
+                               size_t count, double* h);
+    void (*bilinearVertical)(const double* h0, const double* h1, double w0, double w1, size_t count,
+                             uint8_t* out);
+    void (*bilinearHorizontal128)(const uint8_t* src, const int32_t* taps, const int32_t* k,
+                                  size_t count, int16_t* A);
+    void (*bilinearVertical128)(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
+                                size_t count, uint8_t* out);
+    // Drop shadow: sums[x] += added alpha - removed alpha (either row may be null), and
+    // one shadow row: pixel x = pixelFor[floor(box sum / n^2)], the box sum being the sum of
+    // columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).
+    void (*shadowColumns)(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                          size_t count);
+    void (*shadowRow)(const ShadowRowJob& job);
+    // `count` bilinear samples along a rotator row into `out`; positions outside the
+    // rectangle leave their pixel as it is.
+    void (*rotateRowBilinear)(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count);
+};
+
+const RenderKernels& PortableRenderKernels();
+const RenderKernels& Sse2RenderKernels();
+const RenderKernels& Avx2RenderKernels();
+// The table of the level in force.
+const RenderKernels& ActiveRenderKernels();
+
+} // namespace moirelle

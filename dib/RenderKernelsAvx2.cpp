@@ -1,0 +1,317 @@
+// The AVX2 level: 256-bit forms of the portable loops, giving their bytes exactly. Only
+// the functions here carry the AVX2 target (no file-wide -mavx2), so inline functions
+// from shared headers are never compiled for AVX2 and picked by the linker for the other
+// levels. The Windows build assembles this file with -muse-unaligned-vector-move (see
+// CMakeLists.txt): the Windows x86-64 compiler cannot align the stack to 32 bytes.
+#include "dib/BilinearTaps.h"
+#include "dib/DropShadow.h"
+#include "dib/RenderKernels.h"
+#include "dib/ScaleKernels.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+
+#define MOIRELLE_AVX2 __attribute__((target("avx2")))
+
+namespace moirelle {
+namespace {
+
+// The same operations as the 128-bit form, eight pixels at a time.
+MOIRELLE_AVX2 inline __m256i Div255x16(__m256i x) {
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))),
+                             7);
+}
+
+MOIRELLE_AVX2 void BlendRow32Avx2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i op16 = _mm256_set1_epi16(static_cast<short>(op));
+    const __m256i c255 = _mm256_set1_epi16(255);
+    const __m256i ones = _mm256_set1_epi8(-1);
+    // Each pixel's alpha byte spread to its four 16-bit lanes, for the pixels that the
+    // low and the high unpacks take (bytes 0-7 and 8-15 of each 128-bit lane).
+    const __m256i alphaLo =
+        _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1, 3, -1, 3, -1, 3,
+                         -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    const __m256i alphaHi = _mm256_add_epi8(alphaLo, _mm256_set1_epi16(8));
+    // The destination's first pixels up to a 32-byte boundary by the 128-bit form, so that
+    // the wide stores never straddle two cache lines.
+    size_t i = ((32 - (reinterpret_cast<uintptr_t>(dst) & 31)) & 31) / 4;
+    if (i > count) i = count;
+    Sse2RenderKernels().blendRow32(src, dst, i, op);
+    src += 4 * i;
+    dst += 4 * i;
+    for (; i + 8 <= count; i += 8, src += 32, dst += 32) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i sa = _mm256_and_si256(s, alphaBytes);
+        const __m256i keep = _mm256_cmpeq_epi32(sa, zero);
+        const uint32_t transparent = static_cast<uint32_t>(_mm256_movemask_epi8(keep));
+        if (transparent == 0xFFFFFFFFu) continue;
+        if (op == 255 && transparent == 0 &&
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alphaBytes))) ==
+                0xFFFFFFFFu) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+            continue;
+        }
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+        const __m256i sLo = _mm256_unpacklo_epi8(s, zero);
+        const __m256i sHi = _mm256_unpackhi_epi8(s, zero);
+        const __m256i dLo = _mm256_unpacklo_epi8(d, zero);
+        const __m256i dHi = _mm256_unpackhi_epi8(d, zero);
+        __m256i rLo, rHi;
+        if (op == 255) {
+            // 255 - a is the complement of the alpha byte.
+            const __m256i inverse = _mm256_xor_si256(s, ones);
+            const __m256i iaLo = _mm256_shuffle_epi8(inverse, alphaLo);
+            const __m256i iaHi = _mm256_shuffle_epi8(inverse, alphaHi);
+            rLo = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dLo, iaLo)), sLo);
+            rHi = _mm256_add_epi16(Div255x16(_mm256_mullo_epi16(dHi, iaHi)), sHi);
+        } else {
+            const __m256i aLo = _mm256_shuffle_epi8(s, alphaLo);
+            const __m256i aHi = _mm256_shuffle_epi8(s, alphaHi);
+            const __m256i kLo = _mm256_sub_epi16(c255, Div255x16(_mm256_mullo_epi16(aLo, op16)));
+            const __m256i kHi = _mm256_sub_epi16(c255, Div255x16(_mm256_mullo_epi16(aHi, op16)));
+            rLo = Div255x16(
+                _mm256_adds_epu16(_mm256_mullo_epi16(dLo, kLo), _mm256_mullo_epi16(sLo, op16)));
+            rHi = Div255x16(
+                _mm256_adds_epu16(_mm256_mullo_epi16(dHi, kHi), _mm256_mullo_epi16(sHi, op16)));
+        }
+        const __m256i r = _mm256_packus_epi16(rLo, rHi); // lane-wise, matching the unpacks
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_blendv_epi8(r, d, keep));
+    }
+    Sse2RenderKernels().blendRow32(src, dst, count - i, op);
+}
+
+MOIRELLE_AVX2 void HorizontalAvx2(const uint8_t* src, const int32_t* taps, const double* weights,
+                                  size_t count, double* h) {
+    for (size_t i = 0; i < count; ++i, h += 4) {
+        int32_t a, b;
+        std::memcpy(&a, src + static_cast<size_t>(taps[2 * i]) * 4, 4);
+        std::memcpy(&b, src + static_cast<size_t>(taps[2 * i + 1]) * 4, 4);
+        const __m256d da = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(a)));
+        const __m256d db = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(b)));
+        const __m256d w0 = _mm256_broadcast_sd(weights + 2 * i);
+        const __m256d w1 = _mm256_broadcast_sd(weights + 2 * i + 1);
+        _mm256_storeu_pd(h, _mm256_add_pd(_mm256_mul_pd(da, w0), _mm256_mul_pd(db, w1)));
+    }
+}
+
+MOIRELLE_AVX2 void VerticalAvx2(const double* h0, const double* h1, double w0, double w1,
+                                size_t count, uint8_t* out) {
+    const __m256d vw0 = _mm256_set1_pd(w0), vw1 = _mm256_set1_pd(w1);
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        __m128i q[4];
+        for (int p = 0; p < 4; ++p) {
+            const __m256d v = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(h0 + k + 4 * p), vw0),
+                                            _mm256_mul_pd(_mm256_loadu_pd(h1 + k + 4 * p), vw1));
+            q[p] = _mm256_cvttpd_epi32(v);
+        }
+        const __m128i w01 = _mm_packs_epi32(q[0], q[1]);
+        const __m128i w23 = _mm_packs_epi32(q[2], q[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(w01, w23));
+    }
+    BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
+}
+
+// Four output pixels per step: the eight taps in one register, each pixel's channels
+// paired with its two weights (k0 in the low half of a 32-bit lane, k1 in the high) and
+// summed by one multiply-add, the sums packed to 16 bits (at most 255 * 128).
+MOIRELLE_AVX2 void Horizontal128Avx2(const uint8_t* src, const int32_t* taps, const int32_t* k,
+                                     size_t count, int16_t* A) {
+    const __m256i firstOfLane =
+        _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1,
+                         -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m256i secondOfLane =
+        _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1, 8, -1, 12,
+                         -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4, A += 16) {
+        // Plain loads (gathers are slow on several processors). When each pixel's taps
+        // are neighbours, as everywhere but at a rectangle's last column, one 8-byte load
+        // brings both.
+        const int32_t* tp = taps + 2 * i;
+        __m256i px;
+        if (tp[1] == tp[0] + 1 && tp[3] == tp[2] + 1 && tp[5] == tp[4] + 1 && tp[7] == tp[6] + 1) {
+            const auto pair = [src](int32_t x) {
+                return _mm_loadl_epi64(
+                    reinterpret_cast<const __m128i*>(src + static_cast<size_t>(x) * 4));
+            };
+            px = _mm256_setr_m128i(_mm_unpacklo_epi64(pair(tp[0]), pair(tp[2])),
+                                   _mm_unpacklo_epi64(pair(tp[4]), pair(tp[6])));
+        } else {
+            int32_t t[8];
+            for (int j = 0; j < 8; ++j)
+                std::memcpy(&t[j], src + static_cast<size_t>(tp[j]) * 4, 4);
+            px = _mm256_setr_epi32(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]);
+        }
+        const __m256i kv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + 2 * i));
+        const __m256i pairs = _mm256_packus_epi32(kv, kv); // k0 | k1 << 16 per pixel
+        const __m256i sumsFirst = _mm256_madd_epi16(_mm256_shuffle_epi8(px, firstOfLane),
+                                                    _mm256_shuffle_epi32(pairs, 0x00));
+        const __m256i sumsSecond = _mm256_madd_epi16(_mm256_shuffle_epi8(px, secondOfLane),
+                                                     _mm256_shuffle_epi32(pairs, 0x55));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(A),
+                            _mm256_packs_epi32(sumsFirst, sumsSecond)); // pixels 0 1 | 2 3
+    }
+    Sse2RenderKernels().bilinearHorizontal128(src, taps + 2 * i, k + 2 * i, count - i, A);
+}
+
+MOIRELLE_AVX2 void Vertical128Avx2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
+                                   size_t count, uint8_t* out) {
+    const __m256i kk = _mm256_set1_epi32((k1 << 16) | k0);
+    size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i words[2];
+        for (int p = 0; p < 2; ++p) {
+            const __m256i a0 =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(A0 + i + 16 * p));
+            const __m256i a1 =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(A1 + i + 16 * p));
+            const __m256i lo =
+                _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(a0, a1), kk), 14);
+            const __m256i hi =
+                _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(a0, a1), kk), 14);
+            words[p] = _mm256_packs_epi32(lo, hi); // values in order within each lane
+        }
+        // Lanes hold values 0-7, 16-23 | 8-15, 24-31: put the middle quarters in order.
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words[0], words[1]),
+                                                       _MM_SHUFFLE(3, 1, 2, 0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    }
+    Sse2RenderKernels().bilinearVertical128(A0 + i, A1 + i, k0, k1, count - i, out + i);
+}
+
+MOIRELLE_AVX2 void ShadowColumnsAvx2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                                     size_t count) {
+    size_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
+        if (added)
+            v = _mm256_add_epi32(
+                v, _mm256_srli_epi32(
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
+        if (removed)
+            v = _mm256_sub_epi32(
+                v, _mm256_srli_epi32(
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(removed + x * 4)), 24));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), v);
+    }
+    Sse2RenderKernels().shadowColumns(added ? added + x * 4 : nullptr,
+                                      removed ? removed + x * 4 : nullptr, sums + x, count - x);
+}
+
+// The 128-bit form's quotient and pixels (RenderKernelsSse2.cpp), eight at a time.
+MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
+    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
+    const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* before = job.scratch; // prefix[x - n]
+    uint32_t* prefix = job.scratch + n;
+    std::memset(before, 0, n * 4);
+    __m256i carry = _mm256_setzero_si256();
+    const __m256i last = _mm256_set1_epi32(7);
+    size_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.columnSums + x));
+        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4)); // within each 128-bit lane
+        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
+        // The low lane's total into the high lane.
+        const __m256i lowTotal = _mm256_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        v = _mm256_add_epi32(v, _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08));
+        v = _mm256_add_epi32(v, carry);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), v);
+        carry = _mm256_permutevar8x32_epi32(v, last);
+    }
+    uint32_t run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
+    for (; x < width; ++x) {
+        if (x < w) run += job.columnSums[x];
+        prefix[x] = run;
+    }
+    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
+    const __m256 inverse = _mm256_set1_ps(1.0f / static_cast<float>(d));
+    const __m256i divisor = _mm256_set1_epi32(static_cast<int>(d));
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i blue = _mm256_set1_epi32(static_cast<int>(job.blue));
+    const __m256i green = _mm256_set1_epi32(static_cast<int>(job.green));
+    const __m256i red = _mm256_set1_epi32(static_cast<int>(job.red));
+    x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i box =
+            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + x)));
+        __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), inverse));
+        const __m256i product = _mm256_madd_epi16(_mm256_add_epi32(q, one), divisor);
+        q = _mm256_add_epi32(q, _mm256_andnot_si256(_mm256_cmpgt_epi32(product, box), one));
+        const __m256i b = Div255x16(_mm256_mullo_epi16(q, blue));
+        const __m256i g = Div255x16(_mm256_mullo_epi16(q, green));
+        const __m256i r = Div255x16(_mm256_mullo_epi16(q, red));
+        const __m256i px =
+            _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
+                            _mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(q, 24)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.out + x * 4), px);
+    }
+    const BoxDivider divide(d);
+    for (; x < width; ++x) {
+        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+        std::memcpy(job.out + x * 4, &px, 4);
+    }
+}
+
+MOIRELLE_AVX2 inline __m256d Channels(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(v)));
+}
+
+// SampleBilinear's operations on the four channels at once.
+MOIRELLE_AVX2 void RotateRowBilinearAvx2(const PixelView& src, RotateWalk w, uint8_t* out,
+                                         int32_t count) {
+    for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
+        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
+        const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
+        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
+        const uint8_t* row0 = src.row(r.y0);
+        const uint8_t* row1 = src.row(r.y1);
+        const __m256d cw0 = _mm256_set1_pd(c.w0), cw1 = _mm256_set1_pd(c.w1);
+        const __m256d h0 = _mm256_add_pd(_mm256_mul_pd(Channels(row0 + c.x0 * size_t{4}), cw0),
+                                         _mm256_mul_pd(Channels(row0 + c.x1 * size_t{4}), cw1));
+        const __m256d h1 = _mm256_add_pd(_mm256_mul_pd(Channels(row1 + c.x0 * size_t{4}), cw0),
+                                         _mm256_mul_pd(Channels(row1 + c.x1 * size_t{4}), cw1));
+        const __m256d v = _mm256_add_pd(_mm256_mul_pd(h0, _mm256_set1_pd(r.w0)),
+                                        _mm256_mul_pd(h1, _mm256_set1_pd(r.w1)));
+        const __m128i q = _mm256_cvttpd_epi32(v);
+        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(q, q), q));
+        std::memcpy(out, &bytes, 4);
+    }
+}
+
+} // namespace
+
+const RenderKernels& Avx2RenderKernels() {
+    static const RenderKernels table{
+        .level = VectorLevel::Avx2,
+        .blendRow32 = BlendRow32Avx2,
+        .bilinearHorizontal = HorizontalAvx2,
+        .bilinearVertical = VerticalAvx2,
+        .bilinearHorizontal128 = Horizontal128Avx2,
+        .bilinearVertical128 = Vertical128Avx2,
+        .shadowColumns = ShadowColumnsAvx2,
+        .shadowRow = ShadowRowAvx2,
+        .rotateRowBilinear = RotateRowBilinearAvx2,
+    };
+    return table;
+}
+
+} // namespace moirelle
+
+#else
+
+namespace moirelle {
+const RenderKernels& Avx2RenderKernels() {
+    return Sse2RenderKernels();
+}
+} // namespace moirelle
+
+#endif

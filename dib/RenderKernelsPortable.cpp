@@ -1,0 +1,105 @@
+// The portable level: plain loops, the reference for every other level.
+#include "dib/BilinearTaps.h"
+#include "dib/BlendPixels.h"
+#include "dib/DropShadow.h"
+#include "dib/RenderKernels.h"
+#include "dib/ScaleKernels.h"
+
+#include <cstring>
+
+namespace moirelle {
+namespace {
+
+void BlendRow32Portable(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+    for (size_t i = 0; i < count; ++i, src += 4, dst += 4) {
+        const uint8_t a = src[3];
+        if (a == 0) continue;
+        if (a == 255 && op == 255) {
+            std::memcpy(dst, src, 4);
+            continue;
+        }
+        BlendPixel(src, dst, 4, op, nullptr);
+    }
+}
+
+void RotateRowBilinearPortable(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count) {
+    for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
+        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
+        SampleBilinear(src, ColumnTapsAt(w.sx, w.lastColumn), RowTapsAt(w.sy, w.lastRow), out);
+    }
+}
+
+void ShadowColumnsPortable(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                           size_t count) {
+    if (added)
+        for (size_t x = 0; x < count; ++x)
+            sums[x] += added[x * 4 + 3];
+    if (removed)
+        for (size_t x = 0; x < count; ++x)
+            sums[x] -= removed[x * 4 + 3];
+}
+
+void ShadowRowPortable(const ShadowRowJob& job) {
+    const BoxDivider divide(static_cast<uint32_t>(job.n * job.n));
+    uint8_t* dst = job.out;
+    uint32_t sum = 0;
+    for (int32_t x = 0; x < job.outWidth; ++x, dst += 4) {
+        if (x < job.width) sum += job.columnSums[x];
+        if (x - job.n >= 0) sum -= job.columnSums[x - job.n];
+        const uint32_t px = job.pixelFor[divide(sum)];
+        std::memcpy(dst, &px, 4);
+    }
+}
+
+} // namespace
+
+void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const double* weights,
+                              size_t count, double* h) {
+    for (size_t i = 0; i < count; ++i, h += 4) {
+        const uint8_t* a = src + static_cast<size_t>(taps[2 * i]) * 4;
+        const uint8_t* b = src + static_cast<size_t>(taps[2 * i + 1]) * 4;
+        const double w0 = weights[2 * i], w1 = weights[2 * i + 1];
+        for (int c = 0; c < 4; ++c)
+            h[c] = a[c] * w0 + b[c] * w1;
+    }
+}
+
+void BilinearVerticalScalar(const double* h0, const double* h1, double w0, double w1, size_t count,
+                            uint8_t* out) {
+    for (size_t k = 0; k < count; ++k)
+        out[k] = static_cast<uint8_t>(static_cast<int32_t>(h0[k] * w0 + h1[k] * w1));
+}
+
+void BilinearHorizontal128Scalar(const uint8_t* src, const int32_t* taps, const int32_t* k,
+                                 size_t count, int16_t* A) {
+    for (size_t i = 0; i < count; ++i, A += 4) {
+        const uint8_t* a = src + static_cast<size_t>(taps[2 * i]) * 4;
+        const uint8_t* b = src + static_cast<size_t>(taps[2 * i + 1]) * 4;
+        const int32_t k0 = k[2 * i], k1 = k[2 * i + 1];
+        for (int c = 0; c < 4; ++c)
+            A[c] = static_cast<int16_t>(a[c] * k0 + b[c] * k1);
+    }
+}
+
+void BilinearVertical128Scalar(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
+                               size_t count, uint8_t* out) {
+    for (size_t i = 0; i < count; ++i)
+        out[i] = static_cast<uint8_t>((A0[i] * k0 + A1[i] * k1) >> 14);
+}
+
+const RenderKernels& PortableRenderKernels() {
+    static const RenderKernels table{
+        .level = VectorLevel::Portable,
+        .blendRow32 = BlendRow32Portable,
+        .bilinearHorizontal = BilinearHorizontalScalar,
+        .bilinearVertical = BilinearVerticalScalar,
+        .bilinearHorizontal128 = BilinearHorizontal128Scalar,
+        .bilinearVertical128 = BilinearVertical128Scalar,
+        .shadowColumns = ShadowColumnsPortable,
+        .shadowRow = ShadowRowPortable,
+        .rotateRowBilinear = RotateRowBilinearPortable,
+    };
+    return table;
+}
+
+} // namespace moirelle

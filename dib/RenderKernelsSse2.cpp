@@ -1,0 +1,301 @@
+// The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
+#include "dib/BilinearTaps.h"
+#include "dib/DropShadow.h"
+#include "dib/RenderKernels.h"
+#include "dib/ScaleKernels.h"
+
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+
+namespace moirelle {
+namespace {
+
+// floor(x / 255) for every unsigned 16-bit lane: (x * 0x8081) >> 23, exact for x < 66052.
+inline __m128i Div255x8(__m128i x) {
+    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// Alpha of each of two pixels (16-bit lanes) broadcast to its four lanes.
+inline __m128i BroadcastAlpha(__m128i px16) {
+    px16 = _mm_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+    return _mm_shufflehi_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+}
+
+// op = 255: d * (255 - a) / 255 + s on every lane (the alpha lane's s is a itself).
+inline __m128i OverOpaque(__m128i s16, __m128i d16) {
+    const __m128i a = BroadcastAlpha(s16);
+    const __m128i ia = _mm_sub_epi16(_mm_set1_epi16(255), a);
+    return _mm_add_epi16(Div255x8(_mm_mullo_epi16(d16, ia)), s16);
+}
+
+// op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
+// 65535, which still divides to more than 255, so the packed byte is 255 exactly when
+// the formula's value is above 255.
+inline __m128i OverConstant(__m128i s16, __m128i d16, __m128i op16) {
+    const __m128i a = BroadcastAlpha(s16);
+    const __m128i k = _mm_sub_epi16(_mm_set1_epi16(255), Div255x8(_mm_mullo_epi16(a, op16)));
+    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(d16, k), _mm_mullo_epi16(s16, op16));
+    return Div255x8(sum);
+}
+
+void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i op16 = _mm_set1_epi16(static_cast<short>(op));
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4, src += 16, dst += 16) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i sa = _mm_and_si128(s, alphaBytes);
+        const __m128i keep = _mm_cmpeq_epi32(sa, zero); // alpha 0: the pixel stays
+        if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
+        if (op == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
+            continue;
+        }
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+        const __m128i sLo = _mm_unpacklo_epi8(s, zero);
+        const __m128i sHi = _mm_unpackhi_epi8(s, zero);
+        const __m128i dLo = _mm_unpacklo_epi8(d, zero);
+        const __m128i dHi = _mm_unpackhi_epi8(d, zero);
+        __m128i r;
+        if (op == 255)
+            r = _mm_packus_epi16(OverOpaque(sLo, dLo), OverOpaque(sHi, dHi));
+        else
+            r = _mm_packus_epi16(OverConstant(sLo, dLo, op16), OverConstant(sHi, dHi, op16));
+        r = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
+    }
+    PortableRenderKernels().blendRow32(src, dst, count - i, op);
+}
+
+void HorizontalSse2(const uint8_t* src, const int32_t* taps, const double* weights, size_t count,
+                    double* h) {
+    const __m128i zero = _mm_setzero_si128();
+    for (size_t i = 0; i < count; ++i, h += 4) {
+        int32_t a, b;
+        std::memcpy(&a, src + static_cast<size_t>(taps[2 * i]) * 4, 4);
+        std::memcpy(&b, src + static_cast<size_t>(taps[2 * i + 1]) * 4, 4);
+        const __m128i ia = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(a), zero), zero);
+        const __m128i ib = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(b), zero), zero);
+        const __m128d w0 = _mm_set1_pd(weights[2 * i]);
+        const __m128d w1 = _mm_set1_pd(weights[2 * i + 1]);
+        const __m128d lo =
+            _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(ia), w0), _mm_mul_pd(_mm_cvtepi32_pd(ib), w1));
+        const __m128d hi = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(ia, 8)), w0),
+                                      _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(ib, 8)), w1));
+        _mm_storeu_pd(h, lo);
+        _mm_storeu_pd(h + 2, hi);
+    }
+}
+
+void VerticalSse2(const double* h0, const double* h1, double w0, double w1, size_t count,
+                  uint8_t* out) {
+    const __m128d vw0 = _mm_set1_pd(w0), vw1 = _mm_set1_pd(w1);
+    size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        __m128i q[4];
+        for (int p = 0; p < 4; ++p) {
+            const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(h0 + k + 2 * p), vw0),
+                                         _mm_mul_pd(_mm_loadu_pd(h1 + k + 2 * p), vw1));
+            q[p] = _mm_cvttpd_epi32(v); // two values in the low half
+        }
+        const __m128i a = _mm_unpacklo_epi64(q[0], q[1]);
+        const __m128i b = _mm_unpacklo_epi64(q[2], q[3]);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), bytes);
+    }
+    BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
+}
+
+void Horizontal128Sse2(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
+                       int16_t* A) {
+    const __m128i zero = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2, A += 8) {
+        __m128i sums[2];
+        for (int p = 0; p < 2; ++p) {
+            int32_t a, b;
+            std::memcpy(&a, src + static_cast<size_t>(taps[2 * (i + p)]) * 4, 4);
+            std::memcpy(&b, src + static_cast<size_t>(taps[2 * (i + p) + 1]) * 4, 4);
+            // a0 b0 a1 b1 a2 b2 a3 b3 as 16-bit values, times k0 k1 pairwise.
+            const __m128i ab = _mm_unpacklo_epi8(
+                _mm_unpacklo_epi8(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b)), zero);
+            const __m128i kk = _mm_set1_epi32((k[2 * (i + p) + 1] << 16) | k[2 * (i + p)]);
+            sums[p] = _mm_madd_epi16(ab, kk);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(A), _mm_packs_epi32(sums[0], sums[1]));
+    }
+    BilinearHorizontal128Scalar(src, taps + 2 * i, k + 2 * i, count - i, A);
+}
+
+void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
+                     uint8_t* out) {
+    const __m128i kk = _mm_set1_epi32((k1 << 16) | k0);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i words[2];
+        for (int p = 0; p < 2; ++p) {
+            const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A0 + i + 8 * p));
+            const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A1 + i + 8 * p));
+            const __m128i lo = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a0, a1), kk), 14);
+            const __m128i hi = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a0, a1), kk), 14);
+            words[p] = _mm_packs_epi32(lo, hi);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words[0], words[1]));
+    }
+    BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
+}
+
+void ShadowColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums, size_t count) {
+    size_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
+        if (added)
+            v = _mm_add_epi32(
+                v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
+                                  24));
+        if (removed)
+            v = _mm_sub_epi32(
+                v, _mm_srli_epi32(
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
+    }
+    PortableRenderKernels().shadowColumns(added ? added + x * 4 : nullptr,
+                                          removed ? removed + x * 4 : nullptr, sums + x, count - x);
+}
+
+// floor(box / d) for box <= 255 * d, d = n^2 <= 441, from the single-precision product
+// with 1/d: its relative error is at most 2^-23, so it is below the quotient by less than
+// 255 * 2^-23 < 1/441 and never above an integer that the quotient does not reach; one
+// step up where (q + 1) * d <= box makes it exact. d and q + 1 fit 16 bits, so one
+// multiply-add of the low halves gives the product.
+inline __m128i BoxQuotient(__m128i box, __m128 inverse, __m128i divisor) {
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), inverse));
+    const __m128i product = _mm_madd_epi16(_mm_add_epi32(q, one), divisor);
+    return _mm_add_epi32(q, _mm_andnot_si128(_mm_cmpgt_epi32(product, box), one));
+}
+
+// The shadow pixels of alphas q (0..255): colour * q / 255 in each colour byte.
+inline __m128i ShadowPixels(__m128i q, __m128i blue, __m128i green, __m128i red) {
+    const __m128i b = Div255x8(_mm_mullo_epi16(q, blue));
+    const __m128i g = Div255x8(_mm_mullo_epi16(q, green));
+    const __m128i r = Div255x8(_mm_mullo_epi16(q, red));
+    return _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)),
+                        _mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(q, 24)));
+}
+
+// Box sums as differences of prefix sums (modulo 2^32, like the running sum).
+void ShadowRowSse2(const ShadowRowJob& job) {
+    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
+    const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* before = job.scratch; // prefix[x - n]
+    uint32_t* prefix = job.scratch + n;
+    std::memset(before, 0, n * 4);
+    __m128i carry = _mm_setzero_si128();
+    size_t x = 0;
+    for (; x + 4 <= w; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.columnSums + x));
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
+        v = _mm_add_epi32(v, carry);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), v);
+        carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    uint32_t run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
+    for (; x < width; ++x) {
+        if (x < w) run += job.columnSums[x];
+        prefix[x] = run;
+    }
+    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
+    const __m128 inverse = _mm_set1_ps(1.0f / static_cast<float>(d));
+    const __m128i divisor = _mm_set1_epi32(static_cast<int>(d));
+    const __m128i blue = _mm_set1_epi32(static_cast<int>(job.blue));
+    const __m128i green = _mm_set1_epi32(static_cast<int>(job.green));
+    const __m128i red = _mm_set1_epi32(static_cast<int>(job.red));
+    x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i box =
+            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + x)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(job.out + x * 4),
+                         ShadowPixels(BoxQuotient(box, inverse, divisor), blue, green, red));
+    }
+    const BoxDivider divide(d);
+    for (; x < width; ++x) {
+        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+        std::memcpy(job.out + x * 4, &px, 4);
+    }
+}
+
+// The four channels of a pixel as doubles: blue and green, red and alpha.
+struct Channels2 {
+    __m128d lo, hi;
+};
+
+inline Channels2 ChannelsOf(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i i32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
+    return {_mm_cvtepi32_pd(i32), _mm_cvtepi32_pd(_mm_srli_si128(i32, 8))};
+}
+
+// SampleBilinear's operations, two channels per register.
+void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count) {
+    for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
+        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
+        const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
+        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
+        const uint8_t* row0 = src.row(r.y0);
+        const uint8_t* row1 = src.row(r.y1);
+        const __m128d cw0 = _mm_set1_pd(c.w0), cw1 = _mm_set1_pd(c.w1);
+        const __m128d rw0 = _mm_set1_pd(r.w0), rw1 = _mm_set1_pd(r.w1);
+        const Channels2 a = ChannelsOf(row0 + c.x0 * size_t{4});
+        const Channels2 b = ChannelsOf(row0 + c.x1 * size_t{4});
+        const Channels2 d = ChannelsOf(row1 + c.x0 * size_t{4});
+        const Channels2 e = ChannelsOf(row1 + c.x1 * size_t{4});
+        const __m128d h0lo = _mm_add_pd(_mm_mul_pd(a.lo, cw0), _mm_mul_pd(b.lo, cw1));
+        const __m128d h0hi = _mm_add_pd(_mm_mul_pd(a.hi, cw0), _mm_mul_pd(b.hi, cw1));
+        const __m128d h1lo = _mm_add_pd(_mm_mul_pd(d.lo, cw0), _mm_mul_pd(e.lo, cw1));
+        const __m128d h1hi = _mm_add_pd(_mm_mul_pd(d.hi, cw0), _mm_mul_pd(e.hi, cw1));
+        const __m128i qlo =
+            _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(h0lo, rw0), _mm_mul_pd(h1lo, rw1)));
+        const __m128i qhi =
+            _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(h0hi, rw0), _mm_mul_pd(h1hi, rw1)));
+        const __m128i q = _mm_unpacklo_epi64(qlo, qhi);
+        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(q, q), q));
+        std::memcpy(out, &bytes, 4);
+    }
+}
+
+} // namespace
+
+const RenderKernels& Sse2RenderKernels() {
+    static const RenderKernels table{
+        .level = VectorLevel::Sse2,
+        .blendRow32 = BlendRow32Sse2,
+        .bilinearHorizontal = HorizontalSse2,
+        .bilinearVertical = VerticalSse2,
+        .bilinearHorizontal128 = Horizontal128Sse2,
+        .bilinearVertical128 = Vertical128Sse2,
+        .shadowColumns = ShadowColumnsSse2,
+        .shadowRow = ShadowRowSse2,
+        .rotateRowBilinear = RotateRowBilinearSse2,
+    };
+    return table;
+}
+
+} // namespace moirelle
+
+#else
+
+namespace moirelle {
+const RenderKernels& Sse2RenderKernels() {
+    return PortableRenderKernels();
+}
+} // namespace moirelle
+
+#endif

@@ -170,6 +170,8 @@ LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         TrayMessage(static_cast<UINT>(LOWORD(lParam)));
         return 0;
     }
+    // The session ends without closing the windows: the shell is left as it was.
+    if (msg == WM_ENDSESSION && wParam) RestoreShell();
     return Form::HandleMessage(msg, wParam, lParam);
 }
 

@@ -1,11 +1,14 @@
 // The application's rules that need no running program: skin file values, the dialog's
 // filter list, the run-at-logon data, taskbar geometry and the overlay's placement.
 
+#include "app/ShellWatcher.h"
 #include "app/ShowOpenDialog.h"
 #include "app/SkinFile.h"
 #include "app/StartButton.h"
 #include "app/TaskbarPlacement.h"
 #include "app/modStartWithWindows.h"
+
+#include "platform/win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -86,4 +89,27 @@ TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlaceOverlay(c.taskbar, screen, tolerance, start), c.expected) << c.what;
+}
+
+TEST(WatcherCommandLine, OnlyTheArgumentAndTwoNumbersAfterTheProgramMakeAWatcher) {
+    struct Case {
+        const wchar_t* line;
+        std::optional<WatcherHandles> handles;
+    } cases[] = {
+        {L"\"C:\\My Tools\\M.exe\" --watch-shell 12 3400", WatcherHandles{12, 3400}},
+        {L"M.exe   --watch-shell  7  8 ", WatcherHandles{7, 8}},
+        {L"\"C:\\--watch-shell 1 2\\M.exe\"", std::nullopt},
+        {L"\"C:\\--watch-shell 1 2\\M.exe\" --watch-shell 5 6", WatcherHandles{5, 6}},
+        {L"M.exe", std::nullopt},
+        {L"M.exe --watch-shell 1", std::nullopt},
+        {L"M.exe --watch-shell 1 2 3", std::nullopt},
+        {L"M.exe --watch-shell -1 2", std::nullopt},
+        {L"M.exe --watch-shellx 1 2", std::nullopt},
+        {L"M.exe other --watch-shell 1 2", std::nullopt},
+        {L"M.exe --watch-shell 99999999999999999999 2", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseWatcherCommandLine(c.line), c.handles) << moirelle::win::Narrow(c.line);
+    EXPECT_EQ(ParseWatcherCommandLine(L"M.exe " + WatcherArguments({41, 42})),
+              (WatcherHandles{41, 42}));
 }

@@ -374,6 +374,7 @@ TEST_F(AppEndToEnd, NotificationMenuOpensOnEitherButtonAndHidesShowsAndExits) {
     app_.ChooseMenuItem(menu, 3);
     EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit";
     EXPECT_FALSE(LayeredOf(Taskbar()));
+    EXPECT_TRUE(app_.ChildrenEnded(2000)) << "the watcher outlived the program";
 }
 
 // Mouse moves over the window are no icon callbacks, whatever their x coordinate.
@@ -388,6 +389,28 @@ TEST_F(AppEndToEnd, ClosingTheOptionsWindowRestoresTheTaskbarAndEnds) {
     PostMessageW(app_.Options(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(app_.WaitForExit(5000));
     EXPECT_FALSE(LayeredOf(Taskbar()));
+}
+
+// Ended without any of its handlers: its watcher restores the taskbar and the faded start
+// menu, then ends too.
+TEST_F(AppEndToEnd, AKilledProgramLeavesNothingTranslucentBehind) {
+    Restart();
+    ASSERT_EQ(app_.ChildCount(), 1u) << "no watcher";
+    Click(ButtonNamed(L"Fade Startmenu"));
+    ASSERT_TRUE(LayeredOf(startMenu_->hwnd()));
+    ASSERT_TRUE(LayeredOf(Taskbar()));
+    ULONGLONG killed = GetTickCount64();
+    app_.Kill();
+    EXPECT_LT(GetTickCount64() - killed, 1000u) << "the watcher ended late";
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+    EXPECT_FALSE(LayeredOf(startMenu_->hwnd()));
+}
+
+TEST_F(AppEndToEnd, SessionEndRestoresTheTaskbar) {
+    ASSERT_TRUE(LayeredOf(Taskbar()));
+    SendMessageW(app_.Options(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+    app_.Kill();
 }
 
 TEST_F(AppEndToEnd, FirstStartShowsTheBuiltInSkin) {

@@ -31,7 +31,12 @@ void LayeredWindows::Note(HWND hwnd, bool layered) {
     uint64_t* end = b.windows + std::min<uint32_t>(b.count, kCapacity);
     uint64_t* at = std::find(b.windows, end, Key(hwnd));
     if (layered) {
-        if (at == end && b.count < kCapacity) b.windows[b.count++] = Key(hwnd);
+        if (at != end) return;
+        // Windows gone with a restarted shell make room.
+        for (uint32_t i = b.count; i-- > 0;)
+            if (!IsWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(b.windows[i]))))
+                b.windows[i] = b.windows[--b.count];
+        if (b.count < kCapacity) b.windows[b.count++] = Key(hwnd);
     } else if (at != end) {
         *at = *(end - 1);
         --b.count;

@@ -14,10 +14,14 @@
 
 #include "platform/win/Text.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #ifndef MOIRELLE_APP_EXE
 #define MOIRELLE_APP_EXE ""
@@ -411,6 +415,63 @@ TEST_F(AppEndToEnd, SessionEndRestoresTheTaskbar) {
     SendMessageW(app_.Options(), WM_ENDSESSION, TRUE, 0);
     EXPECT_FALSE(LayeredOf(Taskbar()));
     app_.Kill();
+}
+
+// A restarted shell announces itself with "TaskbarCreated": the icon and the translucency
+// come back.
+TEST_F(AppEndToEnd, ShellRestartGetsTheIconAndTheTranslucencyBack) {
+    Restart();
+    Slide(80);
+    SetWindowLongPtrW(Taskbar(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(Taskbar(), GWL_EXSTYLE) & ~WS_EX_LAYERED);
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = app_.Options();
+    icon.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                        SMTO_ABORTIFHUNG, 2000, &result);
+    EXPECT_TRUE(WaitFor([] { return TaskbarAlpha() == 175; }, 2000)) << int(TaskbarAlpha());
+    HWND menu = app_.OpenTrayMenu(Button::Right);
+    EXPECT_NE(menu, nullptr) << "no icon after the restart";
+    app_.Kill();
+}
+
+// A further monitor's taskbar gets the translucency and an overlay of its own, laid on it
+// and following it; when it goes, so does its overlay.
+TEST_F(AppEndToEnd, SecondaryTaskbarGetsTheTranslucencyAndAnOverlayOfItsOwn) {
+    Restart();
+    auto overlays = [] {
+        std::vector<RECT> found;
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"MoirelleForm", L"Moirelle"); w;
+             w = FindWindowExW(nullptr, w, L"MoirelleForm", L"Moirelle")) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == app_.Id() && IsWindowVisible(w)) found.push_back(WindowRect(w));
+        }
+        return found;
+    };
+    auto hasOverlayAt = [&](const RECT& r) {
+        auto all = overlays();
+        return std::any_of(all.begin(), all.end(), [&](const RECT& o) { return SameRect(o, r); });
+    };
+    const RECT place{100, 600, 700, 630}, moved{100, 0, 900, 40};
+    auto secondary =
+        std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
+    EXPECT_TRUE(WaitFor([&] { return hasOverlayAt(place); }, 2000)) << overlays().size();
+    auto layered = LayeredOf(secondary->hwnd());
+    ASSERT_TRUE(layered.has_value());
+    EXPECT_EQ(layered->alpha, 155);
+    Slide(40);
+    EXPECT_EQ(LayeredOf(secondary->hwnd())->alpha, 215);
+    SetWindowPos(secondary->hwnd(), nullptr, moved.left, moved.top, moved.right - moved.left,
+                 moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return hasOverlayAt(moved); }, 2000));
+    ClickAt(app_.OptionsPoint(kApplyTexture.x, kApplyTexture.y), Button::Left);
+    EXPECT_TRUE(WaitFor([&] { return !LayeredOf(secondary->hwnd()); }, 2000));
+    secondary.reset();
+    EXPECT_TRUE(WaitFor([&] { return overlays().size() == 1; }, 2000)) << overlays().size();
 }
 
 TEST_F(AppEndToEnd, FirstStartShowsTheBuiltInSkin) {

@@ -9,6 +9,7 @@
 #include "app/modStartWithWindows.h"
 
 #include "platform/win/Text.h"
+#include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,30 @@ TEST(SkinFileValue, TakesTheWholeFirstLineOrTheQuotedField) {
 TEST(SkinFileValue, PathsAreFolderBackslashName) {
     EXPECT_EQ(SkinFilePath("C:\\Tools", kBaseSkinFile), "C:\\Tools\\lastskin.cfg");
     EXPECT_EQ(SkinFilePath("C:\\", kTextureSkinFile), "C:\\\\FXskin.cfg");
+}
+
+// Greek and Thai together fit no ANSI code page but UTF-8 itself.
+TEST(SkinFileText, APathTheAnsiCodePageCannotHoldRoundTripsAsMarkedUtf8) {
+    const std::string file =
+        moirelle::test::JoinPath(moirelle::test::MakeTempDir("skin text"), "s.cfg");
+    const std::string plain = "C:\\skins\\plain, sky.bmp";
+    const std::string foreign = "C:\\skins\\\xCE\xA9\xE0\xB8\x81\\sky.png";
+    const bool utf8System = GetACP() == CP_UTF8;
+    std::string bytes;
+    ASSERT_TRUE(WriteSkinFile(file, plain));
+    ASSERT_TRUE(moirelle::test::ReadFile(file, bytes));
+    EXPECT_EQ(bytes, plain + "\r\n");
+    ASSERT_TRUE(WriteSkinFile(file, foreign));
+    ASSERT_TRUE(moirelle::test::ReadFile(file, bytes));
+    EXPECT_EQ(bytes, (utf8System ? "" : "\xEF\xBB\xBF") + foreign + "\r\n");
+    EXPECT_EQ(ReadSkinFile(file), foreign);
+    // Without the mark the bytes are ANSI: 0xE9 is e acute in the Western code page.
+    if (GetACP() == 1252) {
+        ASSERT_TRUE(moirelle::test::WriteFile(file, "C:\\caf\xE9.bmp\r\n"));
+        EXPECT_EQ(ReadSkinFile(file), "C:\\caf\xC3\xA9.bmp");
+    }
+    ASSERT_TRUE(moirelle::test::WriteFile(file, "\xEF\xBB\xBF\"C:\\caf\xC3\xA9.bmp\",x\r\n"));
+    EXPECT_EQ(ReadSkinFile(file), "C:\\caf\xC3\xA9.bmp");
 }
 
 TEST(OpenDialogFilter, BarsBecomeNulsAndTheListEndsWithTwo) {

@@ -507,6 +507,22 @@ TEST_F(AppEndToEnd, APathWithACommaComesBackWhole) {
     EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
 }
 
+// Greek and Thai in the path: no ANSI code page but UTF-8 holds them both.
+TEST_F(AppEndToEnd, APathOutsideTheAnsiCodePageComesBackWhole) {
+    RemoveSkinFiles();
+    Restart();
+    const std::string green = Path("\xCE\xA9\xE0\xB8\x81 green.bmp");
+    ASSERT_TRUE(
+        CopyFileW(win::Widen(Path("base-green.bmp")).c_str(), win::Widen(green).c_str(), FALSE));
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    Choose(Button::Left, green);
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")),
+              (GetACP() == CP_UTF8 ? "" : "\xEF\xBB\xBF") + green + "\r\n");
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen));
+    Restart();
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
+}
+
 // A cancelled dialog and files that are no pictures leave the skin and its files alone,
 // without an error box.
 TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {

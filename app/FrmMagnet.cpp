@@ -98,12 +98,12 @@ void FrmMagnet::FollowSecondaryTaskbars() {
             (*known)->PlaceOnSecondary();
             continue;
         }
+        if (options_) options_->TranslucencyTo(taskbar);
         auto overlay = std::make_unique<FrmMagnet>(taskbar);
         overlay->Image1.Picture(Image1.Picture());
         if (!texturePath_.empty()) overlay->aicFX.LoadImage_FromFile(texturePath_);
         overlay->Load();
         if (overlaysShown_) overlay->Show();
-        if (options_) options_->TranslucencyTo(taskbar);
         secondaries_.push_back(std::move(overlay));
     }
 }

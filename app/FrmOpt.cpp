@@ -44,6 +44,17 @@ void DarkCheck(forms::CheckBox& box, std::string caption) {
     box.Font(kCheckFont);
 }
 
+// A picture drawn at its design size: its pixel size at 96 dpi, scaled with the screen's
+// resolution.
+void DesignSizedPicture(forms::Image& image, forms::Picture picture) {
+    constexpr int32_t kDesignTwipsPerPixel = 15;
+    image.Stretch(true);
+    const int32_t w = picture.PixelWidth() * kDesignTwipsPerPixel,
+                  h = picture.PixelHeight() * kDesignTwipsPerPixel;
+    image.Picture(std::move(picture));
+    image.Move(image.Left(), image.Top(), w, h);
+}
+
 // Whether the image library can read the file: a texture that cannot be loaded must not
 // take the place of the current one.
 bool IsLoadableImage(const std::string& path) {
@@ -76,9 +87,9 @@ forms::PropertyBag FrmOpt::KeyBag() {
 }
 
 void FrmOpt::Design() {
-    Image3.Picture(BuiltInBitmap(IDB_OPTIONS_BACK));
+    DesignSizedPicture(Image3, BuiltInBitmap(IDB_OPTIONS_BACK));
     WhiteLabel(Label1, "Moirelle 1.4p");
-    Image2.Picture(BuiltInGif(IDG_HIDE_BUTTON));
+    DesignSizedPicture(Image2, BuiltInGif(IDG_HIDE_BUTTON));
     WhiteLabel(Label4, "Left click to choose Base picture, Right click to choose FX Texture");
     Image1.Stretch(true);
     Image1.Picture(BuiltInBitmap(IDB_DEFAULT_SKIN));
@@ -91,9 +102,9 @@ void FrmOpt::Design() {
     DarkCheck(Check4, "Transparent Taskbar");
     DarkCheck(Check3, "Fade Startmenu");
     forms::Picture button = BuiltInGif(IDG_BUTTON);
-    Image4_0.Picture(button);
+    DesignSizedPicture(Image4_0, button);
     Image4_0.Index(0);
-    Image4_1.Picture(button);
+    DesignSizedPicture(Image4_1, button);
     Image4_1.Index(1);
     WhiteLabel(Label3_0, "Apply Texture", forms::vbCenter);
     Label3_0.Index(0);

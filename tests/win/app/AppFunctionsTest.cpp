@@ -7,6 +7,7 @@
 #include "app/StartButton.h"
 #include "app/TaskbarPlacement.h"
 #include "app/modStartWithWindows.h"
+#include "forms/ScaleMode.h"
 
 #include "platform/win/Text.h"
 #include "tests/support/TestPaths.h"
@@ -137,4 +138,24 @@ TEST(WatcherCommandLine, OnlyTheArgumentAndTwoNumbersAfterTheProgramMakeAWatcher
         EXPECT_EQ(ParseWatcherCommandLine(c.line), c.handles) << moirelle::win::Narrow(c.line);
     EXPECT_EQ(ParseWatcherCommandLine(L"M.exe " + WatcherArguments({41, 42})),
               (WatcherHandles{41, 42}));
+}
+
+// The overlay is placed in twips: every taskbar edge in pixels must come back unchanged at
+// 100, 125, 150 and 200 per cent.
+TEST(TaskbarGeometry, PixelsSurviveTheTripThroughTwipsAtCommonScales) {
+    for (int dpi : {96, 120, 144, 192}) {
+        const float tpp = 1440.0f / static_cast<float>(dpi);
+        int wrong = 0;
+        for (LONG p = -200; p <= 8000 && wrong < 3; ++p) {
+            TaskbarRect t = MakeTaskbarRect({p, p, p + 41, p + 7}, true, tpp, tpp);
+            RECT back{moirelle::forms::TwipsToPixels(t.Left, tpp),
+                      moirelle::forms::TwipsToPixels(t.Top, tpp), 0, 0};
+            back.right = back.left + moirelle::forms::TwipsToPixels(t.Width, tpp);
+            back.bottom = back.top + moirelle::forms::TwipsToPixels(t.Height, tpp);
+            if (back.left != p || back.top != p || back.right != p + 41 || back.bottom != p + 7) {
+                ADD_FAILURE() << dpi << " dpi, pixel " << p;
+                ++wrong;
+            }
+        }
+    }
 }

@@ -62,6 +62,7 @@ void FrmMagnet::Form_Load() {
     aicFX.ScaleMethod(1);
     aicFX.Width(Image1.Width());
     aicFX.Height(Height());
+    horizontalSkin_ = {Image1.Width(), Image1.Height(), aicFX.Width(), aicFX.Height()};
     LocateTaskbar(true);
     if (options_) options_->Show();
 }
@@ -78,6 +79,16 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     OverlayPlace now{Left(), Top(), Width(), Height()};
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
     if (next != now) Move(next.left, next.top, next.width, next.height);
+    // Along a side edge the skin fills the overlay; along the others it keeps its sizes.
+    const bool vertical = IsVertical(inTwips ? taskbar : ReadTaskbarRect(true));
+    if (vertical && (next != now || !vertical_)) {
+        Image1.Move(0, 0, next.width, next.height);
+        aicFX.Move(0, 0, next.width, next.height);
+    } else if (!vertical && vertical_) {
+        Image1.Move(0, 0, horizontalSkin_[0], horizontalSkin_[1]);
+        aicFX.Move(0, 0, horizontalSkin_[2], horizontalSkin_[3]);
+    }
+    vertical_ = vertical;
     return taskbar;
 }
 

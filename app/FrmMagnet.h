@@ -18,6 +18,7 @@
 #include "forms/Timer.h"
 #include "forms/UserControl.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,10 @@ class FrmMagnet : public forms::Form {
     std::vector<std::unique_ptr<FrmMagnet>> secondaries_;
     std::wstring texturePath_;
     bool overlaysShown_ = true;
+    // The skin's sizes along a horizontal taskbar (twips: picture width and height, texture
+    // width and height), and whether it lies along a side now.
+    std::array<int32_t, 4> horizontalSkin_{};
+    bool vertical_ = false;
 };
 
 } // namespace moirelle::app

@@ -106,7 +106,11 @@ TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
     } cases[] = {
         {"bottom", {0, 11070, 450, 15360}, {0, 11070, 15360, 450}},
         {"top edge", {0, 0, 300, 15360}, {0, 0, 15360, 300}},
-        {"docked left: as large as the screen", {0, 0, 11520, 900}, {0, 0, 15360, 11520}},
+        {"docked left", {0, 0, 11520, 900}, {0, 0, 900, 11520}},
+        {"docked right, hidden but 30 twips", {14430, 0, 11520, 900}, {14430, 0, 900, 11520}},
+        {"hidden at the top", {0, -270, 300, 15360}, {0, -270, 15360, 300}},
+        {"hidden at the bottom", {0, 11490, 300, 15360}, {0, 11490, 15360, 300}},
+        {"narrower, at the bottom", {600, 11070, 450, 9000}, {600, 11070, 9000, 450}},
         {"too far above the bottom", {0, 8000, 600, 15360}, start},
         {"just within the tolerance",
          {0, screen - tolerance, 600, 15360},

@@ -260,6 +260,30 @@ TEST_F(AppEndToEnd, OverlayLiesUnderTheTaskbarAndFollowsItToTheTopAndBack) {
         << Describe(WindowRect(app_.Overlay()));
 }
 
+// A taskbar docked at a side edge, or hidden over any edge, keeps the skin under it; along a
+// side the skin fills it.
+TEST_F(AppEndToEnd, OverlayFollowsSideAndHiddenTaskbars) {
+    const int sx = GetSystemMetrics(SM_CXSCREEN), sy = GetSystemMetrics(SM_CYSCREEN);
+    const RECT places[] = {
+        {0, 0, 60, sy},           // left
+        {sx - 60, 0, sx, sy},     // right
+        {sx - 2, 0, sx + 58, sy}, // right, hidden
+        {0, sy - 2, sx, sy + 18}, // bottom, hidden
+        {0, -18, sx, 2},          // top, hidden
+    };
+    for (const RECT& r : places) {
+        SetWindowPos(Taskbar(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(app_.Overlay()), r); }, 2000))
+            << Describe(r) << ": " << Describe(WindowRect(app_.Overlay()));
+        if (r.left == 0 && r.top == 0) {
+            COLORREF c = ScreenPixel(30, sy - 30);
+            EXPECT_GT(GetBValue(c), GetRValue(c) + 20)
+                << "no skin low on the side " << std::hex << c;
+        }
+    }
+}
+
 // While the options window is hidden to the notification area, a taller bottom taskbar is
 // still followed (the tolerance is the window's normal height, not its minimized one).
 TEST_F(AppEndToEnd, HiddenOptionsWindowStillLetsTheOverlayFollowATallerTaskbar) {

@@ -518,6 +518,10 @@ TEST_F(AppEndToEnd, SecondaryTaskbarGetsTheTranslucencyAndAnOverlayOfItsOwn) {
     EXPECT_EQ(layered->alpha, 155);
     Slide(40);
     EXPECT_EQ(LayeredOf(secondary->hwnd())->alpha, 215);
+    // Its overlay shows the skin the user chooses.
+    Choose(Button::Left, Path("base-green.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBaseGreen; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
     SetWindowPos(secondary->hwnd(), nullptr, moved.left, moved.top, moved.right - moved.left,
                  moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(WaitFor([&] { return hasOverlayAt(moved); }, 2000));

@@ -1,6 +1,7 @@
 // The application's rules that need no running program: skin file values, the dialog's
 // filter list, the run-at-logon data, taskbar geometry and the overlay's placement.
 
+#include "app/LayeredWindows.h"
 #include "app/ShellWatcher.h"
 #include "app/ShowOpenDialog.h"
 #include "app/SkinFile.h"
@@ -16,6 +17,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace moirelle::app;
 
@@ -162,4 +164,29 @@ TEST(TaskbarGeometry, PixelsSurviveTheTripThroughTwipsAtCommonScales) {
             }
         }
     }
+}
+
+// Each window is listed once however often it is made layered, leaves with its restoring,
+// and a window that no longer exists makes room for the next one.
+TEST(LayeredWindowList, ListsEachWindowOnceUntilItIsRestoredOrGone) {
+    auto make = [] {
+        return CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    };
+    HWND a = make(), b = make(), c = make();
+    ASSERT_TRUE(a && b && c);
+    LayeredWindows::Note(a, true);
+    LayeredWindows::Note(a, true);
+    LayeredWindows::Note(b, true);
+    LayeredWindows::Note(nullptr, true);
+    EXPECT_EQ(LayeredWindows::Listed(), (std::vector<HWND>{a, b}));
+    LayeredWindows::Note(a, false);
+    EXPECT_EQ(LayeredWindows::Listed(), (std::vector<HWND>{b}));
+    DestroyWindow(b);
+    LayeredWindows::Note(c, true);
+    EXPECT_EQ(LayeredWindows::Listed(), (std::vector<HWND>{c}));
+    LayeredWindows::Note(c, false);
+    EXPECT_TRUE(LayeredWindows::Listed().empty());
+    DestroyWindow(a);
+    DestroyWindow(c);
 }

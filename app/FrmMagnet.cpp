@@ -80,7 +80,7 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
     if (next != now) Move(next.left, next.top, next.width, next.height);
     // Along a side edge the skin fills the overlay; along the others it keeps its sizes.
-    const bool vertical = IsVertical(inTwips ? taskbar : ReadTaskbarRect(true));
+    const bool vertical = IsVertical(taskbar);
     if (vertical && (next != now || !vertical_)) {
         Image1.Move(0, 0, next.width, next.height);
         aicFX.Move(0, 0, next.width, next.height);

@@ -4,7 +4,10 @@
 #include "app/FrmOpt.h"
 #include "app/Pictures.h"
 #include "app/StartButton.h"
+#include "forms/ScaleMode.h"
 #include "forms/Screen.h"
+
+#include <algorithm>
 
 namespace moirelle::app {
 namespace {
@@ -12,16 +15,26 @@ namespace {
 // The overlay starts this much lower than one start-button height above the screen's
 // bottom, until the first placement.
 constexpr int32_t kStartOffsetTwips = 30;
+constexpr const wchar_t* kSecondaryTaskbarClass = L"Shell_SecondaryTrayWnd";
+
+std::vector<HWND> VisibleSecondaryTaskbars() {
+    std::vector<HWND> found;
+    for (HWND w = FindWindowExW(nullptr, nullptr, kSecondaryTaskbarClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, kSecondaryTaskbarClass, nullptr))
+        if (IsWindowVisible(w)) found.push_back(w);
+    return found;
+}
 
 } // namespace
 
-FrmMagnet::FrmMagnet()
+FrmMagnet::FrmMagnet(HWND secondaryTaskbar)
     : Form({.caption = "Moirelle",
             .width = 6105,
             .height = 795,
             .borderStyle = 0,
             .showInTaskbar = false,
-            .iconResource = IDI_MOIRELLE}) {
+            .iconResource = IDI_MOIRELLE}),
+      secondaryTaskbar_(secondaryTaskbar) {
     forms::Picture skin = BuiltInBitmap(IDB_DEFAULT_SKIN);
     Image1.Stretch(true);
     Image1.Picture(skin);
@@ -29,9 +42,18 @@ FrmMagnet::FrmMagnet()
     Image2.Picture(skin);
     Image2.Visible(false);
     Timer1.Tick.Bind(this, &FrmMagnet::Timer1_Timer);
+    // The primary overlay places the secondary ones.
+    if (secondaryTaskbar_) Timer1.Enabled(false);
 }
 
+FrmMagnet::~FrmMagnet() = default;
+
 void FrmMagnet::Form_Load() {
+    if (secondaryTaskbar_) {
+        aicFX.ScaleMethod(1);
+        PlaceOnSecondary();
+        return;
+    }
     Left(0);
     Top(forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips));
     Height(WorkAreaBottomGap());
@@ -40,8 +62,14 @@ void FrmMagnet::Form_Load() {
     aicFX.ScaleMethod(1);
     aicFX.Width(Image1.Width());
     aicFX.Height(Height());
+    horizontalSkin_ = {Image1.Width(), Image1.Height(), aicFX.Width(), aicFX.Height()};
     LocateTaskbar(true);
     if (options_) options_->Show();
+}
+
+LRESULT FrmMagnet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DISPLAYCHANGE && !secondaryTaskbar_) FollowTaskbars();
+    return Form::HandleMessage(msg, wParam, lParam);
 }
 
 TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
@@ -51,7 +79,95 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     OverlayPlace now{Left(), Top(), Width(), Height()};
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
     if (next != now) Move(next.left, next.top, next.width, next.height);
+    // Along a side edge the skin fills the overlay; along the others it keeps its sizes.
+    const bool vertical = IsVertical(taskbar);
+    if (vertical && (next != now || !vertical_)) {
+        Image1.Move(0, 0, next.width, next.height);
+        aicFX.Move(0, 0, next.width, next.height);
+    } else if (!vertical && vertical_) {
+        Image1.Move(0, 0, horizontalSkin_[0], horizontalSkin_[1]);
+        aicFX.Move(0, 0, horizontalSkin_[2], horizontalSkin_[3]);
+    }
+    vertical_ = vertical;
     return taskbar;
+}
+
+void FrmMagnet::FollowTaskbars() {
+    LocateTaskbar(true);
+    FollowSecondaryTaskbars();
+}
+
+void FrmMagnet::FollowSecondaryTaskbars() {
+    std::vector<HWND> present = VisibleSecondaryTaskbars();
+    std::erase_if(secondaries_, [&](const std::unique_ptr<FrmMagnet>& s) {
+        return std::find(present.begin(), present.end(), s->secondaryTaskbar_) == present.end();
+    });
+    for (HWND taskbar : present) {
+        auto known = std::find_if(secondaries_.begin(), secondaries_.end(),
+                                  [&](const auto& s) { return s->secondaryTaskbar_ == taskbar; });
+        if (known != secondaries_.end()) {
+            (*known)->PlaceOnSecondary();
+            continue;
+        }
+        if (options_) options_->TranslucencyTo(taskbar);
+        auto overlay = std::make_unique<FrmMagnet>(taskbar);
+        overlay->Image1.Picture(Image1.Picture());
+        if (!texturePath_.empty()) overlay->aicFX.LoadImage_FromFile(texturePath_);
+        overlay->Load();
+        if (overlaysShown_) overlay->Show();
+        secondaries_.push_back(std::move(overlay));
+    }
+}
+
+void FrmMagnet::PlaceOnSecondary() {
+    RECT r{};
+    if (!GetWindowRect(secondaryTaskbar_, &r)) return;
+    const double tx = forms::Screen::TwipsPerPixelX(), ty = forms::Screen::TwipsPerPixelY();
+    OverlayPlace next{forms::PixelsToTwips(r.left, tx), forms::PixelsToTwips(r.top, ty),
+                      forms::PixelsToTwips(r.right - r.left, tx),
+                      forms::PixelsToTwips(r.bottom - r.top, ty)};
+    OverlayPlace now{Left(), Top(), Width(), Height()};
+    if (next != now) {
+        Move(next.left, next.top, next.width, next.height);
+        Image1.Move(0, 0, next.width, next.height);
+        aicFX.Move(0, 0, next.width, next.height);
+    }
+    if (GetWindow(secondaryTaskbar_, GW_HWNDNEXT) != hWnd())
+        SetWindowPos(hWnd(), secondaryTaskbar_, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void FrmMagnet::BasePicture(const forms::Picture& picture) {
+    Image1.Picture(picture);
+    for (auto& s : secondaries_)
+        s->Image1.Picture(picture);
+}
+
+void FrmMagnet::Texture(const std::wstring& path) {
+    texturePath_ = path;
+    aicFX.LoadImage_FromFile(path);
+    for (auto& s : secondaries_)
+        s->aicFX.LoadImage_FromFile(path);
+}
+
+void FrmMagnet::ShowOverlays(bool show) {
+    overlaysShown_ = show;
+    if (show)
+        Show();
+    else
+        Hide();
+    for (auto& s : secondaries_)
+        if (show)
+            s->Show();
+        else
+            s->Hide();
+}
+
+std::vector<HWND> FrmMagnet::SecondaryTaskbars() const {
+    std::vector<HWND> taskbars;
+    for (const auto& s : secondaries_)
+        taskbars.push_back(s->secondaryTaskbar_);
+    return taskbars;
 }
 
 } // namespace moirelle::app

@@ -44,6 +44,17 @@ void DarkCheck(forms::CheckBox& box, std::string caption) {
     box.Font(kCheckFont);
 }
 
+// A picture drawn at its design size: its pixel size at 96 dpi, scaled with the screen's
+// resolution.
+void DesignSizedPicture(forms::Image& image, forms::Picture picture) {
+    constexpr int32_t kDesignTwipsPerPixel = 15;
+    image.Stretch(true);
+    const int32_t w = picture.PixelWidth() * kDesignTwipsPerPixel,
+                  h = picture.PixelHeight() * kDesignTwipsPerPixel;
+    image.Picture(std::move(picture));
+    image.Move(image.Left(), image.Top(), w, h);
+}
+
 // Whether the image library can read the file: a texture that cannot be loaded must not
 // take the place of the current one.
 bool IsLoadableImage(const std::string& path) {
@@ -76,9 +87,9 @@ forms::PropertyBag FrmOpt::KeyBag() {
 }
 
 void FrmOpt::Design() {
-    Image3.Picture(BuiltInBitmap(IDB_OPTIONS_BACK));
+    DesignSizedPicture(Image3, BuiltInBitmap(IDB_OPTIONS_BACK));
     WhiteLabel(Label1, "Moirelle 1.4p");
-    Image2.Picture(BuiltInGif(IDG_HIDE_BUTTON));
+    DesignSizedPicture(Image2, BuiltInGif(IDG_HIDE_BUTTON));
     WhiteLabel(Label4, "Left click to choose Base picture, Right click to choose FX Texture");
     Image1.Stretch(true);
     Image1.Picture(BuiltInBitmap(IDB_DEFAULT_SKIN));
@@ -91,9 +102,9 @@ void FrmOpt::Design() {
     DarkCheck(Check4, "Transparent Taskbar");
     DarkCheck(Check3, "Fade Startmenu");
     forms::Picture button = BuiltInGif(IDG_BUTTON);
-    Image4_0.Picture(button);
+    DesignSizedPicture(Image4_0, button);
     Image4_0.Index(0);
-    Image4_1.Picture(button);
+    DesignSizedPicture(Image4_1, button);
     Image4_1.Index(1);
     WhiteLabel(Label3_0, "Apply Texture", forms::vbCenter);
     Label3_0.Index(0);
@@ -156,7 +167,8 @@ void FrmOpt::Form_Load() {
     TBTop = 0;
     RestoreSavedSkins();
     SetTexture();
-    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, kStartAlpha);
+    TaskbarsAlpha(kStartAlpha);
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
 void FrmOpt::Form_QueryUnload(bool& /*cancel*/, int16_t /*unloadMode*/) {
@@ -170,6 +182,12 @@ LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         TrayMessage(static_cast<UINT>(LOWORD(lParam)));
         return 0;
     }
+    // The session ends without closing the windows: the shell is left as it was.
+    if (msg == WM_ENDSESSION && wParam) RestoreShell();
+    if (taskbarCreated_ && msg == taskbarCreated_) {
+        ShellRestarted();
+        return 0;
+    }
     return Form::HandleMessage(msg, wParam, lParam);
 }
 
@@ -177,12 +195,12 @@ LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void FrmOpt::MakeMagnet() {
     TextureApplied = 1;
-    overlay_.Image1.Picture(overlay_.Image2.Picture());
-    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, CurrentAlpha);
+    overlay_.BasePicture(overlay_.Image2.Picture());
+    TaskbarsAlpha(CurrentAlpha);
 }
 
 void FrmOpt::RestoreTaskbar() {
-    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
+    RestoreTaskbars();
     TextureApplied = 0;
 }
 
@@ -195,9 +213,9 @@ void FrmOpt::ExitApplication() {
 // An empty base path keeps the overlay's picture: at the first start that is the built-in
 // default skin.
 void FrmOpt::SetTexture() {
-    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, CurrentAlpha);
+    TaskbarsAlpha(CurrentAlpha);
     if (!Image1.Tag().empty())
-        if (auto picture = forms::LoadPicture(Image1.Tag())) overlay_.Image1.Picture(*picture);
+        if (auto picture = forms::LoadPicture(Image1.Tag())) overlay_.BasePicture(*picture);
     TextureApplied = 1;
 }
 
@@ -211,7 +229,7 @@ void FrmOpt::ChooseBasePicture() {
     Image1.Picture(*picture);
     Image1.Tag(path);
     WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
-    overlay_.Image1.Picture(*picture);
+    overlay_.BasePicture(*picture);
 }
 
 void FrmOpt::ChooseTexture() {
@@ -219,7 +237,7 @@ void FrmOpt::ChooseTexture() {
     if (path.empty() || !IsLoadableImage(path)) return;
     std::wstring wide = win::Widen(path);
     aicFX.LoadImage_FromFile(wide);
-    overlay_.aicFX.LoadImage_FromFile(wide);
+    overlay_.Texture(wide);
     WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
 }
@@ -231,13 +249,13 @@ void FrmOpt::RestoreSavedSkins() {
     auto picture = forms::LoadPicture(*base);
     if (!picture) return;
     Image1.Picture(*picture);
-    overlay_.Image1.Picture(*picture);
+    overlay_.BasePicture(*picture);
     Image1.Tag(*base);
     auto texture = ReadSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile));
     if (!texture) return;
     FXSkinPath = *texture;
     std::wstring wide = win::Widen(FXSkinPath);
-    overlay_.aicFX.LoadImage_FromFile(wide);
+    overlay_.Texture(wide);
     aicFX.LoadImage_FromFile(wide);
 }
 
@@ -259,7 +277,7 @@ void FrmOpt::PictureButton_Click(int16_t index) {
 
 void FrmOpt::HScroll1_Change() {
     CurrentAlpha = static_cast<uint8_t>(255 - HScroll1.Value());
-    if (TextureApplied == 1) WindowAlpha.SetWindowAlpha(StartButtonParent(), true, CurrentAlpha);
+    if (TextureApplied == 1) TaskbarsAlpha(CurrentAlpha);
 }
 
 void FrmOpt::Check2_Click() {
@@ -270,16 +288,14 @@ void FrmOpt::Check2_Click() {
 }
 
 void FrmOpt::Check4_Click() {
-    if (Check4.Value() != forms::vbUnchecked)
-        overlay_.Hide();
-    else
-        overlay_.Show();
+    overlay_.ShowOverlays(Check4.Value() == forms::vbUnchecked);
 }
 
 void FrmOpt::Check3_Click() {
     CurrentAlpha = static_cast<uint8_t>(255 - HScroll1.Value());
     bool fade = Check3.Value() == forms::vbChecked;
-    WindowAlpha.SetWindowAlpha(smenu, true, fade ? CurrentAlpha : 255);
+    startMenuAlpha_ = fade ? CurrentAlpha : 255;
+    WindowAlpha.SetWindowAlpha(smenu, true, startMenuAlpha_);
     if (smenu) startMenuChanged_ = true;
 }
 
@@ -309,8 +325,36 @@ void FrmOpt::TrayMessage(UINT mouseMessage) {
 }
 
 void FrmOpt::RestoreShell() {
-    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
+    RestoreTaskbars();
     if (startMenuChanged_ && smenu && IsWindow(smenu)) WindowAlpha.RestoreWindowAlpha(smenu);
+}
+
+void FrmOpt::TaskbarsAlpha(uint8_t alpha) {
+    taskbarsAlpha_ = alpha;
+    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, alpha);
+    for (HWND taskbar : overlay_.SecondaryTaskbars())
+        WindowAlpha.SetWindowAlpha(taskbar, true, alpha);
+}
+
+void FrmOpt::RestoreTaskbars() {
+    taskbarsAlpha_.reset();
+    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
+    for (HWND taskbar : overlay_.SecondaryTaskbars())
+        WindowAlpha.RestoreWindowAlpha(taskbar);
+}
+
+void FrmOpt::TranslucencyTo(HWND taskbar) {
+    if (taskbarsAlpha_) WindowAlpha.SetWindowAlpha(taskbar, true, *taskbarsAlpha_);
+}
+
+// The old taskbar and start menu are gone with the old shell; their successors are found
+// by class as at the start.
+void FrmOpt::ShellRestarted() {
+    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    overlay_.FollowTaskbars();
+    if (taskbarsAlpha_) TaskbarsAlpha(*taskbarsAlpha_);
+    smenu = FindWindowW(L"DV2ControlHost", nullptr);
+    if (startMenuChanged_ && smenu) WindowAlpha.SetWindowAlpha(smenu, true, startMenuAlpha_);
 }
 
 } // namespace moirelle::app

@@ -4,6 +4,10 @@
 // taskbar's translucency (always on StartButtonParent()), the start menu's, the overlay's
 // visibility and contents, the skin files and the run-at-logon value. The window is keyed
 // on its dark grey background, so only the painted parts of its background picture show.
+// Its pictures are drawn at their size at 96 dpi scaled with the screen's resolution, like
+// its controls.
+//
+// A restarted shell ("TaskbarCreated") gets the icon and the translucency again.
 //
 // Leaving (Exit, or closing the window) restores the taskbar, the start menu when this
 // program made it translucent, and removes the notification icon, then ends the process.
@@ -22,6 +26,7 @@
 #include "forms/UserControl.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace moirelle::app {
@@ -34,6 +39,8 @@ class FrmOpt : public forms::Form {
 
     // The window's height in twips when it is neither minimized nor hidden (loads it).
     int32_t NormalHeight();
+    // Gives a taskbar that has just appeared the translucency the taskbars have now.
+    void TranslucencyTo(HWND taskbar);
 
     clsAlpha WindowAlpha;
     uint8_t CurrentAlpha = 100;
@@ -103,9 +110,18 @@ class FrmOpt : public forms::Form {
     void TrayMessage(UINT mouseMessage);
     // The taskbar and, when this program changed it, the start menu, as they were.
     void RestoreShell();
+    // Every taskbar (the primary and the secondary ones) layered with `alpha`, or restored.
+    void TaskbarsAlpha(uint8_t alpha);
+    void RestoreTaskbars();
+    // The shell started again: the icon, the translucency and the overlays' places anew.
+    void ShellRestarted();
 
     FrmMagnet& overlay_;
     bool startMenuChanged_ = false;
+    uint8_t startMenuAlpha_ = 255;
+    // The alpha the taskbars were given last; nothing while they are restored.
+    std::optional<uint8_t> taskbarsAlpha_;
+    UINT taskbarCreated_ = 0;
 };
 
 } // namespace moirelle::app

@@ -22,7 +22,19 @@ std::string AnsiToUtf8(std::string_view ansi) {
     return win::Narrow(wide);
 }
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 } // namespace
+
+bool FitsAnsiCodePage(std::string_view utf8) {
+    if (GetACP() == CP_UTF8) return true;
+    std::wstring wide = win::Widen(utf8);
+    if (wide.empty()) return utf8.empty();
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                static_cast<int>(wide.size()), nullptr, 0, nullptr, &usedDefault);
+    return n > 0 && !usedDefault;
+}
 
 std::string SkinFilePath(std::string_view folder, std::string_view name) {
     return std::string(folder) + "\\" + std::string(name);
@@ -51,14 +63,27 @@ std::optional<std::string> ReadSkinFile(std::string_view path) {
         (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
          got != bytes.size()))
         return std::nullopt;
-    auto value = SkinValueOf(std::string_view(bytes.data(), bytes.size()));
+    std::string_view content(bytes.data(), bytes.size());
+    bool utf8 = content.starts_with(kUtf8Mark);
+    if (utf8) content.remove_prefix(kUtf8Mark.size());
+    auto value = SkinValueOf(content);
     if (!value) return std::nullopt;
-    return AnsiToUtf8(*value);
+    return utf8 ? *value : AnsiToUtf8(*value);
 }
 
 bool WriteSkinFile(std::string_view path, std::string_view value) {
-    auto file = forms::OutputFile::Open(path);
-    return file && file->WriteLine(value);
+    if (FitsAnsiCodePage(value)) {
+        auto file = forms::OutputFile::Open(path);
+        return file && file->WriteLine(value);
+    }
+    std::wstring wide = win::Widen(path);
+    win::UniqueFile file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    std::string line = std::string(kUtf8Mark) + std::string(value) + "\r\n";
+    DWORD written = 0;
+    return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
 }
 
 } // namespace moirelle::app

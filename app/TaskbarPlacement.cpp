@@ -28,16 +28,33 @@ TaskbarRect ReadTaskbarRect(bool inTwips) {
                            forms::Screen::TwipsPerPixelY());
 }
 
+bool IsVertical(const TaskbarRect& taskbar) {
+    return taskbar.Height > taskbar.Width;
+}
+
 OverlayPlace PlaceOverlay(const TaskbarRect& taskbar, int32_t screenHeight, int32_t tolerance,
                           OverlayPlace place) {
-    if (taskbar.Top == 0) {
+    // Docked left or right, shown or hidden: exactly on it.
+    if (IsVertical(taskbar)) return {taskbar.Left, taskbar.Top, taskbar.Width, taskbar.Height};
+    // Back from a side edge: as wide as the taskbar again.
+    auto across = [&] {
+        if (taskbar.Width <= 0) return;
+        place.left = taskbar.Left;
+        place.width = taskbar.Width;
+    };
+    // At the top edge; a hidden one lies above it.
+    if (taskbar.Top <= 0) {
         place.height = taskbar.Height;
         place.left = 0;
-        place.top = 0;
+        place.top = taskbar.Top;
+        across();
     }
     if (screenHeight - tolerance > taskbar.Top) return place;
+    across();
     place.height = taskbar.Height;
-    place.top = screenHeight - place.height;
+    // A hidden taskbar reaches below the bottom edge.
+    place.top =
+        taskbar.Top + taskbar.Height > screenHeight ? taskbar.Top : screenHeight - place.height;
     return place;
 }
 

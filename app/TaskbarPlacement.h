@@ -1,7 +1,8 @@
 #pragma once
 // Where the taskbar is and where the overlay goes: the overlay lies exactly under a taskbar
-// at the top edge (or docked left or right, whose top is 0 too) and under a bottom taskbar
-// whose top edge lies within one options-window height of the bottom of the screen.
+// at the top edge, under one docked left or right, and under a bottom taskbar whose top edge
+// lies within one options-window height of the bottom of the screen; a taskbar that hides
+// itself (auto-hide), sliding over the screen's edge, is followed there.
 
 #include <windows.h>
 
@@ -34,9 +35,13 @@ struct OverlayPlace {
     friend bool operator==(const OverlayPlace&, const OverlayPlace&) = default;
 };
 
+// A taskbar taller than wide is docked at a side edge.
+bool IsVertical(const TaskbarRect& taskbar);
+
 // The overlay's next place for a taskbar rectangle (twips), the screen's height and the
-// tolerance (the options window's normal height). Only top and height change, except that
-// a taskbar at the top moves the overlay to the left edge too.
+// tolerance (the options window's normal height). Along the top or bottom edge the overlay
+// takes the taskbar's rectangle (a hidden one's too); a taskbar elsewhere leaves it where it
+// is; a vertical one gets the overlay on its own rectangle.
 OverlayPlace PlaceOverlay(const TaskbarRect& taskbar, int32_t screenHeight, int32_t tolerance,
                           OverlayPlace current);
 

@@ -1,11 +1,14 @@
 #include "app/clsAlpha.h"
 
+#include "app/LayeredWindows.h"
+
 namespace moirelle::app {
 
 void clsAlpha::SetWindowAlpha(HWND hWnd, bool enable, uint8_t alpha) const {
     LONG_PTR style = GetWindowLongPtrW(hWnd, GWL_EXSTYLE);
     style = enable ? (style | WS_EX_LAYERED) : (style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
     SetWindowLongPtrW(hWnd, GWL_EXSTYLE, style);
+    LayeredWindows::Note(hWnd, enable);
     if (enable)
         SetLayeredWindowAttributes(hWnd, 0, alpha, LWA_ALPHA);
     else

@@ -1,7 +1,9 @@
 #pragma once
 // Gives any window, by handle, one constant opacity through the layered-window facility, or
-// takes it away again. Holds no state: one instance serves every window. Failing system
-// calls leave the window as it was and are not reported.
+// takes it away again. Holds no state: one instance serves every window; each change is
+// noted in the list of layered windows, so that the shell watcher can undo what a process
+// that died left behind. Failing system calls leave the window as it was and are not
+// reported.
 
 #include <windows.h>
 

@@ -32,7 +32,8 @@ void AddTrayIcon(HWND hWnd, HICON icon, std::string_view tip, UINT callbackMessa
     size_t n = std::min(text.size(), std::size(nid.szTip) - 1);
     std::copy_n(text.begin(), n, nid.szTip);
     nid.szTip[n] = L'\0';
-    Shell_NotifyIconW(NIM_ADD, &nid);
+    // A shell that still shows the icon (a repeated "TaskbarCreated") refuses to add it twice.
+    if (!Shell_NotifyIconW(NIM_ADD, &nid)) Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 
 void RemoveTrayIcon() {

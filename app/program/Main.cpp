@@ -1,9 +1,11 @@
 // The program starts by loading the overlay: its load sequence loads and shows the options
 // window, then the overlay appears. The message loop runs until the process is ended from
-// the options window.
+// the options window. Before that a watcher is started (the same executable with a private
+// argument) that restores the taskbar should this process die without doing so.
 
 #include "app/FrmMagnet.h"
 #include "app/FrmOpt.h"
+#include "app/ShellWatcher.h"
 #include "forms/App.h"
 
 #include <windows.h>
@@ -20,6 +22,9 @@ struct Windows {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (auto watch = moirelle::app::ParseWatcherCommandLine(GetCommandLineW()))
+        return moirelle::app::RunShellWatcher(*watch);
+    moirelle::app::StartShellWatcher();
     static Windows windows;
     windows.FrmMagnet.Load();
     windows.FrmMagnet.Show();

@@ -49,6 +49,17 @@ struct FileHandleTraits {
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) { CloseHandle(h); }
 };
+// Process, thread, mapping and event handles: null when there is none.
+struct KernelHandleTraits {
+    using handle_type = HANDLE;
+    static HANDLE invalid() { return nullptr; }
+    static void close(HANDLE h) { CloseHandle(h); }
+};
+struct MappedViewTraits {
+    using handle_type = void*;
+    static void* invalid() { return nullptr; }
+    static void close(void* p) { UnmapViewOfFile(p); }
+};
 struct GlobalMemoryTraits {
     using handle_type = HGLOBAL;
     static HGLOBAL invalid() { return nullptr; }
@@ -72,6 +83,8 @@ using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniquePen = UniqueHandle<GdiObjectTraits<HPEN>>;
 using UniqueMemoryDC = UniqueHandle<MemoryDCTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueMappedView = UniqueHandle<MappedViewTraits>;
 using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;

@@ -2,6 +2,10 @@
 
 #include "tools/shelldriver/ShellDesktop.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
+
 namespace moirelle::shelldriver {
 namespace {
 
@@ -34,6 +38,7 @@ bool RunningApp::Start(const std::wstring& exe) {
         return false;
     }
     Pump(300);
+    FindChildren();
     return true;
 }
 
@@ -46,6 +51,28 @@ bool RunningApp::WaitForExit(DWORD ms) {
     return WaitFor([&] { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }, ms);
 }
 
+void RunningApp::FindChildren() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == pi_.dwProcessId)
+            if (HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID))
+                children_.push_back(child);
+    CloseHandle(snapshot);
+}
+
+bool RunningApp::ChildrenEnded(DWORD ms) {
+    return WaitFor(
+        [&] {
+            return std::all_of(children_.begin(), children_.end(),
+                               [](HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; });
+        },
+        ms);
+}
+
 void RunningApp::Kill() {
     if (pi_.hProcess) {
         if (Running()) {
@@ -55,6 +82,10 @@ void RunningApp::Kill() {
         CloseHandle(pi_.hProcess);
         CloseHandle(pi_.hThread);
     }
+    ChildrenEnded(5000);
+    for (HANDLE child : children_)
+        CloseHandle(child);
+    children_.clear();
     pi_ = {};
     overlay_ = options_ = nullptr;
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace moirelle::shelldriver {
 
@@ -24,8 +25,12 @@ class RunningApp {
     bool Running() const;
     // Waits for the process to end by itself.
     bool WaitForExit(DWORD ms);
-    // Ends it without any of its handlers.
+    // Ends it without any of its handlers, and waits for the processes it started to end.
     void Kill();
+    // The processes it started (its shell watcher), found when it came up.
+    size_t ChildCount() const { return children_.size(); }
+    // Waits until every process it started has ended.
+    bool ChildrenEnded(DWORD ms);
 
     DWORD Id() const { return pi_.dwProcessId; }
     HWND Overlay() const { return overlay_; }
@@ -41,7 +46,10 @@ class RunningApp {
     void ChooseMenuItem(HWND menu, int index) const;
 
   private:
+    void FindChildren();
+
     PROCESS_INFORMATION pi_{};
+    std::vector<HANDLE> children_;
     HWND overlay_ = nullptr;
     HWND options_ = nullptr;
 };

@@ -1,16 +1,23 @@
 // The application's rules that need no running program: skin file values, the dialog's
 // filter list, the run-at-logon data, taskbar geometry and the overlay's placement.
 
+#include "app/LayeredWindows.h"
+#include "app/ShellWatcher.h"
 #include "app/ShowOpenDialog.h"
 #include "app/SkinFile.h"
 #include "app/StartButton.h"
 #include "app/TaskbarPlacement.h"
 #include "app/modStartWithWindows.h"
+#include "forms/ScaleMode.h"
+
+#include "platform/win/Text.h"
+#include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace moirelle::app;
 
@@ -36,6 +43,30 @@ TEST(SkinFileValue, TakesTheWholeFirstLineOrTheQuotedField) {
 TEST(SkinFileValue, PathsAreFolderBackslashName) {
     EXPECT_EQ(SkinFilePath("C:\\Tools", kBaseSkinFile), "C:\\Tools\\lastskin.cfg");
     EXPECT_EQ(SkinFilePath("C:\\", kTextureSkinFile), "C:\\\\FXskin.cfg");
+}
+
+// Greek and Thai together fit no ANSI code page but UTF-8 itself.
+TEST(SkinFileText, APathTheAnsiCodePageCannotHoldRoundTripsAsMarkedUtf8) {
+    const std::string file =
+        moirelle::test::JoinPath(moirelle::test::MakeTempDir("skin text"), "s.cfg");
+    const std::string plain = "C:\\skins\\plain, sky.bmp";
+    const std::string foreign = "C:\\skins\\\xCE\xA9\xE0\xB8\x81\\sky.png";
+    const bool utf8System = GetACP() == CP_UTF8;
+    std::string bytes;
+    ASSERT_TRUE(WriteSkinFile(file, plain));
+    ASSERT_TRUE(moirelle::test::ReadFile(file, bytes));
+    EXPECT_EQ(bytes, plain + "\r\n");
+    ASSERT_TRUE(WriteSkinFile(file, foreign));
+    ASSERT_TRUE(moirelle::test::ReadFile(file, bytes));
+    EXPECT_EQ(bytes, (utf8System ? "" : "\xEF\xBB\xBF") + foreign + "\r\n");
+    EXPECT_EQ(ReadSkinFile(file), foreign);
+    // Without the mark the bytes are ANSI: 0xE9 is e acute in the Western code page.
+    if (GetACP() == 1252) {
+        ASSERT_TRUE(moirelle::test::WriteFile(file, "C:\\caf\xE9.bmp\r\n"));
+        EXPECT_EQ(ReadSkinFile(file), "C:\\caf\xC3\xA9.bmp");
+    }
+    ASSERT_TRUE(moirelle::test::WriteFile(file, "\xEF\xBB\xBF\"C:\\caf\xC3\xA9.bmp\",x\r\n"));
+    EXPECT_EQ(ReadSkinFile(file), "C:\\caf\xC3\xA9.bmp");
 }
 
 TEST(OpenDialogFilter, BarsBecomeNulsAndTheListEndsWithTwo) {
@@ -77,7 +108,11 @@ TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
     } cases[] = {
         {"bottom", {0, 11070, 450, 15360}, {0, 11070, 15360, 450}},
         {"top edge", {0, 0, 300, 15360}, {0, 0, 15360, 300}},
-        {"docked left: as large as the screen", {0, 0, 11520, 900}, {0, 0, 15360, 11520}},
+        {"docked left", {0, 0, 11520, 900}, {0, 0, 900, 11520}},
+        {"docked right, hidden but 30 twips", {14430, 0, 11520, 900}, {14430, 0, 900, 11520}},
+        {"hidden at the top", {0, -270, 300, 15360}, {0, -270, 15360, 300}},
+        {"hidden at the bottom", {0, 11490, 300, 15360}, {0, 11490, 15360, 300}},
+        {"narrower, at the bottom", {600, 11070, 450, 9000}, {600, 11070, 9000, 450}},
         {"too far above the bottom", {0, 8000, 600, 15360}, start},
         {"just within the tolerance",
          {0, screen - tolerance, 600, 15360},
@@ -86,4 +121,72 @@ TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlaceOverlay(c.taskbar, screen, tolerance, start), c.expected) << c.what;
+}
+
+TEST(WatcherCommandLine, OnlyTheArgumentAndTwoNumbersAfterTheProgramMakeAWatcher) {
+    struct Case {
+        const wchar_t* line;
+        std::optional<WatcherHandles> handles;
+    } cases[] = {
+        {L"\"C:\\My Tools\\M.exe\" --watch-shell 12 3400", WatcherHandles{12, 3400}},
+        {L"M.exe   --watch-shell  7  8 ", WatcherHandles{7, 8}},
+        {L"\"C:\\--watch-shell 1 2\\M.exe\"", std::nullopt},
+        {L"\"C:\\--watch-shell 1 2\\M.exe\" --watch-shell 5 6", WatcherHandles{5, 6}},
+        {L"M.exe", std::nullopt},
+        {L"M.exe --watch-shell 1", std::nullopt},
+        {L"M.exe --watch-shell 1 2 3", std::nullopt},
+        {L"M.exe --watch-shell -1 2", std::nullopt},
+        {L"M.exe --watch-shellx 1 2", std::nullopt},
+        {L"M.exe other --watch-shell 1 2", std::nullopt},
+        {L"M.exe --watch-shell 99999999999999999999 2", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseWatcherCommandLine(c.line), c.handles) << moirelle::win::Narrow(c.line);
+    EXPECT_EQ(ParseWatcherCommandLine(L"M.exe " + WatcherArguments({41, 42})),
+              (WatcherHandles{41, 42}));
+}
+
+// The overlay is placed in twips: every taskbar edge in pixels must come back unchanged at
+// 100, 125, 150 and 200 per cent.
+TEST(TaskbarGeometry, PixelsSurviveTheTripThroughTwipsAtCommonScales) {
+    for (int dpi : {96, 120, 144, 192}) {
+        const float tpp = 1440.0f / static_cast<float>(dpi);
+        int wrong = 0;
+        for (LONG p = -200; p <= 8000 && wrong < 3; ++p) {
+            TaskbarRect t = MakeTaskbarRect({p, p, p + 41, p + 7}, true, tpp, tpp);
+            RECT back{moirelle::forms::TwipsToPixels(t.Left, tpp),
+                      moirelle::forms::TwipsToPixels(t.Top, tpp), 0, 0};
+            back.right = back.left + moirelle::forms::TwipsToPixels(t.Width, tpp);
+            back.bottom = back.top + moirelle::forms::TwipsToPixels(t.Height, tpp);
+            if (back.left != p || back.top != p || back.right != p + 41 || back.bottom != p + 7) {
+                ADD_FAILURE() << dpi << " dpi, pixel " << p;
+                ++wrong;
+            }
+        }
+    }
+}
+
+// Each window is listed once however often it is made layered, leaves with its restoring,
+// and a window that no longer exists makes room for the next one.
+TEST(LayeredWindowList, ListsEachWindowOnceUntilItIsRestoredOrGone) {
+    auto make = [] {
+        return CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    };
+    HWND a = make(), b = make(), c = make();
+    ASSERT_TRUE(a && b && c);
+    LayeredWindows::Note(a, true);
+    LayeredWindows::Note(a, true);
+    LayeredWindows::Note(b, true);
+    LayeredWindows::Note(nullptr, true);
+    EXPECT_EQ(LayeredWindows::Listed(), (std::vector<HWND>{a, b}));
+    LayeredWindows::Note(a, false);
+    EXPECT_EQ(LayeredWindows::Listed(), (std::vector<HWND>{b}));
+    DestroyWindow(b);
+    LayeredWindows::Note(c, true);
+    EXPECT_EQ(LayeredWindows::Listed(), (std::vector<HWND>{c}));
+    LayeredWindows::Note(c, false);
+    EXPECT_TRUE(LayeredWindows::Listed().empty());
+    DestroyWindow(a);
+    DestroyWindow(c);
 }

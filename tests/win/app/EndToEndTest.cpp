@@ -12,12 +12,19 @@
 #include "tools/shelldriver/RunningApp.h"
 #include "tools/shelldriver/ShellDesktop.h"
 
+#include "platform/win/Handles.h"
 #include "platform/win/Text.h"
+
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #ifndef MOIRELLE_APP_EXE
 #define MOIRELLE_APP_EXE ""
@@ -35,7 +42,8 @@ constexpr COLORREF kBaseBlue = RGB(0, 0, 200);
 constexpr COLORREF kTextureRed = RGB(255, 0, 0);
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// The options window's layout in client pixels at 96 dpi (its design in twips / 15).
+// The options window's layout in client pixels at 96 dpi (its design in twips / 15); at
+// other resolutions it scales.
 constexpr POINT kPreview{16 + 188, 48 + 10};
 constexpr POINT kApplyTexture{232 + 78, 120 + 15};
 constexpr POINT kExitApplication{232 + 78, 152 + 15};
@@ -100,6 +108,7 @@ class AppEndToEnd : public ::testing::Test {
     static void SetUpTestSuite() {
         std::string exe = MOIRELLE_APP_EXE;
         if (exe.empty()) return;
+        SetProcessDPIAware();
         // The desktop's taskbar comes up with the first client of the desktop: this program.
         backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{0, 0, 1024, 740},
                                                    kBackdrop);
@@ -173,6 +182,16 @@ class AppEndToEnd : public ::testing::Test {
         return WaitFor([&] { return OverlayPixel(x) == c; }, 3000);
     }
 
+    // The screen's resolution; the end-to-end tests also run at 120 and 144 dpi, where the
+    // run names the resolution it set up in MOIRELLE_EXPECT_DPI.
+    static int Dpi() {
+        win::WindowDC screen(nullptr);
+        return GetDeviceCaps(screen.get(), LOGPIXELSX);
+    }
+    static int Scaled(int pixelsAt96) { return MulDiv(pixelsAt96, Dpi(), 96); }
+    // A point of the options window given at 96 dpi, on the screen.
+    static POINT At(POINT design) { return app_.OptionsPoint(Scaled(design.x), Scaled(design.y)); }
+
     static HWND ButtonNamed(const wchar_t* caption) {
         return ChildWithText(app_.Options(), L"Button", caption);
     }
@@ -197,7 +216,7 @@ class AppEndToEnd : public ::testing::Test {
     // Opens a choice dialog with a real click on the preview, types the path, presses OK
     // (or Cancel when the path is empty).
     static void Choose(Button button, const std::string& path) {
-        ClickAt(app_.OptionsPoint(kPreview.x, kPreview.y), button);
+        ClickAt(At(kPreview), button);
         HWND dialog = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }))
             << "no open-file dialog";
@@ -241,10 +260,34 @@ TEST_F(AppEndToEnd, OverlayLiesUnderTheTaskbarAndFollowsItToTheTopAndBack) {
         << Describe(WindowRect(app_.Overlay()));
 }
 
+// A taskbar docked at a side edge, or hidden over any edge, keeps the skin under it; along a
+// side the skin fills it.
+TEST_F(AppEndToEnd, OverlayFollowsSideAndHiddenTaskbars) {
+    const int sx = GetSystemMetrics(SM_CXSCREEN), sy = GetSystemMetrics(SM_CYSCREEN);
+    const RECT places[] = {
+        {0, 0, 60, sy},           // left
+        {sx - 60, 0, sx, sy},     // right
+        {sx - 2, 0, sx + 58, sy}, // right, hidden
+        {0, sy - 2, sx, sy + 18}, // bottom, hidden
+        {0, -18, sx, 2},          // top, hidden
+    };
+    for (const RECT& r : places) {
+        SetWindowPos(Taskbar(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(app_.Overlay()), r); }, 2000))
+            << Describe(r) << ": " << Describe(WindowRect(app_.Overlay()));
+        if (r.left == 0 && r.top == 0) {
+            COLORREF c = ScreenPixel(30, sy - 30);
+            EXPECT_GT(GetBValue(c), GetRValue(c) + 20)
+                << "no skin low on the side " << std::hex << c;
+        }
+    }
+}
+
 // While the options window is hidden to the notification area, a taller bottom taskbar is
 // still followed (the tolerance is the window's normal height, not its minimized one).
 TEST_F(AppEndToEnd, HiddenOptionsWindowStillLetsTheOverlayFollowATallerTaskbar) {
-    ClickAt(app_.OptionsPoint(kHideButton.x, kHideButton.y), Button::Left);
+    ClickAt(At(kHideButton), Button::Left);
     ASSERT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Options()); }, 3000));
     const int screenH = GetSystemMetrics(SM_CYSCREEN), screenW = GetSystemMetrics(SM_CXSCREEN);
     SetWindowPos(Taskbar(), nullptr, 0, screenH - 40, screenW, 40, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -254,9 +297,15 @@ TEST_F(AppEndToEnd, HiddenOptionsWindowStillLetsTheOverlayFollowATallerTaskbar) 
     app_.Kill();
 }
 
-// Design places in twips, 15 to the pixel here; the window is centred on the screen.
+// Design places in twips, 15 to the pixel at 96 dpi; each place and size is rounded to
+// pixels on its own. The window is centred on the screen, its pictures scaled with it.
 TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
-    const int w = 6075 / 15, h = 2925 / 15;
+    if (const char* dpi = std::getenv("MOIRELLE_EXPECT_DPI")) {
+        ASSERT_EQ(Dpi(), std::atoi(dpi));
+    }
+    const double tpp = 1440.0 / Dpi();
+    auto px = [&](int twips) { return static_cast<int>(std::nearbyint(twips / tpp)); };
+    const int w = px(6075), h = px(2925);
     const int sx = GetSystemMetrics(SM_CXSCREEN), sy = GetSystemMetrics(SM_CYSCREEN);
     RECT expected{(sx - w) / 2, (sy - h) / 2, (sx - w) / 2 + w, (sy - h) / 2 + h};
     EXPECT_TRUE(SameRect(WindowRect(app_.Options()), expected))
@@ -276,10 +325,17 @@ TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
         ASSERT_NE(child, nullptr);
         RECT r = WindowRect(child);
         MapWindowPoints(nullptr, app_.Options(), reinterpret_cast<POINT*>(&r), 2);
-        RECT want{p.twips.left / 15, p.twips.top / 15, (p.twips.left + p.twips.right) / 15,
-                  (p.twips.top + p.twips.bottom) / 15};
+        RECT want{px(p.twips.left), px(p.twips.top), px(p.twips.left) + px(p.twips.right),
+                  px(p.twips.top) + px(p.twips.bottom)};
         EXPECT_TRUE(SameRect(r, want)) << win::Narrow(p.text) << " " << Describe(r);
     }
+    // The background picture's panel reaches its far corner (near (400, 180) at 96 dpi) only
+    // when the picture is scaled with the window; its own corner is keyed.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    POINT corner = app_.OptionsPoint(0, 0), panel = At({400, 180});
+    EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
+    EXPECT_NE(ScreenPixel(panel.x, panel.y), kBackdrop);
 }
 
 TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
@@ -292,7 +348,7 @@ TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
         Slide(v);
         EXPECT_EQ(TaskbarAlpha(), 255 - v) << "slider " << v;
     }
-    ClickAt(app_.OptionsPoint(kApplyTexture.x, kApplyTexture.y), Button::Left);
+    ClickAt(At(kApplyTexture), Button::Left);
     EXPECT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
     Slide(120);
     EXPECT_FALSE(LayeredOf(Taskbar())) << "slider moves after Apply Texture reach the taskbar";
@@ -342,7 +398,7 @@ TEST_F(AppEndToEnd, FadeStartmenuLayersTheStartMenuAndLeavingRestoresIt) {
     auto unfaded = LayeredOf(startMenu_->hwnd());
     ASSERT_TRUE(unfaded.has_value());
     EXPECT_EQ(unfaded->alpha, 255);
-    ClickAt(app_.OptionsPoint(kExitApplication.x, kExitApplication.y), Button::Left);
+    ClickAt(At(kExitApplication), Button::Left);
     EXPECT_TRUE(app_.WaitForExit(5000));
     EXPECT_FALSE(LayeredOf(startMenu_->hwnd()));
     EXPECT_FALSE(LayeredOf(Taskbar()));
@@ -374,6 +430,7 @@ TEST_F(AppEndToEnd, NotificationMenuOpensOnEitherButtonAndHidesShowsAndExits) {
     app_.ChooseMenuItem(menu, 3);
     EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit";
     EXPECT_FALSE(LayeredOf(Taskbar()));
+    EXPECT_TRUE(app_.ChildrenEnded(2000)) << "the watcher outlived the program";
 }
 
 // Mouse moves over the window are no icon callbacks, whatever their x coordinate.
@@ -388,6 +445,90 @@ TEST_F(AppEndToEnd, ClosingTheOptionsWindowRestoresTheTaskbarAndEnds) {
     PostMessageW(app_.Options(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(app_.WaitForExit(5000));
     EXPECT_FALSE(LayeredOf(Taskbar()));
+}
+
+// Ended without any of its handlers: its watcher restores the taskbar and the faded start
+// menu, then ends too.
+TEST_F(AppEndToEnd, AKilledProgramLeavesNothingTranslucentBehind) {
+    Restart();
+    ASSERT_EQ(app_.ChildCount(), 1u) << "no watcher";
+    Click(ButtonNamed(L"Fade Startmenu"));
+    ASSERT_TRUE(LayeredOf(startMenu_->hwnd()));
+    ASSERT_TRUE(LayeredOf(Taskbar()));
+    ULONGLONG killed = GetTickCount64();
+    app_.Kill();
+    EXPECT_LT(GetTickCount64() - killed, 1000u) << "the watcher ended late";
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+    EXPECT_FALSE(LayeredOf(startMenu_->hwnd()));
+}
+
+TEST_F(AppEndToEnd, SessionEndRestoresTheTaskbar) {
+    ASSERT_TRUE(LayeredOf(Taskbar()));
+    SendMessageW(app_.Options(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(LayeredOf(Taskbar()));
+    app_.Kill();
+}
+
+// A restarted shell announces itself with "TaskbarCreated": the icon and the translucency
+// come back.
+TEST_F(AppEndToEnd, ShellRestartGetsTheIconAndTheTranslucencyBack) {
+    Restart();
+    Slide(80);
+    SetWindowLongPtrW(Taskbar(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(Taskbar(), GWL_EXSTYLE) & ~WS_EX_LAYERED);
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = app_.Options();
+    icon.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                        SMTO_ABORTIFHUNG, 2000, &result);
+    EXPECT_TRUE(WaitFor([] { return TaskbarAlpha() == 175; }, 2000)) << int(TaskbarAlpha());
+    HWND menu = app_.OpenTrayMenu(Button::Right);
+    EXPECT_NE(menu, nullptr) << "no icon after the restart";
+    app_.Kill();
+}
+
+// A further monitor's taskbar gets the translucency and an overlay of its own, laid on it
+// and following it; when it goes, so does its overlay.
+TEST_F(AppEndToEnd, SecondaryTaskbarGetsTheTranslucencyAndAnOverlayOfItsOwn) {
+    Restart();
+    auto overlays = [] {
+        std::vector<RECT> found;
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"MoirelleForm", L"Moirelle"); w;
+             w = FindWindowExW(nullptr, w, L"MoirelleForm", L"Moirelle")) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == app_.Id() && IsWindowVisible(w)) found.push_back(WindowRect(w));
+        }
+        return found;
+    };
+    auto hasOverlayAt = [&](const RECT& r) {
+        auto all = overlays();
+        return std::any_of(all.begin(), all.end(), [&](const RECT& o) { return SameRect(o, r); });
+    };
+    const RECT place{100, 600, 700, 630}, moved{100, 0, 900, 40};
+    auto secondary =
+        std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
+    EXPECT_TRUE(WaitFor([&] { return hasOverlayAt(place); }, 2000)) << overlays().size();
+    ASSERT_TRUE(WaitFor([&] { return LayeredOf(secondary->hwnd()).has_value(); }, 1000));
+    auto layered = LayeredOf(secondary->hwnd());
+    ASSERT_TRUE(layered.has_value());
+    EXPECT_EQ(layered->alpha, 155);
+    Slide(40);
+    EXPECT_EQ(LayeredOf(secondary->hwnd())->alpha, 215);
+    // Its overlay shows the skin the user chooses.
+    Choose(Button::Left, Path("base-green.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBaseGreen; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
+    SetWindowPos(secondary->hwnd(), nullptr, moved.left, moved.top, moved.right - moved.left,
+                 moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return hasOverlayAt(moved); }, 2000));
+    ClickAt(At(kApplyTexture), Button::Left);
+    EXPECT_TRUE(WaitFor([&] { return !LayeredOf(secondary->hwnd()); }, 2000));
+    secondary.reset();
+    EXPECT_TRUE(WaitFor([&] { return overlays().size() == 1; }, 2000)) << overlays().size();
 }
 
 TEST_F(AppEndToEnd, FirstStartShowsTheBuiltInSkin) {
@@ -423,6 +564,22 @@ TEST_F(AppEndToEnd, APathWithACommaComesBackWhole) {
     EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
 }
 
+// Greek and Thai in the path: no ANSI code page but UTF-8 holds them both.
+TEST_F(AppEndToEnd, APathOutsideTheAnsiCodePageComesBackWhole) {
+    RemoveSkinFiles();
+    Restart();
+    const std::string green = Path("\xCE\xA9\xE0\xB8\x81 green.bmp");
+    ASSERT_TRUE(
+        CopyFileW(win::Widen(Path("base-green.bmp")).c_str(), win::Widen(green).c_str(), FALSE));
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    Choose(Button::Left, green);
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")),
+              (GetACP() == CP_UTF8 ? "" : "\xEF\xBB\xBF") + green + "\r\n");
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen));
+    Restart();
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
+}
+
 // A cancelled dialog and files that are no pictures leave the skin and its files alone,
 // without an error box.
 TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
@@ -448,7 +605,7 @@ TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
     Choose(Button::Left, Path("base-green.bmp"));
     ASSERT_TRUE(OverlayShows(x, kBaseGreen));
     Slide(30);
-    ClickAt(app_.OptionsPoint(kApplyTexture.x, kApplyTexture.y), Button::Left);
+    ClickAt(At(kApplyTexture), Button::Left);
     ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
     Click(ButtonNamed(L"Make Magnet"));
     EXPECT_EQ(TaskbarAlpha(), 225);

@@ -249,9 +249,9 @@ TEST(RotationRule, LightnessChangesTheSourceBeforeTheTurn) {
 }
 
 TEST(ScaleRule, LightnessOnTheScaledRoadFollowsTheScaleAndMeetsTheOpacity) {
-    // Two pixels, opaque black and opaque-at-200 blue, doubled bilinearly: the second
-    // output pixel is their mean (151 / 2 ... computed below) lightened by +40 after
-    // scaling, then blended at opacity 50 onto a grey host.
+    // Two pixels, opaque black and blue 200 at alpha 200, doubled bilinearly and lightened
+    // by +40 after scaling, then blended at opacity 50 onto a grey host. Lightening first
+    // would give the second output pixel blue (102 + 200) / 2 instead of 190.
     PixelBuffer img;
     ASSERT_TRUE(img.Allocate(2, 1));
     SetPixel(img.View(), 0, 0, 0, 0, 0, 255);

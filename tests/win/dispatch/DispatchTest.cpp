@@ -73,10 +73,10 @@ TEST_F(Dispatch, SlicesOf56BytesOrLessAreRefused) {
         red.minCodeSize = 2;
         red.indices = {1};
         Bytes gif = BuildGif(1, 1, {0x000000, 0xFF0000}, {red});
-        const size_t filler = size - gif.size() - 4; // a comment extension makes up the size
-        Bytes comment = {0x21, 0xFE, static_cast<uint8_t>(filler)};
-        comment.resize(3 + filler, 'c');
-        comment.push_back(0);
+        // A comment extension (2 + 1 + filler + 1 bytes) makes up the size.
+        const auto filler = static_cast<uint8_t>(size - gif.size() - 4);
+        Bytes comment(filler + 4u, 'c');
+        comment[0] = 0x21, comment[1] = 0xFE, comment[2] = filler, comment.back() = 0;
         gif.insert(gif.begin() + 13 + 6, comment.begin(), comment.end());
         ASSERT_EQ(gif.size(), size);
         c32bppDIB small;

@@ -5,7 +5,7 @@
 #include "formats/Inflater.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/ReferenceInflater.h"
-#include "tests/portable/inflate/Sha256.h"
+#include "tests/support/Sha256.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>

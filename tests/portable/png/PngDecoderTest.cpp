@@ -109,12 +109,13 @@ TEST_F(PngTest, GreyTwoBitSamplesSpreadOverTheByteRange) {
 }
 
 TEST_F(PngTest, TransparencyKeys) {
-    { // truecolour 8-bit: exactly the key colour becomes transparent
+    { // truecolour 8-bit: exactly the key colour becomes transparent; the key's high
+      // bytes are not looked at
         PngSpec spec;
         spec.width = 3;
         spec.colorType = 2;
         spec.pixels = {1, 2, 3, 1, 2, 4, 9, 9, 9};
-        spec.transparency = {0, 1, 0, 2, 0, 3};
+        spec.transparency = {0x7F, 1, 0x40, 2, 0x01, 3};
         MemoryImage image;
         ASSERT_TRUE(Decode(EncodePng(spec), image));
         EXPECT_EQ(image.PixelAt(0, 0), 0u);
@@ -127,8 +128,8 @@ TEST_F(PngTest, TransparencyKeys) {
         spec.width = 2;
         spec.colorType = 2;
         spec.bitDepth = 16;
-        spec.pixels = {0x10, 0x77, 0x20, 0x00, 0x30, 0x01, 0x10, 0x00, 0x21, 0x00, 0x30, 0x00};
-        spec.transparency = {0x10, 0x00, 0x20, 0x00, 0x30, 0x00};
+        spec.pixels = {0x10, 0x77, 0x20, 0x00, 0x30, 0x01, 0x10, 0x55, 0x21, 0x66, 0x30, 0x77};
+        spec.transparency = {0x10, 0x55, 0x20, 0x66, 0x30, 0x77};
         MemoryImage image;
         ASSERT_TRUE(Decode(EncodePng(spec), image));
         EXPECT_EQ(image.PixelAt(0, 0), 0u);
@@ -140,12 +141,25 @@ TEST_F(PngTest, TransparencyKeys) {
         spec.colorType = 0;
         spec.bitDepth = 4;
         spec.pixels = {0x5A};
-        spec.transparency = {0, 0x0A};
+        spec.transparency = {0x12, 0x0A};
         MemoryImage image;
         ASSERT_TRUE(Decode(EncodePng(spec), image));
         EXPECT_EQ(image.PixelAt(0, 0), 0xFF555555u);
         EXPECT_EQ(image.PixelAt(1, 0), 0u);
         EXPECT_TRUE(image.Alpha());
+    }
+    { // grey 16-bit key: the high byte alone
+        PngSpec spec;
+        spec.width = 3;
+        spec.colorType = 0;
+        spec.bitDepth = 16;
+        spec.pixels = {0x80, 0x00, 0x81, 0x33, 0x80, 0xFF};
+        spec.transparency = {0x80, 0x33};
+        MemoryImage image;
+        ASSERT_TRUE(Decode(EncodePng(spec), image));
+        EXPECT_EQ(image.PixelAt(0, 0), 0u);
+        EXPECT_EQ(image.PixelAt(1, 0), 0xFF818181u);
+        EXPECT_EQ(image.PixelAt(2, 0), 0u);
     }
     { // indexed: a short table leaves the other entries opaque
         PngSpec spec;
@@ -169,10 +183,14 @@ TEST_F(PngTest, TransparencyChunkWithBadCrcIsIgnoredWhenCrcsAreChecked) {
     const std::vector<uint8_t> raw = {0, 1, 2, 3, 4, 5, 6};
     AppendChunk(png, "IDAT", ZlibCompress(raw));
     AppendChunk(png, "IEND", {});
-    MemoryImage image;
-    ASSERT_TRUE(Decode(png, image));
-    EXPECT_EQ(image.PixelAt(0, 0), 0xFF010203u);
-    EXPECT_FALSE(image.Alpha());
+    for (bool zlib : {true, false}) {
+        UseZlib(zlib); // without zlib no CRC is checked and the key applies
+        MemoryImage image;
+        ASSERT_TRUE(Decode(png, image));
+        EXPECT_EQ(image.PixelAt(0, 0), zlib ? 0xFF010203u : 0u) << zlib;
+        EXPECT_EQ(image.PixelAt(1, 0), 0xFF040506u) << zlib;
+        EXPECT_EQ(image.Alpha(), !zlib);
+    }
 }
 
 TEST_F(PngTest, PaletteIndexBeyondThePaletteFailsTheLoad) {
@@ -324,6 +342,72 @@ TEST_F(PngTest, ChunkWalkFailures) {
     MemoryImage image;
     EXPECT_TRUE(Decode(good, image));
     EXPECT_EQ(image.Width(), 2);
+}
+
+TEST_F(PngTest, ChunkOrderIsNotEnforcedAndIendEndsTheWalk) {
+    // 2 x 1 truecolour: (1, 2, 3) and (4, 5, 6).
+    const std::vector<uint8_t> ihdr = IhdrData(2, 1, 8, 2);
+    const std::vector<uint8_t> idat = ZlibCompress(std::vector<uint8_t>{0, 1, 2, 3, 4, 5, 6});
+    const std::vector<uint8_t> key = {0, 4, 0, 5, 0, 6};
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> chunks;
+        uint32_t first, second;
+    };
+    const Case cases[] = {
+        {"IDAT before IHDR",
+         {{"IDAT", idat}, {"IHDR", ihdr}, {"IEND", {}}},
+         0xFF010203u,
+         0xFF040506u},
+        {"tRNS after IDAT",
+         {{"IHDR", ihdr}, {"IDAT", idat}, {"tRNS", key}, {"IEND", {}}},
+         0xFF010203u,
+         0},
+        // Before IHDR the colour type reads 0, which takes no key of three samples.
+        {"tRNS before IHDR",
+         {{"tRNS", key}, {"IHDR", ihdr}, {"IDAT", idat}, {"IEND", {}}},
+         0xFF010203u,
+         0xFF040506u},
+        // IEND with data still ends the walk; nothing after it is read.
+        {"IEND with data",
+         {{"IHDR", ihdr}, {"IDAT", idat}, {"IEND", {1, 2, 3}}, {"IHDR", {9}}},
+         0xFF010203u,
+         0xFF040506u},
+    };
+    for (const Case& c : cases) {
+        MemoryImage image;
+        ASSERT_TRUE(Decode(WithChunks(c.chunks), image)) << c.what;
+        ASSERT_EQ(image.Width(), 2) << c.what;
+        EXPECT_EQ(image.PixelAt(0, 0), c.first) << c.what;
+        EXPECT_EQ(image.PixelAt(1, 0), c.second) << c.what;
+    }
+    // A palette before IHDR is read with colour type 0 and ignored: the indexed image
+    // then takes the default palette (index 0 black, 1 white at one bit).
+    MemoryImage image;
+    ASSERT_TRUE(Decode(WithChunks({{"PLTE", {255, 0, 0, 0, 255, 0}},
+                                   {"IHDR", IhdrData(2, 1, 1, 3)},
+                                   {"IDAT", ZlibCompress(std::vector<uint8_t>{0, 0x40})},
+                                   {"IEND", {}}}),
+                       image));
+    EXPECT_EQ(image.PixelAt(0, 0), 0xFF000000u);
+    EXPECT_EQ(image.PixelAt(1, 0), 0xFFFFFFFFu);
+}
+
+TEST_F(PngTest, DataZlibRefusesGoToTheBuiltInInflater) {
+    // A wrong Adler-32 makes zlib's uncompress fail; the built-in inflater does not check
+    // it and decodes the image.
+    const PngSpec spec = RandomSpec(5, 4, 8, 6, 0, 41);
+    std::vector<uint8_t> z = ZlibCompress(RawImageData(spec));
+    z.back() ^= 0x5A;
+    UseZlib(true);
+    std::string name;
+    int32_t kind = 0;
+    bool isCdecl = false;
+    ASSERT_TRUE(modParsers::ProbeZlib(name, kind, isCdecl, false)) << "zlib is needed here";
+    MemoryImage image;
+    ASSERT_TRUE(
+        Decode(WithChunks({{"IHDR", IhdrData(5, 4, 8, 6)}, {"IDAT", z}, {"IEND", {}}}), image));
+    EXPECT_TRUE(SamePixels(image, *ExpectedPixels(SamplesOf(spec)), 5, 4));
 }
 
 TEST_F(PngTest, HeaderRules) {

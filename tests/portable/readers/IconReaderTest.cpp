@@ -41,9 +41,19 @@ TEST(IconReader, SelectsTheBestEntryByScore) {
     ASSERT_TRUE(
         ico.LoadStream(Directory({{16, 32}, {32, 32}, {48, 32}}), 0, 0, nullptr, 0, 0, 32, 0));
     EXPECT_EQ(ico.SelectBestIcon(32, 32, 32), 2) << "exact match";
-    EXPECT_EQ(ico.SelectBestIcon(40, 40, 32), 3) << "larger beats smaller (doubled)";
+    EXPECT_EQ(ico.SelectBestIcon(40, 40, 32), 3) << "larger beats smaller";
     EXPECT_EQ(ico.SelectBestIcon(64, 64, 32), 3) << "second pass: smallest |score|";
     EXPECT_EQ(ico.SelectBestIcon(10, 10, 32), 1);
+
+    // A smaller entry's size differences count twice: for 32 x 32 at 8 bits, 24 x 24 x 32
+    // scores -16 - 16 + 24 = -8 (left out) and 31 x 31 x 32 scores -2 - 2 + 24 = 20. Counted
+    // once, or doubled for larger entries instead, the first would score 8 and win.
+    ASSERT_TRUE(ico.LoadStream(Directory({{24, 32}, {31, 32}}), 0, 0, nullptr, 0, 0, 32, 0));
+    EXPECT_EQ(ico.SelectBestIcon(32, 32, 8), 2);
+    // The second pass adds |32 - bit count|: for 64 x 64 at 8 bits, 48 x 48 x 8 scores
+    // |-64| + 24 = 88 and 40 x 40 x 32 scores |-96 + 24| + 0 = 72.
+    ASSERT_TRUE(ico.LoadStream(Directory({{48, 8}, {40, 32}}), 0, 0, nullptr, 0, 0, 32, 0));
+    EXPECT_EQ(ico.SelectBestIcon(64, 64, 8), 2);
 
     // Depth counts too; ties keep the earlier entry in the first pass.
     ASSERT_TRUE(

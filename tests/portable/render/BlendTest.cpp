@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace moirelle {
@@ -99,7 +100,7 @@ TEST(BlendTable, RowsMatchThePixelFormulaExhaustively) {
                 d[2] = static_cast<uint8_t>(255 - s);
                 d[3] = static_cast<uint8_t>(s ^ op);
             }
-        ref = dst;
+        std::copy(dst.begin(), dst.end(), ref.begin()); // same size: no reallocation
         for (size_t i = 0; i < src.size(); i += 4)
             BlendPixel(&src[i], &ref[i], 4, op, nullptr);
         BlendRow32(src.data(), dst.data(), 256 * 256, op, nullptr);
@@ -123,7 +124,7 @@ TEST(BlendTable, RowsMatchThePixelFormulaForEveryDestinationByte) {
                 uint8_t* q = &dst[(a * 256 + d) * 4];
                 q[0] = q[1] = q[2] = q[3] = static_cast<uint8_t>(d);
             }
-        ref = dst;
+        std::copy(dst.begin(), dst.end(), ref.begin()); // same size: no reallocation
         for (size_t i = 0; i < src.size(); i += 4)
             BlendPixel(&src[i], &ref[i], 4, op, nullptr);
         BlendRow32(src.data(), dst.data(), 256 * 256, op, nullptr);

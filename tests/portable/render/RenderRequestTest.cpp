@@ -44,7 +44,7 @@ TEST(RenderRequest, RefusalsAndDefaults) {
     RenderRequest d;
     d.SrcX = -5;
     d.SrcY = 10;
-    d.srcHeight = 100; // cut at the image's edge
+    d.srcHeight = 0; // the image's height, then cut at its edge
     ASSERT_EQ(Normalise(d, op), RenderRoad::Unrotated);
     EXPECT_EQ(d.SrcX, 0);
     EXPECT_EQ(d.destWidth, 100);

@@ -5,6 +5,7 @@
 #include "formats/cPNGparser.h"
 #include "platform/win/Text.h"
 #include "tests/support/PngWriter.h"
+#include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -65,8 +66,24 @@ TEST_F(Dispatch, SlicesOf56BytesOrLessAreRefused) {
     EXPECT_FALSE(dib.LoadPicture_Stream(png, 0, 0, 0, 56));
     EXPECT_FALSE(dib.LoadPicture_Stream(std::span<const uint8_t>(png.data(), 56)));
     EXPECT_FALSE(dib.LoadPicture_Stream({}));
-    // 57 bytes pass the floor but are no complete PNG.
-    EXPECT_FALSE(dib.LoadPicture_Stream(png, 0, 0, 0, 57));
+    // A whole GIF of 57 bytes passes the floor and loads; 56 bytes of the same are refused.
+    for (size_t size : {57u, 56u}) {
+        GifImage red;
+        red.width = red.height = 1;
+        red.minCodeSize = 2;
+        red.indices = {1};
+        Bytes gif = BuildGif(1, 1, {0x000000, 0xFF0000}, {red});
+        // A comment extension (2 + 1 + filler + 1 bytes) makes up the size.
+        const auto filler = static_cast<uint8_t>(size - gif.size() - 4);
+        Bytes comment(filler + 4u, 'c');
+        comment[0] = 0x21, comment[1] = 0xFE, comment[2] = filler, comment.back() = 0;
+        gif.insert(gif.begin() + 13 + 6, comment.begin(), comment.end());
+        ASSERT_EQ(gif.size(), size);
+        c32bppDIB small;
+        EXPECT_EQ(small.LoadPicture_Stream(gif), size == 57) << size;
+        EXPECT_EQ(small.Width(), size == 57 ? 1 : 0) << size;
+        EXPECT_EQ(small.LoadPicture_File(WriteTemp("small.gif", gif)), size == 57) << size;
+    }
     // A slice reaching past the end of the array is refused.
     EXPECT_FALSE(dib.LoadPicture_Stream(png, 0, 0, 10, static_cast<int32_t>(png.size())));
     EXPECT_TRUE(dib.LoadPicture_Stream(png, 0, 0, 0, static_cast<int32_t>(png.size())));
@@ -178,7 +195,9 @@ TEST_F(Dispatch, MetafileHandlesStayTheCallers) {
     const HENHMETAFILE emf = CloseEnhMetaFile(recorder);
     ASSERT_NE(emf, nullptr);
     c32bppDIB dib;
-    dib.LoadPicture_ByHandle(emf);
+    ASSERT_TRUE(dib.LoadPicture_ByHandle(emf));
+    EXPECT_GT(dib.Width(), 0);
+    EXPECT_GT(dib.Height(), 0);
     // The picture made on the way wrapped a copy: the caller's handle is still valid.
     ENHMETAHEADER header{};
     EXPECT_NE(GetEnhMetaFileHeader(emf, sizeof header, &header), 0u);

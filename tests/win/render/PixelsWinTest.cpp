@@ -104,6 +104,20 @@ TEST(PixelAccess, SetDIBbitsRoundTripsInEveryLayout) {
         const bool bgr = bits & 1, four = bits & 2, aligned = bits & 4, bottomUp = bits & 8;
         ByteArray out;
         ASSERT_TRUE(src.GetDIBbits(out, true, bgr, four, aligned, bottomUp));
+        // The layout written out: rows of 7 pixels (4 bytes, or 3 padded to 24 bytes when
+        // aligned), the picture's bottom row first when bottom-up, red first unless BGR.
+        const size_t rowLength = four ? 28 : aligned ? 24 : 21;
+        std::vector<uint8_t> expected(rowLength * 5, 0);
+        for (int32_t r = 0; r < 5; ++r)
+            for (int32_t x = 0; x < 7; ++x) {
+                const uint32_t p = At(src, x, bottomUp ? 4 - r : r);
+                uint8_t* e = &expected[r * rowLength + x * (four ? 4 : 3)];
+                e[0] = static_cast<uint8_t>(bgr ? p : p >> 16);
+                e[1] = static_cast<uint8_t>(p >> 8);
+                e[2] = static_cast<uint8_t>(bgr ? p >> 16 : p);
+                if (four) e[3] = static_cast<uint8_t>(p >> 24);
+            }
+        ASSERT_EQ(out.bytes, expected) << bits;
         c32bppDIB dst;
         ASSERT_TRUE(dst.InitializeDIB(7, 5));
         ASSERT_TRUE(dst.SetDIBbits(out.bytes, bgr, four, aligned, bottomUp));

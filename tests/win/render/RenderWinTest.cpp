@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -126,6 +127,68 @@ TEST(Render, SoftwareRoadOntoHostUsesTheFormulasExactly) {
     img.isGDIplusEnabled(false);
     ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 50, true, true, &host));
     EXPECT_EQ(std::memcmp(host.BitsPointer(), expected.data(), expected.size()), 0);
+}
+
+// Every grayscale kind's three weights, read back through Render: ramps of pure red,
+// green and blue (all 256 levels each) give round(level * weight) in single precision,
+// which moves with any weight changed in its third decimal.
+TEST(Render, GrayscaleKindsWeighTheChannelsAsTheirTable) {
+    struct Weights {
+        int32_t kind;
+        float red, green, blue;
+    };
+    const Weights table[] = {
+        {1, 0.213f, 0.715f, 0.072f},  {2, 0.333f, 0.334f, 0.333f}, {3, 0.8f, 0.1f, 0.1f},
+        {4, 0.1f, 0.8f, 0.1f},        {5, 0.1f, 0.1f, 0.8f},       {6, 0.45f, 0.45f, 0.1f},
+        {7, 0.1f, 0.45f, 0.45f},      {0, 0.299f, 0.587f, 0.114f}, {8, 0.299f, 0.587f, 0.114f},
+        {-7, 0.299f, 0.587f, 0.114f},
+    };
+    c32bppDIB img;
+    ASSERT_TRUE(img.InitializeDIB(256, 3));
+    for (int32_t v = 0; v < 256; ++v) {
+        const uint8_t b = static_cast<uint8_t>(v);
+        test::SetPixel(img.View(), v, 0, 0, 0, b, 255); // red
+        test::SetPixel(img.View(), v, 1, 0, b, 0, 255); // green
+        test::SetPixel(img.View(), v, 2, b, 0, 0, 255); // blue
+    }
+    img.isAlphaBlendFriendly(false);
+    img.isGDIplusEnabled(false);
+    for (const Weights& w : table) {
+        c32bppDIB host;
+        ASSERT_TRUE(host.InitializeDIB(256, 3));
+        ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, true, true, &host, w.kind));
+        const float weights[3] = {w.red, w.green, w.blue};
+        for (int32_t row = 0; row < 3; ++row)
+            for (int32_t v = 0; v < 256; ++v) {
+                const uint32_t g =
+                    static_cast<uint32_t>(std::nearbyint(static_cast<float>(v) * weights[row]));
+                ASSERT_EQ(At(host, v, row), 0xFF000000u | g << 16 | g << 8 | g)
+                    << "kind " << w.kind << ", channel " << row << ", level " << v;
+            }
+    }
+}
+
+// Lightness and opacity together: the lightened pixel (+40: delta = 102 * a / 255,
+// colours capped at alpha) blended at constant alpha 127 (k = 255 - a * 127 / 255).
+TEST(Render, LightnessAndOpacityTogether) {
+    c32bppDIB img, host;
+    ASSERT_TRUE(img.InitializeDIB(2, 1));
+    ASSERT_TRUE(host.InitializeDIB(2, 1));
+    test::SetPixel(img.View(), 0, 0, 10, 100, 200, 200);
+    test::SetPixel(img.View(), 1, 0, 0, 0, 0, 255);
+    Fill(host, 0x80408020);
+    img.isAlphaBlendFriendly(false);
+    img.isGDIplusEnabled(false);
+    ASSERT_TRUE(img.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 50, true, true, &host, -1, 40));
+    // Pixel 0: delta 80 gives 90, 180, 200 (capped); k = 255 - 99 = 156.
+    // Pixel 1: delta 102 gives 102 each; k = 255 - 127 = 128.
+    auto blend = [](uint32_t d, uint32_t s, uint32_t k) { return (d * k + s * 127) / 255; };
+    const uint32_t p0 = blend(0x80, 200, 156) << 24 | blend(0x40, 200, 156) << 16 |
+                        blend(0x80, 180, 156) << 8 | blend(0x20, 90, 156);
+    const uint32_t p1 = blend(0x80, 255, 128) << 24 | blend(0x40, 102, 128) << 16 |
+                        blend(0x80, 102, 128) << 8 | blend(0x20, 102, 128);
+    EXPECT_EQ(At(host, 0, 0), p0);
+    EXPECT_EQ(At(host, 1, 0), p1);
 }
 
 // A device context destination: the software road reads the pixels through a 24-bit

@@ -1,4 +1,4 @@
-#include "tests/portable/inflate/Sha256.h"
+#include "tests/support/Sha256.h"
 
 #include <array>
 #include <cstdio>

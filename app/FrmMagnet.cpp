@@ -122,10 +122,11 @@ void FrmMagnet::FollowSecondaryTaskbars() {
 void FrmMagnet::PlaceOnSecondary() {
     RECT r{};
     if (!GetWindowRect(secondaryTaskbar_, &r)) return;
+    // The position is in screen twips, the size in the twips of the overlay's own window.
     const double tx = forms::Screen::TwipsPerPixelX(), ty = forms::Screen::TwipsPerPixelY();
     OverlayPlace next{forms::PixelsToTwips(r.left, tx), forms::PixelsToTwips(r.top, ty),
-                      forms::PixelsToTwips(r.right - r.left, tx),
-                      forms::PixelsToTwips(r.bottom - r.top, ty)};
+                      forms::PixelsToTwips(r.right - r.left, TwipsPerPixelX()),
+                      forms::PixelsToTwips(r.bottom - r.top, TwipsPerPixelY())};
     OverlayPlace now{Left(), Top(), Width(), Height()};
     if (next != now) {
         Move(next.left, next.top, next.width, next.height);

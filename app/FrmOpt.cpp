@@ -44,8 +44,8 @@ void DarkCheck(forms::CheckBox& box, std::string caption) {
     box.Font(kCheckFont);
 }
 
-// A picture drawn at its design size: its pixel size at 96 dpi, scaled with the screen's
-// resolution.
+// A picture drawn at its design size: its pixel size at 96 dpi, kept in twips so that it
+// scales with the window's resolution (the form lays it out again when that changes).
 void DesignSizedPicture(forms::Image& image, forms::Picture picture) {
     constexpr int32_t kDesignTwipsPerPixel = 15;
     image.Stretch(true);
@@ -151,7 +151,7 @@ int32_t FrmOpt::NormalHeight() {
     placement.length = sizeof(placement);
     if (!w || !GetWindowPlacement(w, &placement)) return Height();
     const RECT& r = placement.rcNormalPosition;
-    return forms::PixelsToTwips(r.bottom - r.top, forms::Screen::TwipsPerPixelY());
+    return forms::PixelsToTwips(r.bottom - r.top, TwipsPerPixelY());
 }
 
 void FrmOpt::Form_Load() {

@@ -4,8 +4,8 @@
 // taskbar's translucency (always on StartButtonParent()), the start menu's, the overlay's
 // visibility and contents, the skin files and the run-at-logon value. The window is keyed
 // on its dark grey background, so only the painted parts of its background picture show.
-// Its pictures are drawn at their size at 96 dpi scaled with the screen's resolution, like
-// its controls.
+// Its pictures are drawn at their size at 96 dpi scaled with its window's resolution, like
+// its controls, and follow it when the window moves to a monitor of another resolution.
 //
 // A restarted shell ("TaskbarCreated") gets the icon and the translucency again.
 //

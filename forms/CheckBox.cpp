@@ -7,7 +7,7 @@ namespace moirelle::forms {
 void CheckBox::Create(HWND parentWindow) {
     if (!CreateChildWindow(parentWindow, L"BUTTON", win::Widen(caption_), BS_3STATE | WS_TABSTOP))
         return;
-    gdiFont_ = font_.Create();
+    gdiFont_ = font_.Create(FontDpi());
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(gdiFont_.get()), FALSE);
     SendMessageW(window_, BM_SETCHECK, static_cast<WPARAM>(value_), 0);
 }
@@ -42,8 +42,17 @@ void CheckBox::BackColor(uint32_t oleColor) {
 void CheckBox::Font(forms::Font font) {
     font_ = std::move(font);
     if (!window_) return;
-    gdiFont_ = font_.Create();
+    gdiFont_ = font_.Create(FontDpi());
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(gdiFont_.get()), TRUE);
+}
+
+void CheckBox::DpiChanged(double oldTx, double oldTy) {
+    Control::DpiChanged(oldTx, oldTy);
+    if (!window_) return;
+    // The window lets go of the old font before it is deleted.
+    win::UniqueFont font = font_.Create(FontDpi());
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    gdiFont_ = std::move(font);
 }
 
 HBRUSH CheckBox::ControlColor(HDC dc) {

@@ -38,6 +38,7 @@ class CheckBox : public Control {
     void Create(HWND parentWindow) override;
     void Command(WORD code) override;
     HBRUSH ControlColor(HDC dc) override;
+    void DpiChanged(double oldTx, double oldTy) override;
 
   private:
     int16_t value_ = vbUnchecked;

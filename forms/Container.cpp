@@ -7,6 +7,7 @@
 #include "forms/Screen.h"
 #include "forms/Timer.h"
 #include "forms/UserControl.h"
+#include "forms/WindowDpi.h"
 #include "platform/win/Handles.h"
 
 #include <windowsx.h>
@@ -102,12 +103,49 @@ int16_t Container::ResolveScale(int16_t mode) const {
 
 double Container::ScaleX(double value, int16_t fromMode, int16_t toMode) const {
     return ConvertScale(value, ResolveScale(fromMode), ResolveScale(toMode), false,
-                        Screen::TwipsPerPixelX());
+                        TwipsPerPixelX());
 }
 
 double Container::ScaleY(double value, int16_t fromMode, int16_t toMode) const {
     return ConvertScale(value, ResolveScale(fromMode), ResolveScale(toMode), true,
-                        Screen::TwipsPerPixelY());
+                        TwipsPerPixelY());
+}
+
+double Container::TwipsPerPixelX() const {
+    int dpi = WindowDpi();
+    return dpi > 0 ? 1440.0 / dpi : Screen::TwipsPerPixelX();
+}
+
+double Container::TwipsPerPixelY() const {
+    int dpi = WindowDpi();
+    return dpi > 0 ? 1440.0 / dpi : Screen::TwipsPerPixelY();
+}
+
+bool Container::IsCurrentDpi(int dpi) const {
+    if (dpi <= 0) return true;
+    if (WindowDpi() > 0) return dpi == WindowDpi();
+    const float tpp = 1440.0f / static_cast<float>(dpi);
+    return tpp == Screen::TwipsPerPixelX() && tpp == Screen::TwipsPerPixelY();
+}
+
+void Container::ReadWindowDpi() {
+    dpi_ = 0;
+    // At the screen's resolution the screen's factors stay, exactly as they were.
+    if (int dpi = PerMonitorDpi(window_); !IsCurrentDpi(dpi)) dpi_ = dpi;
+}
+
+bool Container::ApplyDpi(int dpi) {
+    if (dpi <= 0 || dpi > 9600 || IsCurrentDpi(dpi)) return false;
+    double oldTx = TwipsPerPixelX(), oldTy = TwipsPerPixelY();
+    dpi_ = dpi;
+    RelayoutControls(oldTx, oldTy);
+    if (window_) InvalidateRect(window_, nullptr, FALSE);
+    return true;
+}
+
+void Container::RelayoutControls(double oldTx, double oldTy) {
+    for (Control* c : std::vector<Control*>(controls_))
+        c->DpiChanged(oldTx, oldTy);
 }
 
 std::optional<Variant> Container::Property(std::string_view name) {

@@ -45,6 +45,12 @@ class Container {
     // vbContainerPosition and vbContainerSize mean this container's scale mode.
     double ScaleX(double value, int16_t fromMode, int16_t toMode) const;
     double ScaleY(double value, int16_t fromMode, int16_t toMode) const;
+    // Twips per pixel of the window: from its monitor's resolution when it scales itself per
+    // monitor, from the screen's otherwise. Controls inside convert their twips with these.
+    double TwipsPerPixelX() const;
+    double TwipsPerPixelY() const;
+    // The window's own dots per inch, or 0 while the screen's apply. A box has its form's.
+    virtual int WindowDpi() const { return dpi_; }
 
     // The controls directly inside, in declaration order.
     const std::vector<Control*>& Controls() const { return controls_; }
@@ -75,6 +81,15 @@ class Container {
     void DestroyControls();
     // Tells every control inside (and inside nested boxes) that visibility changed.
     void NotifyShownChanged();
+    // Takes the resolution of the window's monitor, once the window exists.
+    void ReadWindowDpi();
+    // The window is now at `dpi` (its monitor changed): every control is laid out again
+    // from its twips. Answers false when the resolution is the one already in use.
+    bool ApplyDpi(int dpi);
+    // Whether `dpi` is the resolution in use now (true for 0: nothing to change).
+    bool IsCurrentDpi(int dpi) const;
+    // Lays the controls inside out again after the twips per pixel were `oldTx`, `oldTy`.
+    void RelayoutControls(double oldTx, double oldTy);
 
     // Creates the window when the container makes its own (a form loads itself).
     virtual void EnsureCreated() {}
@@ -114,6 +129,7 @@ class Container {
     std::vector<Control*> controls_;
     std::vector<Timer*> timers_;
     int16_t scaleMode_ = 1;
+    int dpi_ = 0;
     uint32_t backColor_;
     Control* hover_ = nullptr;
     Control* pressed_ = nullptr;

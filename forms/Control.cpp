@@ -3,7 +3,6 @@
 #include "forms/App.h"
 #include "forms/Container.h"
 #include "forms/ScaleMode.h"
-#include "forms/Screen.h"
 
 namespace moirelle::forms {
 
@@ -16,15 +15,21 @@ Control::~Control() {
     parent_.RemoveControl(this);
 }
 
-double Control::TwipsPerPixelX() {
-    return Screen::TwipsPerPixelX();
+double Control::TwipsPerPixelX() const {
+    return parent_.TwipsPerPixelX();
 }
-double Control::TwipsPerPixelY() {
-    return Screen::TwipsPerPixelY();
+double Control::TwipsPerPixelY() const {
+    return parent_.TwipsPerPixelY();
+}
+int Control::FontDpi() const {
+    return parent_.WindowDpi();
 }
 
 RECT Control::PixelRect() const {
-    double tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+    return PixelRectAt(TwipsPerPixelX(), TwipsPerPixelY());
+}
+
+RECT Control::PixelRectAt(double tx, double ty) const {
     RECT r;
     r.left = TwipsToPixels(bounds_.left, tx);
     r.top = TwipsToPixels(bounds_.top, ty);
@@ -55,6 +60,11 @@ void Control::BoundsChanged(const RECT& oldPixels) {
         InvalidateArea(oldPixels);
         InvalidateArea(now);
     }
+}
+
+void Control::DpiChanged(double oldTx, double oldTy) {
+    RECT old = PixelRectAt(oldTx, oldTy);
+    if (window_ || ContainerCreated()) BoundsChanged(old);
 }
 
 void Control::Visible(bool visible) {

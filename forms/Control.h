@@ -99,6 +99,9 @@ class Control {
     virtual HBRUSH ControlColor(HDC /*dc*/) { return nullptr; }
     // The control's visibility on screen changed (its own, its container's or the form's).
     virtual void ShownChanged() {}
+    // The container's twips per pixel changed from `oldTx`, `oldTy`: the control takes its
+    // new pixel rectangle (and remakes what depends on the resolution, such as fonts).
+    virtual void DpiChanged(double oldTx, double oldTy);
 
   protected:
     // Makes the control's window as a child of `parentWindow`.
@@ -110,13 +113,17 @@ class Control {
     void InvalidateArea(const RECT& pixels) const;
     // True while the control is sited on a created container.
     bool ContainerCreated() const;
-    // Twips per pixel of the screen.
-    static double TwipsPerPixelX();
-    static double TwipsPerPixelY();
+    // Twips per pixel of the container.
+    double TwipsPerPixelX() const;
+    double TwipsPerPixelY() const;
+    // The container's dots per inch for fonts (0: the screen's).
+    int FontDpi() const;
 
     HWND window_ = nullptr;
 
   private:
+    RECT PixelRectAt(double tx, double ty) const;
+
     Container& parent_;
     Bounds bounds_;
     bool visible_ = true;

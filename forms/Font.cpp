@@ -6,9 +6,11 @@
 
 namespace moirelle::forms {
 
-win::UniqueFont Font::Create() const {
-    win::WindowDC screen;
-    int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+win::UniqueFont Font::Create(int dpi) const {
+    if (dpi <= 0) {
+        win::WindowDC screen;
+        dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+    }
     LOGFONTW lf{};
     lf.lfHeight = -static_cast<LONG>(std::lround(size * static_cast<float>(dpi) / 72.0f));
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;

@@ -14,8 +14,8 @@ struct Font {
     bool italic = false;
     bool underline = false;
 
-    // A GDI font for the screen's resolution.
-    win::UniqueFont Create() const;
+    // A GDI font for `dpi` dots per inch (0: the screen's resolution).
+    win::UniqueFont Create(int dpi = 0) const;
     friend bool operator==(const Font&, const Font&) = default;
 };
 

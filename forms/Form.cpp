@@ -7,6 +7,10 @@
 #include "forms/Screen.h"
 #include "platform/win/Text.h"
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace moirelle::forms {
 namespace {
 
@@ -39,6 +43,7 @@ void StylesOf(const FormDesign& d, DWORD& style, DWORD& exStyle) {
     if (!d.showInTaskbar) exStyle |= WS_EX_TOOLWINDOW;
 }
 
+// A form's position is in screen twips; its size is in the twips of its own window.
 double Tx() {
     return Screen::TwipsPerPixelX();
 }
@@ -78,6 +83,11 @@ void Form::Load() {
         loading_ = false;
         return;
     }
+    ReadWindowDpi();
+    if (WindowDpi() > 0)
+        SetWindowPos(window_, nullptr, 0, 0, TwipsToPixels(design_.width, TwipsPerPixelX()),
+                     TwipsToPixels(design_.height, TwipsPerPixelY()),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (design_.iconResource) {
         resourceIcon_ =
             static_cast<HICON>(LoadImageW(App::hInstance(), MAKEINTRESOURCEW(design_.iconResource),
@@ -129,20 +139,20 @@ int32_t Form::Top() {
 int32_t Form::Width() {
     RECT r{};
     if (HWND w = hWnd()) GetWindowRect(w, &r);
-    return PixelsToTwips(r.right - r.left, Tx());
+    return PixelsToTwips(r.right - r.left, TwipsPerPixelX());
 }
 
 int32_t Form::Height() {
     RECT r{};
     if (HWND w = hWnd()) GetWindowRect(w, &r);
-    return PixelsToTwips(r.bottom - r.top, Ty());
+    return PixelsToTwips(r.bottom - r.top, TwipsPerPixelY());
 }
 
 void Form::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
     HWND w = hWnd();
     if (!w || width < 0 || height < 0) return;
     SetWindowPos(w, nullptr, TwipsToPixels(left, Tx()), TwipsToPixels(top, Ty()),
-                 TwipsToPixels(width, Tx()), TwipsToPixels(height, Ty()),
+                 TwipsToPixels(width, TwipsPerPixelX()), TwipsToPixels(height, TwipsPerPixelY()),
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -279,6 +289,15 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CLOSE:
         CloseRequested(vbFormControlMenu);
+        return 0;
+    case WM_DPICHANGED:
+        // The new resolution comes from the message: the system may still report the old
+        // one for the window while it is sent.
+        if (ApplyDpi(HIWORD(wParam)) && lParam) {
+            const auto* r = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         return 0;
     case WM_WINDOWPOSCHANGED:
         // Every change of visibility passes here (WM_SHOWWINDOW is not sent for all).

@@ -37,6 +37,11 @@ void Label::Font(forms::Font font) {
     Changed();
 }
 
+void Label::DpiChanged(double oldTx, double oldTy) {
+    gdiFont_.reset();
+    Control::DpiChanged(oldTx, oldTy);
+}
+
 void Label::Paint(HDC dc) {
     RECT r = PixelRect();
     RECT area{0, 0, r.right - r.left, r.bottom - r.top};
@@ -44,7 +49,7 @@ void Label::Paint(HDC dc) {
         win::UniqueBrush brush(CreateSolidBrush(TranslateColor(backColor_)));
         FillRect(dc, &area, brush.get());
     }
-    if (!gdiFont_) gdiFont_ = font_.Create();
+    if (!gdiFont_) gdiFont_ = font_.Create(FontDpi());
     win::ScopedSelect font(dc, gdiFont_.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, TranslateColor(foreColor_));

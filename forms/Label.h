@@ -41,6 +41,7 @@ class Label : public Control {
     Event<int16_t> Click;
 
     void Paint(HDC dc) override;
+    void DpiChanged(double oldTx, double oldTy) override;
     void MouseInput(MouseAction action, int16_t button, int16_t shift, float x, float y) override;
 
   private:

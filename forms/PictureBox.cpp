@@ -35,6 +35,11 @@ void PictureBox::Create(HWND parentWindow) {
     if (Control::window_) CreateControls();
 }
 
+void PictureBox::DpiChanged(double oldTx, double oldTy) {
+    Control::DpiChanged(oldTx, oldTy);
+    RelayoutControls(oldTx, oldTy);
+}
+
 void PictureBox::Destroy() {
     if (Container::window_) DestroyControls();
     Control::Destroy();

@@ -25,6 +25,8 @@ class PictureBox : public Control, public Container {
     void Create(HWND parentWindow) override;
     void Destroy() override;
     void ShownChanged() override { NotifyShownChanged(); }
+    int WindowDpi() const override { return Control::Parent().WindowDpi(); }
+    void DpiChanged(double oldTx, double oldTy) override;
 
   private:
     int16_t borderStyle_ = 0;

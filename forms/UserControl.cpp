@@ -2,7 +2,6 @@
 
 #include "forms/Container.h"
 #include "forms/ScaleMode.h"
-#include "forms/Screen.h"
 
 namespace moirelle::forms {
 namespace {
@@ -105,12 +104,12 @@ int16_t UserControl::ResolveScale(int16_t mode) const {
 
 double UserControl::ScaleX(double value, int16_t fromMode, int16_t toMode) const {
     return ConvertScale(value, ResolveScale(fromMode), ResolveScale(toMode), false,
-                        Screen::TwipsPerPixelX());
+                        Parent().TwipsPerPixelX());
 }
 
 double UserControl::ScaleY(double value, int16_t fromMode, int16_t toMode) const {
     return ConvertScale(value, ResolveScale(fromMode), ResolveScale(toMode), true,
-                        Screen::TwipsPerPixelY());
+                        Parent().TwipsPerPixelY());
 }
 
 void UserControl::Size(int32_t widthTwips, int32_t heightTwips) {

@@ -277,8 +277,14 @@ TEST_F(AppEndToEnd, OverlayFollowsSideAndHiddenTaskbars) {
         EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(app_.Overlay()), r); }, 2000))
             << Describe(r) << ": " << Describe(WindowRect(app_.Overlay()));
         if (r.left == 0 && r.top == 0) {
-            COLORREF c = ScreenPixel(30, sy - 30);
-            EXPECT_GT(GetBValue(c), GetRValue(c) + 20)
+            // The overlay repaints after it moved: wait for the skin to show.
+            COLORREF c = 0;
+            EXPECT_TRUE(WaitFor(
+                [&] {
+                    c = ScreenPixel(30, sy - 30);
+                    return GetBValue(c) > GetRValue(c) + 20;
+                },
+                2000))
                 << "no skin low on the side " << std::hex << c;
         }
     }

@@ -1,5 +1,6 @@
 #include "formats/Inflater.h"
 
+#include "formats/Adler32.h"
 #include "formats/InflateCpu.h"
 #include "formats/InflateTables.h"
 
@@ -466,10 +467,13 @@ bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
                                      static_cast<int>(hdist + 1), tables.distance);
 }
 
-bool InflateStream(Output& output, BitReader& reader) {
+// Inflates every block. With `adler`, the checksum is carried over each block's output
+// right after the block, while those bytes are still in the cache.
+bool InflateStream(Output& output, BitReader& reader, uint32_t* adler) {
     std::unique_ptr<DynamicTables> dynamic;
     bool final = false;
     while (!final) {
+        uint8_t* const blockStart = output.next;
         uint32_t header = 0;
         if (!reader.Get(3, header)) return false;
         final = (header & 1) != 0;
@@ -483,7 +487,8 @@ bool InflateStream(Output& output, BitReader& reader) {
             break;
         }
         case 2:
-            if (!dynamic) dynamic = std::make_unique<DynamicTables>();
+            // Not value-initialised: the table builder writes every entry it reads.
+            if (!dynamic) dynamic.reset(new DynamicTables);
             if (!ReadDynamicTables(reader, *dynamic) ||
                 !DecodeBlock(reader, output, dynamic->literal, dynamic->distance))
                 return false;
@@ -491,6 +496,8 @@ bool InflateStream(Output& output, BitReader& reader) {
         default:
             return false;
         }
+        if (adler)
+            *adler = Adler32(*adler, blockStart, static_cast<size_t>(output.next - blockStart));
     }
     return true;
 }
@@ -514,12 +521,19 @@ void PreferPortableLoop(bool portable) {
 } // namespace inflate
 
 bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize) {
+    return Inflate(output, outputSize, input, inputSize, nullptr);
+}
+
+bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize,
+             InflateChecksum* checksum) {
+    if (checksum) *checksum = InflateChecksum::Unchecked;
     if (input == nullptr || (output == nullptr && outputSize != 0)) return false;
     BitReader reader{input + std::min<size_t>(2, inputSize), input + inputSize};
     Output out{output, output, output + outputSize};
     bool ok = false;
+    uint32_t adler = 1;
     try {
-        ok = InflateStream(out, reader);
+        ok = InflateStream(out, reader, checksum ? &adler : nullptr);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
@@ -527,6 +541,17 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     const size_t written = static_cast<size_t>(out.next - output);
     const size_t dirty = std::min(out.dirty, outputSize);
     if (written < dirty) std::memset(out.next, 0, dirty - written);
+    if (ok && checksum) {
+        // Whole bytes still held are the trailer's; the rest of a byte is padding.
+        const uint8_t* trailer = reader.next - (reader.held >> 3);
+        if (reader.end - trailer < 4) {
+            *checksum = InflateChecksum::Missing;
+        } else {
+            const uint32_t stored = (uint32_t{trailer[0]} << 24) | (uint32_t{trailer[1]} << 16) |
+                                    (uint32_t{trailer[2]} << 8) | trailer[3];
+            *checksum = adler == stored ? InflateChecksum::Matches : InflateChecksum::Mismatch;
+        }
+    }
     return ok;
 }
 

@@ -300,6 +300,22 @@ std::vector<uint8_t> InterfaceAlphas() {
 
 } // namespace
 
+BenchImage LargeRgbaImage(int size) {
+    // Gradients with a little noise: photo-like in how it compresses, quick to make.
+    Random rng(9);
+    std::vector<uint8_t> px(static_cast<size_t>(size) * size * 4);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            uint8_t* p = &px[(static_cast<size_t>(y) * size + x) * 4];
+            const uint32_t noise = rng.Next();
+            p[0] = static_cast<uint8_t>(x * 255 / size + (noise & 3));
+            p[1] = static_cast<uint8_t>(y * 255 / size + ((noise >> 2) & 3));
+            p[2] = static_cast<uint8_t>((x + y) * 127 / size + ((noise >> 4) & 3));
+            p[3] = static_cast<uint8_t>(std::min(255, 64 + std::min(x, y)));
+        }
+    return Make("rgba" + std::to_string(size), size, size, 6, false, std::move(px));
+}
+
 const BenchImage& BenchImageNamed(const std::string& name) {
     for (const BenchImage& image : BenchImages())
         if (image.name == name) return image;

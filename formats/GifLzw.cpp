@@ -29,10 +29,11 @@ size_t MaxLzwOutput(int minCodeSize, size_t dataBytes) {
     return codes * kTableSize;
 }
 
-LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out,
-                    size_t pixelCount) {
+LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out, size_t pixelCount,
+                    uint32_t colours) {
     LzwResult result;
     if (minCodeSize < 1 || minCodeSize > kMaxCodeBits - 1) return result;
+    if (colours > 256) colours = 256;
 
     const uint32_t clearCode = 1u << minCodeSize;
     const uint32_t endCode = clearCode + 1;
@@ -86,8 +87,8 @@ LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out
 
         uint32_t length;
         if (code < clearCode) {
-            // A literal is a palette index; no colour table has more than 256 entries.
-            if (code > 255) return result;
+            // A literal is a palette index: it must name an entry of the colour table.
+            if (code >= colours) return result;
             length = 1;
             if (produced < pixelCount) out[produced] = static_cast<uint8_t>(code);
         } else if (!havePrevious) {

@@ -162,7 +162,8 @@ bool DecodeWithGiflib(const Bytes& data, Bytes& out) {
                 palette[i] = 0xFF000000u | (uint32_t{map->Colors[i].Red} << 16) |
                              (uint32_t{map->Colors[i].Green} << 8) | map->Colors[i].Blue;
             if (transparent >= 0) palette[transparent] = 0;
-            out.assign(static_cast<size_t>(w) * h * 4, 0);
+            out = Bytes(static_cast<size_t>(w) * h * 4,
+                        0); // a new buffer, as every decode of ours gets
             std::vector<int> order;
             if (gif->Image.Interlace) order = InterlacedRows(h);
             std::vector<GifPixelType> line(static_cast<size_t>(w));
@@ -197,7 +198,7 @@ bool DecodeWithStb(const Bytes& data, Bytes& out) {
         stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4),
         stbi_image_free);
     if (!rgba) return false;
-    out.assign(static_cast<size_t>(w) * h * 4, 0);
+    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
     RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
     return true;
 }

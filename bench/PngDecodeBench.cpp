@@ -73,7 +73,7 @@ bool DecodeLibpng(const Bytes& data, Bytes& out) {
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const size_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-    out.assign(w * h * 4, 0);
+    out = Bytes(w * h * 4, 0); // a new buffer, as every decode of ours gets
     rows.resize(h);
     for (size_t y = 0; y < h; ++y)
         rows[y] = out.data() + (h - 1 - y) * w * 4;
@@ -96,7 +96,7 @@ bool DecodeLibspng(const Bytes& data, Bytes& out) {
     if (spng_decode_image(ctx.get(), rgba.get(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0)
         return false;
     const int w = static_cast<int>(ihdr.width), h = static_cast<int>(ihdr.height);
-    out.assign(static_cast<size_t>(w) * h * 4, 0);
+    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
     RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
     return true;
 }
@@ -107,7 +107,7 @@ bool DecodeStb(const Bytes& data, Bytes& out) {
         stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4),
         stbi_image_free);
     if (!rgba) return false;
-    out.assign(static_cast<size_t>(w) * h * 4, 0);
+    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
     RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
     return true;
 }

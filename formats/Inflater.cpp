@@ -130,7 +130,19 @@ struct Output {
     uint8_t* next;
     uint8_t* end;
     size_t dirty = 0; // the fast loop may have written garbage below start + dirty
+    // With a checksum asked for: its running value, carried up to `summed`. The fast loop
+    // brings it up to date every kSumEvery bytes, while they are still in the cache.
+    uint32_t* adler = nullptr;
+    uint8_t* summed = nullptr;
 };
+
+constexpr size_t kSumEvery = 32 * 1024;
+
+void CatchUpChecksum(Output& output, uint8_t* upTo) {
+    *output.adler =
+        Adler32(*output.adler, output.summed, static_cast<size_t>(upTo - output.summed));
+    output.summed = upTo;
+}
 
 // Tables of one dynamic block.
 struct DynamicTables {
@@ -264,6 +276,10 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
     for (;;) {
         // Fast rounds: every bound is guaranteed by the margins.
         if (r.next < inFastEnd && out < outFastEnd) {
+            // Rounds up to the next checksum catch-up, if one is due.
+            uint8_t* const stop = output.adler && static_cast<size_t>(outFastEnd - out) > kSumEvery
+                                      ? out + kSumEvery
+                                      : outFastEnd;
             // Each round starts with a full buffer and the next entry looked up.
             r.RefillFast();
             uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
@@ -330,8 +346,10 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
                 entry = literalTable[LowBits(r.buffer, litBits)];
                 CopyMatchFast(out, distance, length);
                 out += length;
-            } while (r.next < inFastEnd && out < outFastEnd);
+            } while (r.next < inFastEnd && out < stop);
             output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
+            if (output.adler && static_cast<size_t>(out - output.summed) >= kSumEvery)
+                CatchUpChecksum(output, out);
             continue;
         }
 
@@ -467,13 +485,11 @@ bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
                                      static_cast<int>(hdist + 1), tables.distance);
 }
 
-// Inflates every block. With `adler`, the checksum is carried over each block's output
-// right after the block, while those bytes are still in the cache.
-bool InflateStream(Output& output, BitReader& reader, uint32_t* adler) {
+// Inflates every block; a checksum asked for is brought up to date after each.
+bool InflateStream(Output& output, BitReader& reader) {
     std::unique_ptr<DynamicTables> dynamic;
     bool final = false;
     while (!final) {
-        uint8_t* const blockStart = output.next;
         uint32_t header = 0;
         if (!reader.Get(3, header)) return false;
         final = (header & 1) != 0;
@@ -496,8 +512,7 @@ bool InflateStream(Output& output, BitReader& reader, uint32_t* adler) {
         default:
             return false;
         }
-        if (adler)
-            *adler = Adler32(*adler, blockStart, static_cast<size_t>(output.next - blockStart));
+        if (output.adler) CatchUpChecksum(output, output.next);
     }
     return true;
 }
@@ -530,10 +545,14 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     if (input == nullptr || (output == nullptr && outputSize != 0)) return false;
     BitReader reader{input + std::min<size_t>(2, inputSize), input + inputSize};
     Output out{output, output, output + outputSize};
-    bool ok = false;
     uint32_t adler = 1;
+    if (checksum) {
+        out.adler = &adler;
+        out.summed = output;
+    }
+    bool ok = false;
     try {
-        ok = InflateStream(out, reader, checksum ? &adler : nullptr);
+        ok = InflateStream(out, reader);
     } catch (const std::bad_alloc&) {
         ok = false;
     }

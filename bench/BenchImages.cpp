@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -201,9 +202,12 @@ std::vector<uint8_t> EncodePng(const BenchImage& image) {
         for (size_t i = 0; i < colors.size(); ++i)
             colors[i] = {image.palette[i * 3], image.palette[i * 3 + 1], image.palette[i * 3 + 2]};
         png_set_PLTE(png, info, colors.data(), static_cast<int>(colors.size()));
+        if (!image.alphas.empty())
+            png_set_tRNS(png, info, image.alphas.data(), static_cast<int>(image.alphas.size()),
+                         nullptr);
     }
     std::vector<png_bytep> rows(static_cast<size_t>(image.height));
-    const size_t stride = static_cast<size_t>(image.width) * image.channels;
+    const size_t stride = static_cast<size_t>(image.width) * image.channels * image.bitDepth / 8;
     for (int y = 0; y < image.height; ++y)
         rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&image.pixels[stride * y]);
     png_set_rows(png, info, rows.data());
@@ -245,23 +249,78 @@ size_t RawSize(const BenchImage& image) {
 }
 
 BenchImage Make(std::string name, int width, int height, int colorType, bool interlaced,
-                std::vector<uint8_t> pixels, std::vector<uint8_t> palette = {}) {
+                std::vector<uint8_t> pixels, std::vector<uint8_t> palette = {},
+                std::vector<uint8_t> alphas = {}, int bitDepth = 8) {
     BenchImage image;
     image.name = std::move(name);
     image.width = width;
     image.height = height;
     image.colorType = colorType;
+    image.bitDepth = bitDepth;
     image.interlaced = interlaced;
-    image.channels = colorType == 6 ? 4 : colorType == 2 ? 3 : 1;
+    image.channels = colorType == 6 ? 4 : colorType == 2 ? 3 : colorType == 4 ? 2 : 1;
     image.pixels = std::move(pixels);
     image.palette = std::move(palette);
+    image.alphas = std::move(alphas);
     image.png = EncodePng(image);
     image.idat = GatherIdat(image.png);
     image.rawSize = RawSize(image);
     return image;
 }
 
+// Grey levels of an RGB picture (integer Rec. 601 weights).
+std::vector<uint8_t> Grey(const std::vector<uint8_t>& rgb) {
+    std::vector<uint8_t> grey(rgb.size() / 3);
+    for (size_t i = 0; i < grey.size(); ++i)
+        grey[i] = static_cast<uint8_t>(
+            (299 * rgb[3 * i] + 587 * rgb[3 * i + 1] + 114 * rgb[3 * i + 2] + 500) / 1000);
+    return grey;
+}
+
+// 16-bit samples (big-endian) from 8-bit ones, the low byte carrying fine noise as a
+// sensor's would.
+std::vector<uint8_t> Widen16(const std::vector<uint8_t>& samples, uint64_t seed) {
+    Random rng(seed);
+    std::vector<uint8_t> wide(samples.size() * 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        wide[2 * i] = samples[i];
+        wide[2 * i + 1] = static_cast<uint8_t>(rng.Next());
+    }
+    return wide;
+}
+
+// Alpha per palette entry of the interface shot: the background gradient's blues fade
+// out, the greys and accents stay opaque.
+std::vector<uint8_t> InterfaceAlphas() {
+    std::vector<uint8_t> alphas(256, 255);
+    for (int i = 64; i < 128; ++i)
+        alphas[static_cast<size_t>(i)] = static_cast<uint8_t>((i - 64) * 4);
+    return alphas;
+}
+
 } // namespace
+
+BenchImage LargeRgbaImage(int size) {
+    // Gradients with a little noise: photo-like in how it compresses, quick to make.
+    Random rng(9);
+    std::vector<uint8_t> px(static_cast<size_t>(size) * size * 4);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            uint8_t* p = &px[(static_cast<size_t>(y) * size + x) * 4];
+            const uint32_t noise = rng.Next();
+            p[0] = static_cast<uint8_t>(x * 255 / size + (noise & 3));
+            p[1] = static_cast<uint8_t>(y * 255 / size + ((noise >> 2) & 3));
+            p[2] = static_cast<uint8_t>((x + y) * 127 / size + ((noise >> 4) & 3));
+            p[3] = static_cast<uint8_t>(std::min(255, 64 + std::min(x, y)));
+        }
+    return Make("rgba" + std::to_string(size), size, size, 6, false, std::move(px));
+}
+
+const BenchImage& BenchImageNamed(const std::string& name) {
+    for (const BenchImage& image : BenchImages())
+        if (image.name == name) return image;
+    std::abort();
+}
 
 const std::vector<BenchImage>& BenchImages() {
     static const std::vector<BenchImage> images = [] {
@@ -272,8 +331,13 @@ const std::vector<BenchImage>& BenchImages() {
         set.push_back(Make("icon256-rgba", 256, 256, 6, false, Icon(256)));
         std::vector<uint8_t> palette;
         std::vector<uint8_t> ui = Ui(1024, 768, palette, 3);
-        set.push_back(Make("ui1024-palette", 1024, 768, 3, false, std::move(ui), palette));
-        set.push_back(Make("photo1080-rgb-adam7", 1920, 1080, 2, true, std::move(rgb)));
+        set.push_back(Make("ui1024-palette", 1024, 768, 3, false, ui, palette));
+        set.push_back(Make("photo1080-rgb-adam7", 1920, 1080, 2, true, rgb));
+        set.push_back(Make("photo1080-grey", 1920, 1080, 0, false, Grey(rgb)));
+        set.push_back(Make("photo768-rgba16", 1024, 768, 6, false,
+                           Widen16(Photo(1024, 768, 4, 4), 5), {}, {}, 16));
+        set.push_back(Make("ui1024-palette-trns", 1024, 768, 3, false, std::move(ui),
+                           std::move(palette), InterfaceAlphas()));
         return set;
     }();
     return images;

@@ -1,7 +1,11 @@
-// GIF first-frame decode to premultiplied BGRA, ours against giflib, on a palette
-// interface shot and a dithered photo (both written with giflib's encoder); and an
-// icon's best-entry selection plus PNG entry decode against decoding that PNG alone.
+// GIF first-frame decode to premultiplied bottom-up BGRA side by side, ours against
+// giflib and stb_image (their output converted inside the timed run, into a buffer zeroed
+// as ours is), on a palette interface shot (plain, interlaced, and with a transparent
+// colour) and a dithered photo, all written with giflib's encoder; and an icon's
+// best-entry selection plus PNG entry decode against decoding that PNG alone.
 #include "bench/BenchImages.h"
+#include "bench/PairedRuns.h"
+#include "bench/PeerPixels.h"
 #include "dib/MemoryImage.h"
 #include "formats/cGIFparser.h"
 #include "formats/cICOparser.h"
@@ -10,8 +14,11 @@
 
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
+#include <stb_image.h>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,12 +31,12 @@ struct Indexed {
     int width = 0, height = 0;
     Bytes indices; // top-down
     std::vector<GifColorType> colours;
+    bool interlaced = false;
+    int transparentIndex = -1;
 };
 
 const BenchImage& Image(const std::string& name) {
-    for (const BenchImage& image : BenchImages())
-        if (image.name == name) return image;
-    std::abort();
+    return BenchImageNamed(name);
 }
 
 // The photo reduced to a 6 x 7 x 6 colour cube with ordered (Bayer 4 x 4) dithering.
@@ -86,6 +93,16 @@ int WriteToVector(GifFileType* gif, const GifByteType* data, int length) {
     return length;
 }
 
+// Picture rows in the order an interlaced GIF stores them.
+std::vector<int> InterlacedRows(int height) {
+    std::vector<int> rows;
+    static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int y = start[pass]; y < height; y += step[pass])
+            rows.push_back(y);
+    return rows;
+}
+
 Bytes EncodeGif(const Indexed& image) {
     Bytes out;
     int error = 0;
@@ -93,8 +110,16 @@ Bytes EncodeGif(const Indexed& image) {
     ColorMapObject* map = GifMakeMapObject(256, image.colours.data());
     EGifSetGifVersion(gif, true);
     EGifPutScreenDesc(gif, image.width, image.height, 8, 0, map);
-    EGifPutImageDesc(gif, 0, 0, image.width, image.height, false, nullptr);
+    if (image.transparentIndex >= 0) {
+        const GifByteType control[4] = {1, 0, 0, static_cast<GifByteType>(image.transparentIndex)};
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+    }
+    EGifPutImageDesc(gif, 0, 0, image.width, image.height, image.interlaced, nullptr);
+    std::vector<int> order(static_cast<size_t>(image.height));
     for (int y = 0; y < image.height; ++y)
+        order[static_cast<size_t>(y)] = y;
+    if (image.interlaced) order = InterlacedRows(image.height);
+    for (int y : order)
         EGifPutLine(gif,
                     const_cast<GifPixelType*>(&image.indices[static_cast<size_t>(y) * image.width]),
                     image.width);
@@ -117,13 +142,15 @@ int ReadFromVector(GifFileType* gif, GifByteType* out, int length) {
     return static_cast<int>(n);
 }
 
-// giflib: the first image's rows, expanded through the colour map to opaque BGRA.
-bool DecodeWithGiflib(const Bytes& data, std::vector<uint32_t>& bgra) {
+// giflib: the first image's rows (in picture order), through the colour map to
+// premultiplied BGRA, bottom-up.
+bool DecodeWithGiflib(const Bytes& data, Bytes& out) {
     ReadCursor cursor{&data, 0};
     int error = 0;
     GifFileType* gif = DGifOpen(&cursor, ReadFromVector, &error);
     if (!gif) return false;
     bool ok = false;
+    int transparent = -1;
     GifRecordType record;
     while (DGifGetRecordType(gif, &record) == GIF_OK && record != TERMINATE_RECORD_TYPE) {
         if (record == IMAGE_DESC_RECORD_TYPE) {
@@ -134,12 +161,18 @@ bool DecodeWithGiflib(const Bytes& data, std::vector<uint32_t>& bgra) {
             for (int i = 0; i < map->ColorCount && i < 256; ++i)
                 palette[i] = 0xFF000000u | (uint32_t{map->Colors[i].Red} << 16) |
                              (uint32_t{map->Colors[i].Green} << 8) | map->Colors[i].Blue;
-            bgra.resize(static_cast<size_t>(w) * h);
+            if (transparent >= 0) palette[transparent] = 0;
+            out = Bytes(static_cast<size_t>(w) * h * 4,
+                        0); // a new buffer, as every decode of ours gets
+            std::vector<int> order;
+            if (gif->Image.Interlace) order = InterlacedRows(h);
             std::vector<GifPixelType> line(static_cast<size_t>(w));
             ok = true;
-            for (int y = 0; y < h && ok; ++y) {
+            for (int k = 0; k < h && ok; ++k) {
                 ok = DGifGetLine(gif, line.data(), w) == GIF_OK;
-                uint32_t* row = &bgra[static_cast<size_t>(h - 1 - y) * w];
+                const int y = order.empty() ? k : order[static_cast<size_t>(k)];
+                uint32_t* row =
+                    reinterpret_cast<uint32_t*>(out.data()) + static_cast<size_t>(h - 1 - y) * w;
                 for (int x = 0; x < w; ++x)
                     row[x] = palette[line[x]];
             }
@@ -149,6 +182,8 @@ bool DecodeWithGiflib(const Bytes& data, std::vector<uint32_t>& bgra) {
             int code;
             GifByteType* ext;
             if (DGifGetExtension(gif, &code, &ext) != GIF_OK) break;
+            if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4 && (ext[1] & 1))
+                transparent = ext[4];
             while (ext && DGifGetExtensionNext(gif, &ext) == GIF_OK) {
             }
         }
@@ -157,36 +192,45 @@ bool DecodeWithGiflib(const Bytes& data, std::vector<uint32_t>& bgra) {
     return ok;
 }
 
-const Bytes& GifFor(const std::string& which) {
-    static const Bytes ui = EncodeGif(InterfaceShot());
-    static const Bytes photo = EncodeGif(DitheredPhoto());
-    return which == "ui" ? ui : photo;
+bool DecodeWithStb(const Bytes& data, Bytes& out) {
+    int w = 0, h = 0, n = 0;
+    std::unique_ptr<stbi_uc, decltype(&stbi_image_free)> rgba(
+        stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4),
+        stbi_image_free);
+    if (!rgba) return false;
+    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
+    RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
+    return true;
 }
 
-void GifOurs(benchmark::State& state, const char* which) {
-    const Bytes& gif = GifFor(which);
-    for (auto _ : state) {
-        MemoryImage image;
-        if (!cGIFparser().LoadStream(gif, image, 0, 0) || !image.BitsPointer()) {
-            state.SkipWithError("our decode failed");
-            break;
-        }
-        benchmark::DoNotOptimize(image.BitsPointer());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gif.size()));
+[[noreturn]] void Fail(const char* who, const std::string& what) {
+    std::fprintf(stderr, "%s failed to decode GIF %s\n", who, what.c_str());
+    std::abort();
 }
 
-void GifPeer(benchmark::State& state, const char* which) {
-    const Bytes& gif = GifFor(which);
-    for (auto _ : state) {
-        std::vector<uint32_t> bgra;
-        if (!DecodeWithGiflib(gif, bgra)) {
-            state.SkipWithError("giflib decode failed");
-            break;
-        }
-        benchmark::DoNotOptimize(bgra.data());
+PairedCase GifCase(const std::string& name, const Bytes& gif) {
+    PairedCase c{"GIF " + name, {}};
+    auto data = std::make_shared<const Bytes>(gif);
+    auto ours = std::make_shared<MemoryImage>();
+    c.impls.push_back({"ours", nullptr, [data, ours, name] {
+                           *ours = MemoryImage();
+                           if (!cGIFparser().LoadStream(*data, *ours, 0, 0) || !ours->BitsPointer())
+                               Fail("ours", name);
+                       }});
+    c.impls.back().run();
+    using Decoder = bool (*)(const Bytes&, Bytes&);
+    const std::pair<const char*, Decoder> peers[] = {{"giflib", DecodeWithGiflib},
+                                                     {"stb_image", DecodeWithStb}};
+    for (const auto& [peer, decode] : peers) {
+        auto out = std::make_shared<Bytes>();
+        c.impls.push_back({peer, nullptr, [data, out, name, peer = peer, decode = decode] {
+                               if (!decode(*data, *out)) Fail(peer, name);
+                           }});
+        c.impls.back().run();
+        ReportDifference(c.name, peer, ours->BitsPointer(), *out,
+                         static_cast<size_t>(ours->Width()) * ours->Height() * 4);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gif.size()));
+    return c;
 }
 
 // An icon of 16, 32 and 48 pixel bitmap entries and the 256-pixel PNG.
@@ -235,16 +279,25 @@ void PngAlone(benchmark::State& state) {
     }
 }
 
-BENCHMARK_CAPTURE(GifOurs, ui, "ui")->Name("GIF ui1024/ours")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(GifPeer, ui, "ui")->Name("GIF ui1024/giflib")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(GifOurs, photo, "photo")
-    ->Name("GIF photo1080-dithered/ours")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(GifPeer, photo, "photo")
-    ->Name("GIF photo1080-dithered/giflib")
-    ->Unit(benchmark::kMillisecond);
 BENCHMARK(IconOurs)->Name("Icon 256 PNG entry/ours")->Unit(benchmark::kMicrosecond);
 BENCHMARK(PngAlone)->Name("Icon 256 PNG entry/PNG alone")->Unit(benchmark::kMicrosecond);
+
+const bool registered = [] {
+    RegisterPairedCase("GIF ui1024", [] { return GifCase("ui1024", EncodeGif(InterfaceShot())); });
+    RegisterPairedCase("GIF ui1024-interlaced", [] {
+        Indexed ui = InterfaceShot();
+        ui.interlaced = true;
+        return GifCase("ui1024-interlaced", EncodeGif(ui));
+    });
+    RegisterPairedCase("GIF ui1024-transparent", [] {
+        Indexed ui = InterfaceShot();
+        ui.transparentIndex = 58; // the windows' panels
+        return GifCase("ui1024-transparent", EncodeGif(ui));
+    });
+    RegisterPairedCase("GIF photo1080-dithered",
+                       [] { return GifCase("photo1080-dithered", EncodeGif(DitheredPhoto())); });
+    return true;
+}();
 
 } // namespace
 } // namespace moirelle::bench

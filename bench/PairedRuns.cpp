@@ -67,10 +67,17 @@ void RunPairedCases(const std::string& filter, int repetitions) {
         for (size_t i = 0; i < n; ++i) {
             std::printf("%-42s %-14s %9.3f", i == 0 ? c.name.c_str() : "", c.impls[i].name.c_str(),
                         medians[i] * 1e3);
-            if (IsOurs(c.impls[i].name))
+            if (IsOurs(c.impls[i].name)) {
+                size_t best = n;
                 for (size_t j = 0; j < n; ++j)
-                    if (!IsOurs(c.impls[j].name) && medians[j] > 0)
+                    if (!IsOurs(c.impls[j].name) && medians[j] > 0) {
                         std::printf("   %s %.2f", c.impls[j].name.c_str(), medians[i] / medians[j]);
+                        if (best == n || medians[j] < medians[best]) best = j;
+                    }
+                if (best != n && c.impls.size() > 2)
+                    std::printf("   | best (%s) %.2f", c.impls[best].name.c_str(),
+                                medians[i] / medians[best]);
+            }
             std::printf("\n");
         }
     }

@@ -2,7 +2,8 @@
 // Side-by-side timing for jobs whose peers are noisy to compare one after the other:
 // each repetition runs every implementation of a case once, in an order that rotates
 // from repetition to repetition, timed in the calling thread's CPU time; the table shows
-// the median of each and our median divided by each peer's. Implementations are named
+// the median of each and our median divided by each peer's and by the best (fastest)
+// peer's. Implementations are named
 // "ours ..." for this project's code; the rest are peers.
 
 #include <functional>

@@ -1,10 +1,13 @@
 // Runs the side-by-side cases (bench/PairedRuns.h), then every registered benchmark, then
 // prints, for each benchmark case, our time divided by each peer's.
 // --paired=TEXT runs only the side-by-side cases whose name contains TEXT ("none": none),
-// --paired-reps=N sets their repetitions (default 31), --paired-only skips the rest. Benchmarks are
+// --paired-reps=N sets their repetitions (default 31), --paired-only skips the rest;
+// --memory measures the peak memory of a large PNG decode (also run when no --paired=TEXT
+// is given). Benchmarks are
 // named "<case>/<implementation>", the implementation "ours" (or starting with "ours") for this
 // project's code; every other implementation is a peer.
 #include "bench/PairedRuns.h"
+#include "bench/PeakMemory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,6 +57,7 @@ int main(int argc, char** argv) {
     std::string pairedFilter;
     int pairedReps = 31;
     bool pairedOnly = false;
+    bool memory = false;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -63,11 +67,14 @@ int main(int argc, char** argv) {
             pairedReps = std::max(1, std::atoi(arg.c_str() + 14));
         else if (arg == "--paired-only")
             pairedOnly = true;
+        else if (arg == "--memory")
+            memory = true;
         else
             argv[kept++] = argv[i];
     }
     argc = kept;
     if (pairedFilter != "none") moirelle::bench::RunPairedCases(pairedFilter, pairedReps);
+    if (memory || pairedFilter.empty()) moirelle::bench::RunPeakMemory();
     if (pairedOnly) return 0;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

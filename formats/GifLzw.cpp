@@ -29,17 +29,20 @@ size_t MaxLzwOutput(int minCodeSize, size_t dataBytes) {
     return codes * kTableSize;
 }
 
-LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out,
-                    size_t pixelCount) {
+LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out, size_t pixelCount,
+                    uint32_t colours) {
     LzwResult result;
     if (minCodeSize < 1 || minCodeSize > kMaxCodeBits - 1) return result;
+    if (colours > 256) colours = 256;
 
     const uint32_t clearCode = 1u << minCodeSize;
     const uint32_t endCode = clearCode + 1;
     // Every table string lies in the output already: a code's string is the previous
     // code's string plus one byte, and the previous string was written just before.
-    uint32_t offsets[kTableSize];
-    uint32_t lengths[kTableSize];
+    struct String {
+        uint32_t offset, length;
+    };
+    String strings[kTableSize];
 
     int codeSize = minCodeSize + 1;
     uint32_t codeMask = (1u << codeSize) - 1;
@@ -86,16 +89,16 @@ LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out
 
         uint32_t length;
         if (code < clearCode) {
-            // A literal is a palette index; no colour table has more than 256 entries.
-            if (code > 255) return result;
+            // A literal is a palette index: it must name an entry of the colour table.
+            if (code >= colours) return result;
             length = 1;
-            if (produced < pixelCount) out[produced] = static_cast<uint8_t>(code);
+            out[produced] = static_cast<uint8_t>(code); // produced < pixelCount here
         } else if (!havePrevious) {
             return result; // only a literal may follow a clear code
         } else if (code < nextCode) {
-            length = lengths[code];
+            length = strings[code].length;
             if (produced + length <= pixelCount)
-                CopyString(out + produced, out + offsets[code], length);
+                CopyString(out + produced, out + strings[code].offset, length);
         } else if (code == nextCode) {
             // The string being defined: the previous one plus its own first byte.
             length = prevLength + 1;
@@ -108,7 +111,7 @@ LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out
             // Surplus pixels: keep what fits and stop.
             const size_t fits = pixelCount - produced;
             const size_t source = code < clearCode  ? produced
-                                  : code < nextCode ? offsets[code]
+                                  : code < nextCode ? strings[code].offset
                                                     : prevPos;
             if (code >= clearCode)
                 for (size_t i = 0; i < fits; ++i)
@@ -118,8 +121,7 @@ LzwResult DecodeLzw(int minCodeSize, std::span<const uint8_t> data, uint8_t* out
         }
 
         if (havePrevious && nextCode < kTableSize) {
-            offsets[nextCode] = static_cast<uint32_t>(prevPos);
-            lengths[nextCode] = prevLength + 1;
+            strings[nextCode] = {static_cast<uint32_t>(prevPos), prevLength + 1};
             ++nextCode;
             if (nextCode == (1u << codeSize) && codeSize < kMaxCodeBits) {
                 ++codeSize;

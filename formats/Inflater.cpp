@@ -1,5 +1,6 @@
 #include "formats/Inflater.h"
 
+#include "formats/Adler32.h"
 #include "formats/InflateCpu.h"
 #include "formats/InflateTables.h"
 
@@ -129,7 +130,19 @@ struct Output {
     uint8_t* next;
     uint8_t* end;
     size_t dirty = 0; // the fast loop may have written garbage below start + dirty
+    // With a checksum asked for: its running value, carried up to `summed`. The fast loop
+    // brings it up to date every kSumEvery bytes, while they are still in the cache.
+    uint32_t* adler = nullptr;
+    uint8_t* summed = nullptr;
 };
+
+constexpr size_t kSumEvery = 32 * 1024;
+
+void CatchUpChecksum(Output& output, uint8_t* upTo) {
+    *output.adler =
+        Adler32(*output.adler, output.summed, static_cast<size_t>(upTo - output.summed));
+    output.summed = upTo;
+}
 
 // Tables of one dynamic block.
 struct DynamicTables {
@@ -263,6 +276,10 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
     for (;;) {
         // Fast rounds: every bound is guaranteed by the margins.
         if (r.next < inFastEnd && out < outFastEnd) {
+            // Rounds up to the next checksum catch-up, if one is due.
+            uint8_t* const stop = output.adler && static_cast<size_t>(outFastEnd - out) > kSumEvery
+                                      ? out + kSumEvery
+                                      : outFastEnd;
             // Each round starts with a full buffer and the next entry looked up.
             r.RefillFast();
             uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
@@ -329,8 +346,10 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
                 entry = literalTable[LowBits(r.buffer, litBits)];
                 CopyMatchFast(out, distance, length);
                 out += length;
-            } while (r.next < inFastEnd && out < outFastEnd);
+            } while (r.next < inFastEnd && out < stop);
             output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
+            if (output.adler && static_cast<size_t>(out - output.summed) >= kSumEvery)
+                CatchUpChecksum(output, out);
             continue;
         }
 
@@ -466,6 +485,7 @@ bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
                                      static_cast<int>(hdist + 1), tables.distance);
 }
 
+// Inflates every block; a checksum asked for is brought up to date after each.
 bool InflateStream(Output& output, BitReader& reader) {
     std::unique_ptr<DynamicTables> dynamic;
     bool final = false;
@@ -483,7 +503,8 @@ bool InflateStream(Output& output, BitReader& reader) {
             break;
         }
         case 2:
-            if (!dynamic) dynamic = std::make_unique<DynamicTables>();
+            // Not value-initialised: the table builder writes every entry it reads.
+            if (!dynamic) dynamic.reset(new DynamicTables);
             if (!ReadDynamicTables(reader, *dynamic) ||
                 !DecodeBlock(reader, output, dynamic->literal, dynamic->distance))
                 return false;
@@ -491,6 +512,7 @@ bool InflateStream(Output& output, BitReader& reader) {
         default:
             return false;
         }
+        if (output.adler) CatchUpChecksum(output, output.next);
     }
     return true;
 }
@@ -514,9 +536,20 @@ void PreferPortableLoop(bool portable) {
 } // namespace inflate
 
 bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize) {
+    return Inflate(output, outputSize, input, inputSize, nullptr);
+}
+
+bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize,
+             InflateChecksum* checksum) {
+    if (checksum) *checksum = InflateChecksum::Unchecked;
     if (input == nullptr || (output == nullptr && outputSize != 0)) return false;
     BitReader reader{input + std::min<size_t>(2, inputSize), input + inputSize};
     Output out{output, output, output + outputSize};
+    uint32_t adler = 1;
+    if (checksum) {
+        out.adler = &adler;
+        out.summed = output;
+    }
     bool ok = false;
     try {
         ok = InflateStream(out, reader);
@@ -527,6 +560,17 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     const size_t written = static_cast<size_t>(out.next - output);
     const size_t dirty = std::min(out.dirty, outputSize);
     if (written < dirty) std::memset(out.next, 0, dirty - written);
+    if (ok && checksum) {
+        // Whole bytes still held are the trailer's; the rest of a byte is padding.
+        const uint8_t* trailer = reader.next - (reader.held >> 3);
+        if (reader.end - trailer < 4) {
+            *checksum = InflateChecksum::Missing;
+        } else {
+            const uint32_t stored = (uint32_t{trailer[0]} << 24) | (uint32_t{trailer[1]} << 16) |
+                                    (uint32_t{trailer[2]} << 8) | trailer[3];
+            *checksum = adler == stored ? InflateChecksum::Matches : InflateChecksum::Mismatch;
+        }
+    }
     return ok;
 }
 

@@ -3,10 +3,10 @@
 #include "dib/ImageType.h"
 #include "formats/GifLzw.h"
 #include "formats/LittleEndian.h"
-#include "formats/modParsers.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace moirelle {
@@ -71,6 +71,18 @@ void InterlacedRowOrder(int32_t height, std::vector<int32_t>& rows) {
     for (int pass = 0; pass < 4; ++pass)
         for (int32_t y = start[pass]; y < height; y += step[pass])
             rows.push_back(y);
+}
+
+// Palette colours of `count` indices into a row of pixels.
+void ExpandRow(const uint8_t* indices, size_t count, const uint32_t* palette, uint8_t* row) {
+    size_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        const uint32_t p[4] = {palette[indices[x]], palette[indices[x + 1]],
+                               palette[indices[x + 2]], palette[indices[x + 3]]};
+        std::memcpy(row + 4 * x, p, 16);
+    }
+    for (; x < count; ++x)
+        std::memcpy(row + 4 * x, &palette[indices[x]], 4);
 }
 
 } // namespace
@@ -204,12 +216,18 @@ bool cGIFparser::RenderFrame(const SingleFrame& frame, std::span<const uint8_t> 
     if (pixelCount > gif::MaxLzwOutput(minCodeSize, codes.size())) return false;
     if (pixelCount > static_cast<size_t>(INT32_MAX / 4)) return false;
 
-    std::vector<uint8_t> indices(pixelCount + gif::kLzwSlack, 0);
-    const gif::LzwResult decoded = gif::DecodeLzw(minCodeSize, codes, indices.data(), pixelCount);
+    // Not zero-filled: only the indices the decoder produced are read.
+    std::unique_ptr<uint8_t[]> indices(new uint8_t[pixelCount + gif::kLzwSlack]);
+    // An index beyond the colour table has no colour: the decoder refuses the image, so
+    // the image is untouched then.
+    const gif::LzwResult decoded =
+        gif::DecodeLzw(minCodeSize, codes, indices.get(), pixelCount, frame.tableEntries);
     if (!decoded.valid) return false;
     codes = {};
 
     // Colours: the source table when the rebuilt one holds grey steps, else the rebuilt one.
+    // Without transparency every colour is opaque, and so is the black of rows the data did
+    // not reach; with it those stay transparent black.
     const bool transparent = frame.transparentIndex >= 0;
     const uint8_t* table = transparent ? stream.data() + frame.tablePosition : &gif[tableInRebuilt];
     uint32_t palette[256] = {};
@@ -218,41 +236,28 @@ bool cGIFparser::RenderFrame(const SingleFrame& frame, std::span<const uint8_t> 
         palette[i] = 0xFF000000u | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
     }
     if (transparent) palette[frame.transparentIndex] = 0;
-
-    // An index beyond the colour table has no colour: the image is refused.
-    const uint8_t highest =
-        decoded.produced == 0
-            ? 0
-            : *std::max_element(indices.begin(), indices.begin() + decoded.produced);
-    if (highest >= frame.tableEntries) return false;
+    const uint32_t missing = transparent ? 0 : 0xFF000000u;
 
     if (!cHost.InitializeDIB(width, height)) return false;
     uint8_t* bits = cHost.BitsPointer();
     const size_t stride = static_cast<size_t>(width) * 4;
 
+    // One pass over the stored rows: each goes through the palette straight to its place.
     std::vector<int32_t> interlacedRows;
     const bool interlaced = (packed & 0x40) != 0;
     if (interlaced) InterlacedRowOrder(height, interlacedRows);
-    // Stored rows beyond the decoded data stay transparent black.
-    const size_t fullRows = decoded.produced / static_cast<size_t>(width);
-    const size_t partial = decoded.produced % static_cast<size_t>(width);
-    for (size_t k = 0; k < fullRows + (partial ? 1 : 0); ++k) {
+    for (size_t k = 0; k < static_cast<size_t>(height); ++k) {
         const int32_t y = interlaced ? interlacedRows[k] : static_cast<int32_t>(k);
         uint8_t* row = bits + stride * static_cast<size_t>(height - 1 - y);
-        const uint8_t* src = indices.data() + k * static_cast<size_t>(width);
-        const size_t count = k < fullRows ? static_cast<size_t>(width) : partial;
-        for (size_t x = 0; x < count; ++x)
-            std::memcpy(row + 4 * x, &palette[src[x]], 4);
+        const size_t start = k * static_cast<size_t>(width);
+        const size_t count =
+            start >= decoded.produced ? 0 : std::min<size_t>(width, decoded.produced - start);
+        ExpandRow(indices.get() + start, count, palette, row);
+        if (missing != 0)
+            for (size_t x = count; x < static_cast<size_t>(width); ++x)
+                std::memcpy(row + 4 * x, &missing, 4);
     }
-
-    if (transparent) {
-        cHost.SetAlphaFlag(true);
-    } else {
-        bool hasAlpha = false;
-        int32_t type = -1; // skip the analysis: every alpha byte becomes 255
-        modParsers::AnalyseAlpha({bits, width, height}, true, hasAlpha, type);
-        cHost.SetAlphaFlag(false);
-    }
+    cHost.SetAlphaFlag(transparent);
     cHost.SetImageType(imgGIF);
     return true;
 }

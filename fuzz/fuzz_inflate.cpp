@@ -1,7 +1,8 @@
 // Fuzzes the built-in inflater. Input: 3 bytes giving the output size (little-endian,
 // capped at 256 KiB), then the zlib-wrapped stream. Every result must match the plain
 // step-by-step inflater exactly, and whatever zlib decodes within the size must decode
-// the same way here.
+// the same way here. The run that compares the Adler-32 decodes the same, and its verdict
+// agrees with zlib's checksum of zlib's output at the trailer where zlib's decode ended.
 #include "formats/Inflater.h"
 #include "formats/ZlibAccess.h"
 #include "platform/DynamicLibrary.h"
@@ -19,6 +20,7 @@ using InflateInit2Fn = int (*)(z_streamp, int, const char*, int);
 using InflateFn = int (*)(z_streamp, int);
 using InflateEndFn = int (*)(z_streamp);
 using VersionFn = const char* (*)();
+using Adler32Fn = unsigned long (*)(unsigned long, const unsigned char*, unsigned int);
 
 struct RuntimeZlib {
     moirelle::platform::DynamicLibrary library{moirelle::DefaultZlibLibraryNames().preferred};
@@ -26,10 +28,13 @@ struct RuntimeZlib {
     InflateFn inflate = library.Function<InflateFn>("inflate");
     InflateEndFn end = library.Function<InflateEndFn>("inflateEnd");
     VersionFn version = library.Function<VersionFn>("zlibVersion");
-    bool Usable() const { return init && inflate && end && version; }
+    Adler32Fn adler32 = library.Function<Adler32Fn>("adler32");
+    bool Usable() const { return init && inflate && end && version && adler32; }
 
-    // True when zlib decodes the raw DEFLATE data to its end within `limit` bytes.
-    bool Decode(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t>& out) const {
+    // True when zlib decodes the raw DEFLATE data to its end within `limit` bytes;
+    // `consumed` receives the bytes of `data` it read.
+    bool Decode(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t>& out,
+                size_t& consumed) const {
         z_stream strm{};
         if (init(&strm, -15, version(), static_cast<int>(sizeof(z_stream))) != Z_OK) return false;
         out.assign(limit + 1, 0);
@@ -39,6 +44,7 @@ struct RuntimeZlib {
         strm.avail_out = static_cast<uInt>(out.size());
         const int rc = inflate(&strm, Z_FINISH);
         out.resize(strm.total_out);
+        consumed = strm.total_in;
         end(&strm);
         return rc == Z_STREAM_END && out.size() <= limit;
     }
@@ -60,14 +66,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ok != plainOk) std::abort();
     if (ok && ours != plain) std::abort();
 
+    std::vector<uint8_t> checked(outputSize, 0);
+    moirelle::InflateChecksum verdict = moirelle::InflateChecksum::Unchecked;
+    if (moirelle::Inflate(checked.data(), outputSize, stream.data(), stream.size(), &verdict) !=
+            ok ||
+        checked != ours)
+        std::abort();
+    if ((verdict == moirelle::InflateChecksum::Unchecked) == ok) std::abort();
+
     static const RuntimeZlib zlib;
     if (zlib.Usable() && stream.size() >= 2) {
         std::vector<uint8_t> expected;
-        if (zlib.Decode(stream.data() + 2, stream.size() - 2, outputSize, expected)) {
+        size_t consumed = 0;
+        if (zlib.Decode(stream.data() + 2, stream.size() - 2, outputSize, expected, consumed)) {
             if (!ok) std::abort();
             if (!expected.empty() &&
                 std::memcmp(expected.data(), ours.data(), expected.size()) != 0)
                 std::abort();
+            const size_t trailer = 2 + consumed;
+            moirelle::InflateChecksum want = moirelle::InflateChecksum::Missing;
+            if (stream.size() - trailer >= 4) {
+                const uint32_t stored = (uint32_t{stream[trailer]} << 24) |
+                                        (uint32_t{stream[trailer + 1]} << 16) |
+                                        (uint32_t{stream[trailer + 2]} << 8) | stream[trailer + 3];
+                const auto sum =
+                    static_cast<uint32_t>(zlib.adler32(zlib.adler32(0, nullptr, 0), expected.data(),
+                                                       static_cast<unsigned int>(expected.size())));
+                want = sum == stored ? moirelle::InflateChecksum::Matches
+                                     : moirelle::InflateChecksum::Mismatch;
+            }
+            if (verdict != want) std::abort();
         }
     }
     return 0;

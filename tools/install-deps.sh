@@ -9,7 +9,8 @@ packages=(cmake make ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix libz-mingw-w64 libz-mingw-w64-dev
     wine wine64 xvfb xauth imagemagick googletest libgtest-dev zlib1g-dev libpng-dev)
 if [ "$what" = bench ]; then
-    packages+=(libbenchmark-dev libdeflate-dev libpng-dev libspng-dev libgif-dev libpixman-1-dev pkg-config)
+    packages+=(libbenchmark-dev libdeflate-dev libpng-dev libspng-dev libgif-dev libpixman-1-dev
+        libisal-dev libstb-dev pkg-config)
 fi
 
 missing=()

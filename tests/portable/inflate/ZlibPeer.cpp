@@ -29,6 +29,7 @@ ZlibPeer::ZlibPeer() {
     inflateInit2_ = library_.Symbol("inflateInit2_");
     inflate_ = library_.Symbol("inflate");
     inflateEnd_ = library_.Symbol("inflateEnd");
+    adler32_ = library_.Symbol("adler32");
     auto version = library_.Function<VersionFn>("zlibVersion");
     if (version) version_ = version();
     loaded_ = deflateInit2_ && deflate_ && deflateEnd_ && inflateInit2_ && inflate_ &&
@@ -71,6 +72,19 @@ Bytes ZlibPeer::Deflate(const Bytes& data, const DeflateSettings& settings) cons
     out.resize(strm.total_out);
     As<EndFn>(deflateEnd_)(&strm);
     return ok ? out : Bytes{};
+}
+
+uint32_t ZlibPeer::Adler32(uint32_t adler, const uint8_t* data, size_t size) const {
+    using Adler32Fn = unsigned long (*)(unsigned long, const unsigned char*, unsigned int);
+    if (!adler32_) return 0;
+    auto fn = As<Adler32Fn>(adler32_);
+    unsigned long sum = adler;
+    for (size_t done = 0; done < size;) { // in pieces that fit zlib's length type
+        const size_t piece = std::min<size_t>(size - done, 1u << 30);
+        sum = fn(sum, data + done, static_cast<unsigned int>(piece));
+        done += piece;
+    }
+    return static_cast<uint32_t>(sum);
 }
 
 bool ZlibPeer::InflateRaw(const uint8_t* stream, size_t size, size_t limit, Bytes& out) const {

@@ -35,6 +35,9 @@ class ZlibPeer {
     // `limit` bytes. True only when the final block ended within `limit` bytes of output;
     // `out` receives what was produced.
     bool InflateRaw(const uint8_t* stream, size_t size, size_t limit, Bytes& out) const;
+    // zlib's adler32(adler, data, size); 0 when zlib or its adler32 is missing.
+    uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) const;
+    bool HasAdler32() const { return adler32_ != nullptr; }
 
   private:
     platform::DynamicLibrary library_;
@@ -45,6 +48,7 @@ class ZlibPeer {
     void* inflateInit2_ = nullptr;
     void* inflate_ = nullptr;
     void* inflateEnd_ = nullptr;
+    void* adler32_ = nullptr;
     const char* version_ = nullptr;
 };
 

@@ -1,0 +1,13 @@
+#pragma once
+// Block steps of Adler-32 by instruction set (formats/Adler32.cpp chooses).
+
+#include <cstddef>
+#include <cstdint>
+
+namespace moirelle::adler {
+
+// Adds n bytes (a multiple of 64, at most 5504) to the unreduced sums a and b (each below
+// 65521 on entry); the caller reduces them afterwards.
+void BlockAvx2(uint32_t& a, uint32_t& b, const uint8_t* p, size_t n);
+
+} // namespace moirelle::adler

@@ -14,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
-#include <stb_image.h>
 
 #include <cstdio>
 #include <cstring>
@@ -192,17 +191,6 @@ bool DecodeWithGiflib(const Bytes& data, Bytes& out) {
     return ok;
 }
 
-bool DecodeWithStb(const Bytes& data, Bytes& out) {
-    int w = 0, h = 0, n = 0;
-    std::unique_ptr<stbi_uc, decltype(&stbi_image_free)> rgba(
-        stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4),
-        stbi_image_free);
-    if (!rgba) return false;
-    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
-    RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
-    return true;
-}
-
 [[noreturn]] void Fail(const char* who, const std::string& what) {
     std::fprintf(stderr, "%s failed to decode GIF %s\n", who, what.c_str());
     std::abort();
@@ -220,7 +208,7 @@ PairedCase GifCase(const std::string& name, const Bytes& gif) {
     c.impls.back().run();
     using Decoder = bool (*)(const Bytes&, Bytes&);
     const std::pair<const char*, Decoder> peers[] = {{"giflib", DecodeWithGiflib},
-                                                     {"stb_image", DecodeWithStb}};
+                                                     {"stb_image", DecodeStbImage}};
     for (const auto& [peer, decode] : peers) {
         auto out = std::make_shared<Bytes>();
         c.impls.push_back({peer, nullptr, [data, out, name, peer = peer, decode = decode] {

@@ -1,6 +1,9 @@
 #include "bench/PeerPixels.h"
 
 #include <cstdio>
+#include <memory>
+
+#include <stb_image.h>
 
 namespace moirelle::bench {
 namespace {
@@ -47,6 +50,17 @@ void ReportDifference(const std::string& what, const std::string& peer, const ui
     if (differ)
         std::printf("  (%s: %s differs from ours in %zu bytes)\n", what.c_str(), peer.c_str(),
                     differ);
+}
+
+bool DecodeStbImage(const std::vector<uint8_t>& data, std::vector<uint8_t>& out) {
+    int w = 0, h = 0, n = 0;
+    std::unique_ptr<stbi_uc, decltype(&stbi_image_free)> rgba(
+        stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4),
+        stbi_image_free);
+    if (!rgba) return false;
+    out = std::vector<uint8_t>(static_cast<size_t>(w) * h * 4, 0);
+    RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
+    return true;
 }
 
 } // namespace moirelle::bench

@@ -13,7 +13,6 @@
 
 #include <png.h>
 #include <spng.h>
-#include <stb_image.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -101,17 +100,6 @@ bool DecodeLibspng(const Bytes& data, Bytes& out) {
     return true;
 }
 
-bool DecodeStb(const Bytes& data, Bytes& out) {
-    int w = 0, h = 0, n = 0;
-    std::unique_ptr<stbi_uc, decltype(&stbi_image_free)> rgba(
-        stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4),
-        stbi_image_free);
-    if (!rgba) return false;
-    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
-    RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
-    return true;
-}
-
 PairedCase PngCase(const BenchImage& image) {
     const Bytes* png = &image.png;
     const std::string name = image.name;
@@ -128,7 +116,7 @@ PairedCase PngCase(const BenchImage& image) {
                        }});
     using Decoder = bool (*)(const Bytes&, Bytes&);
     const std::pair<const char*, Decoder> peers[] = {
-        {"libpng", DecodeLibpng}, {"libspng", DecodeLibspng}, {"stb_image", DecodeStb}};
+        {"libpng", DecodeLibpng}, {"libspng", DecodeLibspng}, {"stb_image", DecodeStbImage}};
     MemoryImage reference;
     if (!DecodeOurs(*png, false, reference)) Fail("ours", name);
     for (const auto& [peer, decode] : peers) {

@@ -171,10 +171,9 @@ void FrmOpt::Form_Load() {
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
+// Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
 void FrmOpt::Form_QueryUnload(bool& /*cancel*/, int16_t /*unloadMode*/) {
-    RestoreShell();
-    RemoveTrayIcon();
-    forms::App::End();
+    ExitApplication();
 }
 
 LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -176,18 +176,20 @@ PairedCase RotateCase() {
 }
 
 // The drop shadow of a 1080p picture against a plain copy of a buffer of its output's
-// size: the least that making the output can cost.
+// size into the shadow's own pixels: the least that making the output can cost. Both
+// write the same, already allocated buffer (the shadow image is kept from run to run,
+// and a kept image of the same size is reused as it is).
 PairedCase ShadowCase(int32_t depth) {
     auto src = Picture(kW, kH, 1);
-    const size_t bytes = static_cast<size_t>(kW + 2 * depth) * (kH + 2 * depth) * 4;
-    auto from = std::make_shared<std::vector<uint8_t>>(bytes, 1);
-    auto to = std::make_shared<std::vector<uint8_t>>(bytes, 0);
     auto shadow = std::make_shared<MemoryImage>();
+    MakeDropShadow(src->View(), depth, 0xC0C0C0, *shadow);
+    auto from = std::make_shared<std::vector<uint8_t>>(shadow->View().size(), 1);
     PairedCase c{"drop shadow 1080p depth " + std::to_string(depth), {}};
     AddOurs(c, nullptr,
             [src, shadow, depth] { MakeDropShadow(src->View(), depth, 0xC0C0C0, *shadow); });
-    c.impls.push_back(
-        {"memcpy", nullptr, [from, to] { std::memcpy(to->data(), from->data(), from->size()); }});
+    c.impls.push_back({"memcpy", nullptr, [from, shadow] {
+                           std::memcpy(shadow->BitsPointer(), from->data(), from->size());
+                       }});
     return c;
 }
 

@@ -11,6 +11,14 @@
 
 namespace moirelle {
 
+namespace {
+
+// From this size on the shadow is written past the caches: it cannot stay in a core's own
+// caches anyway, and writing it there first would read every line of it from memory.
+constexpr size_t kStreamedShadowBytes = size_t{2} << 20;
+
+} // namespace
+
 bool MakeDropShadow(const PixelView& source, int32_t blurDepth, uint32_t color,
                     IImageTarget& shadow) {
     if (source.empty()) return false;
@@ -20,7 +28,7 @@ bool MakeDropShadow(const PixelView& source, int32_t blurDepth, uint32_t color,
     const int32_t w = source.width;
     const int32_t h = source.height;
     if (w > INT32_MAX - r || h > INT32_MAX - r) return false;
-    if (!shadow.InitializeDIB(w + r, h + r)) return false;
+    if (!shadow.InitializeDIBForOverwrite(w + r, h + r)) return false;
     const PixelView out{shadow.BitsPointer(), shadow.Width(), shadow.Height()};
 
     // The shadow pixel for every alpha, premultiplied.
@@ -51,10 +59,10 @@ bool MakeDropShadow(const PixelView& source, int32_t blurDepth, uint32_t color,
     row.blue = blue, row.green = green, row.red = red;
     row.pixelFor = pixelFor.data();
     row.scratch = scratch.data();
+    row.stream = out.size() >= kStreamedShadowBytes;
     for (int32_t y = 0; y < out.height; ++y) {
-        kernels.shadowColumns(y < h ? source.row(y) : nullptr,
-                              y - n >= 0 ? source.row(y - n) : nullptr, columnSums.data(),
-                              static_cast<size_t>(w));
+        row.added = y < h ? source.row(y) : nullptr;
+        row.removed = y - n >= 0 ? source.row(y - n) : nullptr;
         row.out = out.row(y);
         kernels.shadowRow(row);
     }

@@ -19,6 +19,16 @@ class BoxDivider {
     uint64_t magic_;
 };
 
+// floor(S / divisor) for the same S and divisors as the truncated single-precision
+// product S * BoxReciprocal(divisor), S below 2^24 being exact as a float. The factor is
+// 1/divisor raised by 2^-20 (give or take its own rounding, 2^-24), so for S = q * divisor
+// + m the rounded product is at least q (the raise outweighs the product's rounding,
+// 2^-24 relative) and below q + 1: it is at most q + 1 - 1/divisor + 256 * 2^-19.9 before
+// a rounding of at most 2^-16, and 1/441 is far above both.
+inline float BoxReciprocal(uint32_t divisor) {
+    return static_cast<float>((1.0 + 0x1p-20) / divisor);
+}
+
 // Makes the shadow of `source` in `shadow`: blurDepth clamped to 0..10, r = 2 * depth,
 // n = r + 1; the shadow is (Width + r) x (Height + r) and its alpha at (x, y) is the sum
 // of the source alpha over source pixels (x - r .. x, y - r .. y) that exist, divided

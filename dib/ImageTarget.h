@@ -17,6 +17,11 @@ class IImageTarget {
     // Replaces any image with a zero-filled Width x |Height| one. False (and empty) for a
     // negative width, a zero height, a byte size beyond 2^31 - 1 or a failed allocation.
     virtual bool InitializeDIB(int32_t Width, int32_t Height) = 0;
+    // InitializeDIB for a caller that writes every pixel itself: the pixels need not be
+    // zero (an image of the same size may keep its old bytes).
+    virtual bool InitializeDIBForOverwrite(int32_t Width, int32_t Height) {
+        return InitializeDIB(Width, Height);
+    }
     // Frees the image; the type becomes imgNone and the alpha flag false.
     virtual void DestroyDIB() = 0;
     virtual uint8_t* BitsPointer() const = 0;

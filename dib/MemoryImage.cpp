@@ -23,6 +23,19 @@ bool MemoryImage::InitializeDIB(int32_t Width, int32_t Height) {
     return true;
 }
 
+bool MemoryImage::InitializeDIBForOverwrite(int32_t Width, int32_t Height) {
+    int32_t height = 0;
+    int32_t bytes = 0;
+    if (!NormaliseDibSize(Width, Height, height, bytes) || bytes == 0 ||
+        pixels_.size() != static_cast<size_t>(bytes))
+        return InitializeDIB(Width, Height);
+    width_ = Width;
+    height_ = height;
+    alpha_ = true;
+    imageType_ = imgBlank;
+    return true;
+}
+
 void MemoryImage::DestroyDIB() {
     std::vector<uint8_t>().swap(pixels_);
     width_ = height_ = 0;

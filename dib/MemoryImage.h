@@ -13,6 +13,8 @@ namespace moirelle {
 class MemoryImage final : public IImageTarget {
   public:
     bool InitializeDIB(int32_t Width, int32_t Height) override;
+    // Keeps the buffer (and its bytes) when the byte size stays the same.
+    bool InitializeDIBForOverwrite(int32_t Width, int32_t Height) override;
     void DestroyDIB() override;
     uint8_t* BitsPointer() const override { return pixels_.empty() ? nullptr : pixels_.data(); }
     int32_t Width() const override { return width_; }

@@ -21,17 +21,25 @@ struct RotateWalk {
     int32_t lastColumn, lastRow;
 };
 
-// One row of a drop shadow (dib/DropShadow.h): column sums in, shadow pixels out.
+// One row of a drop shadow (dib/DropShadow.h): the column sums brought up to date, then
+// the shadow pixels made from them.
 struct ShadowRowJob {
-    const uint32_t* columnSums; // `width` sums of alpha over the box's rows
-    int32_t width = 0;          // source width
-    int32_t outWidth = 0;       // shadow width, width + n - 1
-    int32_t n = 0;              // box side
+    uint32_t* columnSums = nullptr;   // `width` sums of alpha over the box's rows
+    const uint8_t* added = nullptr;   // the source row entering the box, or null
+    const uint8_t* removed = nullptr; // the source row leaving it, or null
+    int32_t width = 0;                // source width
+    int32_t outWidth = 0;             // shadow width, width + n - 1
+    int32_t n = 0;                    // box side
     uint32_t blue = 0, green = 0, red = 0;
     const uint32_t* pixelFor = nullptr; // shadow pixel of each alpha
     uint32_t* scratch = nullptr;        // room for outWidth + n values
     uint8_t* out = nullptr;
+    bool stream = false; // write `out` past the caches (an output too large to stay there)
 };
+
+// How far ahead of the row being summed the shadow kernels ask for source bytes: about a
+// row of a large picture, which the processor's own prefetch does not reach in time.
+constexpr size_t kShadowPrefetch = 8192;
 
 struct RenderKernels {
     VectorLevel level;
@@ -47,11 +55,9 @@ struct RenderKernels {
                                   size_t count, int16_t* A);
     void (*bilinearVertical128)(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
                                 size_t count, uint8_t* out);
-    // Drop shadow: sums[x] += added alpha - removed alpha (either row may be null), and
-    // one shadow row: pixel x = pixelFor[floor(box sum / n^2)], the box sum being the sum of
-    // columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).
-    void (*shadowColumns)(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                          size_t count);
+    // One drop shadow row: first columnSums[x] += added alpha - removed alpha (for the rows
+    // that are given), then pixel x = pixelFor[floor(box sum / n^2)], the box sum being the
+    // sum of columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).
     void (*shadowRow)(const ShadowRowJob& job);
     // `count` bilinear samples along a rotator row into `out`; positions outside the
     // rectangle leave their pixel as it is.

@@ -184,29 +184,13 @@ MOIRELLE_AVX2 void Vertical128Avx2(const int16_t* A0, const int16_t* A1, int32_t
     Sse2RenderKernels().bilinearVertical128(A0 + i, A1 + i, k0, k1, count - i, out + i);
 }
 
-MOIRELLE_AVX2 void ShadowColumnsAvx2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                                     size_t count) {
-    size_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
-        if (added)
-            v = _mm256_add_epi32(
-                v, _mm256_srli_epi32(
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
-        if (removed)
-            v = _mm256_sub_epi32(
-                v, _mm256_srli_epi32(
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(removed + x * 4)), 24));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), v);
-    }
-    Sse2RenderKernels().shadowColumns(added ? added + x * 4 : nullptr,
-                                      removed ? removed + x * 4 : nullptr, sums + x, count - x);
-}
-
-// The 128-bit form's quotient and pixels (RenderKernelsSse2.cpp), eight at a time.
+// The 128-bit form (RenderKernelsSse2.cpp), eight pixels at a time.
 MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
     const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
     const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* sums = job.columnSums;
+    const uint8_t* added = job.added;
+    const uint8_t* removed = job.removed;
     uint32_t* before = job.scratch; // prefix[x - n]
     uint32_t* prefix = job.scratch + n;
     std::memset(before, 0, n * 4);
@@ -214,7 +198,19 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
     const __m256i last = _mm256_set1_epi32(7);
     size_t x = 0;
     for (; x + 8 <= w; x += 8) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.columnSums + x));
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
+        if (added) {
+            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
+                         _MM_HINT_T0);
+            v = _mm256_add_epi32(
+                v, _mm256_srli_epi32(
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
+        }
+        if (removed)
+            v = _mm256_sub_epi32(
+                v, _mm256_srli_epi32(
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(removed + x * 4)), 24));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), v);
         v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4)); // within each 128-bit lane
         v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
         // The low lane's total into the high lane.
@@ -226,36 +222,43 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
     }
     uint32_t run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
     for (; x < width; ++x) {
-        if (x < w) run += job.columnSums[x];
+        if (x < w) {
+            if (added) sums[x] += added[x * 4 + 3];
+            if (removed) sums[x] -= removed[x * 4 + 3];
+            run += sums[x];
+        }
         prefix[x] = run;
     }
     const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m256 inverse = _mm256_set1_ps(1.0f / static_cast<float>(d));
-    const __m256i divisor = _mm256_set1_epi32(static_cast<int>(d));
-    const __m256i one = _mm256_set1_epi32(1);
-    const __m256i blue = _mm256_set1_epi32(static_cast<int>(job.blue));
-    const __m256i green = _mm256_set1_epi32(static_cast<int>(job.green));
-    const __m256i red = _mm256_set1_epi32(static_cast<int>(job.red));
+    const __m256 reciprocal = _mm256_set1_ps(BoxReciprocal(d));
+    const __m256i blueRed = _mm256_set1_epi32(static_cast<int>(job.blue | job.red << 16));
+    const __m256i greenFull = _mm256_set1_epi32(static_cast<int>(job.green | 255u << 16));
+    const BoxDivider divide(d);
+    uint8_t* out = job.out;
     x = 0;
+    if (job.stream) // up to a 32-byte boundary for the streaming stores
+        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 31) != 0; ++x) {
+            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+            std::memcpy(out + x * 4, &px, 4);
+        }
     for (; x + 8 <= width; x += 8) {
         const __m256i box =
             _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x)),
                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + x)));
-        __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), inverse));
-        const __m256i product = _mm256_madd_epi16(_mm256_add_epi32(q, one), divisor);
-        q = _mm256_add_epi32(q, _mm256_andnot_si256(_mm256_cmpgt_epi32(product, box), one));
-        const __m256i b = Div255x16(_mm256_mullo_epi16(q, blue));
-        const __m256i g = Div255x16(_mm256_mullo_epi16(q, green));
-        const __m256i r = Div255x16(_mm256_mullo_epi16(q, red));
-        const __m256i px =
-            _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
-                            _mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(q, 24)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.out + x * 4), px);
+        const __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), reciprocal));
+        const __m256i qq = _mm256_or_si256(q, _mm256_slli_epi32(q, 16));
+        const __m256i br = Div255x16(_mm256_mullo_epi16(qq, blueRed));
+        const __m256i ga = Div255x16(_mm256_mullo_epi16(qq, greenFull));
+        const __m256i px = _mm256_or_si256(br, _mm256_slli_epi32(ga, 8));
+        if (job.stream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x * 4), px);
+        else
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x * 4), px);
     }
-    const BoxDivider divide(d);
+    if (job.stream) _mm_sfence();
     for (; x < width; ++x) {
         const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(job.out + x * 4, &px, 4);
+        std::memcpy(out + x * 4, &px, 4);
     }
 }
 
@@ -297,7 +300,6 @@ const RenderKernels& Avx2RenderKernels() {
         .bilinearVertical = VerticalAvx2,
         .bilinearHorizontal128 = Horizontal128Avx2,
         .bilinearVertical128 = Vertical128Avx2,
-        .shadowColumns = ShadowColumnsAvx2,
         .shadowRow = ShadowRowAvx2,
         .rotateRowBilinear = RotateRowBilinearAvx2,
     };

@@ -29,17 +29,13 @@ void RotateRowBilinearPortable(const PixelView& src, RotateWalk w, uint8_t* out,
     }
 }
 
-void ShadowColumnsPortable(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                           size_t count) {
-    if (added)
-        for (size_t x = 0; x < count; ++x)
-            sums[x] += added[x * 4 + 3];
-    if (removed)
-        for (size_t x = 0; x < count; ++x)
-            sums[x] -= removed[x * 4 + 3];
-}
-
 void ShadowRowPortable(const ShadowRowJob& job) {
+    if (job.added)
+        for (int32_t x = 0; x < job.width; ++x)
+            job.columnSums[x] += job.added[x * 4 + 3];
+    if (job.removed)
+        for (int32_t x = 0; x < job.width; ++x)
+            job.columnSums[x] -= job.removed[x * 4 + 3];
     const BoxDivider divide(static_cast<uint32_t>(job.n * job.n));
     uint8_t* dst = job.out;
     uint32_t sum = 0;
@@ -95,7 +91,6 @@ const RenderKernels& PortableRenderKernels() {
         .bilinearVertical = BilinearVerticalScalar,
         .bilinearHorizontal128 = BilinearHorizontal128Scalar,
         .bilinearVertical128 = BilinearVertical128Scalar,
-        .shadowColumns = ShadowColumnsPortable,
         .shadowRow = ShadowRowPortable,
         .rotateRowBilinear = RotateRowBilinearPortable,
     };

@@ -148,56 +148,44 @@ void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k
     BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
 }
 
-void ShadowColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums, size_t count) {
-    size_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
-        if (added)
-            v = _mm_add_epi32(
-                v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
-                                  24));
-        if (removed)
-            v = _mm_sub_epi32(
-                v, _mm_srli_epi32(
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
-    }
-    PortableRenderKernels().shadowColumns(added ? added + x * 4 : nullptr,
-                                          removed ? removed + x * 4 : nullptr, sums + x, count - x);
+// The shadow pixels of alphas q (0..255, one per 32-bit lane): colour * q / 255 in each
+// colour byte. With q in both halves of its lane, one multiply gives blue and red, the
+// other green and q * 255, whose quotient is q itself.
+inline __m128i ShadowPixels(__m128i q, __m128i blueRed, __m128i greenFull) {
+    const __m128i qq = _mm_or_si128(q, _mm_slli_epi32(q, 16));
+    const __m128i br = Div255x8(_mm_mullo_epi16(qq, blueRed));
+    const __m128i ga = Div255x8(_mm_mullo_epi16(qq, greenFull));
+    return _mm_or_si128(br, _mm_slli_epi32(ga, 8));
 }
 
-// floor(box / d) for box <= 255 * d, d = n^2 <= 441, from the single-precision product
-// with 1/d: its relative error is at most 2^-23, so it is below the quotient by less than
-// 255 * 2^-23 < 1/441 and never above an integer that the quotient does not reach; one
-// step up where (q + 1) * d <= box makes it exact. d and q + 1 fit 16 bits, so one
-// multiply-add of the low halves gives the product.
-inline __m128i BoxQuotient(__m128i box, __m128 inverse, __m128i divisor) {
-    const __m128i one = _mm_set1_epi32(1);
-    const __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), inverse));
-    const __m128i product = _mm_madd_epi16(_mm_add_epi32(q, one), divisor);
-    return _mm_add_epi32(q, _mm_andnot_si128(_mm_cmpgt_epi32(product, box), one));
-}
-
-// The shadow pixels of alphas q (0..255): colour * q / 255 in each colour byte.
-inline __m128i ShadowPixels(__m128i q, __m128i blue, __m128i green, __m128i red) {
-    const __m128i b = Div255x8(_mm_mullo_epi16(q, blue));
-    const __m128i g = Div255x8(_mm_mullo_epi16(q, green));
-    const __m128i r = Div255x8(_mm_mullo_epi16(q, red));
-    return _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)),
-                        _mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(q, 24)));
-}
-
-// Box sums as differences of prefix sums (modulo 2^32, like the running sum).
+// The column sums brought up to date and their running sum (prefix) in one pass, then the
+// box sums as differences of prefixes (modulo 2^32, like the running sum), divided as
+// BoxReciprocal says.
 void ShadowRowSse2(const ShadowRowJob& job) {
     const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
     const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* sums = job.columnSums;
+    const uint8_t* added = job.added;
+    const uint8_t* removed = job.removed;
     uint32_t* before = job.scratch; // prefix[x - n]
     uint32_t* prefix = job.scratch + n;
     std::memset(before, 0, n * 4);
     __m128i carry = _mm_setzero_si128();
     size_t x = 0;
     for (; x + 4 <= w; x += 4) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.columnSums + x));
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
+        if (added) {
+            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
+                         _MM_HINT_T0);
+            v = _mm_add_epi32(
+                v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
+                                  24));
+        }
+        if (removed)
+            v = _mm_sub_epi32(
+                v, _mm_srli_epi32(
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
         v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
         v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
         v = _mm_add_epi32(v, carry);
@@ -206,27 +194,40 @@ void ShadowRowSse2(const ShadowRowJob& job) {
     }
     uint32_t run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
     for (; x < width; ++x) {
-        if (x < w) run += job.columnSums[x];
+        if (x < w) {
+            if (added) sums[x] += added[x * 4 + 3];
+            if (removed) sums[x] -= removed[x * 4 + 3];
+            run += sums[x];
+        }
         prefix[x] = run;
     }
     const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m128 inverse = _mm_set1_ps(1.0f / static_cast<float>(d));
-    const __m128i divisor = _mm_set1_epi32(static_cast<int>(d));
-    const __m128i blue = _mm_set1_epi32(static_cast<int>(job.blue));
-    const __m128i green = _mm_set1_epi32(static_cast<int>(job.green));
-    const __m128i red = _mm_set1_epi32(static_cast<int>(job.red));
+    const __m128 reciprocal = _mm_set1_ps(BoxReciprocal(d));
+    const __m128i blueRed = _mm_set1_epi32(static_cast<int>(job.blue | job.red << 16));
+    const __m128i greenFull = _mm_set1_epi32(static_cast<int>(job.green | 255u << 16));
+    const BoxDivider divide(d);
+    uint8_t* out = job.out;
     x = 0;
+    if (job.stream) // up to a 16-byte boundary for the streaming stores
+        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 15) != 0; ++x) {
+            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+            std::memcpy(out + x * 4, &px, 4);
+        }
     for (; x + 4 <= width; x += 4) {
         const __m128i box =
             _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + x)),
                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + x)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(job.out + x * 4),
-                         ShadowPixels(BoxQuotient(box, inverse, divisor), blue, green, red));
+        const __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), reciprocal));
+        const __m128i px = ShadowPixels(q, blueRed, greenFull);
+        if (job.stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x * 4), px);
+        else
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), px);
     }
-    const BoxDivider divide(d);
+    if (job.stream) _mm_sfence();
     for (; x < width; ++x) {
         const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(job.out + x * 4, &px, 4);
+        std::memcpy(out + x * 4, &px, 4);
     }
 }
 
@@ -281,7 +282,6 @@ const RenderKernels& Sse2RenderKernels() {
         .bilinearVertical = VerticalSse2,
         .bilinearHorizontal128 = Horizontal128Sse2,
         .bilinearVertical128 = Vertical128Sse2,
-        .shadowColumns = ShadowColumnsSse2,
         .shadowRow = ShadowRowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,
     };

@@ -316,6 +316,15 @@ BenchImage LargeRgbaImage(int size) {
     return Make("rgba" + std::to_string(size), size, size, 6, false, std::move(px));
 }
 
+const BenchImage& SharedLargeRgbaImage(int size) {
+    static BenchImage kept;
+    if (kept.width != size) {
+        kept = BenchImage(); // the old one goes first: the large ones are large
+        kept = LargeRgbaImage(size);
+    }
+    return kept;
+}
+
 const BenchImage& BenchImageNamed(const std::string& name) {
     for (const BenchImage& image : BenchImages())
         if (image.name == name) return image;

@@ -33,6 +33,8 @@ struct BenchImage {
 // "photo1080-rgb-adam7", "photo1080-grey", "photo768-rgba16", "ui1024-palette-trns".
 // A square truecolour-with-alpha picture of the given size, made on each call.
 BenchImage LargeRgbaImage(int size);
+// The same, kept until another size is asked for.
+const BenchImage& SharedLargeRgbaImage(int size);
 // The image of that name (aborts when there is none).
 const BenchImage& BenchImageNamed(const std::string& name);
 const std::vector<BenchImage>& BenchImages();

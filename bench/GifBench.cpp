@@ -4,6 +4,7 @@
 // colour) and a dithered photo, all written with giflib's encoder; and an icon's
 // best-entry selection plus PNG entry decode against decoding that PNG alone.
 #include "bench/BenchImages.h"
+#include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
 #include "bench/PeerPixels.h"
 #include "dib/MemoryImage.h"
@@ -38,9 +39,8 @@ const BenchImage& Image(const std::string& name) {
     return BenchImageNamed(name);
 }
 
-// The photo reduced to a 6 x 7 x 6 colour cube with ordered (Bayer 4 x 4) dithering.
-Indexed DitheredPhoto() {
-    const BenchImage& photo = Image("photo1080-rgb");
+// A photo reduced to a 6 x 7 x 6 colour cube with ordered (Bayer 4 x 4) dithering.
+Indexed DitheredPhoto(const BenchImage& photo = Image("photo1080-rgb")) {
     static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
     Indexed out;
     out.width = photo.width;
@@ -284,6 +284,17 @@ const bool registered = [] {
     });
     RegisterPairedCase("GIF photo1080-dithered",
                        [] { return GifCase("photo1080-dithered", EncodeGif(DitheredPhoto())); });
+    RegisterGrowthJob("GIF dithered", [](int32_t side) {
+        auto data =
+            std::make_shared<const Bytes>(EncodeGif(DitheredPhoto(SharedLargeRgbaImage(side))));
+        auto ours = std::make_shared<MemoryImage>();
+        return GrowthRun{static_cast<double>(side) * side, nullptr, [data, ours] {
+                             *ours = MemoryImage();
+                             if (!cGIFparser().LoadStream(*data, *ours, 0, 0) ||
+                                 !ours->BitsPointer())
+                                 Fail("ours", "dithered");
+                         }};
+    });
     return true;
 }();
 

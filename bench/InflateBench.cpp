@@ -4,6 +4,7 @@
 // zeroed output buffer (zeroed untimed, for all alike); the peers' decoder states are made
 // once, outside the timed runs (their best case), ours are made inside every run.
 #include "bench/BenchImages.h"
+#include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
 #include "formats/Inflater.h"
 
@@ -74,6 +75,19 @@ const bool registered = [] {
           "photo1080-rgb", "photo1080-rgba", "photo768-rgba16", "photo1080-rgb-adam7"})
         RegisterPairedCase(std::string("inflate ") + name,
                            [name] { return InflateCase(BenchImageNamed(name)); });
+    RegisterGrowthJob("inflate rgba, checked", [](int32_t side) {
+        const BenchImage& image = SharedLargeRgbaImage(side);
+        const std::vector<uint8_t>* in = &image.idat;
+        auto out = std::make_shared<std::vector<uint8_t>>(image.rawSize);
+        return GrowthRun{static_cast<double>(side) * side,
+                         [out] { std::memset(out->data(), 0, out->size()); },
+                         [in, out] {
+                             InflateChecksum sum = InflateChecksum::Unchecked;
+                             if (!Inflate(out->data(), out->size(), in->data(), in->size(), &sum) ||
+                                 sum != InflateChecksum::Matches)
+                                 Fail("ours", "rgba");
+                         }};
+    });
     return true;
 }();
 

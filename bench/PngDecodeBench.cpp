@@ -5,6 +5,7 @@
 // reader does). "ours" is the route without zlib: built-in inflater, no CRC, no Adler-32.
 // stb_image checks neither.
 #include "bench/BenchImages.h"
+#include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
 #include "bench/PeerPixels.h"
 #include "dib/MemoryImage.h"
@@ -137,6 +138,14 @@ const bool registered = [] {
           "photo1080-rgb", "photo1080-rgba", "photo768-rgba16", "photo1080-rgb-adam7"})
         RegisterPairedCase(std::string("PNG ") + name,
                            [name] { return PngCase(BenchImageNamed(name)); });
+    RegisterGrowthJob("PNG decode rgba", [](int32_t side) {
+        const Bytes* png = &SharedLargeRgbaImage(side).png;
+        auto ours = std::make_shared<MemoryImage>();
+        return GrowthRun{static_cast<double>(side) * side, nullptr, [png, ours] {
+                             *ours = MemoryImage();
+                             if (!DecodeOurs(*png, false, *ours)) Fail("ours", "rgba");
+                         }};
+    });
     return true;
 }();
 

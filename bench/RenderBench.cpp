@@ -1,6 +1,7 @@
 // The software renderer against pixman on premultiplied images: blending, scaling and
 // rotation, and drop shadows against a plain copy of their output (the bound). Ours runs
 // at every instruction-set level the processor has, side by side with the peer.
+#include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
 #include "dib/BlendToDestination.h"
 #include "dib/DropShadow.h"
@@ -14,6 +15,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,16 +82,23 @@ void AddOurs(PairedCase& c, const std::function<void()>& prepare, std::function<
     }
 }
 
+// Ours: source-over of `src` onto `d` (the same size) at constant alpha `op`.
+std::function<void()> BlendOurs(std::shared_ptr<PixelBuffer> src, std::shared_ptr<PixelBuffer> d,
+                                uint32_t op) {
+    return [src, d, op] {
+        const int32_t w = src->Width(), h = src->Height();
+        BlendPlan plan;
+        PlanBlend(src->View(), 0, 0, 0, 0, w, h, w, h, plan);
+        BlendOntoHost(src->View(), plan, d->View(), op, -1);
+    };
+}
+
 // Source-over of a 1080p picture onto another, at constant alpha `op` (255: none).
 PairedCase BlendCase(const char* name, uint32_t op) {
     auto src = Picture(kW, kH, 1);
     Destination dst(kW, kH, 7);
     PairedCase c{name, {}};
-    AddOurs(c, dst.Reset(), [src, d = dst.pixels, op] {
-        BlendPlan plan;
-        PlanBlend(src->View(), 0, 0, 0, 0, kW, kH, kW, kH, plan);
-        BlendOntoHost(src->View(), plan, d->View(), op, -1);
-    });
+    AddOurs(c, dst.Reset(), BlendOurs(src, dst.pixels, op));
     auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
     auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
     std::shared_ptr<pixman_image_t> mask;
@@ -107,13 +116,11 @@ PairedCase BlendCase(const char* name, uint32_t op) {
     return c;
 }
 
-// A picture scaled to a destination of another size and blended onto it.
-PairedCase ScaleCase(const std::string& name, bool bilinear, int32_t sw, int32_t sh, int32_t w,
-                     int32_t h) {
-    auto src = Picture(sw, sh, 1);
-    Destination dst(w, h, 9);
-    PairedCase c{name, {}};
-    AddOurs(c, dst.Reset(), [src, d = dst.pixels, bilinear, sw, sh, w, h] {
+// Ours: `src` scaled to the size of `d` and blended onto it.
+std::function<void()> ScaleOurs(std::shared_ptr<PixelBuffer> src, std::shared_ptr<PixelBuffer> d,
+                                bool bilinear) {
+    return [src, d, bilinear] {
+        const int32_t sw = src->Width(), sh = src->Height(), w = d->Width(), h = d->Height();
         RenderRequest r;
         r.destWidth = w, r.destHeight = h, r.srcWidth = sw, r.srcHeight = sh;
         PreparedSource p;
@@ -122,7 +129,16 @@ PairedCase ScaleCase(const std::string& name, bool bilinear, int32_t sw, int32_t
         PlanBlend(p.Rows(), p.srcX, p.srcY, p.destX, p.destY, p.destWidth, p.destHeight, w, h,
                   plan);
         BlendOntoHost(p.Rows(), plan, d->View(), 255, -1);
-    });
+    };
+}
+
+// A picture scaled to a destination of another size and blended onto it.
+PairedCase ScaleCase(const std::string& name, bool bilinear, int32_t sw, int32_t sh, int32_t w,
+                     int32_t h) {
+    auto src = Picture(sw, sh, 1);
+    Destination dst(w, h, 9);
+    PairedCase c{name, {}};
+    AddOurs(c, dst.Reset(), ScaleOurs(src, dst.pixels, bilinear));
     auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
     auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
     pixman_transform_t t;
@@ -138,23 +154,30 @@ PairedCase ScaleCase(const std::string& name, bool bilinear, int32_t sw, int32_t
     return c;
 }
 
+// Ours: a 30-degree bilinear turn of `src` about its centre, blended onto `d` (the same
+// size).
+std::function<void()> RotateOurs(std::shared_ptr<PixelBuffer> src, std::shared_ptr<PixelBuffer> d) {
+    return [src, d] {
+        const int32_t w = src->Width(), h = src->Height();
+        RenderRequest r;
+        r.destWidth = w, r.destHeight = h, r.srcWidth = w, r.srcHeight = h;
+        r.Angle = 30;
+        MemoryImage canvas;
+        int32_t x = 0, y = 0;
+        const SourceRect visible{0, 0, w, h}; // the host image's bounds, as Render passes
+        PrepareRotatedCanvas(src->View(), r, true, canvas, x, y, &visible);
+        BlendPlan plan;
+        PlanBlend(canvas.View(), 0, 0, x, y, canvas.Width(), canvas.Height(), w, h, plan);
+        BlendOntoHost(canvas.View(), plan, d->View(), 255, -1);
+    };
+}
+
 // A 30-degree bilinear turn of a 1080p picture about its centre, blended onto 1080p.
 PairedCase RotateCase() {
     auto src = Picture(kW, kH, 1);
     Destination dst(kW, kH, 7);
     PairedCase c{"rotate 30 bilinear 1080p", {}};
-    AddOurs(c, dst.Reset(), [src, d = dst.pixels] {
-        RenderRequest r;
-        r.destWidth = kW, r.destHeight = kH, r.srcWidth = kW, r.srcHeight = kH;
-        r.Angle = 30;
-        MemoryImage canvas;
-        int32_t x = 0, y = 0;
-        const SourceRect visible{0, 0, kW, kH}; // the host image's bounds, as Render passes
-        PrepareRotatedCanvas(src->View(), r, true, canvas, x, y, &visible);
-        BlendPlan plan;
-        PlanBlend(canvas.View(), 0, 0, x, y, canvas.Width(), canvas.Height(), kW, kH, plan);
-        BlendOntoHost(canvas.View(), plan, d->View(), 255, -1);
-    });
+    AddOurs(c, dst.Reset(), RotateOurs(src, dst.pixels));
     auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
     auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
     pixman_f_transform_t f, rot;
@@ -218,6 +241,35 @@ const bool registered = [] {
     for (int32_t depth : {1, 5, 10})
         RegisterPairedCase("drop shadow 1080p depth " + std::to_string(depth),
                            [depth] { return ShadowCase(depth); });
+
+    // The same jobs on square pictures of every size; scaling goes to 2/3 of the side.
+    using bench::GrowthRun;
+    using bench::RegisterGrowthJob;
+    auto square = [](int32_t side) { return static_cast<double>(side) * side; };
+    for (uint32_t op : {255u, 127u})
+        RegisterGrowthJob(op == 255 ? "src-over" : "constant alpha 127",
+                          [op, square](int32_t side) {
+                              Destination dst(side, side, 7);
+                              return GrowthRun{square(side), dst.Reset(),
+                                               BlendOurs(Picture(side, side, 1), dst.pixels, op)};
+                          });
+    for (bool bilinear : {false, true})
+        RegisterGrowthJob(
+            bilinear ? "bilinear to 2/3" : "nearest to 2/3", [bilinear, square](int32_t side) {
+                Destination dst(side * 2 / 3, side * 2 / 3, 9);
+                return GrowthRun{square(side * 2 / 3), dst.Reset(),
+                                 ScaleOurs(Picture(side, side, 1), dst.pixels, bilinear)};
+            });
+    RegisterGrowthJob("rotate 30 bilinear", [square](int32_t side) {
+        Destination dst(side, side, 7);
+        return GrowthRun{square(side), dst.Reset(), RotateOurs(Picture(side, side, 1), dst.pixels)};
+    });
+    RegisterGrowthJob("drop shadow depth 5 (output pixels)", [square](int32_t side) {
+        auto src = Picture(side, side, 1);
+        auto shadow = std::make_shared<MemoryImage>();
+        return GrowthRun{square(side + 10), nullptr,
+                         [src, shadow] { MakeDropShadow(src->View(), 5, 0xC0C0C0, *shadow); }};
+    });
     return true;
 }();
 

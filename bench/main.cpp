@@ -3,9 +3,11 @@
 // --paired=TEXT runs only the side-by-side cases whose name contains TEXT ("none": none),
 // --paired-reps=N sets their repetitions (default 31), --paired-only skips the rest;
 // --memory measures the peak memory of a large PNG decode (also run when no --paired=TEXT
-// is given). Benchmarks are
+// is given); --growth (or --growth=TEXT for the jobs whose name contains TEXT) prints how
+// each job's time grows from 256^2 to 4096^2 pixels and runs nothing else. Benchmarks are
 // named "<case>/<implementation>", the implementation "ours" (or starting with "ours") for this
 // project's code; every other implementation is a peer.
+#include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
 #include "bench/PeakMemory.h"
 
@@ -69,7 +71,10 @@ int main(int argc, char** argv) {
             pairedOnly = true;
         else if (arg == "--memory")
             memory = true;
-        else
+        else if (arg == "--growth" || arg.rfind("--growth=", 0) == 0) {
+            moirelle::bench::RunGrowthTable(arg.size() > 9 ? arg.substr(9) : "");
+            return 0;
+        } else
             argv[kept++] = argv[i];
     }
     argc = kept;

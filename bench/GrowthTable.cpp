@@ -30,9 +30,9 @@ double ThreadSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// Median nanoseconds per pixel: about 2^26 pixels' worth of runs, 3 to 51 of them.
+// Median nanoseconds per pixel: about 2^26 pixels' worth of runs, 3 to 201 of them.
 double NanosecondsPerPixel(GrowthRun& job) {
-    const int runs = static_cast<int>(std::clamp((1 << 26) / job.pixels, 3.0, 51.0));
+    const int runs = static_cast<int>(std::clamp((1 << 26) / job.pixels, 3.0, 201.0));
     if (job.prepare) job.prepare(); // one untimed warm-up run
     job.run();
     std::vector<double> times;

@@ -172,29 +172,35 @@ std::function<void()> RotateOurs(std::shared_ptr<PixelBuffer> src, std::shared_p
     };
 }
 
+// pixman: the same turn.
+std::function<void()> RotatePixman(std::shared_ptr<PixelBuffer> src,
+                                   std::shared_ptr<PixelBuffer> dst) {
+    const int32_t w = src->Width(), h = src->Height();
+    auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
+    auto d = std::shared_ptr<pixman_image_t>(Wrap(dst->View()), pixman_image_unref);
+    pixman_f_transform_t f, rot;
+    pixman_f_transform_init_translate(&f, -w / 2.0, -h / 2.0);
+    const double a = 30 * M_PI / 180;
+    pixman_f_transform_init_rotate(&rot, std::cos(a), std::sin(a));
+    pixman_f_transform_multiply(&f, &rot, &f);
+    pixman_f_transform_init_translate(&rot, w / 2.0, h / 2.0);
+    pixman_f_transform_multiply(&f, &rot, &f);
+    pixman_transform_t t;
+    pixman_transform_from_pixman_f_transform(&t, &f);
+    pixman_image_set_transform(s.get(), &t);
+    pixman_image_set_filter(s.get(), PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    return [s, d, src, dst, w, h] {
+        pixman_image_composite32(PIXMAN_OP_OVER, s.get(), nullptr, d.get(), 0, 0, 0, 0, 0, 0, w, h);
+    };
+}
+
 // A 30-degree bilinear turn of a 1080p picture about its centre, blended onto 1080p.
 PairedCase RotateCase() {
     auto src = Picture(kW, kH, 1);
     Destination dst(kW, kH, 7);
     PairedCase c{"rotate 30 bilinear 1080p", {}};
     AddOurs(c, dst.Reset(), RotateOurs(src, dst.pixels));
-    auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
-    auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
-    pixman_f_transform_t f, rot;
-    pixman_f_transform_init_translate(&f, -kW / 2.0, -kH / 2.0);
-    const double a = 30 * M_PI / 180;
-    pixman_f_transform_init_rotate(&rot, std::cos(a), std::sin(a));
-    pixman_f_transform_multiply(&f, &rot, &f);
-    pixman_f_transform_init_translate(&rot, kW / 2.0, kH / 2.0);
-    pixman_f_transform_multiply(&f, &rot, &f);
-    pixman_transform_t t;
-    pixman_transform_from_pixman_f_transform(&t, &f);
-    pixman_image_set_transform(s.get(), &t);
-    pixman_image_set_filter(s.get(), PIXMAN_FILTER_BILINEAR, nullptr, 0);
-    c.impls.push_back({"pixman", dst.Reset(), [s, d] {
-                           pixman_image_composite32(PIXMAN_OP_OVER, s.get(), nullptr, d.get(), 0, 0,
-                                                    0, 0, 0, 0, kW, kH);
-                       }});
+    c.impls.push_back({"pixman", dst.Reset(), RotatePixman(src, dst.pixels)});
     return c;
 }
 
@@ -263,6 +269,11 @@ const bool registered = [] {
     RegisterGrowthJob("rotate 30 bilinear", [square](int32_t side) {
         Destination dst(side, side, 7);
         return GrowthRun{square(side), dst.Reset(), RotateOurs(Picture(side, side, 1), dst.pixels)};
+    });
+    RegisterGrowthJob("pixman rotate 30 (reference)", [square](int32_t side) {
+        Destination dst(side, side, 7);
+        return GrowthRun{square(side), dst.Reset(),
+                         RotatePixman(Picture(side, side, 1), dst.pixels)};
     });
     RegisterGrowthJob("drop shadow depth 5 (output pixels)", [square](int32_t side) {
         auto src = Picture(side, side, 1);

@@ -19,12 +19,13 @@ class BoxDivider {
     uint64_t magic_;
 };
 
-// floor(S / divisor) for the same S and divisors as the truncated single-precision
-// product S * BoxReciprocal(divisor), S below 2^24 being exact as a float. The factor is
-// 1/divisor raised by 2^-20 (give or take its own rounding, 2^-24), so for S = q * divisor
-// + m the rounded product is at least q (the raise outweighs the product's rounding,
-// 2^-24 relative) and below q + 1: it is at most q + 1 - 1/divisor + 256 * 2^-19.9 before
-// a rounding of at most 2^-16, and 1/441 is far above both.
+// floor(S / divisor), for the same S and divisors, as the single-precision product
+// S * BoxReciprocal(divisor) truncated (S < 2^24 converts exactly). The factor is
+// (1 + e) / divisor with e within 2^-23 of 2^-20 (the float's own rounding). For
+// S = q * divisor + m, 0 <= m < divisor, the exact product is at least q * (1 + e), which
+// the product's rounding (2^-24 relative) cannot take below q, and at most
+// q + 1 - 1/divisor + 256 * e, which stays below q + 1 by more than 2^-9 - 2^-11 (1/441 is
+// above 2^-9, 256 * e below 2^-11), far more than that rounding at values below 256.
 inline float BoxReciprocal(uint32_t divisor) {
     return static_cast<float>((1.0 + 0x1p-20) / divisor);
 }

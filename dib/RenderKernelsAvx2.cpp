@@ -216,9 +216,9 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
         // The low lane's total into the high lane.
         const __m256i lowTotal = _mm256_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
         v = _mm256_add_epi32(v, _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08));
-        v = _mm256_add_epi32(v, carry);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), v);
-        carry = _mm256_permutevar8x32_epi32(v, last);
+        // The running sum waits for one addition per step, not for the shuffles.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), _mm256_add_epi32(v, carry));
+        carry = _mm256_add_epi32(carry, _mm256_permutevar8x32_epi32(v, last));
     }
     uint32_t run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
     for (; x < width; ++x) {

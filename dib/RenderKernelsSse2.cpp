@@ -188,9 +188,9 @@ void ShadowRowSse2(const ShadowRowJob& job) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
         v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
         v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
-        v = _mm_add_epi32(v, carry);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), v);
-        carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        // The running sum waits for one addition per step, not for the shuffle.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), _mm_add_epi32(v, carry));
+        carry = _mm_add_epi32(carry, _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)));
     }
     uint32_t run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
     for (; x < width; ++x) {

@@ -196,16 +196,13 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
     std::memset(before, 0, n * 4);
     __m256i carry = _mm256_setzero_si256();
     const __m256i last = _mm256_set1_epi32(7);
-    size_t x = 0;
-    for (; x + 8 <= w; x += 8) {
+    // Eight columns: sums updated, then their running sum.
+    auto step = [&](size_t x) MOIRELLE_AVX2 {
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
-        if (added) {
-            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
-                         _MM_HINT_T0);
+        if (added)
             v = _mm256_add_epi32(
                 v, _mm256_srli_epi32(
                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
-        }
         if (removed)
             v = _mm256_sub_epi32(
                 v, _mm256_srli_epi32(
@@ -219,7 +216,16 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
         // The running sum waits for one addition per step, not for the shuffles.
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), _mm256_add_epi32(v, carry));
         carry = _mm256_add_epi32(carry, _mm256_permutevar8x32_epi32(v, last));
+    };
+    size_t x = 0;
+    for (; x + 16 <= w; x += 16) { // one cache line of source pixels
+        if (added)
+            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
+                         _MM_HINT_T0);
+        step(x), step(x + 8);
     }
+    for (; x + 8 <= w; x += 8)
+        step(x);
     uint32_t run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
     for (; x < width; ++x) {
         if (x < w) {

@@ -171,16 +171,13 @@ void ShadowRowSse2(const ShadowRowJob& job) {
     uint32_t* prefix = job.scratch + n;
     std::memset(before, 0, n * 4);
     __m128i carry = _mm_setzero_si128();
-    size_t x = 0;
-    for (; x + 4 <= w; x += 4) {
+    // Four columns: sums updated, then their running sum.
+    auto step = [&](size_t x) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
-        if (added) {
-            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
-                         _MM_HINT_T0);
+        if (added)
             v = _mm_add_epi32(
                 v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
                                   24));
-        }
         if (removed)
             v = _mm_sub_epi32(
                 v, _mm_srli_epi32(
@@ -191,7 +188,16 @@ void ShadowRowSse2(const ShadowRowJob& job) {
         // The running sum waits for one addition per step, not for the shuffle.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), _mm_add_epi32(v, carry));
         carry = _mm_add_epi32(carry, _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)));
+    };
+    size_t x = 0;
+    for (; x + 16 <= w; x += 16) { // one cache line of source pixels
+        if (added)
+            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
+                         _MM_HINT_T0);
+        step(x), step(x + 4), step(x + 8), step(x + 12);
     }
+    for (; x + 4 <= w; x += 4)
+        step(x);
     uint32_t run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
     for (; x < width; ++x) {
         if (x < w) {

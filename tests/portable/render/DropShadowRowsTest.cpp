@@ -73,30 +73,35 @@ TEST(DropShadowRows, UpdateSumsAndGiveThePortableRows) {
                     }
 }
 
-// A kept image of the shadow's size, full of other bytes, is overwritten everywhere.
-TEST(DropShadowRows, KeptImageOfTheSameSizeIsOverwritten) {
+// A kept image, full of other bytes, of the shadow's size (reused), or smaller or larger
+// (replaced): every pixel of the shadow is made.
+TEST(DropShadowRows, KeptImageIsOverwrittenOrReplaced) {
     MemoryImage img;
     ASSERT_TRUE(img.InitializeDIB(21, 6));
     test::FillRandomPremultiplied(img.View(), 3);
     const int32_t r = 4;
-    MemoryImage shadow;
-    ASSERT_TRUE(shadow.InitializeDIB(21 + r, 6 + r));
-    std::memset(shadow.BitsPointer(), 0xA5, shadow.View().size());
-    shadow.SetImageType(imgNone);
-    ASSERT_TRUE(MakeDropShadow(img.View(), r / 2, 0x000000FF, shadow));
-    EXPECT_EQ(shadow.ImageType(), imgAlphaPremultiplied);
-    for (int32_t y = 0; y < shadow.Height(); ++y)
-        for (int32_t x = 0; x < shadow.Width(); ++x) {
-            uint32_t sum = 0;
-            for (int32_t yy = std::max(0, y - r); yy <= std::min(y, img.Height() - 1); ++yy)
-                for (int32_t xx = std::max(0, x - r); xx <= std::min(x, img.Width() - 1); ++xx)
-                    sum += test::PixelAt(img.View(), xx, yy)[3];
-            const uint32_t a = sum / ((r + 1) * (r + 1));
-            const uint8_t* p = test::PixelAt(shadow.View(), x, y);
-            ASSERT_EQ(p[3], a) << x << "," << y;
-            ASSERT_EQ(p[2], a); // red 255: a * 255 / 255
-            ASSERT_EQ(p[1] | p[0], 0) << x << "," << y;
-        }
+    for (int32_t extra : {0, -3, 5}) {
+        MemoryImage shadow;
+        ASSERT_TRUE(shadow.InitializeDIB(21 + r + extra, 6 + r));
+        std::memset(shadow.BitsPointer(), 0xA5, shadow.View().size());
+        shadow.SetImageType(imgNone);
+        ASSERT_TRUE(MakeDropShadow(img.View(), r / 2, 0x000000FF, shadow));
+        ASSERT_EQ(shadow.Width(), 21 + r);
+        ASSERT_EQ(shadow.Height(), 6 + r);
+        EXPECT_EQ(shadow.ImageType(), imgAlphaPremultiplied);
+        for (int32_t y = 0; y < shadow.Height(); ++y)
+            for (int32_t x = 0; x < shadow.Width(); ++x) {
+                uint32_t sum = 0;
+                for (int32_t yy = std::max(0, y - r); yy <= std::min(y, img.Height() - 1); ++yy)
+                    for (int32_t xx = std::max(0, x - r); xx <= std::min(x, img.Width() - 1); ++xx)
+                        sum += test::PixelAt(img.View(), xx, yy)[3];
+                const uint32_t a = sum / ((r + 1) * (r + 1));
+                const uint8_t* p = test::PixelAt(shadow.View(), x, y);
+                ASSERT_EQ(p[3], a) << extra << " at " << x << "," << y;
+                ASSERT_EQ(p[2], a); // red 255: a * 255 / 255
+                ASSERT_EQ(p[1] | p[0], 0) << extra << " at " << x << "," << y;
+            }
+    }
 }
 
 } // namespace

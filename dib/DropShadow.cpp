@@ -15,7 +15,7 @@ namespace {
 
 // From this size on the shadow is written past the caches: it cannot stay in a core's own
 // caches anyway, and writing it there first would read every line of it from memory.
-constexpr size_t kStreamedShadowBytes = size_t{2} << 20;
+constexpr size_t kStreamedShadowBytes = size_t{16} << 20;
 
 } // namespace
 

@@ -184,26 +184,19 @@ MOIRELLE_AVX2 void Vertical128Avx2(const int16_t* A0, const int16_t* A1, int32_t
     Sse2RenderKernels().bilinearVertical128(A0 + i, A1 + i, k0, k1, count - i, out + i);
 }
 
-// The 128-bit form (RenderKernelsSse2.cpp), eight pixels at a time.
-MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
-    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
-    const size_t width = static_cast<size_t>(job.outWidth);
-    uint32_t* sums = job.columnSums;
-    const uint8_t* added = job.added;
-    const uint8_t* removed = job.removed;
-    uint32_t* before = job.scratch; // prefix[x - n]
-    uint32_t* prefix = job.scratch + n;
-    std::memset(before, 0, n * 4);
+// The 128-bit forms (RenderKernelsSse2.cpp), eight pixels at a time.
+template <bool kAdded, bool kRemoved>
+MOIRELLE_AVX2 size_t SumColumnsAvx2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                                    uint32_t* prefix, size_t w, uint32_t& run) {
     __m256i carry = _mm256_setzero_si256();
     const __m256i last = _mm256_set1_epi32(7);
-    // Eight columns: sums updated, then their running sum.
     auto step = [&](size_t x) MOIRELLE_AVX2 {
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
-        if (added)
+        if constexpr (kAdded)
             v = _mm256_add_epi32(
                 v, _mm256_srli_epi32(
                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
-        if (removed)
+        if constexpr (kRemoved)
             v = _mm256_sub_epi32(
                 v, _mm256_srli_epi32(
                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(removed + x * 4)), 24));
@@ -219,14 +212,79 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
     };
     size_t x = 0;
     for (; x + 16 <= w; x += 16) { // one cache line of source pixels
-        if (added)
+        if constexpr (kAdded)
             _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
                          _MM_HINT_T0);
         step(x), step(x + 8);
     }
     for (; x + 8 <= w; x += 8)
         step(x);
-    uint32_t run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
+    run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
+    return x;
+}
+
+template <bool kStream>
+MOIRELLE_AVX2 void ShadowPixelsAvx2(const ShadowRowJob& job, const uint32_t* prefix,
+                                    const uint32_t* before) {
+    const size_t width = static_cast<size_t>(job.outWidth);
+    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
+    const __m256 reciprocal = _mm256_set1_ps(BoxReciprocal(d));
+    const __m256i blue = _mm256_set1_epi16(static_cast<short>(job.blue));
+    const __m256i green = _mm256_set1_epi16(static_cast<short>(job.green));
+    const __m256i red = _mm256_set1_epi16(static_cast<short>(job.red));
+    const BoxDivider divide(d);
+    uint8_t* out = job.out;
+    size_t x = 0;
+    if constexpr (kStream) // up to a 32-byte boundary for the streaming stores
+        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 31) != 0; ++x) {
+            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+            std::memcpy(out + x * 4, &px, 4);
+        }
+    auto quotient = [&](size_t at) MOIRELLE_AVX2 {
+        const __m256i box =
+            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + at)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + at)));
+        return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), reciprocal));
+    };
+    auto store = [&](size_t at, __m256i px) MOIRELLE_AVX2 {
+        if constexpr (kStream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + at * 4), px);
+        else
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at * 4), px);
+    };
+    // Sixteen alphas in 16-bit lanes (pixels 0-3, 8-11 | 4-7, 12-15), each colour byte
+    // colour * q / 255, then b | g << 8 and r | q << 8 interleaved back to pixel order.
+    for (; x + 16 <= width; x += 16) {
+        const __m256i q = _mm256_packus_epi32(quotient(x), quotient(x + 8));
+        const __m256i b = Div255x16(_mm256_mullo_epi16(q, blue));
+        const __m256i g = Div255x16(_mm256_mullo_epi16(q, green));
+        const __m256i r = Div255x16(_mm256_mullo_epi16(q, red));
+        const __m256i bg = _mm256_or_si256(b, _mm256_slli_epi16(g, 8));
+        const __m256i rq = _mm256_or_si256(r, _mm256_slli_epi16(q, 8));
+        store(x, _mm256_unpacklo_epi16(bg, rq));
+        store(x + 8, _mm256_unpackhi_epi16(bg, rq));
+    }
+    if constexpr (kStream) _mm_sfence();
+    for (; x < width; ++x) {
+        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
+        std::memcpy(out + x * 4, &px, 4);
+    }
+}
+
+MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
+    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
+    const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* sums = job.columnSums;
+    const uint8_t* added = job.added;
+    const uint8_t* removed = job.removed;
+    uint32_t* before = job.scratch; // prefix[x - n]
+    uint32_t* prefix = job.scratch + n;
+    std::memset(before, 0, n * 4);
+    using Sum = size_t (*)(const uint8_t*, const uint8_t*, uint32_t*, uint32_t*, size_t, uint32_t&);
+    static constexpr Sum kSum[2][2] = {{SumColumnsAvx2<false, false>, SumColumnsAvx2<false, true>},
+                                       {SumColumnsAvx2<true, false>, SumColumnsAvx2<true, true>}};
+    uint32_t run = 0;
+    size_t x = kSum[added != nullptr][removed != nullptr](added, removed, sums, prefix, w, run);
     for (; x < width; ++x) {
         if (x < w) {
             if (added) sums[x] += added[x * 4 + 3];
@@ -235,37 +293,10 @@ MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
         }
         prefix[x] = run;
     }
-    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m256 reciprocal = _mm256_set1_ps(BoxReciprocal(d));
-    const __m256i blueRed = _mm256_set1_epi32(static_cast<int>(job.blue | job.red << 16));
-    const __m256i greenFull = _mm256_set1_epi32(static_cast<int>(job.green | 255u << 16));
-    const BoxDivider divide(d);
-    uint8_t* out = job.out;
-    x = 0;
-    if (job.stream) // up to a 32-byte boundary for the streaming stores
-        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 31) != 0; ++x) {
-            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-            std::memcpy(out + x * 4, &px, 4);
-        }
-    for (; x + 8 <= width; x += 8) {
-        const __m256i box =
-            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x)),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + x)));
-        const __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), reciprocal));
-        const __m256i qq = _mm256_or_si256(q, _mm256_slli_epi32(q, 16));
-        const __m256i br = Div255x16(_mm256_mullo_epi16(qq, blueRed));
-        const __m256i ga = Div255x16(_mm256_mullo_epi16(qq, greenFull));
-        const __m256i px = _mm256_or_si256(br, _mm256_slli_epi32(ga, 8));
-        if (job.stream)
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x * 4), px);
-        else
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x * 4), px);
-    }
-    if (job.stream) _mm_sfence();
-    for (; x < width; ++x) {
-        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(out + x * 4, &px, 4);
-    }
+    if (job.stream)
+        ShadowPixelsAvx2<true>(job, prefix, before);
+    else
+        ShadowPixelsAvx2<false>(job, prefix, before);
 }
 
 MOIRELLE_AVX2 inline __m256d Channels(const uint8_t* p) {

@@ -158,27 +158,19 @@ inline __m128i ShadowPixels(__m128i q, __m128i blueRed, __m128i greenFull) {
     return _mm_or_si128(br, _mm_slli_epi32(ga, 8));
 }
 
-// The column sums brought up to date and their running sum (prefix) in one pass, then the
-// box sums as differences of prefixes (modulo 2^32, like the running sum), divided as
-// BoxReciprocal says.
-void ShadowRowSse2(const ShadowRowJob& job) {
-    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
-    const size_t width = static_cast<size_t>(job.outWidth);
-    uint32_t* sums = job.columnSums;
-    const uint8_t* added = job.added;
-    const uint8_t* removed = job.removed;
-    uint32_t* before = job.scratch; // prefix[x - n]
-    uint32_t* prefix = job.scratch + n;
-    std::memset(before, 0, n * 4);
+// The column sums brought up to date and their running sum (prefix) in one pass, for the
+// columns of whole steps; answers the columns done and the running total.
+template <bool kAdded, bool kRemoved>
+size_t SumColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
+                      uint32_t* prefix, size_t w, uint32_t& run) {
     __m128i carry = _mm_setzero_si128();
-    // Four columns: sums updated, then their running sum.
     auto step = [&](size_t x) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
-        if (added)
+        if constexpr (kAdded)
             v = _mm_add_epi32(
                 v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
                                   24));
-        if (removed)
+        if constexpr (kRemoved)
             v = _mm_sub_epi32(
                 v, _mm_srli_epi32(
                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
@@ -191,30 +183,30 @@ void ShadowRowSse2(const ShadowRowJob& job) {
     };
     size_t x = 0;
     for (; x + 16 <= w; x += 16) { // one cache line of source pixels
-        if (added)
+        if constexpr (kAdded)
             _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
                          _MM_HINT_T0);
         step(x), step(x + 4), step(x + 8), step(x + 12);
     }
     for (; x + 4 <= w; x += 4)
         step(x);
-    uint32_t run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
-    for (; x < width; ++x) {
-        if (x < w) {
-            if (added) sums[x] += added[x * 4 + 3];
-            if (removed) sums[x] -= removed[x * 4 + 3];
-            run += sums[x];
-        }
-        prefix[x] = run;
-    }
+    run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
+    return x;
+}
+
+// The box sums as differences of prefixes (modulo 2^32, like the running sum), divided as
+// BoxReciprocal says, and their pixels.
+template <bool kStream>
+void ShadowPixelsSse2(const ShadowRowJob& job, const uint32_t* prefix, const uint32_t* before) {
+    const size_t width = static_cast<size_t>(job.outWidth);
     const uint32_t d = static_cast<uint32_t>(job.n * job.n);
     const __m128 reciprocal = _mm_set1_ps(BoxReciprocal(d));
     const __m128i blueRed = _mm_set1_epi32(static_cast<int>(job.blue | job.red << 16));
     const __m128i greenFull = _mm_set1_epi32(static_cast<int>(job.green | 255u << 16));
     const BoxDivider divide(d);
     uint8_t* out = job.out;
-    x = 0;
-    if (job.stream) // up to a 16-byte boundary for the streaming stores
+    size_t x = 0;
+    if constexpr (kStream) // up to a 16-byte boundary for the streaming stores
         for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 15) != 0; ++x) {
             const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
             std::memcpy(out + x * 4, &px, 4);
@@ -225,16 +217,44 @@ void ShadowRowSse2(const ShadowRowJob& job) {
                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + x)));
         const __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), reciprocal));
         const __m128i px = ShadowPixels(q, blueRed, greenFull);
-        if (job.stream)
+        if constexpr (kStream)
             _mm_stream_si128(reinterpret_cast<__m128i*>(out + x * 4), px);
         else
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), px);
     }
-    if (job.stream) _mm_sfence();
+    if constexpr (kStream) _mm_sfence();
     for (; x < width; ++x) {
         const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
         std::memcpy(out + x * 4, &px, 4);
     }
+}
+
+void ShadowRowSse2(const ShadowRowJob& job) {
+    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
+    const size_t width = static_cast<size_t>(job.outWidth);
+    uint32_t* sums = job.columnSums;
+    const uint8_t* added = job.added;
+    const uint8_t* removed = job.removed;
+    uint32_t* before = job.scratch; // prefix[x - n]
+    uint32_t* prefix = job.scratch + n;
+    std::memset(before, 0, n * 4);
+    using Sum = size_t (*)(const uint8_t*, const uint8_t*, uint32_t*, uint32_t*, size_t, uint32_t&);
+    static constexpr Sum kSum[2][2] = {{SumColumnsSse2<false, false>, SumColumnsSse2<false, true>},
+                                       {SumColumnsSse2<true, false>, SumColumnsSse2<true, true>}};
+    uint32_t run = 0;
+    size_t x = kSum[added != nullptr][removed != nullptr](added, removed, sums, prefix, w, run);
+    for (; x < width; ++x) {
+        if (x < w) {
+            if (added) sums[x] += added[x * 4 + 3];
+            if (removed) sums[x] -= removed[x * 4 + 3];
+            run += sums[x];
+        }
+        prefix[x] = run;
+    }
+    if (job.stream)
+        ShadowPixelsSse2<true>(job, prefix, before);
+    else
+        ShadowPixelsSse2<false>(job, prefix, before);
 }
 
 // The four channels of a pixel as doubles: blue and green, red and alpha.

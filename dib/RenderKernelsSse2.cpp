@@ -148,16 +148,6 @@ void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k
     BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
 }
 
-// The shadow pixels of alphas q (0..255, one per 32-bit lane): colour * q / 255 in each
-// colour byte. With q in both halves of its lane, one multiply gives blue and red, the
-// other green and q * 255, whose quotient is q itself.
-inline __m128i ShadowPixels(__m128i q, __m128i blueRed, __m128i greenFull) {
-    const __m128i qq = _mm_or_si128(q, _mm_slli_epi32(q, 16));
-    const __m128i br = Div255x8(_mm_mullo_epi16(qq, blueRed));
-    const __m128i ga = Div255x8(_mm_mullo_epi16(qq, greenFull));
-    return _mm_or_si128(br, _mm_slli_epi32(ga, 8));
-}
-
 // The column sums brought up to date and their running sum (prefix) in one pass, for the
 // columns of whole steps; answers the columns done and the running total.
 template <bool kAdded, bool kRemoved>
@@ -201,8 +191,9 @@ void ShadowPixelsSse2(const ShadowRowJob& job, const uint32_t* prefix, const uin
     const size_t width = static_cast<size_t>(job.outWidth);
     const uint32_t d = static_cast<uint32_t>(job.n * job.n);
     const __m128 reciprocal = _mm_set1_ps(BoxReciprocal(d));
-    const __m128i blueRed = _mm_set1_epi32(static_cast<int>(job.blue | job.red << 16));
-    const __m128i greenFull = _mm_set1_epi32(static_cast<int>(job.green | 255u << 16));
+    const __m128i blue = _mm_set1_epi16(static_cast<short>(job.blue));
+    const __m128i green = _mm_set1_epi16(static_cast<short>(job.green));
+    const __m128i red = _mm_set1_epi16(static_cast<short>(job.red));
     const BoxDivider divide(d);
     uint8_t* out = job.out;
     size_t x = 0;
@@ -211,16 +202,29 @@ void ShadowPixelsSse2(const ShadowRowJob& job, const uint32_t* prefix, const uin
             const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
             std::memcpy(out + x * 4, &px, 4);
         }
-    for (; x + 4 <= width; x += 4) {
+    auto quotient = [&](size_t at) {
         const __m128i box =
-            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + x)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + x)));
-        const __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), reciprocal));
-        const __m128i px = ShadowPixels(q, blueRed, greenFull);
+            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + at)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + at)));
+        return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), reciprocal));
+    };
+    auto store = [&](size_t at, __m128i px) {
         if constexpr (kStream)
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x * 4), px);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + at * 4), px);
         else
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), px);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at * 4), px);
+    };
+    // Eight alphas in 16-bit lanes, each colour byte colour * q / 255, then b | g << 8 and
+    // r | q << 8 interleaved to pixels.
+    for (; x + 8 <= width; x += 8) {
+        const __m128i q = _mm_packs_epi32(quotient(x), quotient(x + 4));
+        const __m128i b = Div255x8(_mm_mullo_epi16(q, blue));
+        const __m128i g = Div255x8(_mm_mullo_epi16(q, green));
+        const __m128i r = Div255x8(_mm_mullo_epi16(q, red));
+        const __m128i bg = _mm_or_si128(b, _mm_slli_epi16(g, 8));
+        const __m128i rq = _mm_or_si128(r, _mm_slli_epi16(q, 8));
+        store(x, _mm_unpacklo_epi16(bg, rq));
+        store(x + 4, _mm_unpackhi_epi16(bg, rq));
     }
     if constexpr (kStream) _mm_sfence();
     for (; x < width; ++x) {

@@ -36,7 +36,9 @@ inline float BoxReciprocal(uint32_t divisor) {
 // by n * n. Its colour bytes are the premultiplied colour (red in the low byte of
 // `color`): the colour at alpha 255, alpha * byte / 255 below. The shadow gets the alpha
 // flag and type imgAlphaPremultiplied. Running sums keep the cost independent of the
-// depth. False when the source is empty or the shadow cannot be made.
+// depth. Every pixel is written, so a kept shadow image of the same size is reused as it
+// is (InitializeDIBForOverwrite). False when the source is empty or the shadow cannot be
+// made. `shadow` must not hold the source's pixels.
 bool MakeDropShadow(const PixelView& source, int32_t blurDepth, uint32_t color,
                     IImageTarget& shadow);
 

@@ -44,7 +44,7 @@ inline constexpr size_t kDistanceTableSize =
 inline constexpr size_t kCodeLengthTableSize = size_t{1} << kCodeLengthTableBits;
 
 inline uint32_t EntryDropBits(uint32_t entry) {
-    return entry & 0xFF;
+    return entry & 0x3F;
 }
 inline uint32_t EntryCodeLength(uint32_t entry) {
     return (entry >> 8) & 0xF;

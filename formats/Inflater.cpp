@@ -206,11 +206,13 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     const uint8_t* src = out - distance;
     uint8_t* const end = out + length;
     if (distance >= 16) {
-        // Each piece reads only bytes written before it.
+        // Each piece reads only bytes written before it. The first 32 bytes are copied
+        // whatever the length: a test per length would be mispredicted more often than not.
         Copy16(out, src);
-        if (length <= 16) return;
-        out += 16;
-        src += 16;
+        Copy16(out + 16, src + 16);
+        if (length <= 32) return;
+        out += 32;
+        src += 32;
         do {
             Copy16(out, src);
             Copy16(out + 16, src + 16);
@@ -373,9 +375,15 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
         const size_t distance = EntryValue(entry) + extra;
         if (distance > static_cast<size_t>(out - outStart)) goto done;
         if (length > static_cast<size_t>(outEnd - out)) goto done;
-        const uint8_t* const src = out - distance;
-        for (size_t i = 0; i < length; ++i)
-            out[i] = src[i];
+        // Near the end of the input, where the output often still has room: long runs
+        // are common there (the last rows of an image), so they go in pieces too.
+        if (static_cast<size_t>(outEnd - out) >= length + kOvershoot) {
+            CopyMatchFast(out, distance, length);
+        } else {
+            const uint8_t* const src = out - distance;
+            for (size_t i = 0; i < length; ++i)
+                out[i] = src[i];
+        }
         out += length;
     }
 done:

@@ -131,12 +131,12 @@ struct Output {
     uint8_t* end;
     size_t dirty = 0; // the fast loop may have written garbage below start + dirty
     // With a checksum asked for: its running value, carried up to `summed`. The fast loop
-    // brings it up to date every kSumEvery bytes, while they are still in the cache.
+    // brings it up to date every kSumEvery bytes, while they are still in the nearest cache.
     uint32_t* adler = nullptr;
     uint8_t* summed = nullptr;
 };
 
-constexpr size_t kSumEvery = 32 * 1024;
+constexpr size_t kSumEvery = 8 * 1024;
 
 void CatchUpChecksum(Output& output, uint8_t* upTo) {
     *output.adler =

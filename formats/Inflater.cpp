@@ -246,8 +246,12 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
 inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
     r.buffer >>= EntryDropBits(entry);
     r.held -= EntryDropBits(entry);
-    out[0] = static_cast<uint8_t>(entry >> 16);
-    out[1] = static_cast<uint8_t>(entry >> 24);
+    // Both bytes in one store: the first literal, then the second (or rubbish).
+    auto both = static_cast<uint16_t>(entry >> 16);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    both = static_cast<uint16_t>((both >> 8) | (both << 8));
+#endif
+    std::memcpy(out, &both, 2);
     out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
 }
 

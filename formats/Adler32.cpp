@@ -92,7 +92,13 @@ uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
     if (level >= VectorLevel::Avx2) blocks(adler::BlockAvx2, 5504, 64);
 #endif
 #ifdef __SSE2__
-    if (level >= VectorLevel::Sse2) blocks(Block, kBlock, 32);
+    if (level >= VectorLevel::Sse2) {
+#if defined(__x86_64__) && defined(__GNUC__)
+        if (level == VectorLevel::Sse2 && ProcessorVectorLevel() >= VectorLevel::Avx2)
+            adler::ClearUpperHalves();
+#endif
+        blocks(Block, kBlock, 32);
+    }
 #endif
     blocks(Scalar, kBlock, 1);
     return (b << 16) | a;

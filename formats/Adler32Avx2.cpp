@@ -47,5 +47,9 @@ __attribute__((target("avx2"))) void BlockAvx2(uint32_t& a, uint32_t& b, const u
     b += 64 * Sum32(before) + Sum32(weighted);
 }
 
+__attribute__((target("avx"))) void ClearUpperHalves() {
+    _mm256_zeroupper();
+}
+
 } // namespace moirelle::adler
 #endif

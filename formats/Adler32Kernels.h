@@ -10,4 +10,9 @@ namespace moirelle::adler {
 // 65521 on entry); the caller reduces them afterwards.
 void BlockAvx2(uint32_t& a, uint32_t& b, const uint8_t* p, size_t n);
 
+// Marks the upper halves of the 256-bit registers unused (only on a processor with AVX):
+// 256-bit code run before, ours or another library's, may leave them in use, and 128-bit
+// code of the older encoding then waits on them at every step.
+void ClearUpperHalves();
+
 } // namespace moirelle::adler

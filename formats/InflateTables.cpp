@@ -77,19 +77,39 @@ void Replicate(uint32_t* table, uint32_t index, int length, int width, uint32_t 
 }
 
 // Where a literal's code leaves room in the index for a whole second literal code, the
-// entry gives both. Entries below i are already paired; their first literal is intact.
-void PairLiterals(uint32_t* table, int width) {
+// entry gives both. Pairs are laid down from the literal codes themselves, shortest
+// first, rather than by testing every index: each index that starts with a literal code
+// followed by another is written once. `sorted` lists the used symbols by code length,
+// `reversed` their codes as table indices.
+void PairLiterals(uint32_t* table, int width, const uint8_t* lengths, const uint16_t* sorted,
+                  const uint16_t* reversed, int used) {
+    struct Code {
+        uint32_t index, length, byte;
+    };
+    std::array<Code, 256> codes;
+    int n = 0;
+    for (int k = 0; k < used; ++k) {
+        const int symbol = sorted[static_cast<size_t>(k)];
+        const int length = lengths[symbol];
+        if (length >= width) break;
+        if (symbol < 256)
+            codes[static_cast<size_t>(n++)] = {reversed[static_cast<size_t>(k)],
+                                               static_cast<uint32_t>(length),
+                                               static_cast<uint32_t>(symbol)};
+    }
+    const auto w = static_cast<uint32_t>(width);
     const uint32_t size = uint32_t{1} << width;
-    for (uint32_t i = 0; i < size; ++i) {
-        const uint32_t first = table[i];
-        if ((first & kEntryLiteral) == 0) continue;
-        const uint32_t firstLength = EntryCodeLength(first);
-        const uint32_t second = table[i >> firstLength];
-        if ((second & kEntryLiteral) == 0) continue;
-        const uint32_t secondLength = EntryCodeLength(second);
-        if (firstLength + secondLength > static_cast<uint32_t>(width)) continue;
-        table[i] = (first & 0x00FF0000) | ((second & 0x00FF0000) << 8) | kEntryLiteral |
-                   kEntrySecondLiteral | (firstLength << 8) | (firstLength + secondLength);
+    for (int a = 0; a < n && codes[static_cast<size_t>(a)].length + codes[0].length <= w; ++a) {
+        const Code first = codes[static_cast<size_t>(a)];
+        for (int b = 0; b < n && first.length + codes[static_cast<size_t>(b)].length <= w; ++b) {
+            const Code second = codes[static_cast<size_t>(b)];
+            const uint32_t both = first.length + second.length;
+            const uint32_t entry = (first.byte << 16) | (second.byte << 24) | kEntryLiteral |
+                                   kEntrySecondLiteral | (first.length << 8) | both;
+            for (uint32_t i = first.index | (second.index << first.length); i < size;
+                 i += uint32_t{1} << both)
+                table[i] = entry;
+        }
     }
 }
 
@@ -148,7 +168,8 @@ bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint
     for (; filled < mainSize; filled *= 2)
         std::memcpy(table + filled, table, filled * sizeof(uint32_t));
     if (k == used) {
-        if (alphabet == Alphabet::LiteralLength) PairLiterals(table, width);
+        if (alphabet == Alphabet::LiteralLength)
+            PairLiterals(table, width, lengths, sorted.data(), reversed.data(), used);
         return true;
     }
 
@@ -177,7 +198,8 @@ bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint
         Replicate(table + EntryValue(table[prefix]), rev >> width, length - width, subBits,
                   SymbolEntry(alphabet, symbol) + (l << 8) + l);
     }
-    if (alphabet == Alphabet::LiteralLength) PairLiterals(table, width);
+    if (alphabet == Alphabet::LiteralLength)
+        PairLiterals(table, width, lengths, sorted.data(), reversed.data(), used);
     return true;
 }
 

@@ -4,7 +4,8 @@
 // continue in a subtable that the main entry points to.
 //
 // An entry is 32 bits:
-//   bits 0-7    bits to drop: code length plus extra bits (pointer: the main width)
+//   bits 0-5    bits to drop: code length plus extra bits (pointer: the main width);
+//               bits 6-7 stay zero, so the entry itself serves as a shift count
 //   bits 8-11   code length within this table (pointer: the subtable's index width)
 //   bits 12-15  kind flags below
 //   bits 16-31  value: literal byte, length or distance base, code-length symbol,
@@ -44,7 +45,7 @@ inline constexpr size_t kDistanceTableSize =
 inline constexpr size_t kCodeLengthTableSize = size_t{1} << kCodeLengthTableBits;
 
 inline uint32_t EntryDropBits(uint32_t entry) {
-    return entry & 0xFF;
+    return entry & 0x3F;
 }
 inline uint32_t EntryCodeLength(uint32_t entry) {
     return (entry >> 8) & 0xF;

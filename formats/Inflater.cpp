@@ -131,12 +131,12 @@ struct Output {
     uint8_t* end;
     size_t dirty = 0; // the fast loop may have written garbage below start + dirty
     // With a checksum asked for: its running value, carried up to `summed`. The fast loop
-    // brings it up to date every kSumEvery bytes, while they are still in the cache.
+    // brings it up to date every kSumEvery bytes, while they are still in the nearest cache.
     uint32_t* adler = nullptr;
     uint8_t* summed = nullptr;
 };
 
-constexpr size_t kSumEvery = 32 * 1024;
+constexpr size_t kSumEvery = 8 * 1024;
 
 void CatchUpChecksum(Output& output, uint8_t* upTo) {
     *output.adler =
@@ -206,11 +206,13 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     const uint8_t* src = out - distance;
     uint8_t* const end = out + length;
     if (distance >= 16) {
-        // Each piece reads only bytes written before it.
+        // Each piece reads only bytes written before it. The first 32 bytes are copied
+        // whatever the length: a test per length would be mispredicted more often than not.
         Copy16(out, src);
-        if (length <= 16) return;
-        out += 16;
-        src += 16;
+        Copy16(out + 16, src + 16);
+        if (length <= 32) return;
+        out += 32;
+        src += 32;
         do {
             Copy16(out, src);
             Copy16(out + 16, src + 16);
@@ -244,8 +246,12 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
 inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
     r.buffer >>= EntryDropBits(entry);
     r.held -= EntryDropBits(entry);
-    out[0] = static_cast<uint8_t>(entry >> 16);
-    out[1] = static_cast<uint8_t>(entry >> 24);
+    // Both bytes in one store: the first literal, then the second (or rubbish).
+    auto both = static_cast<uint16_t>(entry >> 16);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    both = static_cast<uint16_t>((both >> 8) | (both << 8));
+#endif
+    std::memcpy(out, &both, 2);
     out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
 }
 
@@ -373,9 +379,15 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
         const size_t distance = EntryValue(entry) + extra;
         if (distance > static_cast<size_t>(out - outStart)) goto done;
         if (length > static_cast<size_t>(outEnd - out)) goto done;
-        const uint8_t* const src = out - distance;
-        for (size_t i = 0; i < length; ++i)
-            out[i] = src[i];
+        // Near the end of the input, where the output often still has room: long runs
+        // are common there (the last rows of an image), so they go in pieces too.
+        if (static_cast<size_t>(outEnd - out) >= length + kOvershoot) {
+            CopyMatchFast(out, distance, length);
+        } else {
+            const uint8_t* const src = out - distance;
+            for (size_t i = 0; i < length; ++i)
+                out[i] = src[i];
+        }
         out += length;
     }
 done:

@@ -123,6 +123,35 @@ TEST(InflaterRules, OverlappingMatchRepeatsData) {
     EXPECT_EQ(r.output, expected);
 }
 
+TEST(InflaterRules, MatchesWhereTheInputEndsRepeatTheirPeriodAndLeaveNothingBehind) {
+    // The last bytes of the input are decoded one symbol at a time; a long match there,
+    // with room after it in the output, at periods below, at and above the copy pieces.
+    const int bases[] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49}; // distance codes 0..11
+    const int extraBits[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4};
+    for (int distance : {2, 3, 5, 8, 13, 16, 31, 40}) {
+        StreamWriter w;
+        w.BlockHeader(true, 1);
+        for (int i = 0; i < distance; ++i)
+            w.FixedLiteral('a' + i);
+        w.FixedLiteral(285); // length 258
+        int code = 11;
+        while (bases[code] > distance)
+            --code;
+        w.FixedDistance(code);
+        w.Bits(static_cast<uint32_t>(distance - bases[code]), extraBits[code]);
+        w.FixedLiteral('Z');
+        w.FixedLiteral(256);
+        const size_t decoded = static_cast<size_t>(distance) + 258 + 1;
+        const InflateResult r = RunInflate(w.Finish(), decoded + 100);
+        ASSERT_TRUE(r.ok) << distance;
+        Bytes expected(decoded + 100, 0);
+        for (size_t i = 0; i + 1 < decoded; ++i)
+            expected[i] = static_cast<uint8_t>('a' + i % static_cast<size_t>(distance));
+        expected[decoded - 1] = 'Z';
+        EXPECT_EQ(r.output, expected) << distance;
+    }
+}
+
 TEST(InflaterRules, DistanceBeforeTheStartOfOutputFails) {
     // Reaching back further than what was written is refused, not read from before the
     // buffer.

@@ -72,6 +72,26 @@ TEST(GifLzw, StopsAtThePixelCountAndTheDataEnd) {
     EXPECT_EQ(partial, std::vector<uint8_t>(indices.begin(), indices.begin() + produced));
 }
 
+TEST(GifLzw, CutsSurplusPixelsInsideStringsOfEveryLength) {
+    // A long run (strings that define themselves, growing to hundreds of bytes) and then
+    // noise: the pixel count ends inside strings of many lengths and kinds.
+    std::vector<uint8_t> indices(3000, 2);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 2000; ++i)
+        indices.push_back(static_cast<uint8_t>(rng() % 4));
+    const Bytes codes = test::LzwEncode(2, indices);
+    for (size_t pixels : {size_t{1}, size_t{2}, size_t{4}, size_t{15}, size_t{16}, size_t{17},
+                          size_t{100}, size_t{2999}, size_t{3000}, size_t{3001}, size_t{4321}}) {
+        size_t produced = 0;
+        bool valid = false;
+        EXPECT_EQ(Decode(2, codes, pixels, &produced, &valid),
+                  std::vector<uint8_t>(indices.begin(), indices.begin() + pixels))
+            << pixels;
+        EXPECT_TRUE(valid);
+        EXPECT_EQ(produced, pixels);
+    }
+}
+
 TEST(GifLzw, RefusesCodesOutsideTheTableAndBadCodeSizes) {
     // mcs 2: clear 4, end 5, first free code 6. After clear, literal 1, then code 7
     // (one beyond the next free code 6) is invalid. 3-bit codes: 4, 1, 7.

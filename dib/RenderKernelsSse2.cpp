@@ -130,22 +130,25 @@ void Rows128Sse2(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k
 }
 
 // The four sums of one output pixel: its two neighbours' values paired per channel
-// (b0 c, b1 c) and multiplied by (k0, k1).
-inline __m128i Columns128Pixel(const int16_t* B, int32_t column, uint32_t pair) {
+// (b0 c, b1 c) and multiplied by (k0, k1), given in every 32-bit lane of `pair`.
+inline __m128i Columns128Pixel(const int16_t* B, int32_t column, __m128i pair) {
     const __m128i v =
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + static_cast<size_t>(column) * 4));
     const __m128i paired = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 8));
-    return _mm_srai_epi32(_mm_madd_epi16(paired, _mm_set1_epi32(static_cast<int>(pair))), 14);
+    return _mm_srai_epi32(_mm_madd_epi16(paired, pair), 14);
 }
 
 void Columns128Sse2(const int16_t* B, const int32_t* columns, const uint32_t* pairs, size_t count,
                     uint8_t* out) {
     size_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        const __m128i p01 = _mm_packs_epi32(Columns128Pixel(B, columns[i], pairs[i]),
-                                            Columns128Pixel(B, columns[i + 1], pairs[i + 1]));
-        const __m128i p23 = _mm_packs_epi32(Columns128Pixel(B, columns[i + 2], pairs[i + 2]),
-                                            Columns128Pixel(B, columns[i + 3], pairs[i + 3]));
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i));
+        const __m128i p01 =
+            _mm_packs_epi32(Columns128Pixel(B, columns[i], _mm_shuffle_epi32(k, 0x00)),
+                            Columns128Pixel(B, columns[i + 1], _mm_shuffle_epi32(k, 0x55)));
+        const __m128i p23 =
+            _mm_packs_epi32(Columns128Pixel(B, columns[i + 2], _mm_shuffle_epi32(k, 0xAA)),
+                            Columns128Pixel(B, columns[i + 3], _mm_shuffle_epi32(k, 0xFF)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
     }
     BilinearColumns128Scalar(B, columns + i, pairs + i, count - i, out + 4 * i);

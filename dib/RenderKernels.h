@@ -47,6 +47,8 @@ struct RenderKernels {
                             size_t count, int16_t* B);
     void (*bilinearColumns128)(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
                                size_t count, uint8_t* out);
+    void (*bilinearColumnsOneRow128)(const uint8_t* row, const int32_t* columns,
+                                     const uint32_t* pairs, size_t count, uint8_t* out);
     // Drop shadow: sums[x] += added alpha - removed alpha (either row may be null), and
     // one shadow row: pixel x = pixelFor[floor(box sum / n^2)], the box sum being the sum of
     // columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).

@@ -168,6 +168,44 @@ MOIRELLE_AVX2 void Columns128Avx2(const int16_t* B, const int32_t* columns, cons
     Sse2RenderKernels().bilinearColumns128(B, columns + i, pairs + i, count - i, out + 4 * i);
 }
 
+// Four output pixels per step: the eight neighbours in one register, each pixel's
+// channels paired with its two weights and summed by one multiply-add.
+MOIRELLE_AVX2 void ColumnsOneRow128Avx2(const uint8_t* row, const int32_t* columns,
+                                        const uint32_t* pairs, size_t count, uint8_t* out) {
+    const __m256i firstOfLane =
+        _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1,
+                         -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m256i secondOfLane =
+        _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1, 8, -1, 12,
+                         -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    const auto pair = [row](int32_t x) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(x) * 4));
+    };
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const int32_t* c = columns + i;
+        const __m256i px = _mm256_setr_m128i(_mm_unpacklo_epi64(pair(c[0]), pair(c[1])),
+                                             _mm_unpacklo_epi64(pair(c[2]), pair(c[3])));
+        // Weight pairs of pixels 0 1 | 2 3: each lane's first pixel in slot 0, second in 2.
+        const __m256i k =
+            _mm256_cvtepu32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i)));
+        const __m256i first = _mm256_srli_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi8(px, firstOfLane), _mm256_shuffle_epi32(k, 0x00)),
+            7);
+        const __m256i second = _mm256_srli_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi8(px, secondOfLane), _mm256_shuffle_epi32(k, 0xAA)),
+            7);
+        // Lanes: pixels 0 1 | 2 3 as bytes in the low quarter of each lane.
+        const __m256i bytes =
+            _mm256_packus_epi16(_mm256_packs_epi32(first, second), _mm256_setzero_si256());
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + 4 * i),
+            _mm_unpacklo_epi64(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)));
+    }
+    Sse2RenderKernels().bilinearColumnsOneRow128(row, columns + i, pairs + i, count - i,
+                                                 out + 4 * i);
+}
+
 MOIRELLE_AVX2 void ShadowColumnsAvx2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
                                      size_t count) {
     size_t x = 0;
@@ -281,6 +319,7 @@ const RenderKernels& Avx2RenderKernels() {
         .bilinearVertical = VerticalAvx2,
         .bilinearRows128 = Rows128Avx2,
         .bilinearColumns128 = Columns128Avx2,
+        .bilinearColumnsOneRow128 = ColumnsOneRow128Avx2,
         .shadowColumns = ShadowColumnsAvx2,
         .shadowRow = ShadowRowAvx2,
         .rotateRowBilinear = RotateRowBilinearAvx2,

@@ -87,6 +87,17 @@ void BilinearColumns128Scalar(const int16_t* B, const int32_t* columns, const ui
     }
 }
 
+void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
+                                    const uint32_t* pairs, size_t count, uint8_t* out) {
+    for (size_t i = 0; i < count; ++i, out += 4) {
+        const uint8_t* a = row + static_cast<size_t>(columns[i]) * 4;
+        const int32_t k0 = static_cast<int32_t>(pairs[i] & 0xFFFF);
+        const int32_t k1 = static_cast<int32_t>(pairs[i] >> 16);
+        for (int c = 0; c < 4; ++c)
+            out[c] = static_cast<uint8_t>((a[c] * k0 + a[c + 4] * k1) >> 7);
+    }
+}
+
 const RenderKernels& PortableRenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Portable,
@@ -95,6 +106,7 @@ const RenderKernels& PortableRenderKernels() {
         .bilinearVertical = BilinearVerticalScalar,
         .bilinearRows128 = BilinearRows128Scalar,
         .bilinearColumns128 = BilinearColumns128Scalar,
+        .bilinearColumnsOneRow128 = BilinearColumnsOneRow128Scalar,
         .shadowColumns = ShadowColumnsPortable,
         .shadowRow = ShadowRowPortable,
         .rotateRowBilinear = RotateRowBilinearPortable,

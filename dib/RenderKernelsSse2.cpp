@@ -154,6 +154,32 @@ void Columns128Sse2(const int16_t* B, const int32_t* columns, const uint32_t* pa
     BilinearColumns128Scalar(B, columns + i, pairs + i, count - i, out + 4 * i);
 }
 
+// One output pixel from a row alone: a0 b0 a1 b1 a2 b2 a3 b3 as 16-bit values times
+// (k0, k1), shifted right by 7.
+inline __m128i OneRowPixel(const uint8_t* row, int32_t column, __m128i pair) {
+    const __m128i v =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(column) * 4));
+    const __m128i ab =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(v, _mm_srli_si128(v, 4)), _mm_setzero_si128());
+    return _mm_srli_epi32(_mm_madd_epi16(ab, pair), 7);
+}
+
+void ColumnsOneRow128Sse2(const uint8_t* row, const int32_t* columns, const uint32_t* pairs,
+                          size_t count, uint8_t* out) {
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i));
+        const __m128i p01 =
+            _mm_packs_epi32(OneRowPixel(row, columns[i], _mm_shuffle_epi32(k, 0x00)),
+                            OneRowPixel(row, columns[i + 1], _mm_shuffle_epi32(k, 0x55)));
+        const __m128i p23 =
+            _mm_packs_epi32(OneRowPixel(row, columns[i + 2], _mm_shuffle_epi32(k, 0xAA)),
+                            OneRowPixel(row, columns[i + 3], _mm_shuffle_epi32(k, 0xFF)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
+    }
+    BilinearColumnsOneRow128Scalar(row, columns + i, pairs + i, count - i, out + 4 * i);
+}
+
 void ShadowColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums, size_t count) {
     size_t x = 0;
     for (; x + 4 <= count; x += 4) {
@@ -287,6 +313,7 @@ const RenderKernels& Sse2RenderKernels() {
         .bilinearVertical = VerticalSse2,
         .bilinearRows128 = Rows128Sse2,
         .bilinearColumns128 = Columns128Sse2,
+        .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,
         .shadowColumns = ShadowColumnsSse2,
         .shadowRow = ShadowRowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,

@@ -31,4 +31,9 @@ void BilinearColumns128(const int16_t* B, const int32_t* columns, const uint32_t
     ActiveRenderKernels().bilinearColumns128(B, columns, pairs, count, out);
 }
 
+void BilinearColumnsOneRow128(const uint8_t* row, const int32_t* columns, const uint32_t* pairs,
+                              size_t count, uint8_t* out) {
+    ActiveRenderKernels().bilinearColumnsOneRow128(row, columns, pairs, count, out);
+}
+
 } // namespace moirelle

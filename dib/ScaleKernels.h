@@ -32,6 +32,13 @@ void BilinearRows128(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32
                      int16_t* B);
 void BilinearColumns128(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
                         size_t count, uint8_t* out);
+// A row of weight 1 alone (ky0 = 128, ky1 = 0): B = row * 128 needs no pass, and
+//   out[4i + c] = (row[4x + c] * kx0 + row[4(x + 1) + c] * kx1) >> 7
+// straight from the source row, which holds pixel x + 1 for every x given.
+void BilinearColumnsOneRow128(const uint8_t* row, const int32_t* columns, const uint32_t* pairs,
+                              size_t count, uint8_t* out);
+void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
+                                    const uint32_t* pairs, size_t count, uint8_t* out);
 void BilinearRows128Scalar(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
                            size_t count, int16_t* B);
 void BilinearColumns128Scalar(const int16_t* B, const int32_t* columns, const uint32_t* pairs,

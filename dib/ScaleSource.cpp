@@ -110,6 +110,11 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
                 integer_ = Weight128(r.w0, k0) && Weight128(r.w1, k1);
             }
             if (integer_) {
+                // Output columns whose left tap has a right neighbour in the rectangle
+                // (the left taps rise).
+                oneRowCount_ = 0;
+                while (oneRowCount_ < n && integerColumns_[oneRowCount_] + 1 < job_.rect.width)
+                    ++oneRowCount_;
                 // The rectangle's columns and one more, read with weight 0.
                 combined_.assign((static_cast<size_t>(job_.rect.width) + 1) * 4, 0);
             } else {
@@ -150,10 +155,20 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
             Weight128(r.w0, k0);
             Weight128(r.w1, k1);
             const size_t left = static_cast<size_t>(job_.rect.x) * 4;
-            BilinearRows128(job_.source.row(r.y0) + left, job_.source.row(r.y1) + left, k0, k1,
-                            static_cast<size_t>(job_.rect.width) * 4, combined_.data());
-            BilinearColumns128(combined_.data(), integerColumns_.data(), integerPairs_.data(), n,
-                               out);
+            if (k1 == 0) {
+                // One row alone: no combination needed. Where the left tap is the last
+                // column it is alone too (weights 128, 0), and the byte is the sample.
+                const uint8_t* row = job_.source.row(r.y0) + left;
+                BilinearColumnsOneRow128(row, integerColumns_.data(), integerPairs_.data(),
+                                         oneRowCount_, out);
+                for (size_t i = oneRowCount_; i < n; ++i)
+                    std::memcpy(out + 4 * i, row + static_cast<size_t>(integerColumns_[i]) * 4, 4);
+            } else {
+                BilinearRows128(job_.source.row(r.y0) + left, job_.source.row(r.y1) + left, k0, k1,
+                                static_cast<size_t>(job_.rect.width) * 4, combined_.data());
+                BilinearColumns128(combined_.data(), integerColumns_.data(), integerPairs_.data(),
+                                   n, out);
+            }
         } else {
             // Keep the pass of the other row of the pair when making this one.
             const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;

@@ -72,6 +72,7 @@ class ScaledRows final : public SourceRows {
     std::vector<int32_t> integerColumns_;
     std::vector<uint32_t> integerPairs_;
     std::vector<int16_t> combined_;
+    size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     std::vector<uint8_t> row_;
 };
 

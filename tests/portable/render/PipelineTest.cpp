@@ -354,9 +354,9 @@ namespace moirelle {
 namespace {
 
 // The integer scaler, rows first, at every level against the rule's integer form taken
-// columns first: A = a * kx0 + b * kx1 per row, (A0 * ky0 + A1 * ky1) >> 14. Every row
-// weight split, random column splits, a column alone at the end, row lengths that leave
-// loop tails.
+// columns first: A = a * kx0 + b * kx1 per row, (A0 * ky0 + A1 * ky1) >> 14, and a row
+// alone read directly. Every row weight split, random column splits, a column alone at
+// the end, row lengths that leave loop tails.
 TEST(ScaleKernels, IntegerRowsFirstGiveTheColumnsFirstBytes) {
     constexpr size_t kWidth = 67; // source pixels
     std::vector<uint8_t> row0(kWidth * 4), row1(kWidth * 4);
@@ -382,6 +382,13 @@ TEST(ScaleKernels, IntegerRowsFirstGiveTheColumnsFirstBytes) {
                 BilinearRows128(row0.data(), row1.data(), 128 - ky, ky, kWidth * 4, B.data());
                 std::vector<uint8_t> out(count * 4);
                 BilinearColumns128(B.data(), columns.data(), pairs.data(), count, out.data());
+                if (ky == 0) { // row 0 alone, read directly (all but the last column's pixel)
+                    std::vector<uint8_t> direct(count * 4);
+                    BilinearColumnsOneRow128(row0.data(), columns.data(), pairs.data(), count - 1,
+                                             direct.data());
+                    std::copy(out.end() - 4, out.end(), direct.end() - 4);
+                    ASSERT_EQ(direct, out) << VectorLevelName(level) << " " << count;
+                }
                 for (size_t i = 0; i < count; ++i) {
                     const size_t x = static_cast<size_t>(columns[i]) * 4;
                     const size_t next = std::min(x + 4, (kWidth - 1) * 4);

@@ -43,6 +43,7 @@ struct RenderKernels {
                                size_t count, double* h);
     void (*bilinearVertical)(const double* h0, const double* h1, double w0, double w1, size_t count,
                              uint8_t* out);
+    void (*bilinearTruncate)(const double* h, size_t count, uint8_t* out);
     void (*bilinearRows128)(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
                             size_t count, int16_t* B);
     void (*bilinearColumns128)(const int16_t* B, const int32_t* columns, const uint32_t* pairs,

@@ -116,6 +116,19 @@ MOIRELLE_AVX2 void VerticalAvx2(const double* h0, const double* h1, double w0, d
     BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
 }
 
+MOIRELLE_AVX2 void TruncateAvx2(const double* h, size_t count, uint8_t* out) {
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        __m128i q[4];
+        for (int p = 0; p < 4; ++p)
+            q[p] = _mm256_cvttpd_epi32(_mm256_loadu_pd(h + k + 4 * p));
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), bytes);
+    }
+    Sse2RenderKernels().bilinearTruncate(h + k, count - k, out + k);
+}
+
 MOIRELLE_AVX2 void Rows128Avx2(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
                                size_t count, int16_t* B) {
     const __m256i vk0 = _mm256_set1_epi16(static_cast<short>(k0));
@@ -317,6 +330,7 @@ const RenderKernels& Avx2RenderKernels() {
         .blendRow32 = BlendRow32Avx2,
         .bilinearHorizontal = HorizontalAvx2,
         .bilinearVertical = VerticalAvx2,
+        .bilinearTruncate = TruncateAvx2,
         .bilinearRows128 = Rows128Avx2,
         .bilinearColumns128 = Columns128Avx2,
         .bilinearColumnsOneRow128 = ColumnsOneRow128Avx2,

@@ -70,6 +70,11 @@ void BilinearVerticalScalar(const double* h0, const double* h1, double w0, doubl
         out[k] = static_cast<uint8_t>(static_cast<int32_t>(h0[k] * w0 + h1[k] * w1));
 }
 
+void BilinearTruncateScalar(const double* h, size_t count, uint8_t* out) {
+    for (size_t k = 0; k < count; ++k)
+        out[k] = static_cast<uint8_t>(static_cast<int32_t>(h[k]));
+}
+
 void BilinearRows128Scalar(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
                            size_t count, int16_t* B) {
     for (size_t k = 0; k < count; ++k)
@@ -104,6 +109,7 @@ const RenderKernels& PortableRenderKernels() {
         .blendRow32 = BlendRow32Portable,
         .bilinearHorizontal = BilinearHorizontalScalar,
         .bilinearVertical = BilinearVerticalScalar,
+        .bilinearTruncate = BilinearTruncateScalar,
         .bilinearRows128 = BilinearRows128Scalar,
         .bilinearColumns128 = BilinearColumns128Scalar,
         .bilinearColumnsOneRow128 = BilinearColumnsOneRow128Scalar,

@@ -109,6 +109,19 @@ void VerticalSse2(const double* h0, const double* h1, double w0, double w1, size
     BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
 }
 
+void TruncateSse2(const double* h, size_t count, uint8_t* out) {
+    size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m128i a = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_loadu_pd(h + k)),
+                                             _mm_cvttpd_epi32(_mm_loadu_pd(h + k + 2)));
+        const __m128i b = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_loadu_pd(h + k + 4)),
+                                             _mm_cvttpd_epi32(_mm_loadu_pd(h + k + 6)));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), bytes);
+    }
+    BilinearTruncateScalar(h + k, count - k, out + k);
+}
+
 void Rows128Sse2(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1, size_t count,
                  int16_t* B) {
     const __m128i zero = _mm_setzero_si128();
@@ -311,6 +324,7 @@ const RenderKernels& Sse2RenderKernels() {
         .blendRow32 = BlendRow32Sse2,
         .bilinearHorizontal = HorizontalSse2,
         .bilinearVertical = VerticalSse2,
+        .bilinearTruncate = TruncateSse2,
         .bilinearRows128 = Rows128Sse2,
         .bilinearColumns128 = Columns128Sse2,
         .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,

@@ -21,6 +21,10 @@ void BilinearVertical(const double* h0, const double* h1, double w0, double w1, 
     ActiveRenderKernels().bilinearVertical(h0, h1, w0, w1, count, out);
 }
 
+void BilinearTruncate(const double* h, size_t count, uint8_t* out) {
+    ActiveRenderKernels().bilinearTruncate(h, count, out);
+}
+
 void BilinearRows128(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1, size_t count,
                      int16_t* B) {
     ActiveRenderKernels().bilinearRows128(row0, row1, k0, k1, count, B);

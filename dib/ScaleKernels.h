@@ -20,6 +20,11 @@ void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* w
 void BilinearVertical(const double* h0, const double* h1, double w0, double w1, size_t count,
                       uint8_t* out);
 
+// A row of weight 1 alone: w0 = 1, w1 = 0 give h0 * 1 + h1 * 0 = h0 exactly, so
+//   out[k] = floor(h[k])
+void BilinearTruncate(const double* h, size_t count, uint8_t* out);
+void BilinearTruncateScalar(const double* h, size_t count, uint8_t* out);
+
 // The same rule when every weight is k / 128, in integers. Its value is the exact sum
 //   sum over the four taps of s * kx * ky, shifted right by 14,
 // which does not depend on the order of the passes, so the rows are combined first

@@ -169,6 +169,10 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
                 BilinearColumns128(combined_.data(), integerColumns_.data(), integerPairs_.data(),
                                    n, out);
             }
+        } else if (r.w1 == 0) {
+            // One row alone: its pass is the value (BilinearTruncate).
+            const int keep = passRow_[0] == r.y0 + 1 ? 0 : passRow_[1] == r.y0 + 1 ? 1 : -1;
+            BilinearTruncate(passes_[PassSlot(r.y0, keep)].data(), n * 4, out);
         } else {
             // Keep the pass of the other row of the pair when making this one.
             const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;

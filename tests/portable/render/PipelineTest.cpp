@@ -338,6 +338,10 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
             std::vector<double> other(count * 4);
             for (size_t k = 0; k < other.size(); ++k)
                 other[k] = hRef[(k * 7) % hRef.size()];
+            std::vector<uint8_t> alone(count * 4), aloneRef(count * 4);
+            BilinearTruncate(h.data(), alone.size(), alone.data());
+            BilinearVerticalScalar(h.data(), other.data(), 1, 0, aloneRef.size(), aloneRef.data());
+            ASSERT_EQ(alone, aloneRef) << count;
             for (double fy : {0.0, 0.25, 0.3, 0.999999, 1.0 / 3}) {
                 std::vector<uint8_t> out(count * 4), ref(count * 4);
                 BilinearVertical(h.data(), other.data(), fy, 1 - fy, out.size(), out.data());

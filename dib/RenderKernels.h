@@ -51,10 +51,13 @@ struct RenderKernels {
                                size_t count, double* h);
     void (*bilinearVertical)(const double* h0, const double* h1, double w0, double w1, size_t count,
                              uint8_t* out);
-    void (*bilinearHorizontal128)(const uint8_t* src, const int32_t* taps, const int32_t* k,
-                                  size_t count, int16_t* A);
-    void (*bilinearVertical128)(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
-                                size_t count, uint8_t* out);
+    void (*bilinearTruncate)(const double* h, size_t count, uint8_t* out);
+    void (*bilinearRows128)(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
+                            size_t count, int16_t* B);
+    void (*bilinearColumns128)(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
+                               size_t count, uint8_t* out);
+    void (*bilinearColumnsOneRow128)(const uint8_t* row, const int32_t* columns,
+                                     const uint32_t* pairs, size_t count, uint8_t* out);
     // One drop shadow row: first columnSums[x] += added alpha - removed alpha (for the rows
     // that are given), then pixel x = pixelFor[floor(box sum / n^2)], the box sum being the
     // sum of columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).

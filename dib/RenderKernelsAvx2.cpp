@@ -116,72 +116,107 @@ MOIRELLE_AVX2 void VerticalAvx2(const double* h0, const double* h1, double w0, d
     BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
 }
 
-// Four output pixels per step: the eight taps in one register, each pixel's channels
-// paired with its two weights (k0 in the low half of a 32-bit lane, k1 in the high) and
-// summed by one multiply-add, the sums packed to 16 bits (at most 255 * 128).
-MOIRELLE_AVX2 void Horizontal128Avx2(const uint8_t* src, const int32_t* taps, const int32_t* k,
-                                     size_t count, int16_t* A) {
+MOIRELLE_AVX2 void TruncateAvx2(const double* h, size_t count, uint8_t* out) {
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        __m128i q[4];
+        for (int p = 0; p < 4; ++p)
+            q[p] = _mm256_cvttpd_epi32(_mm256_loadu_pd(h + k + 4 * p));
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), bytes);
+    }
+    Sse2RenderKernels().bilinearTruncate(h + k, count - k, out + k);
+}
+
+MOIRELLE_AVX2 void Rows128Avx2(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
+                               size_t count, int16_t* B) {
+    const __m256i vk0 = _mm256_set1_epi16(static_cast<short>(k0));
+    const __m256i vk1 = _mm256_set1_epi16(static_cast<short>(k1));
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m256i a =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + k)));
+        const __m256i d =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + k)));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(B + k),
+            _mm256_add_epi16(_mm256_mullo_epi16(a, vk0), _mm256_mullo_epi16(d, vk1)));
+    }
+    Sse2RenderKernels().bilinearRows128(row0 + k, row1 + k, k0, k1, count - k, B + k);
+}
+
+// Two output pixels per register (one per 128-bit lane), as the 128-bit form.
+MOIRELLE_AVX2 inline __m256i Columns128Pair(const int16_t* B, const int32_t* columns,
+                                            __m256i pairs) {
+    const __m256i v = _mm256_setr_m128i(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + static_cast<size_t>(columns[0]) * 4)),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + static_cast<size_t>(columns[1]) * 4)));
+    // b0 c, b1 c per channel: 16-bit values 0 4 1 5 2 6 3 7 of each lane.
+    const __m256i byChannel =
+        _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
+                         11, 4, 5, 12, 13, 6, 7, 14, 15);
+    return _mm256_srai_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(v, byChannel), pairs), 14);
+}
+
+MOIRELLE_AVX2 void Columns128Avx2(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
+                                  size_t count, uint8_t* out) {
+    const __m256i spread[4] = {
+        _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1), _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3),
+        _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5), _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7)};
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs + i));
+        __m256i sums[4];
+        for (int j = 0; j < 4; ++j)
+            sums[j] =
+                Columns128Pair(B, columns + i + 2 * j, _mm256_permutevar8x32_epi32(k, spread[j]));
+        // Packs work within lanes: pixels 0 2 4 6 | 1 3 5 7, put back in order.
+        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(sums[0], sums[1]),
+                                                  _mm256_packs_epi32(sums[2], sums[3]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i),
+                            _mm256_permutevar8x32_epi32(bytes, order));
+    }
+    Sse2RenderKernels().bilinearColumns128(B, columns + i, pairs + i, count - i, out + 4 * i);
+}
+
+// Four output pixels per step: the eight neighbours in one register, each pixel's
+// channels paired with its two weights and summed by one multiply-add.
+MOIRELLE_AVX2 void ColumnsOneRow128Avx2(const uint8_t* row, const int32_t* columns,
+                                        const uint32_t* pairs, size_t count, uint8_t* out) {
     const __m256i firstOfLane =
         _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1,
                          -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
     const __m256i secondOfLane =
         _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1, 8, -1, 12,
                          -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    const auto pair = [row](int32_t x) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(x) * 4));
+    };
     size_t i = 0;
-    for (; i + 4 <= count; i += 4, A += 16) {
-        // Plain loads (gathers are slow on several processors). When each pixel's taps
-        // are neighbours, as everywhere but at a rectangle's last column, one 8-byte load
-        // brings both.
-        const int32_t* tp = taps + 2 * i;
-        __m256i px;
-        if (tp[1] == tp[0] + 1 && tp[3] == tp[2] + 1 && tp[5] == tp[4] + 1 && tp[7] == tp[6] + 1) {
-            const auto pair = [src](int32_t x) {
-                return _mm_loadl_epi64(
-                    reinterpret_cast<const __m128i*>(src + static_cast<size_t>(x) * 4));
-            };
-            px = _mm256_setr_m128i(_mm_unpacklo_epi64(pair(tp[0]), pair(tp[2])),
-                                   _mm_unpacklo_epi64(pair(tp[4]), pair(tp[6])));
-        } else {
-            int32_t t[8];
-            for (int j = 0; j < 8; ++j)
-                std::memcpy(&t[j], src + static_cast<size_t>(tp[j]) * 4, 4);
-            px = _mm256_setr_epi32(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]);
-        }
-        const __m256i kv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + 2 * i));
-        const __m256i pairs = _mm256_packus_epi32(kv, kv); // k0 | k1 << 16 per pixel
-        const __m256i sumsFirst = _mm256_madd_epi16(_mm256_shuffle_epi8(px, firstOfLane),
-                                                    _mm256_shuffle_epi32(pairs, 0x00));
-        const __m256i sumsSecond = _mm256_madd_epi16(_mm256_shuffle_epi8(px, secondOfLane),
-                                                     _mm256_shuffle_epi32(pairs, 0x55));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(A),
-                            _mm256_packs_epi32(sumsFirst, sumsSecond)); // pixels 0 1 | 2 3
+    for (; i + 4 <= count; i += 4) {
+        const int32_t* c = columns + i;
+        const __m256i px = _mm256_setr_m128i(_mm_unpacklo_epi64(pair(c[0]), pair(c[1])),
+                                             _mm_unpacklo_epi64(pair(c[2]), pair(c[3])));
+        // Weight pairs of pixels 0 1 | 2 3: each lane's first pixel in slot 0, second in 2.
+        const __m256i k =
+            _mm256_cvtepu32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i)));
+        const __m256i first = _mm256_srli_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi8(px, firstOfLane), _mm256_shuffle_epi32(k, 0x00)),
+            7);
+        const __m256i second = _mm256_srli_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi8(px, secondOfLane), _mm256_shuffle_epi32(k, 0xAA)),
+            7);
+        // Lanes: pixels 0 1 | 2 3 as bytes in the low quarter of each lane.
+        const __m256i bytes =
+            _mm256_packus_epi16(_mm256_packs_epi32(first, second), _mm256_setzero_si256());
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + 4 * i),
+            _mm_unpacklo_epi64(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)));
     }
-    Sse2RenderKernels().bilinearHorizontal128(src, taps + 2 * i, k + 2 * i, count - i, A);
-}
-
-MOIRELLE_AVX2 void Vertical128Avx2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
-                                   size_t count, uint8_t* out) {
-    const __m256i kk = _mm256_set1_epi32((k1 << 16) | k0);
-    size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        __m256i words[2];
-        for (int p = 0; p < 2; ++p) {
-            const __m256i a0 =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(A0 + i + 16 * p));
-            const __m256i a1 =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(A1 + i + 16 * p));
-            const __m256i lo =
-                _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(a0, a1), kk), 14);
-            const __m256i hi =
-                _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(a0, a1), kk), 14);
-            words[p] = _mm256_packs_epi32(lo, hi); // values in order within each lane
-        }
-        // Lanes hold values 0-7, 16-23 | 8-15, 24-31: put the middle quarters in order.
-        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words[0], words[1]),
-                                                       _MM_SHUFFLE(3, 1, 2, 0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
-    }
-    Sse2RenderKernels().bilinearVertical128(A0 + i, A1 + i, k0, k1, count - i, out + i);
+    Sse2RenderKernels().bilinearColumnsOneRow128(row, columns + i, pairs + i, count - i,
+                                                 out + 4 * i);
 }
 
 // The 128-bit forms (RenderKernelsSse2.cpp), eight pixels at a time.
@@ -335,8 +370,10 @@ const RenderKernels& Avx2RenderKernels() {
         .blendRow32 = BlendRow32Avx2,
         .bilinearHorizontal = HorizontalAvx2,
         .bilinearVertical = VerticalAvx2,
-        .bilinearHorizontal128 = Horizontal128Avx2,
-        .bilinearVertical128 = Vertical128Avx2,
+        .bilinearTruncate = TruncateAvx2,
+        .bilinearRows128 = Rows128Avx2,
+        .bilinearColumns128 = Columns128Avx2,
+        .bilinearColumnsOneRow128 = ColumnsOneRow128Avx2,
         .shadowRow = ShadowRowAvx2,
         .rotateRowBilinear = RotateRowBilinearAvx2,
     };

@@ -66,21 +66,37 @@ void BilinearVerticalScalar(const double* h0, const double* h1, double w0, doubl
         out[k] = static_cast<uint8_t>(static_cast<int32_t>(h0[k] * w0 + h1[k] * w1));
 }
 
-void BilinearHorizontal128Scalar(const uint8_t* src, const int32_t* taps, const int32_t* k,
-                                 size_t count, int16_t* A) {
-    for (size_t i = 0; i < count; ++i, A += 4) {
-        const uint8_t* a = src + static_cast<size_t>(taps[2 * i]) * 4;
-        const uint8_t* b = src + static_cast<size_t>(taps[2 * i + 1]) * 4;
-        const int32_t k0 = k[2 * i], k1 = k[2 * i + 1];
+void BilinearTruncateScalar(const double* h, size_t count, uint8_t* out) {
+    for (size_t k = 0; k < count; ++k)
+        out[k] = static_cast<uint8_t>(static_cast<int32_t>(h[k]));
+}
+
+void BilinearRows128Scalar(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
+                           size_t count, int16_t* B) {
+    for (size_t k = 0; k < count; ++k)
+        B[k] = static_cast<int16_t>(row0[k] * k0 + row1[k] * k1);
+}
+
+void BilinearColumns128Scalar(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
+                              size_t count, uint8_t* out) {
+    for (size_t i = 0; i < count; ++i, out += 4) {
+        const int16_t* b = B + static_cast<size_t>(columns[i]) * 4;
+        const int32_t k0 = static_cast<int32_t>(pairs[i] & 0xFFFF);
+        const int32_t k1 = static_cast<int32_t>(pairs[i] >> 16);
         for (int c = 0; c < 4; ++c)
-            A[c] = static_cast<int16_t>(a[c] * k0 + b[c] * k1);
+            out[c] = static_cast<uint8_t>((b[c] * k0 + b[c + 4] * k1) >> 14);
     }
 }
 
-void BilinearVertical128Scalar(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
-                               size_t count, uint8_t* out) {
-    for (size_t i = 0; i < count; ++i)
-        out[i] = static_cast<uint8_t>((A0[i] * k0 + A1[i] * k1) >> 14);
+void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
+                                    const uint32_t* pairs, size_t count, uint8_t* out) {
+    for (size_t i = 0; i < count; ++i, out += 4) {
+        const uint8_t* a = row + static_cast<size_t>(columns[i]) * 4;
+        const int32_t k0 = static_cast<int32_t>(pairs[i] & 0xFFFF);
+        const int32_t k1 = static_cast<int32_t>(pairs[i] >> 16);
+        for (int c = 0; c < 4; ++c)
+            out[c] = static_cast<uint8_t>((a[c] * k0 + a[c + 4] * k1) >> 7);
+    }
 }
 
 const RenderKernels& PortableRenderKernels() {
@@ -89,8 +105,10 @@ const RenderKernels& PortableRenderKernels() {
         .blendRow32 = BlendRow32Portable,
         .bilinearHorizontal = BilinearHorizontalScalar,
         .bilinearVertical = BilinearVerticalScalar,
-        .bilinearHorizontal128 = BilinearHorizontal128Scalar,
-        .bilinearVertical128 = BilinearVertical128Scalar,
+        .bilinearTruncate = BilinearTruncateScalar,
+        .bilinearRows128 = BilinearRows128Scalar,
+        .bilinearColumns128 = BilinearColumns128Scalar,
+        .bilinearColumnsOneRow128 = BilinearColumnsOneRow128Scalar,
         .shadowRow = ShadowRowPortable,
         .rotateRowBilinear = RotateRowBilinearPortable,
     };

@@ -109,43 +109,88 @@ void VerticalSse2(const double* h0, const double* h1, double w0, double w1, size
     BilinearVerticalScalar(h0 + k, h1 + k, w0, w1, count - k, out + k);
 }
 
-void Horizontal128Sse2(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
-                       int16_t* A) {
-    const __m128i zero = _mm_setzero_si128();
-    size_t i = 0;
-    for (; i + 2 <= count; i += 2, A += 8) {
-        __m128i sums[2];
-        for (int p = 0; p < 2; ++p) {
-            int32_t a, b;
-            std::memcpy(&a, src + static_cast<size_t>(taps[2 * (i + p)]) * 4, 4);
-            std::memcpy(&b, src + static_cast<size_t>(taps[2 * (i + p) + 1]) * 4, 4);
-            // a0 b0 a1 b1 a2 b2 a3 b3 as 16-bit values, times k0 k1 pairwise.
-            const __m128i ab = _mm_unpacklo_epi8(
-                _mm_unpacklo_epi8(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b)), zero);
-            const __m128i kk = _mm_set1_epi32((k[2 * (i + p) + 1] << 16) | k[2 * (i + p)]);
-            sums[p] = _mm_madd_epi16(ab, kk);
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(A), _mm_packs_epi32(sums[0], sums[1]));
+void TruncateSse2(const double* h, size_t count, uint8_t* out) {
+    size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m128i a = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_loadu_pd(h + k)),
+                                             _mm_cvttpd_epi32(_mm_loadu_pd(h + k + 2)));
+        const __m128i b = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_loadu_pd(h + k + 4)),
+                                             _mm_cvttpd_epi32(_mm_loadu_pd(h + k + 6)));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), bytes);
     }
-    BilinearHorizontal128Scalar(src, taps + 2 * i, k + 2 * i, count - i, A);
+    BilinearTruncateScalar(h + k, count - k, out + k);
 }
 
-void Vertical128Sse2(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
-                     uint8_t* out) {
-    const __m128i kk = _mm_set1_epi32((k1 << 16) | k0);
-    size_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        __m128i words[2];
-        for (int p = 0; p < 2; ++p) {
-            const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A0 + i + 8 * p));
-            const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A1 + i + 8 * p));
-            const __m128i lo = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a0, a1), kk), 14);
-            const __m128i hi = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a0, a1), kk), 14);
-            words[p] = _mm_packs_epi32(lo, hi);
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words[0], words[1]));
+void Rows128Sse2(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1, size_t count,
+                 int16_t* B) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i vk0 = _mm_set1_epi16(static_cast<short>(k0));
+    const __m128i vk1 = _mm_set1_epi16(static_cast<short>(k1));
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + k));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + k));
+        // Products and sums below 2^15: the low 16 bits are the values.
+        const __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), vk0),
+                                         _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), vk1));
+        const __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), vk0),
+                                         _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), vk1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(B + k), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(B + k + 8), hi);
     }
-    BilinearVertical128Scalar(A0 + i, A1 + i, k0, k1, count - i, out + i);
+    BilinearRows128Scalar(row0 + k, row1 + k, k0, k1, count - k, B + k);
+}
+
+// The four sums of one output pixel: its two neighbours' values paired per channel
+// (b0 c, b1 c) and multiplied by (k0, k1), given in every 32-bit lane of `pair`.
+inline __m128i Columns128Pixel(const int16_t* B, int32_t column, __m128i pair) {
+    const __m128i v =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + static_cast<size_t>(column) * 4));
+    const __m128i paired = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 8));
+    return _mm_srai_epi32(_mm_madd_epi16(paired, pair), 14);
+}
+
+void Columns128Sse2(const int16_t* B, const int32_t* columns, const uint32_t* pairs, size_t count,
+                    uint8_t* out) {
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i));
+        const __m128i p01 =
+            _mm_packs_epi32(Columns128Pixel(B, columns[i], _mm_shuffle_epi32(k, 0x00)),
+                            Columns128Pixel(B, columns[i + 1], _mm_shuffle_epi32(k, 0x55)));
+        const __m128i p23 =
+            _mm_packs_epi32(Columns128Pixel(B, columns[i + 2], _mm_shuffle_epi32(k, 0xAA)),
+                            Columns128Pixel(B, columns[i + 3], _mm_shuffle_epi32(k, 0xFF)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
+    }
+    BilinearColumns128Scalar(B, columns + i, pairs + i, count - i, out + 4 * i);
+}
+
+// One output pixel from a row alone: a0 b0 a1 b1 a2 b2 a3 b3 as 16-bit values times
+// (k0, k1), shifted right by 7.
+inline __m128i OneRowPixel(const uint8_t* row, int32_t column, __m128i pair) {
+    const __m128i v =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + static_cast<size_t>(column) * 4));
+    const __m128i ab =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(v, _mm_srli_si128(v, 4)), _mm_setzero_si128());
+    return _mm_srli_epi32(_mm_madd_epi16(ab, pair), 7);
+}
+
+void ColumnsOneRow128Sse2(const uint8_t* row, const int32_t* columns, const uint32_t* pairs,
+                          size_t count, uint8_t* out) {
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + i));
+        const __m128i p01 =
+            _mm_packs_epi32(OneRowPixel(row, columns[i], _mm_shuffle_epi32(k, 0x00)),
+                            OneRowPixel(row, columns[i + 1], _mm_shuffle_epi32(k, 0x55)));
+        const __m128i p23 =
+            _mm_packs_epi32(OneRowPixel(row, columns[i + 2], _mm_shuffle_epi32(k, 0xAA)),
+                            OneRowPixel(row, columns[i + 3], _mm_shuffle_epi32(k, 0xFF)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
+    }
+    BilinearColumnsOneRow128Scalar(row, columns + i, pairs + i, count - i, out + 4 * i);
 }
 
 // The column sums brought up to date and their running sum (prefix) in one pass, for the
@@ -310,8 +355,10 @@ const RenderKernels& Sse2RenderKernels() {
         .blendRow32 = BlendRow32Sse2,
         .bilinearHorizontal = HorizontalSse2,
         .bilinearVertical = VerticalSse2,
-        .bilinearHorizontal128 = Horizontal128Sse2,
-        .bilinearVertical128 = Vertical128Sse2,
+        .bilinearTruncate = TruncateSse2,
+        .bilinearRows128 = Rows128Sse2,
+        .bilinearColumns128 = Columns128Sse2,
+        .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,
         .shadowRow = ShadowRowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,
     };

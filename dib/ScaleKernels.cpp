@@ -21,14 +21,23 @@ void BilinearVertical(const double* h0, const double* h1, double w0, double w1, 
     ActiveRenderKernels().bilinearVertical(h0, h1, w0, w1, count, out);
 }
 
-void BilinearHorizontal128(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
-                           int16_t* A) {
-    ActiveRenderKernels().bilinearHorizontal128(src, taps, k, count, A);
+void BilinearTruncate(const double* h, size_t count, uint8_t* out) {
+    ActiveRenderKernels().bilinearTruncate(h, count, out);
 }
 
-void BilinearVertical128(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
-                         uint8_t* out) {
-    ActiveRenderKernels().bilinearVertical128(A0, A1, k0, k1, count, out);
+void BilinearRows128(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1, size_t count,
+                     int16_t* B) {
+    ActiveRenderKernels().bilinearRows128(row0, row1, k0, k1, count, B);
+}
+
+void BilinearColumns128(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
+                        size_t count, uint8_t* out) {
+    ActiveRenderKernels().bilinearColumns128(B, columns, pairs, count, out);
+}
+
+void BilinearColumnsOneRow128(const uint8_t* row, const int32_t* columns, const uint32_t* pairs,
+                              size_t count, uint8_t* out) {
+    ActiveRenderKernels().bilinearColumnsOneRow128(row, columns, pairs, count, out);
 }
 
 } // namespace moirelle

@@ -20,18 +20,34 @@ void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* w
 void BilinearVertical(const double* h0, const double* h1, double w0, double w1, size_t count,
                       uint8_t* out);
 
-// The same rule when every weight is k / 128 (kx, ky: the weights' k), in integers:
-//   A[4i + c] = src[x0 * 4 + c] * kx0 + src[x1 * 4 + c] * kx1
-//   out[k]    = (A0[k] * ky0 + A1[k] * ky1) >> 14
-// A is at most 255 * 128 and fits 16 bits.
-void BilinearHorizontal128(const uint8_t* src, const int32_t* taps, const int32_t* k, size_t count,
-                           int16_t* A);
-void BilinearVertical128(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1, size_t count,
-                         uint8_t* out);
-void BilinearHorizontal128Scalar(const uint8_t* src, const int32_t* taps, const int32_t* k,
-                                 size_t count, int16_t* A);
-void BilinearVertical128Scalar(const int16_t* A0, const int16_t* A1, int32_t k0, int32_t k1,
-                               size_t count, uint8_t* out);
+// A row of weight 1 alone: w0 = 1, w1 = 0 give h0 * 1 + h1 * 0 = h0 exactly, so
+//   out[k] = floor(h[k])
+void BilinearTruncate(const double* h, size_t count, uint8_t* out);
+void BilinearTruncateScalar(const double* h, size_t count, uint8_t* out);
+
+// The same rule when every weight is k / 128, in integers. Its value is the exact sum
+//   sum over the four taps of s * kx * ky, shifted right by 14,
+// which does not depend on the order of the passes, so the rows are combined first
+// (over the source columns, contiguous) and the columns then (once per output pixel):
+//   B[k] = row0[k] * ky0 + row1[k] * ky1                          (at most 255 * 128)
+//   out[4i + c] = (B[4x + c] * kx0 + B[4(x + 1) + c] * kx1) >> 14
+// with x = columns[i] and kx0 | kx1 << 16 = pairs[i]. A column alone has kx1 = 0; B has
+// room for one pixel past its last, read with that weight 0.
+void BilinearRows128(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1, size_t count,
+                     int16_t* B);
+void BilinearColumns128(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
+                        size_t count, uint8_t* out);
+// A row of weight 1 alone (ky0 = 128, ky1 = 0): B = row * 128 needs no pass, and
+//   out[4i + c] = (row[4x + c] * kx0 + row[4(x + 1) + c] * kx1) >> 7
+// straight from the source row, which holds pixel x + 1 for every x given.
+void BilinearColumnsOneRow128(const uint8_t* row, const int32_t* columns, const uint32_t* pairs,
+                              size_t count, uint8_t* out);
+void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
+                                    const uint32_t* pairs, size_t count, uint8_t* out);
+void BilinearRows128Scalar(const uint8_t* row0, const uint8_t* row1, int32_t k0, int32_t k1,
+                           size_t count, int16_t* B);
+void BilinearColumns128Scalar(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
+                              size_t count, uint8_t* out);
 
 // The plain loops, for tests.
 void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const double* weights,

@@ -60,6 +60,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     }
     bottom_ = job_.source.height - job_.rect.height - job_.rect.y;
     passRow_[0] = passRow_[1] = -1;
+    integer_ = false;
     const size_t n = static_cast<size_t>(outWidth_);
     try {
         row_.assign(n * 4, 0);
@@ -88,23 +89,37 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
             }
             // With every weight a multiple of 1/128, each product and sum of the
             // double-precision rule is exact, so the rule's value is the rational
-            //   (A0 * ky0 + A1 * ky1) / 128^2,  A = a * kx0 + b * kx1,
-            // and its floor is that integer shifted right by 14: the same bytes, in
-            // integers.
+            //   sum over the four taps of s * kx * ky / 128^2
+            // and its floor is that integer sum shifted right by 14: the same bytes, in
+            // integers (dib/ScaleKernels.h).
             integer_ = job_.integerWeights;
-            tapK_.resize(2 * n);
-            for (size_t i = 0; integer_ && i < 2 * n; ++i)
-                integer_ = Weight128(tapWeights_[i], tapK_[i]);
+            integerColumns_.resize(n);
+            integerPairs_.resize(n);
+            for (size_t i = 0; integer_ && i < n; ++i) {
+                int32_t k0 = 0, k1 = 0;
+                const int32_t x0 = tapColumns_[2 * i], x1 = tapColumns_[2 * i + 1];
+                integer_ = Weight128(tapWeights_[2 * i], k0) &&
+                           Weight128(tapWeights_[2 * i + 1], k1) &&
+                           (x1 == x0 + 1 || (x1 == x0 && k1 == 0));
+                integerColumns_[i] = x0 - job_.rect.x;
+                integerPairs_[i] = static_cast<uint32_t>(k0) | static_cast<uint32_t>(k1) << 16;
+            }
             for (int32_t j = 0; integer_ && j < outHeight_; ++j) {
                 const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
                 int32_t k0 = 0, k1 = 0;
                 integer_ = Weight128(r.w0, k0) && Weight128(r.w1, k1);
             }
-            for (int s = 0; s < 2; ++s) {
-                if (integer_)
-                    integerPasses_[s].assign(n * 4, 0);
-                else
-                    passes_[s].assign(n * 4, 0);
+            if (integer_) {
+                // Output columns whose left tap has a right neighbour in the rectangle
+                // (the left taps rise).
+                oneRowCount_ = 0;
+                while (oneRowCount_ < n && integerColumns_[oneRowCount_] + 1 < job_.rect.width)
+                    ++oneRowCount_;
+                // The rectangle's columns and one more, read with weight 0.
+                combined_.assign((static_cast<size_t>(job_.rect.width) + 1) * 4, 0);
+            } else {
+                for (auto& pass : passes_)
+                    pass.assign(n * 4, 0);
             }
         }
     } catch (const std::bad_alloc&) {
@@ -120,11 +135,7 @@ int ScaledRows::PassSlot(int32_t sourceRow, int avoidSlot) {
     const int slot = avoidSlot == 0 ? 1 : 0;
     const uint8_t* src = job_.source.row(sourceRow);
     const size_t n = static_cast<size_t>(outWidth_);
-    if (integer_)
-        BilinearHorizontal128(src, tapColumns_.data(), tapK_.data(), n,
-                              integerPasses_[slot].data());
-    else
-        BilinearHorizontal(src, tapColumns_.data(), tapWeights_.data(), n, passes_[slot].data());
+    BilinearHorizontal(src, tapColumns_.data(), tapWeights_.data(), n, passes_[slot].data());
     passRow_[slot] = sourceRow;
     return slot;
 }
@@ -139,17 +150,34 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
         NearestGather(src, columns_.data(), n, out);
     } else {
         const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
-        // Keep the pass of the other row of the pair when making this one.
-        const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
-        const int s0 = PassSlot(r.y0, keep);
-        const int s1 = PassSlot(r.y1, s0);
         if (integer_) {
             int32_t k0 = 0, k1 = 0;
             Weight128(r.w0, k0);
             Weight128(r.w1, k1);
-            BilinearVertical128(integerPasses_[s0].data(), integerPasses_[s1].data(), k0, k1, n * 4,
-                                out);
+            const size_t left = static_cast<size_t>(job_.rect.x) * 4;
+            if (k1 == 0) {
+                // One row alone: no combination needed. Where the left tap is the last
+                // column it is alone too (weights 128, 0), and the byte is the sample.
+                const uint8_t* row = job_.source.row(r.y0) + left;
+                BilinearColumnsOneRow128(row, integerColumns_.data(), integerPairs_.data(),
+                                         oneRowCount_, out);
+                for (size_t i = oneRowCount_; i < n; ++i)
+                    std::memcpy(out + 4 * i, row + static_cast<size_t>(integerColumns_[i]) * 4, 4);
+            } else {
+                BilinearRows128(job_.source.row(r.y0) + left, job_.source.row(r.y1) + left, k0, k1,
+                                static_cast<size_t>(job_.rect.width) * 4, combined_.data());
+                BilinearColumns128(combined_.data(), integerColumns_.data(), integerPairs_.data(),
+                                   n, out);
+            }
+        } else if (r.w1 == 0) {
+            // One row alone: its pass is the value (BilinearTruncate).
+            const int keep = passRow_[0] == r.y0 + 1 ? 0 : passRow_[1] == r.y0 + 1 ? 1 : -1;
+            BilinearTruncate(passes_[PassSlot(r.y0, keep)].data(), n * 4, out);
         } else {
+            // Keep the pass of the other row of the pair when making this one.
+            const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
+            const int s0 = PassSlot(r.y0, keep);
+            const int s1 = PassSlot(r.y1, s0);
             BilinearVertical(passes_[s0].data(), passes_[s1].data(), r.w0, r.w1, n * 4, out);
         }
     }

@@ -66,10 +66,13 @@ class ScaledRows final : public SourceRows {
     std::vector<double> tapWeights_;  // bilinear: w0, w1 of each output column
     std::vector<double> passes_[2];   // two cached horizontal passes
     int32_t passRow_[2] = {-1, -1};
-    // Integer form: all weights are k / 128; tapK_ holds the column weights' k.
+    // Integer form: all weights are k / 128. Per output column its left tap (from the
+    // rectangle's left) and k0 | k1 << 16; one row of the rows' combination.
     bool integer_ = false;
-    std::vector<int32_t> tapK_;
-    std::vector<int16_t> integerPasses_[2];
+    std::vector<int32_t> integerColumns_;
+    std::vector<uint32_t> integerPairs_;
+    std::vector<int16_t> combined_;
+    size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     std::vector<uint8_t> row_;
 };
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -337,6 +338,10 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
             std::vector<double> other(count * 4);
             for (size_t k = 0; k < other.size(); ++k)
                 other[k] = hRef[(k * 7) % hRef.size()];
+            std::vector<uint8_t> alone(count * 4), aloneRef(count * 4);
+            BilinearTruncate(h.data(), alone.size(), alone.data());
+            BilinearVerticalScalar(h.data(), other.data(), 1, 0, aloneRef.size(), aloneRef.data());
+            ASSERT_EQ(alone, aloneRef) << count;
             for (double fy : {0.0, 0.25, 0.3, 0.999999, 1.0 / 3}) {
                 std::vector<uint8_t> out(count * 4), ref(count * 4);
                 BilinearVertical(h.data(), other.data(), fy, 1 - fy, out.size(), out.data());
@@ -352,35 +357,54 @@ TEST(ScaleKernels, VectorisedLoopsGiveThePlainLoopsBytes) {
 namespace moirelle {
 namespace {
 
-// The integer scaler loops against the plain ones: neighbouring and scattered taps,
-// every weight split k + (128 - k), row lengths that leave loop tails.
-TEST(ScaleKernels, IntegerLoopsGiveThePlainLoopsBytes) {
-    std::vector<uint8_t> src(256 * 4);
-    for (size_t i = 0; i < src.size(); ++i)
-        src[i] = static_cast<uint8_t>(i * 53 + i / 4);
+// The integer scaler, rows first, at every level against the rule's integer form taken
+// columns first: A = a * kx0 + b * kx1 per row, (A0 * ky0 + A1 * ky1) >> 14, and a row
+// alone read directly. Every row weight split, random column splits, a column alone at
+// the end, row lengths that leave loop tails.
+TEST(ScaleKernels, IntegerRowsFirstGiveTheColumnsFirstBytes) {
+    constexpr size_t kWidth = 67; // source pixels
+    std::vector<uint8_t> row0(kWidth * 4), row1(kWidth * 4);
     std::mt19937 rng(5);
-    for (size_t count : {1u, 3u, 4u, 5u, 17u, 64u, 255u})
-        for (bool neighbours : {true, false}) {
-            std::vector<int32_t> taps(2 * count), k(2 * count);
+    for (size_t k = 0; k < row0.size(); ++k) {
+        row0[k] = static_cast<uint8_t>(rng());
+        row1[k] = static_cast<uint8_t>(k % 7 == 0 ? 255 : rng());
+    }
+    for (VectorLevel level : AvailableVectorLevels())
+        for (size_t count : {1u, 3u, 8u, 13u, 64u}) {
+            const ScopedVectorLevel atLevel(level);
+            std::vector<int32_t> columns(count);
+            std::vector<uint32_t> pairs(count);
             for (size_t i = 0; i < count; ++i) {
-                taps[2 * i] = static_cast<int32_t>(rng() % 255);
-                taps[2 * i + 1] = neighbours ? taps[2 * i] + 1 : static_cast<int32_t>(rng() % 256);
-                k[2 * i] = static_cast<int32_t>(rng() % 129);
-                k[2 * i + 1] = 128 - k[2 * i];
+                const bool alone = i + 1 == count;
+                columns[i] = alone ? static_cast<int32_t>(kWidth - 1)
+                                   : static_cast<int32_t>(rng() % (kWidth - 1));
+                const uint32_t k1 = alone ? 0 : rng() % 128;
+                pairs[i] = (128 - k1) | k1 << 16;
             }
-            std::vector<int16_t> A(count * 4), ARef(count * 4);
-            BilinearHorizontal128(src.data(), taps.data(), k.data(), count, A.data());
-            BilinearHorizontal128Scalar(src.data(), taps.data(), k.data(), count, ARef.data());
-            ASSERT_EQ(A, ARef) << count;
-            std::vector<int16_t> other(count * 4);
-            for (size_t j = 0; j < other.size(); ++j)
-                other[j] = ARef[(j * 7) % ARef.size()];
-            for (int32_t ky : {0, 1, 64, 127, 128}) {
-                std::vector<uint8_t> out(count * 4), ref(count * 4);
-                BilinearVertical128(A.data(), other.data(), ky, 128 - ky, out.size(), out.data());
-                BilinearVertical128Scalar(A.data(), other.data(), ky, 128 - ky, ref.size(),
-                                          ref.data());
-                ASSERT_EQ(out, ref) << count << " " << ky;
+            for (int32_t ky = 0; ky <= 128; ++ky) {
+                std::vector<int16_t> B((kWidth + 1) * 4, 0);
+                BilinearRows128(row0.data(), row1.data(), 128 - ky, ky, kWidth * 4, B.data());
+                std::vector<uint8_t> out(count * 4);
+                BilinearColumns128(B.data(), columns.data(), pairs.data(), count, out.data());
+                if (ky == 0) { // row 0 alone, read directly (all but the last column's pixel)
+                    std::vector<uint8_t> direct(count * 4);
+                    BilinearColumnsOneRow128(row0.data(), columns.data(), pairs.data(), count - 1,
+                                             direct.data());
+                    std::copy(out.end() - 4, out.end(), direct.end() - 4);
+                    ASSERT_EQ(direct, out) << VectorLevelName(level) << " " << count;
+                }
+                for (size_t i = 0; i < count; ++i) {
+                    const size_t x = static_cast<size_t>(columns[i]) * 4;
+                    const size_t next = std::min(x + 4, (kWidth - 1) * 4);
+                    const int32_t kx0 = static_cast<int32_t>(pairs[i] & 0xFFFF);
+                    const int32_t kx1 = static_cast<int32_t>(pairs[i] >> 16);
+                    for (size_t c = 0; c < 4; ++c) {
+                        const int32_t A0 = row0[x + c] * kx0 + row0[next + c] * kx1;
+                        const int32_t A1 = row1[x + c] * kx0 + row1[next + c] * kx1;
+                        ASSERT_EQ(out[4 * i + c], (A0 * (128 - ky) + A1 * ky) >> 14)
+                            << VectorLevelName(level) << " " << count << " " << ky << " " << i;
+                    }
+                }
             }
         }
 }

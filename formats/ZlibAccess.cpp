@@ -1,7 +1,10 @@
 #include "formats/ZlibAccess.h"
 
+#include <algorithm>
 #include <limits>
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace moirelle {
 namespace {
@@ -65,6 +68,9 @@ ZlibLibrary::ZlibLibrary() {
     if (kind_ == zlibNotFound) return;
     crc32_ = library_.Function<Crc32Fn>("crc32");
     uncompress_ = library_.Function<UncompressFn>("uncompress");
+    inflateInit_ = library_.Function<InflateInitFn>("inflateInit_");
+    inflate_ = library_.Function<InflateFn>("inflate");
+    inflateEnd_ = library_.Function<InflateEndFn>("inflateEnd");
 }
 
 uint32_t ZlibLibrary::Crc32(const uint8_t* data, size_t length) const {
@@ -80,6 +86,71 @@ int ZlibLibrary::Uncompress(uint8_t* dest, size_t& destLen, const uint8_t* sourc
     unsigned long outLen = static_cast<unsigned long>(destLen);
     const int rc = uncompress_(dest, &outLen, source, static_cast<unsigned long>(sourceLen));
     destLen = outLen;
+    return rc;
+}
+
+namespace {
+constexpr int zOk = 0;
+constexpr int zStreamEnd = 1;
+constexpr int zNeedDictionary = 2;
+constexpr int zStreamError = -2;
+constexpr int zDataError = -3;
+constexpr int zBufferError = -5;
+constexpr int zNoFlush = 0;
+// Output handed to `take` at a time.
+constexpr size_t kOutputChunk = 64 * 1024;
+// Any 1.x library accepts the stream record of this layout.
+constexpr char kZlibVersion[] = "1.2.13";
+} // namespace
+
+int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces, size_t outputLimit,
+                               const std::function<void(std::span<const uint8_t>)>& take) const {
+    if (!IsLoaded()) return zStreamError;
+    if (!inflateInit_ || !inflate_ || !inflateEnd_)
+        return UncompressPieces(pieces, outputLimit, take);
+    Stream stream{};
+    if (inflateInit_(&stream, kZlibVersion, static_cast<int>(sizeof stream)) != zOk)
+        return zStreamError;
+    // The steps of uncompress, with the output given a chunk at a time up to the same limit
+    // and the input a piece at a time.
+    std::vector<uint8_t> chunk(kOutputChunk);
+    size_t outputLeft = outputLimit;
+    size_t piece = 0;
+    int rc = zOk;
+    do {
+        if (stream.availOut == 0) {
+            if (stream.nextOut)
+                take({chunk.data(), static_cast<size_t>(stream.nextOut - chunk.data())});
+            stream.nextOut = chunk.data();
+            stream.availOut = static_cast<unsigned int>(std::min(outputLeft, chunk.size()));
+            outputLeft -= stream.availOut;
+        }
+        if (stream.availIn == 0 && piece < pieces.size()) {
+            stream.nextIn = pieces[piece].data();
+            stream.availIn = static_cast<unsigned int>(pieces[piece].size());
+            ++piece;
+        }
+        rc = inflate_(&stream, zNoFlush);
+    } while (rc == zOk);
+    if (stream.nextOut) take({chunk.data(), static_cast<size_t>(stream.nextOut - chunk.data())});
+    const bool roomLeft = outputLeft + stream.availOut != 0;
+    inflateEnd_(&stream);
+    if (rc == zStreamEnd) return zOk;
+    if (rc == zNeedDictionary) return zDataError;
+    if (rc == zBufferError && roomLeft) return zDataError;
+    return rc;
+}
+
+int ZlibLibrary::UncompressPieces(std::span<const std::span<const uint8_t>> pieces,
+                                  size_t outputLimit,
+                                  const std::function<void(std::span<const uint8_t>)>& take) const {
+    std::vector<uint8_t> joined;
+    for (const std::span<const uint8_t>& piece : pieces)
+        joined.insert(joined.end(), piece.begin(), piece.end());
+    std::vector<uint8_t> output(outputLimit);
+    size_t written = output.size();
+    const int rc = Uncompress(output.data(), written, joined.data(), joined.size());
+    take({output.data(), written});
     return rc;
 }
 

@@ -845,17 +845,16 @@ InflateStream::Status InflateStream::Next(std::span<const uint8_t>& produced) {
     State& s = *state_;
     Output& out = s.decode.output;
     produced = {};
-    // Keep the last kHistory bytes; the chunk after them is free again.
+    // Keep the last kHistory bytes; the chunk after them is free again. One call
+    // produces at most a chunk.
     const size_t held = static_cast<size_t>(out.next - out.start);
     if (held > kHistory) {
         std::memmove(out.start, out.next - kHistory, kHistory);
         out.next = out.start + kHistory;
         s.limitLeft -= held - kHistory;
     }
-    const size_t used = static_cast<size_t>(out.next - out.start);
-    const uint64_t allowed = s.limitLeft - used;
-    const size_t room = s.window.size() - used;
-    out.end = out.next + static_cast<size_t>(std::min<uint64_t>(room, allowed));
+    const uint64_t allowed = s.limitLeft - static_cast<size_t>(out.next - out.start);
+    out.end = out.next + static_cast<size_t>(std::min<uint64_t>(s.chunk, allowed));
     out.beyondEnd = static_cast<size_t>(allowed - static_cast<uint64_t>(out.end - out.next));
     if (out.beyondEnd == 0) out.keepRoom = 0; // the limit is inside the window: no stopping
     uint8_t* const from = out.next;

@@ -1,6 +1,7 @@
 #include "formats/ZlibAccess.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -97,8 +98,12 @@ constexpr int zStreamError = -2;
 constexpr int zDataError = -3;
 constexpr int zBufferError = -5;
 constexpr int zNoFlush = 0;
-// Output handed to `take` at a time.
-constexpr size_t kOutputChunk = 64 * 1024;
+// Output handed to `take` at a time: zlib copies the last 32 KiB of each call into its
+// window, so larger chunks cost less.
+constexpr size_t kOutputChunk = 256 * 1024;
+// zlib returns whenever its input runs out, copying what it wrote into its window then:
+// input pieces smaller than this are joined into a buffer of this size.
+constexpr size_t kInputStage = 128 * 1024;
 // Any 1.x library accepts the stream record of this layout.
 constexpr char kZlibVersion[] = "1.2.13";
 } // namespace
@@ -114,8 +119,10 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
     // The steps of uncompress, with the output given a chunk at a time up to the same limit
     // and the input a piece at a time.
     std::vector<uint8_t> chunk(kOutputChunk);
+    std::vector<uint8_t> stage(kInputStage);
     size_t outputLeft = outputLimit;
     size_t piece = 0;
+    size_t offset = 0; // into pieces[piece]
     int rc = zOk;
     do {
         if (stream.availOut == 0) {
@@ -126,9 +133,29 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
             outputLeft -= stream.availOut;
         }
         if (stream.availIn == 0 && piece < pieces.size()) {
-            stream.nextIn = pieces[piece].data();
-            stream.availIn = static_cast<unsigned int>(pieces[piece].size());
-            ++piece;
+            const std::span<const uint8_t> rest = pieces[piece].subspan(offset);
+            if (rest.size() >= kInputStage) {
+                stream.nextIn = rest.data();
+                stream.availIn = static_cast<unsigned int>(rest.size());
+                ++piece;
+                offset = 0;
+            } else {
+                // Small pieces are joined first.
+                size_t staged = 0;
+                while (staged < stage.size() && piece < pieces.size()) {
+                    const size_t n =
+                        std::min(stage.size() - staged, pieces[piece].size() - offset);
+                    std::memcpy(stage.data() + staged, pieces[piece].data() + offset, n);
+                    staged += n;
+                    offset += n;
+                    if (offset == pieces[piece].size()) {
+                        ++piece;
+                        offset = 0;
+                    }
+                }
+                stream.nextIn = stage.data();
+                stream.availIn = static_cast<unsigned int>(staged);
+            }
         }
         rc = inflate_(&stream, zNoFlush);
     } while (rc == zOk);

@@ -817,7 +817,7 @@ struct InflateStream::State {
         : pieces(std::move(input)), cursor(pieces, zeroTail) {}
     std::vector<std::span<const uint8_t>> pieces;
     InputCursor cursor;
-    std::vector<uint8_t> window; // kHistory bytes of history, then the chunk
+    std::unique_ptr<uint8_t[]> window; // kHistory bytes of history, then the chunk (unset)
     size_t chunk = 0;
     uint64_t limitLeft = 0; // what the stream may still produce from the window's start
     DecodeState decode;
@@ -828,12 +828,12 @@ InflateStream::InflateStream(std::vector<std::span<const uint8_t>> pieces, uint6
     : state_(std::make_unique<State>(std::move(pieces), zeroTail)) {
     State& s = *state_;
     s.chunk = std::max<size_t>(chunkSize, 1);
-    s.window.resize(kHistory + s.chunk);
+    s.window = std::make_unique_for_overwrite<uint8_t[]>(kHistory + s.chunk);
     s.limitLeft = outputLimit;
     s.decode.reader = {nullptr, nullptr};
     s.decode.reader.input = &s.cursor;
     s.cursor.Seek(s.decode.reader, std::min<uint64_t>(2, s.cursor.Total()));
-    uint8_t* const start = s.window.data();
+    uint8_t* const start = s.window.get();
     s.decode.output = {start, start, start};
     // With a chunk too small for the fast loop's margin, the decoder stops only when full.
     s.decode.output.keepRoom = s.chunk >= 2 * kOutputMargin ? kOutputMargin : 1;

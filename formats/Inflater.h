@@ -40,7 +40,7 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
 // bytes of new output.
 class InflateStream {
   public:
-    static constexpr size_t kDefaultChunk = 64 * 1024;
+    static constexpr size_t kDefaultChunk = 256 * 1024;
 
     InflateStream(std::vector<std::span<const uint8_t>> pieces, uint64_t zeroTail,
                   size_t outputLimit, size_t chunkSize = kDefaultChunk);

@@ -13,11 +13,11 @@ RowDecoder::RowDecoder(const Header& header, const ConvertTables& tables, RowCon
       scan_(static_cast<size_t>(header.width) * 4),
       filterDistance_(PixelSizes(header).filterDistance),
       bitsPerPixel_(PixelSizes(header).bitsPerPixel), interlaced_(header.interlace == 1) {
-    const size_t maxStride = static_cast<size_t>(RowBytes(header.width, bitsPerPixel_)) + 1;
-    buffers_.assign(3 * maxStride, 0);
+    stride_ = static_cast<size_t>(RowBytes(header.width, bitsPerPixel_)) + 1;
+    buffers_.assign(3 * stride_, 0);
     zeros_ = buffers_.data();
-    current_ = zeros_ + maxStride;
-    prior_ = current_ + maxStride;
+    current_ = zeros_ + stride_;
+    above_ = zeros_ + 1;
     StartPass(interlaced_ ? 0 : wholeImagePass);
 }
 
@@ -36,30 +36,54 @@ void RowDecoder::StartPass(int passIndex) {
     passHeight_ = 0; // every pass is done
 }
 
-bool RowDecoder::EndRow(bool zero) {
-    uint8_t* row = zero ? zeros_ : current_;
-    const uint8_t* prior = row_ == 0 ? zeros_ + 1 : prior_ + 1;
-    if (!zero && !UnfilterRow(row[0], row + 1, prior, rowBytes_, filterDistance_) && interlaced_)
-        return false;
+uint8_t* RowDecoder::SpareBuffer() const {
+    uint8_t* const first = zeros_ + stride_;
+    uint8_t* const second = first + stride_;
+    return above_ >= first && above_ < second ? second : first;
+}
+
+bool RowDecoder::ConvertRow(const uint8_t* row) {
     const Pass& pass = passTable[passIndex_];
     const int64_t y = pass.startRow + static_cast<int64_t>(row_) * pass.rowStep;
     uint8_t* dest = bits_ + static_cast<size_t>(header_.height - 1 - y) * scan_ +
                     static_cast<size_t>(pass.startColumn) * 4;
     if (!convert_(row + 1, dest, pass.columnStep, passWidth_, tables_)) return false;
-    // The row just converted is the next one's prior.
-    if (!zero) std::swap(current_, prior_);
+    above_ = row + 1; // the next row's prior
     filled_ = 0;
     if (++row_ == passHeight_) StartPass(passIndex_ + 1);
     return true;
 }
 
+bool RowDecoder::EndGatheredRow() {
+    const uint8_t* prior = row_ == 0 ? zeros_ + 1 : above_;
+    if (!UnfilterRow(current_[0], current_ + 1, prior, rowBytes_, filterDistance_) && interlaced_)
+        return false;
+    return ConvertRow(current_);
+}
+
 bool RowDecoder::Take(std::span<const uint8_t> bytes) {
     while (!failed_ && !bytes.empty() && passHeight_ != 0) {
-        const size_t n = std::min(rowBytes_ + 1 - filled_, bytes.size());
+        const size_t stride = rowBytes_ + 1;
+        if (filled_ == 0 && bytes.size() >= stride && bytes[0] == filterNone) {
+            // A whole row without a filter is converted where it lies.
+            if (!ConvertRow(bytes.data())) failed_ = true;
+            bytes = bytes.subspan(stride);
+            continue;
+        }
+        if (filled_ == 0) current_ = SpareBuffer();
+        const size_t n = std::min(stride - filled_, bytes.size());
         std::memcpy(current_ + filled_, bytes.data(), n);
         filled_ += n;
         bytes = bytes.subspan(n);
-        if (filled_ == rowBytes_ + 1 && !EndRow(false)) failed_ = true;
+        if (filled_ == stride && !EndGatheredRow()) failed_ = true;
+    }
+    // The row above may lie in `bytes`, which go away: it is kept.
+    const uint8_t* const own = buffers_.data();
+    if (above_ < own || above_ >= own + buffers_.size()) {
+        uint8_t* const first = zeros_ + stride_;
+        uint8_t* const keep = filled_ != 0 && current_ == first ? first + stride_ : first;
+        std::memcpy(keep + 1, above_, rowBytes_);
+        above_ = keep + 1;
     }
     return !failed_;
 }
@@ -67,10 +91,11 @@ bool RowDecoder::Take(std::span<const uint8_t> bytes) {
 bool RowDecoder::Finish() {
     if (!failed_ && passHeight_ != 0 && filled_ != 0) {
         std::memset(current_ + filled_, 0, rowBytes_ + 1 - filled_);
-        if (!EndRow(false)) failed_ = true;
+        if (!EndGatheredRow()) failed_ = true;
     }
+    // Zero rows need no unfiltering (filter None over zero samples).
     while (!failed_ && passHeight_ != 0)
-        if (!EndRow(true)) failed_ = true;
+        if (!ConvertRow(zeros_)) failed_ = true;
     return !failed_;
 }
 

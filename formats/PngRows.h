@@ -28,9 +28,13 @@ class RowDecoder {
     bool Finish();
 
   private:
-    // Unfilters (unless `zero`) and converts the gathered row, then moves on.
-    bool EndRow(bool zero);
     void StartPass(int passIndex);
+    // Converts `row` (filter byte first, unfiltered) and moves on to the next row.
+    bool ConvertRow(const uint8_t* row);
+    // Unfilters the gathered row, then converts it.
+    bool EndGatheredRow();
+    // The row buffer that does not hold the row above.
+    uint8_t* SpareBuffer() const;
 
     const Header header_;
     const ConvertTables& tables_;
@@ -40,6 +44,7 @@ class RowDecoder {
     const int32_t filterDistance_;
     const int32_t bitsPerPixel_;
     const bool interlaced_;
+    size_t stride_ = 0; // of the widest pass, filter byte included
     int passIndex_ = 0;
     int32_t passWidth_ = 0;
     int32_t passHeight_ = 0;
@@ -47,11 +52,12 @@ class RowDecoder {
     size_t rowBytes_ = 0; // of the pass, filter byte not counted
     size_t filled_ = 0;   // bytes of the current row gathered
     bool failed_ = false;
-    // Three rows of the widest pass, filter byte included: zeros, the current and the prior.
+    // Three rows of stride_ bytes: zeros, then two that take turns gathering a row and
+    // holding the row above.
     std::vector<uint8_t> buffers_;
     uint8_t* zeros_ = nullptr;
-    uint8_t* current_ = nullptr;
-    uint8_t* prior_ = nullptr; // the row above, unfiltered
+    uint8_t* current_ = nullptr;     // the row being gathered
+    const uint8_t* above_ = nullptr; // the row above's pixel bytes, unfiltered
 };
 
 } // namespace moirelle::png

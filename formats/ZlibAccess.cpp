@@ -118,8 +118,10 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
         return zStreamError;
     // The steps of uncompress, with the output given a chunk at a time up to the same limit
     // and the input a piece at a time.
-    std::vector<uint8_t> chunk(kOutputChunk);
-    std::vector<uint8_t> stage(kInputStage);
+    // Neither buffer is read before it is written.
+    const std::unique_ptr<uint8_t[]> chunk =
+        std::make_unique_for_overwrite<uint8_t[]>(kOutputChunk);
+    const std::unique_ptr<uint8_t[]> stage = std::make_unique_for_overwrite<uint8_t[]>(kInputStage);
     size_t outputLeft = outputLimit;
     size_t piece = 0;
     size_t offset = 0; // into pieces[piece]
@@ -127,9 +129,9 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
     do {
         if (stream.availOut == 0) {
             if (stream.nextOut)
-                take({chunk.data(), static_cast<size_t>(stream.nextOut - chunk.data())});
-            stream.nextOut = chunk.data();
-            stream.availOut = static_cast<unsigned int>(std::min(outputLeft, chunk.size()));
+                take({chunk.get(), static_cast<size_t>(stream.nextOut - chunk.get())});
+            stream.nextOut = chunk.get();
+            stream.availOut = static_cast<unsigned int>(std::min(outputLeft, kOutputChunk));
             outputLeft -= stream.availOut;
         }
         if (stream.availIn == 0 && piece < pieces.size()) {
@@ -142,10 +144,9 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
             } else {
                 // Small pieces are joined first.
                 size_t staged = 0;
-                while (staged < stage.size() && piece < pieces.size()) {
-                    const size_t n =
-                        std::min(stage.size() - staged, pieces[piece].size() - offset);
-                    std::memcpy(stage.data() + staged, pieces[piece].data() + offset, n);
+                while (staged < kInputStage && piece < pieces.size()) {
+                    const size_t n = std::min(kInputStage - staged, pieces[piece].size() - offset);
+                    std::memcpy(stage.get() + staged, pieces[piece].data() + offset, n);
                     staged += n;
                     offset += n;
                     if (offset == pieces[piece].size()) {
@@ -153,13 +154,13 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
                         offset = 0;
                     }
                 }
-                stream.nextIn = stage.data();
+                stream.nextIn = stage.get();
                 stream.availIn = static_cast<unsigned int>(staged);
             }
         }
         rc = inflate_(&stream, zNoFlush);
     } while (rc == zOk);
-    if (stream.nextOut) take({chunk.data(), static_cast<size_t>(stream.nextOut - chunk.data())});
+    if (stream.nextOut) take({chunk.get(), static_cast<size_t>(stream.nextOut - chunk.get())});
     const bool roomLeft = outputLeft + stream.availOut != 0;
     inflateEnd_(&stream);
     if (rc == zStreamEnd) return zOk;

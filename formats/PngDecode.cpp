@@ -22,21 +22,40 @@ namespace {
 constexpr uint64_t kMaxInflateRatio = 1032;
 constexpr uint64_t kInflateSlack = 64 * 1024;
 
-// The rows of one decode attempt; once a row has failed, the rest of the data is only
-// inflated, to learn whether the inflate itself succeeds.
+// The rows of one decode attempt, into `image`, made when the first data arrive (so its
+// pixels are still in the cache when the first rows reach them; a second attempt makes
+// it again). Once a row has failed, the rest of the data is only inflated, to learn
+// whether the inflate itself succeeds.
 class RowSink {
   public:
     RowSink(const png::Header& header, const png::ConvertTables& tables, png::RowConverter convert,
-            IImageTarget* image) {
-        if (image && convert) rows_.emplace(header, tables, convert, image->BitsPointer());
-    }
+            IImageTarget* image)
+        : header_(header), tables_(tables), convert_(convert), image_(image) {}
     void Take(std::span<const uint8_t> bytes) {
+        if (!started_) Start();
         if (rows_ && !rows_->Take(bytes)) rows_.reset();
     }
     // True when every row converted.
-    bool Finish() { return rows_ && rows_->Finish(); }
+    bool Finish() {
+        if (!started_) Start();
+        return rows_ && rows_->Finish();
+    }
 
   private:
+    void Start() {
+        started_ = true;
+        if (!image_ || !convert_ || !image_->InitializeDIB(header_.width, header_.height) ||
+            !image_->BitsPointer() || image_->Width() != header_.width ||
+            image_->Height() != header_.height)
+            return;
+        rows_.emplace(header_, tables_, convert_, image_->BitsPointer());
+    }
+
+    const png::Header& header_;
+    const png::ConvertTables& tables_;
+    const png::RowConverter convert_;
+    IImageTarget* const image_;
+    bool started_ = false;
     std::optional<png::RowDecoder> rows_;
 };
 
@@ -69,11 +88,7 @@ void cPNGparser::DecodeImage(IImageTarget& target) {
         const png::ConvertTables tables =
             png::BuildConvertTables(header_, palette_, transparency_, transparencyKey_);
         const png::RowConverter convert = png::SelectConverter(header_, tables);
-        std::unique_ptr<IImageTarget> image = target.NewSameKind();
-        if (image &&
-            (!image->InitializeDIB(header_.width, header_.height) || !image->BitsPointer() ||
-             image->Width() != header_.width || image->Height() != header_.height))
-            image.reset();
+        const std::unique_ptr<IImageTarget> image = target.NewSameKind();
 
         // zlib first when it is there; when it fails, the built-in inflater starts again
         // from the first byte (and reads the zero bytes after the data too).
@@ -87,10 +102,6 @@ void cPNGparser::DecodeImage(IImageTarget& target) {
                 }) == 0;
         }
         if (!inflated) {
-            if (rows && image) {
-                std::memset(image->BitsPointer(), 0,
-                            static_cast<size_t>(header_.width) * header_.height * 4);
-            }
             rows.emplace(header_, tables, convert, image.get());
             InflateStream stream(imagePieces_, imageDataCapacity_ - imageDataLength_, rawSize);
             InflateStream::Status status = InflateStream::Status::More;

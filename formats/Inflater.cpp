@@ -812,28 +812,66 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     return ok;
 }
 
+namespace {
+
+// A window of the default size kept for the thread's next stream: fresh pages from the
+// system for every decode cost a few per cent of the decode of a small image. A stream
+// made while it is lent out gets a window of its own.
+class WindowLoan {
+  public:
+    explicit WindowLoan(size_t size) {
+        static thread_local Kept kept;
+        if (size == kKeptSize && !kept.lent) {
+            if (!kept.bytes) kept.bytes = std::make_unique_for_overwrite<uint8_t[]>(kKeptSize);
+            kept.lent = true;
+            kept_ = &kept;
+            bytes_ = kept.bytes.get();
+        } else {
+            own_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+            bytes_ = own_.get();
+        }
+    }
+    ~WindowLoan() {
+        if (kept_) kept_->lent = false;
+    }
+    WindowLoan(const WindowLoan&) = delete;
+    WindowLoan& operator=(const WindowLoan&) = delete;
+    uint8_t* Bytes() const { return bytes_; } // not read before written
+
+  private:
+    static constexpr size_t kKeptSize = kHistory + InflateStream::kDefaultChunk;
+    struct Kept {
+        std::unique_ptr<uint8_t[]> bytes;
+        bool lent = false;
+    };
+    Kept* kept_ = nullptr;
+    std::unique_ptr<uint8_t[]> own_;
+    uint8_t* bytes_ = nullptr;
+};
+
+} // namespace
+
 struct InflateStream::State {
-    State(std::vector<std::span<const uint8_t>> input, uint64_t zeroTail)
-        : pieces(std::move(input)), cursor(pieces, zeroTail) {}
+    State(std::vector<std::span<const uint8_t>> input, uint64_t zeroTail, size_t chunkSize)
+        : pieces(std::move(input)), cursor(pieces, zeroTail), chunk(std::max<size_t>(chunkSize, 1)),
+          window(kHistory + chunk) {}
     std::vector<std::span<const uint8_t>> pieces;
     InputCursor cursor;
-    std::unique_ptr<uint8_t[]> window; // kHistory bytes of history, then the chunk (unset)
-    size_t chunk = 0;
+    size_t chunk;
+    WindowLoan window;      // kHistory bytes of history, then the chunk
     uint64_t limitLeft = 0; // what the stream may still produce from the window's start
     DecodeState decode;
 };
 
 InflateStream::InflateStream(std::vector<std::span<const uint8_t>> pieces, uint64_t zeroTail,
                              size_t outputLimit, size_t chunkSize)
-    : state_(std::make_unique<State>(std::move(pieces), zeroTail)) {
+    : state_(std::make_unique<State>(std::move(pieces), zeroTail, chunkSize)) {
     State& s = *state_;
-    s.chunk = std::max<size_t>(chunkSize, 1);
-    s.window = std::make_unique_for_overwrite<uint8_t[]>(kHistory + s.chunk);
     s.limitLeft = outputLimit;
     s.decode.reader = {nullptr, nullptr};
     s.decode.reader.input = &s.cursor;
     s.cursor.Seek(s.decode.reader, std::min<uint64_t>(2, s.cursor.Total()));
-    uint8_t* const start = s.window.get();
+    uint8_t* const start = s.window.Bytes();
     s.decode.output = {start, start, start};
     // With a chunk too small for the fast loop's margin, the decoder stops only when full.
     s.decode.output.keepRoom = s.chunk >= 2 * kOutputMargin ? kOutputMargin : 1;

@@ -35,6 +35,10 @@ class RowSink {
         if (!started_) Start();
         if (rows_ && !rows_->Take(bytes)) rows_.reset();
     }
+    void TakeWritable(std::span<uint8_t> bytes) {
+        if (!started_) Start();
+        if (rows_ && !rows_->TakeWritable(bytes)) rows_.reset();
+    }
     // True when every row converted.
     bool Finish() {
         if (!started_) Start();
@@ -96,10 +100,9 @@ void cPNGparser::DecodeImage(IImageTarget& target) {
         std::optional<RowSink> rows;
         if (zlib_ && zlib_->IsLoaded()) {
             rows.emplace(header_, tables, convert, image.get());
-            inflated =
-                zlib_->InflatePieces(imagePieces_, rawSize, [&](std::span<const uint8_t> bytes) {
-                    rows->Take(bytes);
-                }) == 0;
+            inflated = zlib_->InflatePieces(imagePieces_, rawSize, [&](std::span<uint8_t> bytes) {
+                rows->TakeWritable(bytes);
+            }) == 0;
         }
         if (!inflated) {
             rows.emplace(header_, tables, convert, image.get());

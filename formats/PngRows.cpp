@@ -62,13 +62,33 @@ bool RowDecoder::EndGatheredRow() {
 }
 
 bool RowDecoder::Take(std::span<const uint8_t> bytes) {
+    return TakeBytes(bytes, nullptr);
+}
+
+bool RowDecoder::TakeWritable(std::span<uint8_t> bytes) {
+    return TakeBytes(bytes, bytes.data());
+}
+
+bool RowDecoder::TakeBytes(std::span<const uint8_t> bytes, uint8_t* writable) {
     while (!failed_ && !bytes.empty() && passHeight_ != 0) {
         const size_t stride = rowBytes_ + 1;
-        if (filled_ == 0 && bytes.size() >= stride && bytes[0] == filterNone) {
-            // A whole row without a filter is converted where it lies.
-            if (!ConvertRow(bytes.data())) failed_ = true;
-            bytes = bytes.subspan(stride);
-            continue;
+        if (filled_ == 0 && bytes.size() >= stride) {
+            // A whole row is converted where it lies, unfiltered there when it may be.
+            if (bytes[0] == filterNone) {
+                if (!ConvertRow(bytes.data())) failed_ = true;
+                bytes = bytes.subspan(stride);
+                continue;
+            }
+            if (writable) {
+                uint8_t* const row = writable + (bytes.data() - writable);
+                const uint8_t* prior = row_ == 0 ? zeros_ + 1 : above_;
+                if ((!UnfilterRow(row[0], row + 1, prior, rowBytes_, filterDistance_) &&
+                     interlaced_) ||
+                    !ConvertRow(row))
+                    failed_ = true;
+                bytes = bytes.subspan(stride);
+                continue;
+            }
         }
         if (filled_ == 0) current_ = SpareBuffer();
         const size_t n = std::min(stride - filled_, bytes.size());
@@ -77,9 +97,12 @@ bool RowDecoder::Take(std::span<const uint8_t> bytes) {
         bytes = bytes.subspan(n);
         if (filled_ == stride && !EndGatheredRow()) failed_ = true;
     }
-    // The row above may lie in `bytes`, which go away: it is kept.
+    // The row above may lie in `bytes`, which go away: it is kept, unless a pass (or the
+    // image) has just ended and it is no longer needed.
     const uint8_t* const own = buffers_.data();
-    if (above_ < own || above_ >= own + buffers_.size()) {
+    if (row_ == 0 || passHeight_ == 0) {
+        above_ = zeros_ + 1;
+    } else if (above_ < own || above_ >= own + buffers_.size()) {
         uint8_t* const first = zeros_ + stride_;
         uint8_t* const keep = filled_ != 0 && current_ == first ? first + stride_ : first;
         std::memcpy(keep + 1, above_, rowBytes_);

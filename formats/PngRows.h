@@ -23,11 +23,15 @@ class RowDecoder {
     // row has failed: an unknown filter in an interlaced image (a sequential one keeps
     // such a row as it is) or an index beyond the palette.
     bool Take(std::span<const uint8_t> bytes);
+    // As Take, for bytes that may be overwritten: rows are unfiltered where they lie.
+    bool TakeWritable(std::span<uint8_t> bytes);
     // The data have ended: a row cut by the end is completed with zeros and the rows
     // after it decode from zero bytes. False when a row failed.
     bool Finish();
 
   private:
+    // `writable`: the start of `bytes` when they may be overwritten, else null.
+    bool TakeBytes(std::span<const uint8_t> bytes, uint8_t* writable);
     void StartPass(int passIndex);
     // Converts `row` (filter byte first, unfiltered) and moves on to the next row.
     bool ConvertRow(const uint8_t* row);

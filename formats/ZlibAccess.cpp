@@ -141,7 +141,7 @@ class BorrowedBuffers {
 } // namespace
 
 int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces, size_t outputLimit,
-                               const std::function<void(std::span<const uint8_t>)>& take) const {
+                               const std::function<void(std::span<uint8_t>)>& take) const {
     if (!IsLoaded()) return zStreamError;
     if (!inflateInit_ || !inflate_ || !inflateEnd_)
         return UncompressPieces(pieces, outputLimit, take);
@@ -201,7 +201,7 @@ int ZlibLibrary::InflatePieces(std::span<const std::span<const uint8_t>> pieces,
 
 int ZlibLibrary::UncompressPieces(std::span<const std::span<const uint8_t>> pieces,
                                   size_t outputLimit,
-                                  const std::function<void(std::span<const uint8_t>)>& take) const {
+                                  const std::function<void(std::span<uint8_t>)>& take) const {
     std::vector<uint8_t> joined;
     for (const std::span<const uint8_t>& piece : pieces)
         joined.insert(joined.end(), piece.begin(), piece.end());

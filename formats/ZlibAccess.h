@@ -58,10 +58,10 @@ class ZlibLibrary {
 
     // Inflates the zlib stream made of `pieces` joined, with the result uncompress would
     // give for a destination of outputLimit bytes, but without holding the output: `take`
-    // receives it a chunk at a time, in order. Streaming needs inflateInit_, inflate and
-    // inflateEnd; a library without them is run through uncompress into one buffer.
+    // receives it a chunk at a time, in order, and may overwrite it. Streaming needs inflateInit_,
+    // inflate and inflateEnd; a library without them is run through uncompress into one buffer.
     int InflatePieces(std::span<const std::span<const uint8_t>> pieces, size_t outputLimit,
-                      const std::function<void(std::span<const uint8_t>)>& take) const;
+                      const std::function<void(std::span<uint8_t>)>& take) const;
 
   private:
     // zlib's stream record, field by field.
@@ -85,7 +85,7 @@ class ZlibLibrary {
     using InflateFn = int (*)(Stream*, int);
     using InflateEndFn = int (*)(Stream*);
     int UncompressPieces(std::span<const std::span<const uint8_t>> pieces, size_t outputLimit,
-                         const std::function<void(std::span<const uint8_t>)>& take) const;
+                         const std::function<void(std::span<uint8_t>)>& take) const;
 
     using Crc32Fn = unsigned long (*)(unsigned long, const unsigned char*, unsigned int);
     using UncompressFn = int (*)(unsigned char*, unsigned long*, const unsigned char*,

@@ -1,7 +1,7 @@
 // Whole PNG files decoded side by side: ours to a premultiplied, bottom-up BGRA image, the
 // peers to the same pixels (their output converted inside the timed run, into a buffer
 // zeroed as ours is). libpng and libspng check every chunk CRC and the Adler-32; so does
-// "ours zlib" (zlib's crc32 and uncompress, looked up at run time on every load as the
+// "ours zlib" (zlib's crc32 and inflate, looked up at run time on every load as the
 // reader does). "ours" is the route without zlib: built-in inflater, no CRC, no Adler-32.
 // stb_image checks neither.
 #include "bench/BenchImages.h"

@@ -7,6 +7,7 @@
 // bottom-up (storage row r is picture row Height - 1 - r), Width * 4 bytes per row.
 
 #include <cstdint>
+#include <memory>
 
 namespace moirelle {
 
@@ -30,6 +31,14 @@ class IImageTarget {
     // Plain stores, for the library's own readers.
     virtual void SetAlphaFlag(bool value) = 0;
     virtual void SetImageType(int32_t value) = 0;
+
+    // A new, empty image of the same kind and with the same creation rules, for a reader
+    // that fills an image beside this one and commits it only when the whole load worked.
+    virtual std::unique_ptr<IImageTarget> NewSameKind() const = 0;
+    // Replaces this image by the pixels of `from` (made by NewSameKind), as InitializeDIB
+    // followed by a copy would, and leaves `from` empty. False, changing nothing, for an
+    // image of another kind.
+    virtual bool TakePixels(IImageTarget& from) = 0;
 };
 
 } // namespace moirelle

@@ -2,6 +2,7 @@
 
 #include "dib/DibGeometry.h"
 
+#include <memory>
 #include <new>
 
 namespace moirelle {
@@ -41,6 +42,24 @@ void MemoryImage::DestroyDIB() {
     width_ = height_ = 0;
     alpha_ = false;
     imageType_ = imgNone;
+}
+
+std::unique_ptr<IImageTarget> MemoryImage::NewSameKind() const {
+    return std::make_unique<MemoryImage>();
+}
+
+bool MemoryImage::TakePixels(IImageTarget& from) {
+    auto* other = dynamic_cast<MemoryImage*>(&from);
+    if (!other) return false;
+    if (other == this) return true;
+    DestroyDIB();
+    pixels_.swap(other->pixels_);
+    width_ = other->width_;
+    height_ = other->height_;
+    alpha_ = true;
+    imageType_ = imgBlank;
+    other->DestroyDIB();
+    return true;
 }
 
 uint32_t MemoryImage::PixelAt(int32_t x, int32_t y) const {

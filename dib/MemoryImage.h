@@ -21,6 +21,8 @@ class MemoryImage final : public IImageTarget {
     int32_t Height() const override { return height_; }
     void SetAlphaFlag(bool value) override { alpha_ = value; }
     void SetImageType(int32_t value) override { imageType_ = value; }
+    std::unique_ptr<IImageTarget> NewSameKind() const override;
+    bool TakePixels(IImageTarget& from) override;
 
     bool Alpha() const { return alpha_; }
     int32_t ImageType() const { return imageType_; }

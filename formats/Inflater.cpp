@@ -10,6 +10,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
+#include <utility>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -23,6 +26,12 @@
 // near either end the same tables are used with byte-wise refills and exact bounds
 // checks, one symbol at a time, which is where the rules about the ends are decided.
 // Scribbles past the decoded end are wiped before returning.
+//
+// The same decoder also runs a window at a time (InflateStream): its input is a run of
+// pieces lying apart in memory, read in place, with the few bytes around a boundary
+// copied together so the fast loop always sees contiguous input; its output is a buffer
+// of the last 32 KiB plus a chunk, and it stops (between symbols, or inside a stored
+// block or a long match) when the chunk is full, to go on once the caller has taken it.
 
 namespace moirelle {
 namespace {
@@ -42,6 +51,17 @@ constexpr size_t kInputMargin = 32;
 constexpr size_t kOvershoot = 32;
 // Up to six literals and a match of 258 bytes per round, plus the copies' overshoot.
 constexpr size_t kOutputMargin = 6 + 258 + kOvershoot + 16;
+
+// The farthest back a match reaches: what a windowed output keeps of what it produced.
+constexpr size_t kHistory = 32 * 1024;
+// A piece with fewer bytes than this left is read through a copy joined with what
+// follows, of up to kStitchSize bytes.
+constexpr size_t kStitchThreshold = 2 * kInputMargin;
+constexpr size_t kStitchSize = 4 * kInputMargin;
+// Zero bytes that stand for the input's zero tail, read in place.
+constexpr uint8_t kZeroBytes[4096] = {};
+
+class InputCursor;
 
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
@@ -65,6 +85,10 @@ struct BitReader {
     const uint8_t* end;
     uint64_t buffer = 0;
     uint32_t held = 0;
+    InputCursor* input = nullptr; // where [next, end) lies in the whole input
+
+    // Moves the window on when the input goes on past `end`.
+    inline void MoveOn();
 
     // Fast refill: needs 8 readable bytes at `next`; leaves 56..63 bits held.
     void RefillFast() {
@@ -75,6 +99,7 @@ struct BitReader {
 
     // Careful refill: whole bytes while they fit and the input lasts.
     void Refill() {
+        if (end - next < 8) MoveOn();
         if (end - next >= 8) {
             RefillFast();
             return;
@@ -125,6 +150,102 @@ struct BitReader {
     }
 };
 
+// The input as one run of bytes: pieces that lie apart in memory, then zero bytes. The
+// reader sees a window of it: a piece read in place, or a copy of the bytes around a
+// boundary between pieces.
+class InputCursor {
+  public:
+    InputCursor(std::span<const std::span<const uint8_t>> pieces, uint64_t zeroTail)
+        : pieces_(pieces) {
+        for (const std::span<const uint8_t>& piece : pieces)
+            dataSize_ += piece.size();
+        total_ = dataSize_ + zeroTail;
+    }
+
+    uint64_t Total() const { return total_; }
+    // The position in the whole input of the reader's next byte.
+    uint64_t Position(const BitReader& r) const {
+        return windowBase_ + static_cast<uint64_t>(r.next - windowStart_);
+    }
+    bool WindowReachesEnd() const {
+        return windowBase_ + static_cast<uint64_t>(windowEnd_ - windowStart_) == total_;
+    }
+
+    // Points the reader at the input from `position` on; the window holds at least
+    // kStitchThreshold bytes unless it reaches the end of the input.
+    void Seek(BitReader& r, uint64_t position) {
+        windowBase_ = position;
+        if (position >= dataSize_) {
+            windowStart_ = kZeroBytes;
+            windowEnd_ = kZeroBytes + std::min<uint64_t>(sizeof kZeroBytes, total_ - position);
+        } else {
+            FindPiece(position);
+            const std::span<const uint8_t> piece = pieces_[piece_];
+            const size_t offset = static_cast<size_t>(position - pieceStart_);
+            windowStart_ = piece.data() + offset;
+            windowEnd_ = piece.data() + piece.size();
+            if (piece.size() - offset < kStitchThreshold && !WindowReachesEnd()) {
+                const size_t count =
+                    static_cast<size_t>(std::min<uint64_t>(kStitchSize, total_ - position));
+                CopyOut(position, stitch_, count);
+                windowStart_ = stitch_;
+                windowEnd_ = stitch_ + count;
+            }
+        }
+        r.next = windowStart_;
+        r.end = windowEnd_;
+    }
+
+    // Moves the reader's window on to what follows; false when it already reaches the end.
+    bool Advance(BitReader& r) {
+        if (WindowReachesEnd()) return false;
+        Seek(r, Position(r));
+        return true;
+    }
+
+  private:
+    void FindPiece(uint64_t position) {
+        while (position < pieceStart_) {
+            --piece_;
+            pieceStart_ -= pieces_[piece_].size();
+        }
+        while (position >= pieceStart_ + pieces_[piece_].size()) {
+            pieceStart_ += pieces_[piece_].size();
+            ++piece_;
+        }
+    }
+
+    // Copies `count` bytes of the input from `position` on (the piece holding `position`
+    // already found).
+    void CopyOut(uint64_t position, uint8_t* to, size_t count) const {
+        size_t index = piece_;
+        size_t offset = static_cast<size_t>(position - pieceStart_);
+        while (count != 0 && index < pieces_.size()) {
+            const size_t n = std::min(count, pieces_[index].size() - offset);
+            std::memcpy(to, pieces_[index].data() + offset, n);
+            to += n;
+            count -= n;
+            ++index;
+            offset = 0;
+        }
+        std::memset(to, 0, count); // the zero tail
+    }
+
+    std::span<const std::span<const uint8_t>> pieces_;
+    uint64_t dataSize_ = 0;
+    uint64_t total_ = 0;
+    size_t piece_ = 0;        // the piece last sought in
+    uint64_t pieceStart_ = 0; // and its position in the input
+    const uint8_t* windowStart_ = nullptr;
+    const uint8_t* windowEnd_ = nullptr;
+    uint64_t windowBase_ = 0;
+    uint8_t stitch_[kStitchSize];
+};
+
+inline void BitReader::MoveOn() {
+    input->Advance(*this);
+}
+
 struct Output {
     uint8_t* start;
     uint8_t* next;
@@ -134,7 +255,16 @@ struct Output {
     // brings it up to date every kSumEvery bytes, while they are still in the nearest cache.
     uint32_t* adler = nullptr;
     uint8_t* summed = nullptr;
+    // A windowed output: the stream may still produce beyondEnd bytes past `end`, and the
+    // decoder stops when fewer than keepRoom bytes of room are left before a symbol.
+    size_t beyondEnd = 0;
+    size_t keepRoom = 0;
+    // A match cut by the end of the window: what is left of it.
+    size_t pendingLength = 0;
+    size_t pendingDistance = 0;
 };
+
+enum class BlockEnd { Fault, EndOfBlock, Suspended };
 
 constexpr size_t kSumEvery = 8 * 1024;
 
@@ -263,23 +393,39 @@ inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
 #define MOIRELLE_ALWAYS_INLINE inline
 #endif
 
-// Decodes symbols of one Huffman block until its end-of-block code. False on any fault.
-MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
-                                            const uint32_t* literalTable,
-                                            const uint32_t* distanceTable) {
+// Decodes symbols of one Huffman block until its end-of-block code, a fault, or (for a
+// windowed output) a full window.
+MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& output,
+                                                const uint32_t* literalTable,
+                                                const uint32_t* distanceTable) {
     constexpr uint32_t litBits = inflate::kLiteralTableBits;
     constexpr uint32_t distBits = inflate::kDistanceTableBits;
     BitReader r = reader;
     uint8_t* out = output.next;
     uint8_t* const outStart = output.start;
     uint8_t* const outEnd = output.end;
-    const uint8_t* const inFastEnd =
-        r.end - r.next > static_cast<ptrdiff_t>(kInputMargin) ? r.end - kInputMargin : r.next;
     uint8_t* const outFastEnd =
         static_cast<size_t>(outEnd - out) > kOutputMargin ? outEnd - kOutputMargin : out;
-    bool ok = false;
+    BlockEnd result = BlockEnd::Fault;
+
+    if (output.pendingLength != 0) {
+        // The rest of a match that the window cut.
+        const size_t n = std::min(output.pendingLength, static_cast<size_t>(outEnd - out));
+        const uint8_t* const src = out - output.pendingDistance;
+        for (size_t i = 0; i < n; ++i)
+            out[i] = src[i];
+        out += n;
+        output.pendingLength -= n;
+        if (output.pendingLength != 0) {
+            result = BlockEnd::Suspended;
+            goto done;
+        }
+    }
 
     for (;;) {
+        // The window of input may have moved in a careful step.
+        const uint8_t* const inFastEnd =
+            r.end - r.next > static_cast<ptrdiff_t>(kInputMargin) ? r.end - kInputMargin : r.next;
         // Fast rounds: every bound is guaranteed by the margins.
         if (r.next < inFastEnd && out < outFastEnd) {
             // Rounds up to the next checksum catch-up, if one is due.
@@ -321,7 +467,7 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
                     if (entry & kEntryEndOfBlock) {
                         r.buffer >>= EntryDropBits(entry);
                         r.held -= EntryDropBits(entry);
-                        ok = true;
+                        result = BlockEnd::EndOfBlock;
                     }
                     goto done;
                 }
@@ -359,7 +505,13 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
             continue;
         }
 
-        // One careful step.
+        // One careful step. A windowed output stops here when its window is (nearly) full;
+        // input near the end of its window moves on to a window that holds more.
+        if (static_cast<size_t>(outEnd - out) < output.keepRoom) {
+            result = BlockEnd::Suspended;
+            goto done;
+        }
+        if (r.end - r.next < static_cast<ptrdiff_t>(kInputMargin) && r.input->Advance(r)) continue;
         uint32_t entry = r.Decode(literalTable, litBits);
         if (entry & kEntryLiteral) {
             if (out == outEnd) goto done;
@@ -367,7 +519,7 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
             continue;
         }
         if (entry & kEntryExceptional) {
-            ok = (entry & kEntryEndOfBlock) != 0;
+            if (entry & kEntryEndOfBlock) result = BlockEnd::EndOfBlock;
             goto done;
         }
         uint32_t extra = 0;
@@ -378,44 +530,53 @@ MOIRELLE_ALWAYS_INLINE bool DecodeBlockBody(BitReader& reader, Output& output,
         if (!r.Extra(entry, extra)) goto done;
         const size_t distance = EntryValue(entry) + extra;
         if (distance > static_cast<size_t>(out - outStart)) goto done;
-        if (length > static_cast<size_t>(outEnd - out)) goto done;
+        const size_t room = static_cast<size_t>(outEnd - out);
+        if (length > room && length - room > output.beyondEnd) goto done;
         // Near the end of the input, where the output often still has room: long runs
         // are common there (the last rows of an image), so they go in pieces too.
-        if (static_cast<size_t>(outEnd - out) >= length + kOvershoot) {
+        if (room >= length + kOvershoot) {
             CopyMatchFast(out, distance, length);
+            out += length;
         } else {
+            const size_t n = std::min(length, room);
             const uint8_t* const src = out - distance;
-            for (size_t i = 0; i < length; ++i)
+            for (size_t i = 0; i < n; ++i)
                 out[i] = src[i];
+            out += n;
+            if (n != length) {
+                output.pendingLength = length - n;
+                output.pendingDistance = distance;
+                result = BlockEnd::Suspended;
+                goto done;
+            }
         }
-        out += length;
     }
 done:
     output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
     reader = r;
     output.next = out;
-    return ok;
+    return result;
 }
 
 // The decode loop is built twice on x86-64: as is, and with the BMI2 bit-field
 // instructions, used when the processor has them.
-bool DecodeBlockPortable(BitReader& reader, Output& output, const uint32_t* literalTable,
-                         const uint32_t* distanceTable) {
+BlockEnd DecodeBlockPortable(BitReader& reader, Output& output, const uint32_t* literalTable,
+                             const uint32_t* distanceTable) {
     return DecodeBlockBody(reader, output, literalTable, distanceTable);
 }
 
 #if MOIRELLE_INFLATE_BMI2
-__attribute__((target("bmi2"))) bool DecodeBlockBmi2(BitReader& reader, Output& output,
-                                                     const uint32_t* literalTable,
-                                                     const uint32_t* distanceTable) {
+__attribute__((target("bmi2"))) BlockEnd DecodeBlockBmi2(BitReader& reader, Output& output,
+                                                         const uint32_t* literalTable,
+                                                         const uint32_t* distanceTable) {
     return DecodeBlockBody(reader, output, literalTable, distanceTable);
 }
 #endif
 
 std::atomic<bool> preferPortable{false};
 
-bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
-                 const uint32_t* distanceTable) {
+BlockEnd DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
+                     const uint32_t* distanceTable) {
 #if MOIRELLE_INFLATE_BMI2
     static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
     if (hasBmi2 && !preferPortable.load(std::memory_order_relaxed))
@@ -424,22 +585,41 @@ bool DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable
     return DecodeBlockPortable(reader, output, literalTable, distanceTable);
 }
 
-bool StoredBlock(BitReader& r, Output& output) {
-    // Whole bytes still held go back to the input; the rest of the current byte is
-    // skipped.
-    r.next -= r.held >> 3;
+// Reads a stored block's header: whole bytes still held go back to the input, the rest
+// of the current byte is skipped. False when the block cannot be whole: its length check
+// fails, or the input or the output (up to its limit) cannot hold it.
+bool BeginStoredBlock(BitReader& r, const Output& output, uint32_t& length) {
+    InputCursor& input = *r.input;
+    const uint64_t position = input.Position(r) - (r.held >> 3);
     r.buffer = 0;
     r.held = 0;
-    if (r.end - r.next < 4) return false;
-    const uint32_t length = r.next[0] | (uint32_t{r.next[1]} << 8);
-    const uint32_t complement = r.next[2] | (uint32_t{r.next[3]} << 8);
-    r.next += 4;
+    if (input.Total() - position < 4) return false;
+    input.Seek(r, position);
+    uint8_t header[4];
+    for (uint8_t& byte : header) {
+        if (r.next == r.end) input.Advance(r);
+        byte = *r.next++;
+    }
+    length = header[0] | (uint32_t{header[1]} << 8);
+    const uint32_t complement = header[2] | (uint32_t{header[3]} << 8);
     if (length != (~complement & 0xFFFF)) return false;
-    if (static_cast<size_t>(r.end - r.next) < length) return false;
-    if (static_cast<size_t>(output.end - output.next) < length) return false;
-    if (length != 0) std::memcpy(output.next, r.next, length);
-    r.next += length;
-    output.next += length;
+    if (input.Total() - input.Position(r) < length) return false;
+    return static_cast<size_t>(output.end - output.next) + output.beyondEnd >= length;
+}
+
+// Copies what is left of a stored block; false when the window fills first.
+bool CopyStored(BitReader& r, Output& output, uint32_t& left) {
+    while (left != 0) {
+        if (output.next == output.end) return false;
+        if (r.next == r.end) r.input->Advance(r);
+        const size_t n =
+            std::min({static_cast<size_t>(left), static_cast<size_t>(output.end - output.next),
+                      static_cast<size_t>(r.end - r.next)});
+        std::memcpy(output.next, r.next, n);
+        r.next += n;
+        output.next += n;
+        left -= static_cast<uint32_t>(n);
+    }
     return true;
 }
 
@@ -497,36 +677,88 @@ bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
                                      static_cast<int>(hdist + 1), tables.distance);
 }
 
-// Inflates every block; a checksum asked for is brought up to date after each.
-bool InflateStream(Output& output, BitReader& reader) {
-    std::unique_ptr<DynamicTables> dynamic;
+enum class Phase : uint8_t { BlockHeader, Stored, Huffman, Finished, Failed };
+
+// Where a decode stands between calls.
+struct DecodeState {
+    BitReader reader;
+    Output output;
+    Phase phase = Phase::BlockHeader;
     bool final = false;
-    while (!final) {
-        uint32_t header = 0;
-        if (!reader.Get(3, header)) return false;
-        final = (header & 1) != 0;
-        switch (header >> 1) {
-        case 0:
-            if (!StoredBlock(reader, output)) return false;
-            break;
-        case 1: {
-            const inflate::FixedTables& fixed = inflate::GetFixedTables();
-            if (!DecodeBlock(reader, output, fixed.literal, fixed.distance)) return false;
-            break;
+    uint32_t storedLeft = 0;
+    const uint32_t* literalTable = nullptr;
+    const uint32_t* distanceTable = nullptr;
+    std::unique_ptr<DynamicTables> dynamic;
+};
+
+enum class RunEnd { Done, Failed, Suspended };
+
+// Inflates block after block until the stream ends, fails or (windowed) the window is
+// full; a checksum asked for is brought up to date after each block.
+RunEnd RunBlocks(DecodeState& s) {
+    BitReader& reader = s.reader;
+    Output& output = s.output;
+    for (;;) {
+        switch (s.phase) {
+        case Phase::BlockHeader: {
+            if (s.final) {
+                s.phase = Phase::Finished;
+                continue;
+            }
+            uint32_t header = 0;
+            if (!reader.Get(3, header)) {
+                s.phase = Phase::Failed;
+                continue;
+            }
+            s.final = (header & 1) != 0;
+            switch (header >> 1) {
+            case 0:
+                s.phase =
+                    BeginStoredBlock(reader, output, s.storedLeft) ? Phase::Stored : Phase::Failed;
+                break;
+            case 1: {
+                const inflate::FixedTables& fixed = inflate::GetFixedTables();
+                s.literalTable = fixed.literal;
+                s.distanceTable = fixed.distance;
+                s.phase = Phase::Huffman;
+                break;
+            }
+            case 2:
+                // Not value-initialised: the table builder writes every entry it reads.
+                if (!s.dynamic) s.dynamic.reset(new DynamicTables);
+                s.literalTable = s.dynamic->literal;
+                s.distanceTable = s.dynamic->distance;
+                s.phase = ReadDynamicTables(reader, *s.dynamic) ? Phase::Huffman : Phase::Failed;
+                break;
+            default:
+                s.phase = Phase::Failed;
+                break;
+            }
+            continue;
         }
-        case 2:
-            // Not value-initialised: the table builder writes every entry it reads.
-            if (!dynamic) dynamic.reset(new DynamicTables);
-            if (!ReadDynamicTables(reader, *dynamic) ||
-                !DecodeBlock(reader, output, dynamic->literal, dynamic->distance))
-                return false;
+        case Phase::Stored:
+            if (!CopyStored(reader, output, s.storedLeft)) return RunEnd::Suspended;
             break;
-        default:
-            return false;
+        case Phase::Huffman:
+            switch (DecodeBlock(reader, output, s.literalTable, s.distanceTable)) {
+            case BlockEnd::Suspended:
+                return RunEnd::Suspended;
+            case BlockEnd::Fault:
+                s.phase = Phase::Failed;
+                continue;
+            case BlockEnd::EndOfBlock:
+                break;
+            }
+            break;
+        case Phase::Finished:
+            return RunEnd::Done;
+        case Phase::Failed:
+            return RunEnd::Failed;
         }
+        // A block ended.
+        s.phase = Phase::BlockHeader;
         if (output.adler) CatchUpChecksum(output, output.next);
     }
-    return true;
 }
 
 } // namespace
@@ -555,8 +787,14 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
              InflateChecksum* checksum) {
     if (checksum) *checksum = InflateChecksum::Unchecked;
     if (input == nullptr || (output == nullptr && outputSize != 0)) return false;
-    BitReader reader{input + std::min<size_t>(2, inputSize), input + inputSize};
-    Output out{output, output, output + outputSize};
+    const std::span<const uint8_t> piece(input, inputSize);
+    InputCursor cursor({&piece, 1}, 0);
+    DecodeState state;
+    state.reader = {input, input};
+    state.reader.input = &cursor;
+    state.output = {output, output, output + outputSize};
+    cursor.Seek(state.reader, std::min<size_t>(2, inputSize));
+    Output& out = state.output;
     uint32_t adler = 1;
     if (checksum) {
         out.adler = &adler;
@@ -564,7 +802,7 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     }
     bool ok = false;
     try {
-        ok = InflateStream(out, reader);
+        ok = RunBlocks(state) == RunEnd::Done;
     } catch (const std::bad_alloc&) {
         ok = false;
     }
@@ -574,6 +812,7 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     if (written < dirty) std::memset(out.next, 0, dirty - written);
     if (ok && checksum) {
         // Whole bytes still held are the trailer's; the rest of a byte is padding.
+        const BitReader& reader = state.reader;
         const uint8_t* trailer = reader.next - (reader.held >> 3);
         if (reader.end - trailer < 4) {
             *checksum = InflateChecksum::Missing;
@@ -584,6 +823,107 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
         }
     }
     return ok;
+}
+
+namespace {
+
+// A window of the default size kept for the thread's next stream: fresh pages from the
+// system for every decode cost a few per cent of the decode of a small image. A stream
+// made while it is lent out gets a window of its own.
+class WindowLoan {
+  public:
+    explicit WindowLoan(size_t size) {
+        static thread_local Kept kept;
+        if (size == kKeptSize && !kept.lent) {
+            if (!kept.bytes) kept.bytes = std::make_unique_for_overwrite<uint8_t[]>(kKeptSize);
+            kept.lent = true;
+            kept_ = &kept;
+            bytes_ = kept.bytes.get();
+        } else {
+            own_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+            bytes_ = own_.get();
+        }
+    }
+    ~WindowLoan() {
+        if (kept_) kept_->lent = false;
+    }
+    WindowLoan(const WindowLoan&) = delete;
+    WindowLoan& operator=(const WindowLoan&) = delete;
+    uint8_t* Bytes() const { return bytes_; } // not read before written
+
+  private:
+    static constexpr size_t kKeptSize = kHistory + InflateStream::kDefaultChunk;
+    struct Kept {
+        std::unique_ptr<uint8_t[]> bytes;
+        bool lent = false;
+    };
+    Kept* kept_ = nullptr;
+    std::unique_ptr<uint8_t[]> own_;
+    uint8_t* bytes_ = nullptr;
+};
+
+} // namespace
+
+struct InflateStream::State {
+    State(std::vector<std::span<const uint8_t>> input, uint64_t zeroTail, size_t chunkSize)
+        : pieces(std::move(input)), cursor(pieces, zeroTail), chunk(std::max<size_t>(chunkSize, 1)),
+          window(kHistory + chunk) {}
+    std::vector<std::span<const uint8_t>> pieces;
+    InputCursor cursor;
+    size_t chunk;
+    WindowLoan window;      // kHistory bytes of history, then the chunk
+    uint64_t limitLeft = 0; // what the stream may still produce from the window's start
+    DecodeState decode;
+};
+
+InflateStream::InflateStream(std::vector<std::span<const uint8_t>> pieces, uint64_t zeroTail,
+                             size_t outputLimit, size_t chunkSize)
+    : state_(std::make_unique<State>(std::move(pieces), zeroTail, chunkSize)) {
+    State& s = *state_;
+    s.limitLeft = outputLimit;
+    s.decode.reader = {nullptr, nullptr};
+    s.decode.reader.input = &s.cursor;
+    s.cursor.Seek(s.decode.reader, std::min<uint64_t>(2, s.cursor.Total()));
+    uint8_t* const start = s.window.Bytes();
+    s.decode.output = {start, start, start};
+    // With a chunk too small for the fast loop's margin, the decoder stops only when full.
+    s.decode.output.keepRoom = s.chunk >= 2 * kOutputMargin ? kOutputMargin : 1;
+}
+
+InflateStream::~InflateStream() = default;
+
+InflateStream::Status InflateStream::Next(std::span<const uint8_t>& produced) {
+    State& s = *state_;
+    Output& out = s.decode.output;
+    produced = {};
+    // Keep the last kHistory bytes; the chunk after them is free again. One call
+    // produces at most a chunk.
+    const size_t held = static_cast<size_t>(out.next - out.start);
+    if (held > kHistory) {
+        std::memmove(out.start, out.next - kHistory, kHistory);
+        out.next = out.start + kHistory;
+        s.limitLeft -= held - kHistory;
+    }
+    const uint64_t allowed = s.limitLeft - static_cast<size_t>(out.next - out.start);
+    out.end = out.next + static_cast<size_t>(std::min<uint64_t>(s.chunk, allowed));
+    out.beyondEnd = static_cast<size_t>(allowed - static_cast<uint64_t>(out.end - out.next));
+    if (out.beyondEnd == 0) out.keepRoom = 0; // the limit is inside the window: no stopping
+    uint8_t* const from = out.next;
+    RunEnd end = RunEnd::Failed;
+    try {
+        end = RunBlocks(s.decode);
+    } catch (const std::bad_alloc&) {
+        s.decode.phase = Phase::Failed;
+    }
+    produced = {from, static_cast<size_t>(out.next - from)};
+    switch (end) {
+    case RunEnd::Done:
+        return Status::Done;
+    case RunEnd::Suspended:
+        return Status::More;
+    default:
+        return Status::Failed;
+    }
 }
 
 } // namespace moirelle

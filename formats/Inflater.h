@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
 
 namespace moirelle {
 
@@ -28,5 +31,35 @@ enum class InflateChecksum {
 // caller decides what it means.
 bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t inputSize,
              InflateChecksum* checksum);
+
+// The same inflater run a window at a time, for input that lies in pieces and output that
+// is taken as it comes. It decodes exactly what Inflate decodes from the pieces joined and
+// followed by zeroTail zero bytes into a buffer of outputLimit bytes (the Adler-32 is not
+// looked at). The pieces must stay valid while it runs; nothing of them is copied beyond a
+// few bytes around each boundary. It keeps 32 KiB of history and a chunk of chunkSize
+// bytes of new output.
+class InflateStream {
+  public:
+    static constexpr size_t kDefaultChunk = 256 * 1024;
+
+    InflateStream(std::vector<std::span<const uint8_t>> pieces, uint64_t zeroTail,
+                  size_t outputLimit, size_t chunkSize = kDefaultChunk);
+    ~InflateStream();
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+
+    enum class Status {
+        More,   // the chunk is full: take `produced` and call again
+        Done,   // the stream ended; `produced` holds its last bytes
+        Failed, // as Inflate failing; `produced` holds what was decoded before the fault
+    };
+    // Decodes on until the chunk is full or the stream ends. `produced` receives the bytes
+    // decoded by this call, valid until the next call.
+    Status Next(std::span<const uint8_t>& produced);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 } // namespace moirelle

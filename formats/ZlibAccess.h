@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 
 namespace moirelle {
@@ -38,7 +40,7 @@ bool ProbeZlib(std::string& libraryName, int32_t& zlibKind, bool& isCdecl, bool 
 
 } // namespace modParsers
 
-// A loaded zlib with the two functions the PNG decoder calls.
+// A loaded zlib with the functions the PNG decoder calls.
 class ZlibLibrary {
   public:
     // Probes and loads the library found; IsLoaded tells whether one was.
@@ -54,7 +56,37 @@ class ZlibLibrary {
     // size does not fit the library's integer type.
     int Uncompress(uint8_t* dest, size_t& destLen, const uint8_t* source, size_t sourceLen) const;
 
+    // Inflates the zlib stream made of `pieces` joined, with the result uncompress would
+    // give for a destination of outputLimit bytes, but without holding the output: `take`
+    // receives it a chunk at a time, in order, and may overwrite it. Streaming needs inflateInit_,
+    // inflate and inflateEnd; a library without them is run through uncompress into one buffer.
+    int InflatePieces(std::span<const std::span<const uint8_t>> pieces, size_t outputLimit,
+                      const std::function<void(std::span<uint8_t>)>& take) const;
+
   private:
+    // zlib's stream record, field by field.
+    struct Stream {
+        const unsigned char* nextIn;
+        unsigned int availIn;
+        unsigned long totalIn;
+        unsigned char* nextOut;
+        unsigned int availOut;
+        unsigned long totalOut;
+        const char* message;
+        void* state;
+        void* allocate;
+        void* release;
+        void* opaque;
+        int dataType;
+        unsigned long adler;
+        unsigned long reserved;
+    };
+    using InflateInitFn = int (*)(Stream*, const char*, int);
+    using InflateFn = int (*)(Stream*, int);
+    using InflateEndFn = int (*)(Stream*);
+    int UncompressPieces(std::span<const std::span<const uint8_t>> pieces, size_t outputLimit,
+                         const std::function<void(std::span<uint8_t>)>& take) const;
+
     using Crc32Fn = unsigned long (*)(unsigned long, const unsigned char*, unsigned int);
     using UncompressFn = int (*)(unsigned char*, unsigned long*, const unsigned char*,
                                  unsigned long);
@@ -63,6 +95,9 @@ class ZlibLibrary {
     int32_t kind_ = zlibNotFound;
     Crc32Fn crc32_ = nullptr;
     UncompressFn uncompress_ = nullptr;
+    InflateInitFn inflateInit_ = nullptr;
+    InflateFn inflate_ = nullptr;
+    InflateEndFn inflateEnd_ = nullptr;
 };
 
 } // namespace moirelle

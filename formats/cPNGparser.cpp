@@ -47,6 +47,8 @@ class cPNGparser::ChunkSource {
     // the view stays valid until the next call.
     virtual bool Body(uint64_t position, uint32_t length, std::span<const uint8_t>& typeAndData,
                       uint32_t& crc) = 0;
+    // True when the views stay valid after the next call too (until the load ends).
+    virtual bool Lasting() const = 0;
 };
 
 namespace {
@@ -69,6 +71,7 @@ class MemoryChunks final : public cPNGparser::ChunkSource {
         crc = ReadBigEndian32(bytes_.data() + position + 8 + length);
         return true;
     }
+    bool Lasting() const override { return true; }
 
   private:
     std::span<const uint8_t> bytes_;
@@ -94,6 +97,7 @@ class FileChunks final : public cPNGparser::ChunkSource {
         crc = ReadBigEndian32(buffer_.data() + length + 4);
         return true;
     }
+    bool Lasting() const override { return false; }
 
   private:
     IByteSource& file_;
@@ -115,8 +119,10 @@ void cPNGparser::ResetState() {
     transparencyKey_ = -1;
     expectedRawSize_ = 0;
     zlib_.reset();
+    std::vector<std::span<const uint8_t>>().swap(imagePieces_);
     std::vector<uint8_t>().swap(imageData_);
     imageDataLength_ = 0;
+    imageDataCapacity_ = 0;
 }
 
 bool cPNGparser::OfferExternal(const ExternalSource& source, IImageTarget& target,
@@ -192,7 +198,7 @@ bool cPNGparser::ParseChunks(ChunkSource& source, uint64_t dataSize) {
                 else if (type == kTRNS)
                     ReadTRNS(data, crcOk);
                 else
-                    ok = crcOk && AppendImageData(data, dataSize);
+                    ok = crcOk && AppendImageData(data, dataSize, source.Lasting());
                 if (!ok) return false;
             }
             position = end;
@@ -265,17 +271,21 @@ void cPNGparser::ReadTRNS(std::span<const uint8_t> data, bool crcOk) {
     }
 }
 
-bool cPNGparser::AppendImageData(std::span<const uint8_t> data, uint64_t dataSize) {
-    // The buffer starts at half the data size and, when too small, grows to the new total
-    // plus a quarter of the data size; everything is bounded by the data size itself.
-    const size_t needed = imageDataLength_ + data.size();
-    if (needed > imageData_.size()) {
-        size_t capacity = imageData_.empty() ? static_cast<size_t>(dataSize / 2) : 0;
-        if (needed > capacity) capacity = needed + static_cast<size_t>(dataSize / 4);
-        imageData_.resize(capacity);
+bool cPNGparser::AppendImageData(std::span<const uint8_t> data, uint64_t dataSize, bool lasting) {
+    // The data are read where they lie when they stay there; otherwise they are gathered.
+    if (lasting)
+        imagePieces_.push_back(data);
+    else
+        imageData_.insert(imageData_.end(), data.begin(), data.end());
+    // The capacity of a buffer that gathered them all: it starts at half the data size
+    // and, when too small, grows to the new total plus a quarter of the data size.
+    const uint64_t needed = imageDataLength_ + data.size();
+    if (needed > imageDataCapacity_) {
+        uint64_t capacity = imageDataCapacity_ == 0 ? dataSize / 2 : 0;
+        if (needed > capacity) capacity = needed + dataSize / 4;
+        imageDataCapacity_ = capacity;
     }
-    std::memcpy(imageData_.data() + imageDataLength_, data.data(), data.size());
-    imageDataLength_ = needed;
+    imageDataLength_ = static_cast<size_t>(needed);
     return true;
 }
 

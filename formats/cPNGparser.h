@@ -67,13 +67,12 @@ class cPNGparser {
     bool ReadIHDR(std::span<const uint8_t> data, bool crcOk);
     bool ReadPLTE(std::span<const uint8_t> data, bool crcOk);
     void ReadTRNS(std::span<const uint8_t> data, bool crcOk);
-    bool AppendImageData(std::span<const uint8_t> data, uint64_t dataSize);
+    // `lasting`: the data stay where they are until the decode is over.
+    bool AppendImageData(std::span<const uint8_t> data, uint64_t dataSize, bool lasting);
 
     // The decode stage (PngDecode.cpp).
     void DecodeImage(IImageTarget& target);
-    bool InflateImageData(uint8_t* output, size_t outputSize);
     void PreparePalette();
-    bool DecodeRows(IImageTarget& target, uint8_t* raw, size_t rawSize);
 
     ExternalLoader externalLoader_;
 
@@ -84,8 +83,13 @@ class cPNGparser {
     int32_t transparencyKey_ = -1;
     uint64_t expectedRawSize_ = 0;
     std::optional<ZlibLibrary> zlib_;
-    std::vector<uint8_t> imageData_; // all IDAT data; its unused tail is zero
-    size_t imageDataLength_ = 0;     // bytes gathered
+    // The IDAT data: where they lie (memory path), or gathered (file path).
+    std::vector<std::span<const uint8_t>> imagePieces_;
+    std::vector<uint8_t> imageData_;
+    size_t imageDataLength_ = 0; // bytes of IDAT data
+    // The size of a buffer holding the data, grown by the rule in AppendImageData; the
+    // built-in inflater reads zero bytes up to it after the data.
+    uint64_t imageDataCapacity_ = 0;
 };
 
 } // namespace moirelle

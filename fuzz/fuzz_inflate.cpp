@@ -3,6 +3,8 @@
 // step-by-step inflater exactly, and whatever zlib decodes within the size must decode
 // the same way here. The run that compares the Adler-32 decodes the same, and its verdict
 // agrees with zlib's checksum of zlib's output at the trailer where zlib's decode ended.
+// The windowed run, over the stream cut into pieces and followed by zero bytes, decodes
+// exactly as the whole-buffer call over the same bytes.
 #include "formats/Inflater.h"
 #include "formats/ZlibAccess.h"
 #include "platform/DynamicLibrary.h"
@@ -10,8 +12,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace {
@@ -73,6 +77,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checked != ours)
         std::abort();
     if ((verdict == moirelle::InflateChecksum::Unchecked) == ok) std::abort();
+
+    {
+        const size_t pieceSize = 1 + data[0] % 61;
+        const size_t chunk = 1 + (data[1] | size_t{data[2]} << 8) % 5000 + outputSize / 32;
+        const size_t tail = data[2] % 4 == 0 ? 300 : 0;
+        std::vector<std::vector<uint8_t>> copies;
+        std::vector<std::span<const uint8_t>> pieces;
+        for (size_t at = 0; at < stream.size(); at += pieceSize) {
+            copies.emplace_back(
+                stream.begin() + static_cast<ptrdiff_t>(at),
+                stream.begin() + static_cast<ptrdiff_t>(std::min(at + pieceSize, stream.size())));
+        }
+        for (const std::vector<uint8_t>& copy : copies)
+            pieces.emplace_back(copy);
+        std::vector<uint8_t> withTail(stream);
+        withTail.resize(stream.size() + tail, 0);
+        std::vector<uint8_t> whole(outputSize, 0);
+        const bool wholeOk =
+            moirelle::Inflate(whole.data(), outputSize, withTail.data(), withTail.size());
+        moirelle::InflateStream windowed(pieces, tail, outputSize, chunk);
+        std::vector<uint8_t> got;
+        auto status = moirelle::InflateStream::Status::More;
+        while (status == moirelle::InflateStream::Status::More) {
+            std::span<const uint8_t> produced;
+            status = windowed.Next(produced);
+            got.insert(got.end(), produced.begin(), produced.end());
+            if (got.size() > outputSize) std::abort();
+        }
+        got.resize(outputSize, 0);
+        if ((status == moirelle::InflateStream::Status::Done) != wholeOk || got != whole)
+            std::abort();
+    }
 
     static const RuntimeZlib zlib;
     if (zlib.Usable() && stream.size() >= 2) {

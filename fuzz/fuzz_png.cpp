@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace {
@@ -28,6 +29,13 @@ class BudgetImage final : public moirelle::IImageTarget {
     int32_t Height() const override { return image.Height(); }
     void SetAlphaFlag(bool value) override { image.SetAlphaFlag(value); }
     void SetImageType(int32_t value) override { image.SetImageType(value); }
+    std::unique_ptr<moirelle::IImageTarget> NewSameKind() const override {
+        return std::make_unique<BudgetImage>();
+    }
+    bool TakePixels(moirelle::IImageTarget& from) override {
+        auto* other = dynamic_cast<BudgetImage*>(&from);
+        return other && image.TakePixels(other->image);
+    }
     moirelle::MemoryImage image;
 };
 

@@ -56,6 +56,31 @@ bool c32bppDIB::InitializeDIB(int32_t Width, int32_t Height) {
     return true;
 }
 
+std::unique_ptr<IImageTarget> c32bppDIB::NewSameKind() const {
+    return std::unique_ptr<c32bppDIB>(new c32bppDIB(Unprobed{}));
+}
+
+bool c32bppDIB::TakePixels(IImageTarget& from) {
+    auto* other = dynamic_cast<c32bppDIB*>(&from);
+    if (!other) return false;
+    if (other == this) return true;
+    // What InitializeDIB does to this object, with the other's section as the new one.
+    DestroyDIB();
+    other->DeleteOwnDC();
+    if (manageDC_ && !ownDC_) {
+        win::WindowDC screen;
+        ownDC_.reset(CreateCompatibleDC(screen.get()));
+    }
+    dib_ = std::move(other->dib_);
+    bits_ = other->bits_;
+    width_ = other->width_;
+    height_ = other->height_;
+    alpha_ = true;
+    imageType_ = imgBlank;
+    other->DestroyDIB();
+    return true;
+}
+
 void c32bppDIB::DeleteOwnDC() {
     if (ownDC_ && previousBitmap_) SelectObject(ownDC_.get(), previousBitmap_);
     previousBitmap_ = nullptr;

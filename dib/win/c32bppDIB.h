@@ -73,6 +73,9 @@ class c32bppDIB final : public IImageTarget {
     // For the library's own readers and copies.
     void SetAlphaFlag(bool value) override { alpha_ = value; }
     void SetImageType(int32_t value) override { imageType_ = value; }
+    // A bare image object (no capability probe) to hold pixels until TakePixels.
+    std::unique_ptr<IImageTarget> NewSameKind() const override;
+    bool TakePixels(IImageTarget& from) override;
     // Replaces the kept source bytes with a copy.
     void SetOriginalFormatBytes(std::span<const uint8_t> bytes);
     const std::vector<uint8_t>& OriginalFormatBytes() const { return originalFormat_; }
@@ -180,6 +183,8 @@ class c32bppDIB final : public IImageTarget {
     static int32_t GetPastedFileNames(std::vector<std::wstring>& ListOfFiles);
 
   private:
+    struct Unprobed {};
+    explicit c32bppDIB(Unprobed) {}
     void Probe(const SystemVersion& version);
     // The end of every file and byte-array load: file is an open handle or null, bytes
     // the byte array (empty for a file).

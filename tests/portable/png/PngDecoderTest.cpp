@@ -513,6 +513,47 @@ TEST_F(PngTest, ImageDataBeyondHalfTheFileGrowsTheBuffer) {
     }
 }
 
+TEST_F(PngTest, ImageDataInTinyChunksDecodes) {
+    // The image data in chunks of 1 to 7 bytes, through either inflater and either path.
+    for (uint8_t interlace : {0, 1}) {
+        const PngSpec spec = RandomSpec(37, 23, 8, 6, interlace, 90u + interlace);
+        const auto expected = *ExpectedPixels(SamplesOf(spec));
+        const std::vector<uint8_t> z = ZlibCompress(RawImageData(spec));
+        std::vector<uint8_t> png = PngSignatureBytes();
+        AppendChunk(png, "IHDR", IhdrData(37, 23, 8, 6, interlace));
+        for (size_t at = 0, n = 1; at < z.size(); at += n, n = n % 7 + 1)
+            AppendChunk(png, "IDAT", std::span(z).subspan(at, std::min(n, z.size() - at)));
+        AppendChunk(png, "IEND", {});
+        for (bool zlib : {true, false}) {
+            UseZlib(zlib);
+            MemoryImage image;
+            ASSERT_TRUE(Decode(png, image));
+            EXPECT_TRUE(SamePixels(image, expected, 37, 23)) << zlib << " " << int{interlace};
+            MemoryByteSource file(png);
+            MemoryImage fromFile;
+            ASSERT_TRUE(cPNGparser().LoadFile(file, "", fromFile, 0));
+            EXPECT_TRUE(SamePixels(fromFile, expected, 37, 23)) << zlib << " " << int{interlace};
+        }
+    }
+}
+
+TEST_F(PngTest, InflateFailingAfterManyRowsLeavesTheImageAlone) {
+    // Two stored blocks; the second one's length check fails, after the first one's
+    // rows were decoded.
+    PngSpec spec = RandomSpec(200, 100, 8, 6, 0, 17);
+    spec.level = 0;
+    std::vector<uint8_t> z = ZlibCompress(RawImageData(spec), 0);
+    const size_t firstLength = z[3] | size_t{z[4]} << 8;
+    ASSERT_LT(2 + 5 + firstLength + 5, z.size());
+    z[2 + 5 + firstLength + 3] ^= 0x10;
+    const std::vector<uint8_t> png =
+        WithChunks({{"IHDR", IhdrData(200, 100, 8, 6)}, {"IDAT", z}, {"IEND", {}}});
+    for (bool zlib : {true, false}) {
+        UseZlib(zlib);
+        ExpectWalkFailure(png, zlib ? "zlib" : "built-in");
+    }
+}
+
 TEST_F(PngTest, StreamSliceAndFilePathGiveTheSameImage) {
     const PngSpec spec = RandomSpec(21, 7, 8, 6, 1, 11);
     const std::vector<uint8_t> png = EncodePng(spec);

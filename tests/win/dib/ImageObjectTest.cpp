@@ -1,3 +1,4 @@
+#include "dib/MemoryImage.h"
 #include "dib/win/c32bppDIB.h"
 #include "formats/ZlibAccess.h"
 
@@ -134,6 +135,31 @@ TEST(c32bppDIB, ManagedDCStaysButTheDIBIsDeselected) {
     EXPECT_FALSE(dib.ManageOwnDC());
     // The bitmap survived being deselected and can be selected again.
     EXPECT_NE(dib.LoadDIBinDC(true), nullptr);
+    dib.LoadDIBinDC(false);
+}
+
+TEST(c32bppDIB, TakePixelsReplacesTheImageAsANewOneWould) {
+    c32bppDIB dib;
+    ASSERT_TRUE(dib.InitializeDIB(2, 2));
+    dib.ManageOwnDC(true);
+    ASSERT_NE(dib.LoadDIBinDC(true), nullptr);
+    std::unique_ptr<IImageTarget> fresh = dib.NewSameKind();
+    ASSERT_TRUE(fresh->InitializeDIB(3, 5));
+    fresh->BitsPointer()[0] = 9;
+    MemoryImage other;
+    ASSERT_TRUE(other.InitializeDIB(1, 1));
+    EXPECT_FALSE(dib.TakePixels(other)) << "another kind of image";
+    EXPECT_EQ(dib.Width(), 2);
+
+    ASSERT_TRUE(dib.TakePixels(*fresh));
+    EXPECT_EQ(dib.Width(), 3);
+    EXPECT_EQ(dib.Height(), 5);
+    EXPECT_EQ(dib.BitsPointer()[0], 9);
+    EXPECT_EQ(fresh->BitsPointer(), nullptr);
+    // The managed DC is there again, and selects the new section.
+    HDC dc = dib.LoadDIBinDC(true);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(BitmapSelectedIn(dc), dib.Handle());
     dib.LoadDIBinDC(false);
 }
 

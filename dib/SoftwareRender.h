@@ -1,7 +1,8 @@
 #pragma once
 // The software roads of Render up to the blend: mirror, scale and lightness change of
-// the unrotated road, and the rotated canvas (or its rows) of the rotated road. What is left for
-// the caller is to blend the prepared pixels onto its destination (dib/BlendToDestination.h).
+// the unrotated road, and the rotated canvas (or its rows) of the rotated road. What is
+// left for the caller is to blend the prepared pixels onto its destination
+// (dib/BlendToDestination.h).
 
 #include "dib/ImageTarget.h"
 #include "dib/PixelBuffer.h"

@@ -162,13 +162,13 @@ std::function<void()> RotateOurs(std::shared_ptr<PixelBuffer> src, std::shared_p
         RenderRequest r;
         r.destWidth = w, r.destHeight = h, r.srcWidth = w, r.srcHeight = h;
         r.Angle = 30;
-        MemoryImage canvas;
-        int32_t x = 0, y = 0;
         const SourceRect visible{0, 0, w, h}; // the host image's bounds, as Render passes
-        PrepareRotatedCanvas(src->View(), r, true, canvas, x, y, &visible);
+        PreparedSource p;
+        PrepareRotatedRows(src->View(), r, true, p, &visible);
         BlendPlan plan;
-        PlanBlend(canvas.View(), 0, 0, x, y, canvas.Width(), canvas.Height(), w, h, plan);
-        BlendOntoHost(canvas.View(), plan, d->View(), 255, -1);
+        PlanBlend(p.Rows(), p.srcX, p.srcY, p.destX, p.destY, p.destWidth, p.destHeight, w, h,
+                  plan);
+        BlendOntoHost(p.Rows(), plan, d->View(), 255, -1);
     };
 }
 

@@ -56,64 +56,70 @@ int32_t RotatedCanvasSize(int32_t destWidth, int32_t destHeight) {
     return static_cast<int32_t>(d);
 }
 
-bool RotateSource(const RotateJob& job, const PixelView& canvas) {
+bool PlanRotation(const RotateJob& job, int32_t side, RotatePlan& plan) {
     const SourceRect& r = job.rect;
-    if (job.source.empty() || canvas.empty() || canvas.width != canvas.height ||
-        !RectInside(r, job.source.width, job.source.height) || job.destWidth < 1 ||
-        job.destHeight < 1)
+    if (job.source.empty() || side < 1 || !RectInside(r, job.source.width, job.source.height) ||
+        job.destWidth < 1 || job.destHeight < 1)
         return false;
-    const int32_t side = canvas.width;
-    double sinT = 0, cosT = 1;
-    SineCosine(job.angle, sinT, cosT);
-    const double scaleX = static_cast<double>(job.destWidth) / r.width;
-    const double scaleY = static_cast<double>(job.destHeight) / r.height;
-    const int32_t b = job.source.height - r.height - r.y;
-    const double cx = r.x + r.width / 2;
-    const double cy = b + r.height / 2;
-    const int64_t offX = (static_cast<int64_t>(side) - r.width) / 2;
-    const int64_t offY = (static_cast<int64_t>(side) - r.height) / 2;
-    const double stepX = cosT / scaleX;
-    const double stepY = -sinT / scaleY;
-    const double left = r.x, right = static_cast<double>(r.x) + r.width;
-    const double bottom = b, top = static_cast<double>(b) + r.height;
-    const int32_t lastColumn = r.x + r.width - 1;
-    const int32_t lastRow = b + r.height - 1;
+    plan = RotatePlan{};
+    plan.side = side;
+    SineCosine(job.angle, plan.sinT, plan.cosT);
+    plan.scaleX = static_cast<double>(job.destWidth) / r.width;
+    plan.scaleY = static_cast<double>(job.destHeight) / r.height;
+    plan.b = job.source.height - r.height - r.y;
+    plan.cx = r.x + r.width / 2;
+    plan.cy = plan.b + r.height / 2;
+    plan.offX = (static_cast<int64_t>(side) - r.width) / 2;
+    plan.offY = (static_cast<int64_t>(side) - r.height) / 2;
 
-    int32_t u0 = 0, u1 = side, v0 = 0, v1 = side; // columns; storage rows
+    plan.u0 = 0, plan.u1 = side, plan.v0 = 0, plan.v1 = side;
     if (job.window.width >= 0) {
         const SourceRect& c = job.window;
-        u0 = std::clamp(c.x, 0, side);
-        u1 = std::clamp(static_cast<int32_t>(std::min<int64_t>(int64_t{c.x} + c.width, side)), u0,
-                        side);
+        plan.u0 = std::clamp(c.x, 0, side);
+        plan.u1 = std::clamp(static_cast<int32_t>(std::min<int64_t>(int64_t{c.x} + c.width, side)),
+                             plan.u0, side);
         const int32_t firstRow = std::clamp(c.y, 0, side);
         const int32_t bottomRow = std::clamp(
             static_cast<int32_t>(std::min<int64_t>(int64_t{c.y} + c.height, side)), firstRow, side);
-        v0 = side - bottomRow;
-        v1 = side - firstRow;
+        plan.v0 = side - bottomRow;
+        plan.v1 = side - firstRow;
     }
+    if (plan.u0 >= plan.u1) plan.v1 = plan.v0; // nothing to sample
+    return true;
+}
 
-    const RenderKernels& kernels = ActiveRenderKernels();
-    for (int32_t v = v0; v < v1 && u0 < u1; ++v) {
-        const double x = static_cast<double>(-offX + r.x);
-        const double y = static_cast<double>(v - offY + b);
-        RotateWalk w;
-        w.sx = (x - cx) * cosT / scaleX + (y - cy) * sinT / scaleX + cx;
-        w.sy = (y - cy) * cosT / scaleY - (x - cx) * sinT / scaleY + cy;
-        w.stepX = stepX;
-        w.stepY = stepY;
-        w.left = left, w.right = right, w.bottom = bottom, w.top = top;
-        w.lastColumn = lastColumn;
-        w.lastRow = lastRow;
-        for (int32_t u = 0; u < u0; ++u) { // the same additions as a whole row
-            w.sx += w.stepX;
-            w.sy += w.stepY;
-        }
-        uint8_t* out = canvas.row(v) + static_cast<size_t>(u0) * 4;
-        if (job.highQuality)
-            kernels.rotateRowBilinear(job.source, w, out, u1 - u0);
-        else
-            RotateRowNearest(job.source, w, out, u1 - u0);
+void RotateCanvasRow(const RotateJob& job, const RotatePlan& plan, int32_t v, uint8_t* row) {
+    const SourceRect& r = job.rect;
+    const double x = static_cast<double>(-plan.offX + r.x);
+    const double y = static_cast<double>(v - plan.offY + plan.b);
+    const double cx = plan.cx, cy = plan.cy, cosT = plan.cosT, sinT = plan.sinT;
+    const double scaleX = plan.scaleX, scaleY = plan.scaleY;
+    RotateWalk w;
+    w.sx = (x - cx) * cosT / scaleX + (y - cy) * sinT / scaleX + cx;
+    w.sy = (y - cy) * cosT / scaleY - (x - cx) * sinT / scaleY + cy;
+    w.stepX = cosT / scaleX;
+    w.stepY = -sinT / scaleY;
+    w.left = r.x, w.right = static_cast<double>(r.x) + r.width;
+    w.bottom = plan.b, w.top = static_cast<double>(plan.b) + r.height;
+    w.lastColumn = r.x + r.width - 1;
+    w.lastRow = plan.b + r.height - 1;
+    for (int32_t u = 0; u < plan.u0; ++u) { // the same additions as a whole row
+        w.sx += w.stepX;
+        w.sy += w.stepY;
     }
+    uint8_t* out = row + static_cast<size_t>(plan.u0) * 4;
+    if (job.highQuality)
+        ActiveRenderKernels().rotateRowBilinear(job.source, w, out, plan.u1 - plan.u0);
+    else
+        RotateRowNearest(job.source, w, out, plan.u1 - plan.u0);
+}
+
+bool RotateSource(const RotateJob& job, const PixelView& canvas) {
+    RotatePlan plan;
+    if (canvas.empty() || canvas.width != canvas.height || !PlanRotation(job, canvas.width, plan))
+        return false;
+    for (int32_t v = plan.v0; v < plan.v1; ++v)
+        RotateCanvasRow(job, plan, v, canvas.row(v));
     return true;
 }
 

@@ -45,6 +45,23 @@ struct RotateJob {
 // the source. Multiples of 90 degrees use exact sines and cosines.
 bool RotateSource(const RotateJob& job, const PixelView& canvas);
 
+// What every canvas row of a rotation needs, worked out once for a canvas of side D.
+struct RotatePlan {
+    int32_t side = 0;
+    double sinT = 0, cosT = 1, scaleX = 1, scaleY = 1, cx = 0, cy = 0;
+    int64_t offX = 0, offY = 0;
+    int32_t b = 0;                          // storage row of the rectangle's bottom
+    int32_t u0 = 0, u1 = 0, v0 = 0, v1 = 0; // sampled columns; sampled storage rows
+};
+
+// False for the jobs RotateSource refuses (side < 1 included).
+bool PlanRotation(const RotateJob& job, int32_t side, RotatePlan& plan);
+
+// Samples columns [plan.u0, plan.u1) of canvas storage row v into `row` (the row's first
+// pixel) exactly as RotateSource does; the other pixels stay as they are. For rows in
+// [plan.v0, plan.v1).
+void RotateCanvasRow(const RotateJob& job, const RotatePlan& plan, int32_t v, uint8_t* row);
+
 // The canvas origin that centres it on the destination rectangle:
 // dest + destSize / 2 - D / 2 (integer divisions).
 inline int32_t RotatedCanvasOrigin(int32_t dest, int32_t destSize, int32_t side) {

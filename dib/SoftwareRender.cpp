@@ -79,9 +79,13 @@ bool PrepareSoftwareSource(const PixelView& image, const RenderRequest& r, bool 
     return true;
 }
 
-bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool highQuality,
-                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY,
-                          const SourceRect* visible) {
+namespace {
+
+// The steps before the rotation: the mirrored or lightened copy (in `copy`) and the job,
+// the canvas side and its top-left corner on the destination.
+bool StartRotation(const PixelView& image, const RenderRequest& r, bool highQuality,
+                   const SourceRect* visible, PixelBuffer& copy, RotateJob& job, int32_t& side,
+                   int32_t& canvasX, int32_t& canvasY) {
     SourceRect rect{r.SrcX, r.SrcY, r.srcWidth, r.srcHeight};
     if (image.empty() || !RectInside(rect, image.width, image.height)) return false;
     int64_t destX = r.destX;
@@ -91,7 +95,6 @@ bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool h
     if (destWidth < 0) destX += destWidth;
     if (destHeight < 0) destY += destHeight;
     float amount = r.LightAdjustment;
-    PixelBuffer copy;
     PixelView source = image;
     if (destWidth < 1 || destHeight < 1) {
         if (!MirrorSource(image, rect, destWidth, destHeight, copy, amount)) return false;
@@ -101,13 +104,12 @@ bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool h
         source = copy.View();
     }
 
-    const int32_t side = RotatedCanvasSize(destWidth, destHeight);
+    side = RotatedCanvasSize(destWidth, destHeight);
     if (side < 1) return false;
     const int64_t x = destX + destWidth / 2 - side / 2;
     const int64_t y = destY + destHeight / 2 - side / 2;
     if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return false;
-    if (!canvas.InitializeDIB(side, side)) return false;
-    RotateJob job;
+    job = RotateJob{};
     job.source = source;
     job.rect = rect;
     job.destWidth = destWidth;
@@ -128,10 +130,43 @@ bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool h
                       static_cast<int32_t>(std::max<int64_t>(right - left, 0)),
                       static_cast<int32_t>(std::max<int64_t>(bottom - top, 0))};
     }
-    const PixelView canvasPixels{canvas.BitsPointer(), canvas.Width(), canvas.Height()};
-    if (!RotateSource(job, canvasPixels)) return false;
     canvasX = static_cast<int32_t>(x);
     canvasY = static_cast<int32_t>(y);
+    return true;
+}
+
+} // namespace
+
+bool PrepareRotatedCanvas(const PixelView& image, const RenderRequest& r, bool highQuality,
+                          IImageTarget& canvas, int32_t& canvasX, int32_t& canvasY,
+                          const SourceRect* visible) {
+    PixelBuffer copy;
+    RotateJob job;
+    int32_t side = 0, x = 0, y = 0;
+    if (!StartRotation(image, r, highQuality, visible, copy, job, side, x, y)) return false;
+    if (!canvas.InitializeDIB(side, side)) return false;
+    const PixelView canvasPixels{canvas.BitsPointer(), canvas.Width(), canvas.Height()};
+    if (!RotateSource(job, canvasPixels)) return false;
+    canvasX = x;
+    canvasY = y;
+    return true;
+}
+
+bool PrepareRotatedRows(const PixelView& image, const RenderRequest& r, bool highQuality,
+                        PreparedSource& out, const SourceRect* visible) {
+    RotateJob job;
+    int32_t side = 0, x = 0, y = 0;
+    if (!StartRotation(image, r, highQuality, visible, out.buffer, job, side, x, y)) return false;
+    try {
+        out.rotated = std::make_unique<RotatedRows>();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!out.rotated->Start(job, side)) return false;
+    out.srcX = out.srcY = 0;
+    out.destX = x;
+    out.destY = y;
+    out.destWidth = out.destHeight = side;
     return true;
 }
 

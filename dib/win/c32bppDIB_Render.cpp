@@ -205,6 +205,23 @@ bool c32bppDIB::RenderRotated(HDC destinationDC, const RenderRequest& r, int32_t
             window = &visible;
         }
     }
+    // When the canvas would be drawn by the software engine, its rows are made as the
+    // blend reads them instead: the same bytes, without a canvas of the diagonal's square.
+    // AlphaBlend and GDI+ draw whole images, so they still get the canvas.
+    RenderRequest natural; // the canvas drawn at its natural size
+    natural.grayScale = r.grayScale;
+    natural.destWidth = natural.destHeight = natural.srcWidth = natural.srcHeight = 1;
+    EngineSettings settings;
+    settings.gdiplusEnabled = canvas.isGDIplusEnabled();
+    settings.gdiToken = gdiToken_;
+    settings.alphaBlendFriendly = canvas.isAlphaBlendFriendly();
+    settings.highQuality = highQuality_;
+    if (ChooseEngine(natural, settings) == RenderEngine::Software) {
+        PreparedSource rows;
+        if (!PrepareRotatedRows(View(), r, highQuality_, rows, window)) return false;
+        return BlendToDestination(destinationDC, rows, ConstantAlpha(opacity), destHostDIB,
+                                  r.grayScale);
+    }
     if (!PrepareRotatedCanvas(View(), r, highQuality_, canvas, x, y, window)) return false;
     canvas.gdiToken(gdiToken_);
     return canvas.Render(destinationDC, x, y, 0, 0, 0, 0, 0, 0, opacity, true,

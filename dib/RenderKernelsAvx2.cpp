@@ -7,6 +7,7 @@
 #include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
+#include "dib/ShadowRowFrame.h"
 
 #include <cstring>
 
@@ -306,32 +307,13 @@ MOIRELLE_AVX2 void ShadowPixelsAvx2(const ShadowRowJob& job, const uint32_t* pre
     }
 }
 
-MOIRELLE_AVX2 void ShadowRowAvx2(const ShadowRowJob& job) {
-    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
-    const size_t width = static_cast<size_t>(job.outWidth);
-    uint32_t* sums = job.columnSums;
-    const uint8_t* added = job.added;
-    const uint8_t* removed = job.removed;
-    uint32_t* before = job.scratch; // prefix[x - n]
-    uint32_t* prefix = job.scratch + n;
-    std::memset(before, 0, n * 4);
-    using Sum = size_t (*)(const uint8_t*, const uint8_t*, uint32_t*, uint32_t*, size_t, uint32_t&);
-    static constexpr Sum kSum[2][2] = {{SumColumnsAvx2<false, false>, SumColumnsAvx2<false, true>},
-                                       {SumColumnsAvx2<true, false>, SumColumnsAvx2<true, true>}};
-    uint32_t run = 0;
-    size_t x = kSum[added != nullptr][removed != nullptr](added, removed, sums, prefix, w, run);
-    for (; x < width; ++x) {
-        if (x < w) {
-            if (added) sums[x] += added[x * 4 + 3];
-            if (removed) sums[x] -= removed[x * 4 + 3];
-            run += sums[x];
-        }
-        prefix[x] = run;
-    }
-    if (job.stream)
-        ShadowPixelsAvx2<true>(job, prefix, before);
-    else
-        ShadowPixelsAvx2<false>(job, prefix, before);
+constexpr ShadowRowStages kShadowStagesAvx2 = {
+    {{SumColumnsAvx2<false, false>, SumColumnsAvx2<false, true>},
+     {SumColumnsAvx2<true, false>, SumColumnsAvx2<true, true>}},
+    {ShadowPixelsAvx2<false>, ShadowPixelsAvx2<true>}};
+
+void ShadowRowAvx2(const ShadowRowJob& job) {
+    RunShadowRow(job, kShadowStagesAvx2);
 }
 
 MOIRELLE_AVX2 inline __m256d Channels(const uint8_t* p) {

@@ -3,6 +3,7 @@
 #include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
+#include "dib/ShadowRowFrame.h"
 
 #include <cstring>
 
@@ -278,32 +279,13 @@ void ShadowPixelsSse2(const ShadowRowJob& job, const uint32_t* prefix, const uin
     }
 }
 
+constexpr ShadowRowStages kShadowStagesSse2 = {
+    {{SumColumnsSse2<false, false>, SumColumnsSse2<false, true>},
+     {SumColumnsSse2<true, false>, SumColumnsSse2<true, true>}},
+    {ShadowPixelsSse2<false>, ShadowPixelsSse2<true>}};
+
 void ShadowRowSse2(const ShadowRowJob& job) {
-    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
-    const size_t width = static_cast<size_t>(job.outWidth);
-    uint32_t* sums = job.columnSums;
-    const uint8_t* added = job.added;
-    const uint8_t* removed = job.removed;
-    uint32_t* before = job.scratch; // prefix[x - n]
-    uint32_t* prefix = job.scratch + n;
-    std::memset(before, 0, n * 4);
-    using Sum = size_t (*)(const uint8_t*, const uint8_t*, uint32_t*, uint32_t*, size_t, uint32_t&);
-    static constexpr Sum kSum[2][2] = {{SumColumnsSse2<false, false>, SumColumnsSse2<false, true>},
-                                       {SumColumnsSse2<true, false>, SumColumnsSse2<true, true>}};
-    uint32_t run = 0;
-    size_t x = kSum[added != nullptr][removed != nullptr](added, removed, sums, prefix, w, run);
-    for (; x < width; ++x) {
-        if (x < w) {
-            if (added) sums[x] += added[x * 4 + 3];
-            if (removed) sums[x] -= removed[x * 4 + 3];
-            run += sums[x];
-        }
-        prefix[x] = run;
-    }
-    if (job.stream)
-        ShadowPixelsSse2<true>(job, prefix, before);
-    else
-        ShadowPixelsSse2<false>(job, prefix, before);
+    RunShadowRow(job, kShadowStagesSse2);
 }
 
 // The four channels of a pixel as doubles: blue and green, red and alpha.

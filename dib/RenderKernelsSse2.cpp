@@ -17,30 +17,52 @@ inline __m128i Div255x8(__m128i x) {
     return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
-// Alpha of each of two pixels (16-bit lanes) broadcast to its four lanes.
-inline __m128i BroadcastAlpha(__m128i px16) {
-    px16 = _mm_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
-    return _mm_shufflehi_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+// Four pixels onto `dst`, each pixel's bytes taken as two 16-bit lanes per half: the
+// even bytes (blue, red) and the odd ones (green, alpha), so that one factor per 32-bit
+// lane serves all four channels without spreading it further. A transparent pixel's
+// colour bytes count as 0 and its factor on the destination is 255 (255 - 0, or
+// 255 - 0 * op / 255), so the formulas give d * 255 / 255 = d for it and no pixel needs
+// picking afterwards.
+//   op = 255: d * (255 - a) / 255 + s, limited to 255 by the saturating byte addition
+//   (the alpha byte's s is a itself);
+//   op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
+//   65535, which still divides to more than 255, so the packed byte is 255 exactly when
+//   the formula's value is above 255.
+template <bool kOpaque>
+inline void Over4(__m128i s, __m128i transparent, __m128i op16, uint8_t* dst) {
+    const __m128i evenBytes = _mm_set1_epi16(0x00FF);
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+    s = _mm_andnot_si128(transparent, s);
+    // The factor on the destination per pixel, in the low 16 bits of each 32-bit lane,
+    // then in both.
+    __m128i factor;
+    if constexpr (kOpaque) {
+        factor = _mm_srli_epi32(_mm_xor_si128(s, _mm_set1_epi8(-1)), 24); // 255 - a
+    } else {
+        const __m128i a = _mm_srli_epi32(s, 24);
+        factor = _mm_sub_epi16(_mm_set1_epi32(255), Div255x8(_mm_mullo_epi16(a, op16)));
+    }
+    factor = _mm_or_si128(factor, _mm_slli_epi32(factor, 16));
+    const __m128i dEven = _mm_and_si128(d, evenBytes), dOdd = _mm_srli_epi16(d, 8);
+    __m128i r;
+    if constexpr (kOpaque) {
+        const __m128i qEven = Div255x8(_mm_mullo_epi16(dEven, factor));
+        const __m128i qOdd = Div255x8(_mm_mullo_epi16(dOdd, factor));
+        r = _mm_adds_epu8(_mm_or_si128(qEven, _mm_slli_epi16(qOdd, 8)), s);
+    } else {
+        const __m128i sEven = _mm_and_si128(s, evenBytes), sOdd = _mm_srli_epi16(s, 8);
+        const __m128i qEven =
+            Div255x8(_mm_adds_epu16(_mm_mullo_epi16(dEven, factor), _mm_mullo_epi16(sEven, op16)));
+        const __m128i qOdd =
+            Div255x8(_mm_adds_epu16(_mm_mullo_epi16(dOdd, factor), _mm_mullo_epi16(sOdd, op16)));
+        const __m128i bytes = _mm_packus_epi16(qEven, qOdd); // even bytes, then odd ones
+        r = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 8));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
 }
 
-// op = 255: d * (255 - a) / 255 + s on every lane (the alpha lane's s is a itself).
-inline __m128i OverOpaque(__m128i s16, __m128i d16) {
-    const __m128i a = BroadcastAlpha(s16);
-    const __m128i ia = _mm_sub_epi16(_mm_set1_epi16(255), a);
-    return _mm_add_epi16(Div255x8(_mm_mullo_epi16(d16, ia)), s16);
-}
-
-// op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
-// 65535, which still divides to more than 255, so the packed byte is 255 exactly when
-// the formula's value is above 255.
-inline __m128i OverConstant(__m128i s16, __m128i d16, __m128i op16) {
-    const __m128i a = BroadcastAlpha(s16);
-    const __m128i k = _mm_sub_epi16(_mm_set1_epi16(255), Div255x8(_mm_mullo_epi16(a, op16)));
-    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(d16, k), _mm_mullo_epi16(s16, op16));
-    return Div255x8(sum);
-}
-
-void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+template <bool kOpaque>
+void BlendRow32Sse2At(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i op16 = _mm_set1_epi16(static_cast<short>(op));
@@ -48,26 +70,38 @@ void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op)
     for (; i + 4 <= count; i += 4, src += 16, dst += 16) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
         const __m128i sa = _mm_and_si128(s, alphaBytes);
-        const __m128i keep = _mm_cmpeq_epi32(sa, zero); // alpha 0: the pixel stays
-        if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
-        if (op == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
+        const __m128i transparent = _mm_cmpeq_epi32(sa, zero);
+        if (_mm_movemask_epi8(transparent) == 0xFFFF) continue;
+        if (kOpaque && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
             continue;
         }
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
-        const __m128i sLo = _mm_unpacklo_epi8(s, zero);
-        const __m128i sHi = _mm_unpackhi_epi8(s, zero);
-        const __m128i dLo = _mm_unpacklo_epi8(d, zero);
-        const __m128i dHi = _mm_unpackhi_epi8(d, zero);
-        __m128i r;
-        if (op == 255)
-            r = _mm_packus_epi16(OverOpaque(sLo, dLo), OverOpaque(sHi, dHi));
-        else
-            r = _mm_packus_epi16(OverConstant(sLo, dLo, op16), OverConstant(sHi, dHi, op16));
-        r = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, r));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
+        Over4<kOpaque>(s, transparent, op16, dst);
     }
     PortableRenderKernels().blendRow32(src, dst, count - i, op);
+}
+
+void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+    if (op == 255)
+        BlendRow32Sse2At<true>(src, dst, count, op);
+    else
+        BlendRow32Sse2At<false>(src, dst, count, op);
+}
+
+// Four pixels fetched one by one and stored together.
+void NearestGatherSse2(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out) {
+    auto pixel = [src](int32_t column) {
+        int32_t v;
+        std::memcpy(&v, src + static_cast<size_t>(column) * 4, 4);
+        return _mm_cvtsi32_si128(v);
+    };
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4, out += 16) {
+        const __m128i p01 = _mm_unpacklo_epi32(pixel(columns[i]), pixel(columns[i + 1]));
+        const __m128i p23 = _mm_unpacklo_epi32(pixel(columns[i + 2]), pixel(columns[i + 3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(p01, p23));
+    }
+    PortableRenderKernels().nearestGather(src, columns + i, count - i, out);
 }
 
 void HorizontalSse2(const uint8_t* src, const int32_t* taps, const double* weights, size_t count,
@@ -352,6 +386,7 @@ void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int
 const RenderKernels& Sse2RenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Sse2,
+        .nearestGather = NearestGatherSse2,
         .blendRow32 = BlendRow32Sse2,
         .bilinearHorizontal = HorizontalSse2,
         .bilinearVertical = VerticalSse2,

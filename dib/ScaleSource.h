@@ -74,6 +74,7 @@ class ScaledRows final : public SourceRows {
     std::vector<int16_t> combined_;
     size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     std::vector<uint8_t> row_;
+    int32_t nearestRow_ = -1; // nearest: the source row that row_ holds, or -1
 };
 
 // Scales into a new buffer of |destWidth| x |destHeight| less the clipped part. On

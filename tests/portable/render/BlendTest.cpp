@@ -132,6 +132,33 @@ TEST(BlendTable, RowsMatchThePixelFormulaForEveryDestinationByte) {
     }
 }
 
+// Transparent pixels with colour bytes, opaque and translucent ones side by side within
+// every group of pixels the vectorised rows take at once (the tables above keep one
+// alpha per group).
+TEST(BlendTable, RowsMatchThePixelFormulaWithAlphasMixedInAGroup) {
+    constexpr size_t kPixels = 4096 + 3; // and a tail
+    std::vector<uint8_t> src(kPixels * 4), dst(src.size()), ref(src.size());
+    for (uint32_t op : {255u, 254u, 200u, 127u, 1u}) {
+        for (size_t i = 0; i < kPixels; ++i) {
+            const uint32_t h = static_cast<uint32_t>(i) * 2654435761u + op;
+            static constexpr int kAlphaKind[5] = {0, 255, 0, -1, 255}; // -1: any alpha
+            const int kind = kAlphaKind[(i + i / 7) % 5];
+            uint8_t* p = &src[i * 4];
+            p[0] = static_cast<uint8_t>(h >> 8);
+            p[1] = static_cast<uint8_t>(h >> 16);
+            p[2] = static_cast<uint8_t>(h >> 24);
+            p[3] = static_cast<uint8_t>(kind < 0 ? h >> 4 : kind);
+            for (int c = 0; c < 4; ++c)
+                dst[i * 4 + c] = static_cast<uint8_t>(h >> (3 * c + 1));
+        }
+        std::copy(dst.begin(), dst.end(), ref.begin());
+        for (size_t i = 0; i < src.size(); i += 4)
+            BlendPixel(&src[i], &ref[i], 4, op, nullptr);
+        BlendRow32(src.data(), dst.data(), kPixels, op, nullptr);
+        ASSERT_EQ(dst, ref) << "op " << op;
+    }
+}
+
 TEST(BlendPlan, ClipsAtTheOriginAndAtTheHost) {
     PixelBuffer src;
     ASSERT_TRUE(src.Allocate(20, 10));

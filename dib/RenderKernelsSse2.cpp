@@ -28,20 +28,18 @@ inline __m128i Div255x8(__m128i x) {
 //   op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
 //   65535, which still divides to more than 255, so the packed byte is 255 exactly when
 //   the formula's value is above 255.
-template <bool kOpaque>
-inline void Over4(__m128i s, __m128i transparent, __m128i op16, uint8_t* dst) {
+template <bool kOpaque> inline void Over4(__m128i s, __m128i op16, uint8_t* dst) {
     const __m128i evenBytes = _mm_set1_epi16(0x00FF);
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
-    s = _mm_andnot_si128(transparent, s);
+    const __m128i a = _mm_srli_epi32(s, 24);
+    s = _mm_andnot_si128(_mm_cmpeq_epi32(a, _mm_setzero_si128()), s);
     // The factor on the destination per pixel, in the low 16 bits of each 32-bit lane,
     // then in both.
     __m128i factor;
-    if constexpr (kOpaque) {
-        factor = _mm_srli_epi32(_mm_xor_si128(s, _mm_set1_epi8(-1)), 24); // 255 - a
-    } else {
-        const __m128i a = _mm_srli_epi32(s, 24);
+    if constexpr (kOpaque)
+        factor = _mm_sub_epi16(_mm_set1_epi32(255), a);
+    else
         factor = _mm_sub_epi16(_mm_set1_epi32(255), Div255x8(_mm_mullo_epi16(a, op16)));
-    }
     factor = _mm_or_si128(factor, _mm_slli_epi32(factor, 16));
     const __m128i dEven = _mm_and_si128(d, evenBytes), dOdd = _mm_srli_epi16(d, 8);
     __m128i r;
@@ -61,22 +59,33 @@ inline void Over4(__m128i s, __m128i transparent, __m128i op16, uint8_t* dst) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
 }
 
+// Eight pixels a step: all of them transparent (their alphas or-ed are 0) are skipped,
+// all opaque (their alphas and-ed are 255, op 255) copied, any others blended by four.
 template <bool kOpaque>
 void BlendRow32Sse2At(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i op16 = _mm_set1_epi16(static_cast<short>(op));
     size_t i = 0;
-    for (; i + 4 <= count; i += 4, src += 16, dst += 16) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        const __m128i sa = _mm_and_si128(s, alphaBytes);
-        const __m128i transparent = _mm_cmpeq_epi32(sa, zero);
-        if (_mm_movemask_epi8(transparent) == 0xFFFF) continue;
-        if (kOpaque && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
-            continue;
+    for (; i + 8 <= count; i += 8, src += 32, dst += 32) {
+        const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+        const __m128i any = _mm_and_si128(_mm_or_si128(s0, s1), alphaBytes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, zero)) == 0xFFFF) continue;
+        if (kOpaque) {
+            const __m128i all = _mm_and_si128(_mm_and_si128(s0, s1), alphaBytes);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(all, alphaBytes)) == 0xFFFF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s0);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), s1);
+                continue;
+            }
         }
-        Over4<kOpaque>(s, transparent, op16, dst);
+        Over4<kOpaque>(s0, op16, dst);
+        Over4<kOpaque>(s1, op16, dst + 16);
+    }
+    if (i + 4 <= count) {
+        Over4<kOpaque>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), op16, dst);
+        i += 4, src += 16, dst += 16;
     }
     PortableRenderKernels().blendRow32(src, dst, count - i, op);
 }

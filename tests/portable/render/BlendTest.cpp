@@ -136,7 +136,7 @@ TEST(BlendTable, RowsMatchThePixelFormulaForEveryDestinationByte) {
 // every group of pixels the vectorised rows take at once (the tables above keep one
 // alpha per group).
 TEST(BlendTable, RowsMatchThePixelFormulaWithAlphasMixedInAGroup) {
-    constexpr size_t kPixels = 4096 + 3; // and a tail
+    constexpr size_t kPixels = 4096 + 7; // and a group of four, and a tail
     std::vector<uint8_t> src(kPixels * 4), dst(src.size()), ref(src.size());
     for (uint32_t op : {255u, 254u, 200u, 127u, 1u}) {
         for (size_t i = 0; i < kPixels; ++i) {

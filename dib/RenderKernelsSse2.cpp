@@ -362,20 +362,41 @@ inline Channels2 ChannelsOf(const uint8_t* p) {
     return {_mm_cvtepi32_pd(i32), _mm_cvtepi32_pd(_mm_srli_si128(i32, 8))};
 }
 
-// SampleBilinear's operations, two channels per register.
+// SampleBilinear's operations, two channels per register. The position (sx, sy) walks
+// as one register, each lane added as the scalars are, and both taps come from it at
+// once: inside a rectangle whose left and bottom are at least 0 the position is too, so
+// truncation is FloorOf's floor.
 void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count) {
-    for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
-        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
-        const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
-        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
-        const uint8_t* row0 = src.row(r.y0);
-        const uint8_t* row1 = src.row(r.y1);
-        const __m128d cw0 = _mm_set1_pd(c.w0), cw1 = _mm_set1_pd(c.w1);
-        const __m128d rw0 = _mm_set1_pd(r.w0), rw1 = _mm_set1_pd(r.w1);
-        const Channels2 a = ChannelsOf(row0 + c.x0 * size_t{4});
-        const Channels2 b = ChannelsOf(row0 + c.x1 * size_t{4});
-        const Channels2 d = ChannelsOf(row1 + c.x0 * size_t{4});
-        const Channels2 e = ChannelsOf(row1 + c.x1 * size_t{4});
+    if (!(w.left >= 0 && w.bottom >= 0))
+        return PortableRenderKernels().rotateRowBilinear(src, w, out, count);
+    const __m128d step = _mm_set_pd(w.stepY, w.stepX);
+    const __m128d low = _mm_set_pd(w.bottom, w.left), high = _mm_set_pd(w.top, w.right);
+    const __m128d one = _mm_set1_pd(1.0), none = _mm_setzero_pd();
+    __m128d pos = _mm_set_pd(w.sy, w.sx);
+    for (int32_t u = 0; u < count; ++u, out += 4, pos = _mm_add_pd(pos, step)) {
+        const __m128d inside = _mm_and_pd(_mm_cmpge_pd(pos, low), _mm_cmplt_pd(pos, high));
+        if (_mm_movemask_pd(inside) != 3) continue;
+        const __m128i whole = _mm_cvttpd_epi32(pos);
+        const __m128d f = _mm_sub_pd(pos, _mm_cvtepi32_pd(whole));
+        const __m128d w0 = _mm_sub_pd(one, f);
+        int32_t x0 = _mm_cvtsi128_si32(whole), y0 = _mm_cvtsi128_si32(_mm_srli_si128(whole, 4));
+        int32_t x1 = x0 + 1, y1 = y0 + 1;
+        __m128d cw0 = _mm_unpacklo_pd(w0, w0), cw1 = _mm_unpacklo_pd(f, f);
+        __m128d rw0 = _mm_unpackhi_pd(w0, w0), rw1 = _mm_unpackhi_pd(f, f);
+        if (x0 >= w.lastColumn) { // the last column alone
+            x0 = x1 = w.lastColumn;
+            cw0 = one, cw1 = none;
+        }
+        if (y0 >= w.lastRow) { // the top row alone
+            y0 = y1 = w.lastRow;
+            rw0 = one, rw1 = none;
+        }
+        const uint8_t* row0 = src.row(y0);
+        const uint8_t* row1 = src.row(y1);
+        const Channels2 a = ChannelsOf(row0 + x0 * size_t{4});
+        const Channels2 b = ChannelsOf(row0 + x1 * size_t{4});
+        const Channels2 d = ChannelsOf(row1 + x0 * size_t{4});
+        const Channels2 e = ChannelsOf(row1 + x1 * size_t{4});
         const __m128d h0lo = _mm_add_pd(_mm_mul_pd(a.lo, cw0), _mm_mul_pd(b.lo, cw1));
         const __m128d h0hi = _mm_add_pd(_mm_mul_pd(a.hi, cw0), _mm_mul_pd(b.hi, cw1));
         const __m128d h1lo = _mm_add_pd(_mm_mul_pd(d.lo, cw0), _mm_mul_pd(e.lo, cw1));

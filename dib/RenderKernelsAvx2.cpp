@@ -368,6 +368,7 @@ const RenderKernels& Avx2RenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Avx2,
         .nearestGather = Sse2RenderKernels().nearestGather, // loads and stores alone
+        .nearestBlendRow32 = Sse2RenderKernels().nearestBlendRow32,
         .blendRow32 = BlendRow32Avx2,
         .bilinearHorizontal = HorizontalAvx2,
         .bilinearVertical = VerticalAvx2,

@@ -59,17 +59,43 @@ template <bool kOpaque> inline void Over4(__m128i s, __m128i op16, uint8_t* dst)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
 }
 
+// Four pixels fetched one by one into a register.
+inline __m128i Gather4(const uint8_t* src, const int32_t* columns) {
+    auto pixel = [src](int32_t column) {
+        int32_t v;
+        std::memcpy(&v, src + static_cast<size_t>(column) * 4, 4);
+        return _mm_cvtsi32_si128(v);
+    };
+    const __m128i p01 = _mm_unpacklo_epi32(pixel(columns[0]), pixel(columns[1]));
+    const __m128i p23 = _mm_unpacklo_epi32(pixel(columns[2]), pixel(columns[3]));
+    return _mm_unpacklo_epi64(p01, p23);
+}
+
+// Source pixels i .. i + 3: in a row, or picked from a row by column.
+struct RowPixels {
+    const uint8_t* src;
+    __m128i operator()(size_t i) const {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+    }
+};
+struct ColumnPixels {
+    const uint8_t* src;
+    const int32_t* columns;
+    __m128i operator()(size_t i) const { return Gather4(src, columns + i); }
+};
+
 // Eight pixels a step: all of them transparent (their alphas or-ed are 0) are skipped,
 // all opaque (their alphas and-ed are 255, op 255) copied, any others blended by four.
-template <bool kOpaque>
-void BlendRow32Sse2At(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+// Answers the pixels done, a multiple of 4.
+template <bool kOpaque, class Fetch>
+size_t OverRowSse2(Fetch fetch, uint8_t* dst, size_t count, uint32_t op) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i op16 = _mm_set1_epi16(static_cast<short>(op));
     size_t i = 0;
-    for (; i + 8 <= count; i += 8, src += 32, dst += 32) {
-        const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+    for (; i + 8 <= count; i += 8, dst += 32) {
+        const __m128i s0 = fetch(i);
+        const __m128i s1 = fetch(i + 4);
         const __m128i any = _mm_and_si128(_mm_or_si128(s0, s1), alphaBytes);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, zero)) == 0xFFFF) continue;
         if (kOpaque) {
@@ -84,32 +110,31 @@ void BlendRow32Sse2At(const uint8_t* src, uint8_t* dst, size_t count, uint32_t o
         Over4<kOpaque>(s1, op16, dst + 16);
     }
     if (i + 4 <= count) {
-        Over4<kOpaque>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), op16, dst);
-        i += 4, src += 16, dst += 16;
+        Over4<kOpaque>(fetch(i), op16, dst);
+        i += 4;
     }
-    PortableRenderKernels().blendRow32(src, dst, count - i, op);
+    return i;
 }
 
 void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
-    if (op == 255)
-        BlendRow32Sse2At<true>(src, dst, count, op);
-    else
-        BlendRow32Sse2At<false>(src, dst, count, op);
+    const RowPixels fetch{src};
+    const size_t i = op == 255 ? OverRowSse2<true>(fetch, dst, count, op)
+                               : OverRowSse2<false>(fetch, dst, count, op);
+    PortableRenderKernels().blendRow32(src + 4 * i, dst + 4 * i, count - i, op);
 }
 
-// Four pixels fetched one by one and stored together.
+void NearestBlendRow32Sse2(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* dst,
+                           uint32_t op) {
+    const ColumnPixels fetch{src, columns};
+    const size_t i = op == 255 ? OverRowSse2<true>(fetch, dst, count, op)
+                               : OverRowSse2<false>(fetch, dst, count, op);
+    PortableRenderKernels().nearestBlendRow32(src, columns + i, count - i, dst + 4 * i, op);
+}
+
 void NearestGatherSse2(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out) {
-    auto pixel = [src](int32_t column) {
-        int32_t v;
-        std::memcpy(&v, src + static_cast<size_t>(column) * 4, 4);
-        return _mm_cvtsi32_si128(v);
-    };
     size_t i = 0;
-    for (; i + 4 <= count; i += 4, out += 16) {
-        const __m128i p01 = _mm_unpacklo_epi32(pixel(columns[i]), pixel(columns[i + 1]));
-        const __m128i p23 = _mm_unpacklo_epi32(pixel(columns[i + 2]), pixel(columns[i + 3]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(p01, p23));
-    }
+    for (; i + 4 <= count; i += 4, out += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Gather4(src, columns + i));
     PortableRenderKernels().nearestGather(src, columns + i, count - i, out);
 }
 
@@ -417,6 +442,7 @@ const RenderKernels& Sse2RenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Sse2,
         .nearestGather = NearestGatherSse2,
+        .nearestBlendRow32 = NearestBlendRow32Sse2,
         .blendRow32 = BlendRow32Sse2,
         .bilinearHorizontal = HorizontalSse2,
         .bilinearVertical = VerticalSse2,

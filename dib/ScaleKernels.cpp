@@ -10,6 +10,11 @@ void NearestGather(const uint8_t* src, const int32_t* columns, size_t count, uin
     ActiveRenderKernels().nearestGather(src, columns, count, out);
 }
 
+void NearestBlendRow32(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* dst,
+                       uint32_t op) {
+    ActiveRenderKernels().nearestBlendRow32(src, columns, count, dst, op);
+}
+
 void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* weights,
                         size_t count, double* h) {
     ActiveRenderKernels().bilinearHorizontal(src, taps, weights, count, h);

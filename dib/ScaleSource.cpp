@@ -190,6 +190,18 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
     return out;
 }
 
+bool ScaledRows::BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, uint32_t op) {
+    if (job_.highQuality || job_.amount != 0 || x < 0 || y < 0 || y >= outHeight_ ||
+        count > static_cast<size_t>(outWidth_) || static_cast<size_t>(x) > outWidth_ - count)
+        return false;
+    const int32_t j = outHeight_ - 1 - y;
+    const int32_t lastRow = job_.rect.height - 1;
+    const double row = std::floor(static_cast<double>(j) * yRatio_);
+    const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(row), lastRow));
+    NearestBlendRow32(src, columns_.data() + x, count, dst, op);
+    return true;
+}
+
 bool ScaleSource(ScaleJob& job, PixelBuffer& out) {
     ScaledRows rows;
     if (!rows.Start(job) || !out.Allocate(rows.Width(), rows.Height())) return false;

@@ -42,6 +42,8 @@ class ScaledRows final : public SourceRows {
     int32_t Width() const override { return outWidth_; }
     int32_t Height() const override { return outHeight_; }
     const uint8_t* Row(int32_t y) override { return StorageRow(outHeight_ - 1 - y); }
+    // Nearest rows without a change of lightness: the source pixels go onto `dst` at once.
+    bool BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, uint32_t op) override;
     // Output row j counted from the bottom.
     const uint8_t* StorageRow(int32_t j);
     // Whether the bilinear rule runs in integers (every weight a multiple of 1/128).

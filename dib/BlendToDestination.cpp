@@ -49,9 +49,11 @@ void BlendOntoHost(SourceRows& source, const BlendPlan& plan, const PixelView& h
     // Bottom picture row first: rows are stored bottom-up, so both images are read in
     // rising addresses, the order the processor's prefetcher follows best.
     for (int32_t j = plan.height - 1; j >= 0; --j) {
-        const uint8_t* s = source.Row(plan.srcY + j) + plan.srcX * size_t{4};
         uint8_t* d = host.row(host.height - 1 - (plan.dstY + j)) + plan.dstX * size_t{4};
-        BlendRow32(s, d, static_cast<size_t>(plan.width), op, gray);
+        const size_t count = static_cast<size_t>(plan.width);
+        if (!gray && source.BlendRowOnto(plan.srcY + j, plan.srcX, d, count, op)) continue;
+        const uint8_t* s = source.Row(plan.srcY + j) + plan.srcX * size_t{4};
+        BlendRow32(s, d, count, op, gray);
     }
 }
 

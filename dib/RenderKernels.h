@@ -43,6 +43,11 @@ constexpr size_t kShadowPrefetch = 8192;
 
 struct RenderKernels {
     VectorLevel level;
+    // out pixel i = source pixel columns[i] (dib/ScaleKernels.h).
+    void (*nearestGather)(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out);
+    // blendRow32 of the pixels that nearestGather picks, without a row between.
+    void (*nearestBlendRow32)(const uint8_t* src, const int32_t* columns, size_t count,
+                              uint8_t* dst, uint32_t op);
     // Source-over of `count` premultiplied pixels onto BGRA pixels at constant alpha op,
     // by the formulas of dib/BlendPixels.h (no grayscale).
     void (*blendRow32)(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op);

@@ -349,6 +349,8 @@ MOIRELLE_AVX2 void RotateRowBilinearAvx2(const PixelView& src, RotateWalk w, uin
 const RenderKernels& Avx2RenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Avx2,
+        .nearestGather = Sse2RenderKernels().nearestGather, // loads and stores alone
+        .nearestBlendRow32 = Sse2RenderKernels().nearestBlendRow32,
         .blendRow32 = BlendRow32Avx2,
         .bilinearHorizontal = HorizontalAvx2,
         .bilinearVertical = VerticalAvx2,

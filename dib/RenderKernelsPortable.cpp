@@ -22,6 +22,17 @@ void BlendRow32Portable(const uint8_t* src, uint8_t* dst, size_t count, uint32_t
     }
 }
 
+void NearestGatherPortable(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out) {
+    for (size_t i = 0; i < count; ++i, out += 4)
+        std::memcpy(out, src + static_cast<size_t>(columns[i]) * 4, 4);
+}
+
+void NearestBlendRow32Portable(const uint8_t* src, const int32_t* columns, size_t count,
+                               uint8_t* dst, uint32_t op) {
+    for (size_t i = 0; i < count; ++i, dst += 4)
+        BlendRow32Portable(src + static_cast<size_t>(columns[i]) * 4, dst, 1, op);
+}
+
 void RotateRowBilinearPortable(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count) {
     for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
@@ -102,6 +113,8 @@ void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
 const RenderKernels& PortableRenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Portable,
+        .nearestGather = NearestGatherPortable,
+        .nearestBlendRow32 = NearestBlendRow32Portable,
         .blendRow32 = BlendRow32Portable,
         .bilinearHorizontal = BilinearHorizontalScalar,
         .bilinearVertical = BilinearVerticalScalar,

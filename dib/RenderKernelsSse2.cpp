@@ -18,57 +18,125 @@ inline __m128i Div255x8(__m128i x) {
     return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
-// Alpha of each of two pixels (16-bit lanes) broadcast to its four lanes.
-inline __m128i BroadcastAlpha(__m128i px16) {
-    px16 = _mm_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
-    return _mm_shufflehi_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3));
+// Four pixels onto `dst`, each pixel's bytes taken as two 16-bit lanes per half: the
+// even bytes (blue, red) and the odd ones (green, alpha), so that one factor per 32-bit
+// lane serves all four channels without spreading it further. A transparent pixel's
+// colour bytes count as 0 and its factor on the destination is 255 (255 - 0, or
+// 255 - 0 * op / 255), so the formulas give d * 255 / 255 = d for it and no pixel needs
+// picking afterwards.
+//   op = 255: d * (255 - a) / 255 + s, limited to 255 by the saturating byte addition
+//   (the alpha byte's s is a itself);
+//   op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
+//   65535, which still divides to more than 255, so the packed byte is 255 exactly when
+//   the formula's value is above 255.
+template <bool kOpaque> inline void Over4(__m128i s, __m128i op16, uint8_t* dst) {
+    const __m128i evenBytes = _mm_set1_epi16(0x00FF);
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+    const __m128i a = _mm_srli_epi32(s, 24);
+    s = _mm_andnot_si128(_mm_cmpeq_epi32(a, _mm_setzero_si128()), s);
+    // The factor on the destination per pixel, in the low 16 bits of each 32-bit lane,
+    // then in both.
+    __m128i factor;
+    if constexpr (kOpaque)
+        factor = _mm_sub_epi16(_mm_set1_epi32(255), a);
+    else
+        factor = _mm_sub_epi16(_mm_set1_epi32(255), Div255x8(_mm_mullo_epi16(a, op16)));
+    factor = _mm_or_si128(factor, _mm_slli_epi32(factor, 16));
+    const __m128i dEven = _mm_and_si128(d, evenBytes), dOdd = _mm_srli_epi16(d, 8);
+    __m128i r;
+    if constexpr (kOpaque) {
+        const __m128i qEven = Div255x8(_mm_mullo_epi16(dEven, factor));
+        const __m128i qOdd = Div255x8(_mm_mullo_epi16(dOdd, factor));
+        r = _mm_adds_epu8(_mm_or_si128(qEven, _mm_slli_epi16(qOdd, 8)), s);
+    } else {
+        const __m128i sEven = _mm_and_si128(s, evenBytes), sOdd = _mm_srli_epi16(s, 8);
+        const __m128i qEven =
+            Div255x8(_mm_adds_epu16(_mm_mullo_epi16(dEven, factor), _mm_mullo_epi16(sEven, op16)));
+        const __m128i qOdd =
+            Div255x8(_mm_adds_epu16(_mm_mullo_epi16(dOdd, factor), _mm_mullo_epi16(sOdd, op16)));
+        const __m128i bytes = _mm_packus_epi16(qEven, qOdd); // even bytes, then odd ones
+        r = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 8));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
 }
 
-// op = 255: d * (255 - a) / 255 + s on every lane (the alpha lane's s is a itself).
-inline __m128i OverOpaque(__m128i s16, __m128i d16) {
-    const __m128i a = BroadcastAlpha(s16);
-    const __m128i ia = _mm_sub_epi16(_mm_set1_epi16(255), a);
-    return _mm_add_epi16(Div255x8(_mm_mullo_epi16(d16, ia)), s16);
+// Four pixels fetched one by one into a register.
+inline __m128i Gather4(const uint8_t* src, const int32_t* columns) {
+    auto pixel = [src](int32_t column) {
+        int32_t v;
+        std::memcpy(&v, src + static_cast<size_t>(column) * 4, 4);
+        return _mm_cvtsi32_si128(v);
+    };
+    const __m128i p01 = _mm_unpacklo_epi32(pixel(columns[0]), pixel(columns[1]));
+    const __m128i p23 = _mm_unpacklo_epi32(pixel(columns[2]), pixel(columns[3]));
+    return _mm_unpacklo_epi64(p01, p23);
 }
 
-// op < 255: (d * k + s * op) / 255 with k = 255 - a * op / 255. The sum saturates at
-// 65535, which still divides to more than 255, so the packed byte is 255 exactly when
-// the formula's value is above 255.
-inline __m128i OverConstant(__m128i s16, __m128i d16, __m128i op16) {
-    const __m128i a = BroadcastAlpha(s16);
-    const __m128i k = _mm_sub_epi16(_mm_set1_epi16(255), Div255x8(_mm_mullo_epi16(a, op16)));
-    const __m128i sum = _mm_adds_epu16(_mm_mullo_epi16(d16, k), _mm_mullo_epi16(s16, op16));
-    return Div255x8(sum);
-}
+// Source pixels i .. i + 3: in a row, or picked from a row by column.
+struct RowPixels {
+    const uint8_t* src;
+    __m128i operator()(size_t i) const {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+    }
+};
+struct ColumnPixels {
+    const uint8_t* src;
+    const int32_t* columns;
+    __m128i operator()(size_t i) const { return Gather4(src, columns + i); }
+};
 
-void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+// Eight pixels a step: all of them transparent (their alphas or-ed are 0) are skipped,
+// all opaque (their alphas and-ed are 255, op 255) copied, any others blended by four.
+// Answers the pixels done, a multiple of 4.
+template <bool kOpaque, class Fetch>
+size_t OverRowSse2(Fetch fetch, uint8_t* dst, size_t count, uint32_t op) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i op16 = _mm_set1_epi16(static_cast<short>(op));
     size_t i = 0;
-    for (; i + 4 <= count; i += 4, src += 16, dst += 16) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        const __m128i sa = _mm_and_si128(s, alphaBytes);
-        const __m128i keep = _mm_cmpeq_epi32(sa, zero); // alpha 0: the pixel stays
-        if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
-        if (op == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
-            continue;
+    for (; i + 8 <= count; i += 8, dst += 32) {
+        const __m128i s0 = fetch(i);
+        const __m128i s1 = fetch(i + 4);
+        const __m128i any = _mm_and_si128(_mm_or_si128(s0, s1), alphaBytes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, zero)) == 0xFFFF) continue;
+        if (kOpaque) {
+            const __m128i all = _mm_and_si128(_mm_and_si128(s0, s1), alphaBytes);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(all, alphaBytes)) == 0xFFFF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s0);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), s1);
+                continue;
+            }
         }
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
-        const __m128i sLo = _mm_unpacklo_epi8(s, zero);
-        const __m128i sHi = _mm_unpackhi_epi8(s, zero);
-        const __m128i dLo = _mm_unpacklo_epi8(d, zero);
-        const __m128i dHi = _mm_unpackhi_epi8(d, zero);
-        __m128i r;
-        if (op == 255)
-            r = _mm_packus_epi16(OverOpaque(sLo, dLo), OverOpaque(sHi, dHi));
-        else
-            r = _mm_packus_epi16(OverConstant(sLo, dLo, op16), OverConstant(sHi, dHi, op16));
-        r = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, r));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
+        Over4<kOpaque>(s0, op16, dst);
+        Over4<kOpaque>(s1, op16, dst + 16);
     }
-    PortableRenderKernels().blendRow32(src, dst, count - i, op);
+    if (i + 4 <= count) {
+        Over4<kOpaque>(fetch(i), op16, dst);
+        i += 4;
+    }
+    return i;
+}
+
+void BlendRow32Sse2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
+    const RowPixels fetch{src};
+    const size_t i = op == 255 ? OverRowSse2<true>(fetch, dst, count, op)
+                               : OverRowSse2<false>(fetch, dst, count, op);
+    PortableRenderKernels().blendRow32(src + 4 * i, dst + 4 * i, count - i, op);
+}
+
+void NearestBlendRow32Sse2(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* dst,
+                           uint32_t op) {
+    const ColumnPixels fetch{src, columns};
+    const size_t i = op == 255 ? OverRowSse2<true>(fetch, dst, count, op)
+                               : OverRowSse2<false>(fetch, dst, count, op);
+    PortableRenderKernels().nearestBlendRow32(src, columns + i, count - i, dst + 4 * i, op);
+}
+
+void NearestGatherSse2(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out) {
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4, out += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Gather4(src, columns + i));
+    PortableRenderKernels().nearestGather(src, columns + i, count - i, out);
 }
 
 void HorizontalSse2(const uint8_t* src, const int32_t* taps, const double* weights, size_t count,
@@ -301,20 +369,41 @@ inline Channels2 ChannelsOf(const uint8_t* p) {
     return {_mm_cvtepi32_pd(i32), _mm_cvtepi32_pd(_mm_srli_si128(i32, 8))};
 }
 
-// SampleBilinear's operations, two channels per register.
+// SampleBilinear's operations, two channels per register. The position (sx, sy) walks
+// as one register, each lane added as the scalars are, and both taps come from it at
+// once: inside a rectangle whose left and bottom are at least 0 the position is too, so
+// truncation is FloorOf's floor.
 void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count) {
-    for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
-        if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
-        const ColumnTaps c = ColumnTapsAt(w.sx, w.lastColumn);
-        const RowTaps r = RowTapsAt(w.sy, w.lastRow);
-        const uint8_t* row0 = src.row(r.y0);
-        const uint8_t* row1 = src.row(r.y1);
-        const __m128d cw0 = _mm_set1_pd(c.w0), cw1 = _mm_set1_pd(c.w1);
-        const __m128d rw0 = _mm_set1_pd(r.w0), rw1 = _mm_set1_pd(r.w1);
-        const Channels2 a = ChannelsOf(row0 + c.x0 * size_t{4});
-        const Channels2 b = ChannelsOf(row0 + c.x1 * size_t{4});
-        const Channels2 d = ChannelsOf(row1 + c.x0 * size_t{4});
-        const Channels2 e = ChannelsOf(row1 + c.x1 * size_t{4});
+    if (!(w.left >= 0 && w.bottom >= 0))
+        return PortableRenderKernels().rotateRowBilinear(src, w, out, count);
+    const __m128d step = _mm_set_pd(w.stepY, w.stepX);
+    const __m128d low = _mm_set_pd(w.bottom, w.left), high = _mm_set_pd(w.top, w.right);
+    const __m128d one = _mm_set1_pd(1.0), none = _mm_setzero_pd();
+    __m128d pos = _mm_set_pd(w.sy, w.sx);
+    for (int32_t u = 0; u < count; ++u, out += 4, pos = _mm_add_pd(pos, step)) {
+        const __m128d inside = _mm_and_pd(_mm_cmpge_pd(pos, low), _mm_cmplt_pd(pos, high));
+        if (_mm_movemask_pd(inside) != 3) continue;
+        const __m128i whole = _mm_cvttpd_epi32(pos);
+        const __m128d f = _mm_sub_pd(pos, _mm_cvtepi32_pd(whole));
+        const __m128d w0 = _mm_sub_pd(one, f);
+        int32_t x0 = _mm_cvtsi128_si32(whole), y0 = _mm_cvtsi128_si32(_mm_srli_si128(whole, 4));
+        int32_t x1 = x0 + 1, y1 = y0 + 1;
+        __m128d cw0 = _mm_unpacklo_pd(w0, w0), cw1 = _mm_unpacklo_pd(f, f);
+        __m128d rw0 = _mm_unpackhi_pd(w0, w0), rw1 = _mm_unpackhi_pd(f, f);
+        if (x0 >= w.lastColumn) { // the last column alone
+            x0 = x1 = w.lastColumn;
+            cw0 = one, cw1 = none;
+        }
+        if (y0 >= w.lastRow) { // the top row alone
+            y0 = y1 = w.lastRow;
+            rw0 = one, rw1 = none;
+        }
+        const uint8_t* row0 = src.row(y0);
+        const uint8_t* row1 = src.row(y1);
+        const Channels2 a = ChannelsOf(row0 + x0 * size_t{4});
+        const Channels2 b = ChannelsOf(row0 + x1 * size_t{4});
+        const Channels2 d = ChannelsOf(row1 + x0 * size_t{4});
+        const Channels2 e = ChannelsOf(row1 + x1 * size_t{4});
         const __m128d h0lo = _mm_add_pd(_mm_mul_pd(a.lo, cw0), _mm_mul_pd(b.lo, cw1));
         const __m128d h0hi = _mm_add_pd(_mm_mul_pd(a.hi, cw0), _mm_mul_pd(b.hi, cw1));
         const __m128d h1lo = _mm_add_pd(_mm_mul_pd(d.lo, cw0), _mm_mul_pd(e.lo, cw1));
@@ -334,6 +423,8 @@ void RotateRowBilinearSse2(const PixelView& src, RotateWalk w, uint8_t* out, int
 const RenderKernels& Sse2RenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Sse2,
+        .nearestGather = NearestGatherSse2,
+        .nearestBlendRow32 = NearestBlendRow32Sse2,
         .blendRow32 = BlendRow32Sse2,
         .bilinearHorizontal = HorizontalSse2,
         .bilinearVertical = VerticalSse2,

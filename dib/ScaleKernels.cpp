@@ -7,8 +7,12 @@
 namespace moirelle {
 
 void NearestGather(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out) {
-    for (size_t i = 0; i < count; ++i, out += 4)
-        std::memcpy(out, src + static_cast<size_t>(columns[i]) * 4, 4);
+    ActiveRenderKernels().nearestGather(src, columns, count, out);
+}
+
+void NearestBlendRow32(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* dst,
+                       uint32_t op) {
+    ActiveRenderKernels().nearestBlendRow32(src, columns, count, dst, op);
 }
 
 void BilinearHorizontal(const uint8_t* src, const int32_t* taps, const double* weights,

@@ -9,6 +9,9 @@ namespace moirelle {
 
 // out pixel i = source pixel columns[i].
 void NearestGather(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* out);
+// BlendRow32 (no grayscale) of those pixels onto `dst`, without a row of them between.
+void NearestBlendRow32(const uint8_t* src, const int32_t* columns, size_t count, uint8_t* dst,
+                       uint32_t op);
 
 // For every output column i and channel c:
 //   h[4i + c] = src[x0 * 4 + c] * w0 + src[x1 * 4 + c] * w1

@@ -60,6 +60,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     }
     bottom_ = job_.source.height - job_.rect.height - job_.rect.y;
     passRow_[0] = passRow_[1] = -1;
+    nearestRow_ = -1;
     integer_ = false;
     const size_t n = static_cast<size_t>(outWidth_);
     try {
@@ -146,8 +147,12 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
     if (!job_.highQuality) {
         const int32_t lastRow = job_.rect.height - 1;
         const double y = std::floor(static_cast<double>(j) * yRatio_);
-        const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(y), lastRow));
-        NearestGather(src, columns_.data(), n, out);
+        const int32_t sourceRow = bottom_ + std::min(static_cast<int32_t>(y), lastRow);
+        // An enlargement maps runs of output rows to one source row: the row made for the
+        // first serves them all, lightened already.
+        if (sourceRow == nearestRow_) return out;
+        NearestGather(job_.source.row(sourceRow), columns_.data(), n, out);
+        nearestRow_ = sourceRow;
     } else {
         const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
         if (integer_) {
@@ -183,6 +188,18 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
     }
     if (job_.amount != 0) AdjustLight(job_.amount, PixelView{out, outWidth_, 1});
     return out;
+}
+
+bool ScaledRows::BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, uint32_t op) {
+    if (job_.highQuality || job_.amount != 0 || x < 0 || y < 0 || y >= outHeight_ ||
+        count > static_cast<size_t>(outWidth_) || static_cast<size_t>(x) > outWidth_ - count)
+        return false;
+    const int32_t j = outHeight_ - 1 - y;
+    const int32_t lastRow = job_.rect.height - 1;
+    const double row = std::floor(static_cast<double>(j) * yRatio_);
+    const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(row), lastRow));
+    NearestBlendRow32(src, columns_.data() + x, count, dst, op);
+    return true;
 }
 
 bool ScaleSource(ScaleJob& job, PixelBuffer& out) {

@@ -42,6 +42,8 @@ class ScaledRows final : public SourceRows {
     int32_t Width() const override { return outWidth_; }
     int32_t Height() const override { return outHeight_; }
     const uint8_t* Row(int32_t y) override { return StorageRow(outHeight_ - 1 - y); }
+    // Nearest rows without a change of lightness: the source pixels go onto `dst` at once.
+    bool BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, uint32_t op) override;
     // Output row j counted from the bottom.
     const uint8_t* StorageRow(int32_t j);
     // Whether the bilinear rule runs in integers (every weight a multiple of 1/128).
@@ -74,6 +76,7 @@ class ScaledRows final : public SourceRows {
     std::vector<int16_t> combined_;
     size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     std::vector<uint8_t> row_;
+    int32_t nearestRow_ = -1; // nearest: the source row that row_ holds, or -1
 };
 
 // Scales into a new buffer of |destWidth| x |destHeight| less the clipped part. On

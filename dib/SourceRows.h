@@ -4,6 +4,7 @@
 
 #include "dib/PixelView.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace moirelle {
@@ -15,6 +16,13 @@ class SourceRows {
     virtual int32_t Height() const = 0;
     // The Width() pixels of picture row `y` (0 = top). Valid until the next call.
     virtual const uint8_t* Row(int32_t y) = 0;
+    // Blends `count` pixels of picture row `y` from column `x` onto `dst` as BlendRow32
+    // does without grayscale, when the rows can do it without making the row first;
+    // false (nothing done) otherwise.
+    virtual bool BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, uint32_t op) {
+        (void)y, (void)x, (void)dst, (void)count, (void)op;
+        return false;
+    }
 };
 
 // The rows of pixels in memory.

@@ -1,6 +1,7 @@
 #include "dib/BlendPixels.h"
 #include "dib/BlendToDestination.h"
 #include "dib/PixelBuffer.h"
+#include "dib/ScaleSource.h"
 #include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
 
@@ -132,6 +133,33 @@ TEST(BlendTable, RowsMatchThePixelFormulaForEveryDestinationByte) {
     }
 }
 
+// Transparent pixels with colour bytes, opaque and translucent ones side by side within
+// every group of pixels the vectorised rows take at once (the tables above keep one
+// alpha per group).
+TEST(BlendTable, RowsMatchThePixelFormulaWithAlphasMixedInAGroup) {
+    constexpr size_t kPixels = 4096 + 7; // and a group of four, and a tail
+    std::vector<uint8_t> src(kPixels * 4), dst(src.size()), ref(src.size());
+    for (uint32_t op : {255u, 254u, 200u, 127u, 1u}) {
+        for (size_t i = 0; i < kPixels; ++i) {
+            const uint32_t h = static_cast<uint32_t>(i) * 2654435761u + op;
+            static constexpr int kAlphaKind[5] = {0, 255, 0, -1, 255}; // -1: any alpha
+            const int kind = kAlphaKind[(i + i / 7) % 5];
+            uint8_t* p = &src[i * 4];
+            p[0] = static_cast<uint8_t>(h >> 8);
+            p[1] = static_cast<uint8_t>(h >> 16);
+            p[2] = static_cast<uint8_t>(h >> 24);
+            p[3] = static_cast<uint8_t>(kind < 0 ? h >> 4 : kind);
+            for (int c = 0; c < 4; ++c)
+                dst[i * 4 + c] = static_cast<uint8_t>(h >> (3 * c + 1));
+        }
+        std::copy(dst.begin(), dst.end(), ref.begin());
+        for (size_t i = 0; i < src.size(); i += 4)
+            BlendPixel(&src[i], &ref[i], 4, op, nullptr);
+        BlendRow32(src.data(), dst.data(), kPixels, op, nullptr);
+        ASSERT_EQ(dst, ref) << "op " << op;
+    }
+}
+
 TEST(BlendPlan, ClipsAtTheOriginAndAtTheHost) {
     PixelBuffer src;
     ASSERT_TRUE(src.Allocate(20, 10));
@@ -165,6 +193,54 @@ TEST(BlendOntoHost, PlacesRowsInPictureOrder) {
             const uint32_t want = inside ? test::Packed(src.View(), x - 1, y - 1) : 0;
             EXPECT_EQ(test::Packed(host.View(), x, y), want) << x << "," << y;
         }
+}
+
+// Nearest rows go onto the host without a row of them between: each host pixel is the
+// source pixel at floor(i * sw / tw), floor(j * sh / th) (no position lands on a whole
+// number but 0 here, so integer division is the floor) blended by the pixel formula.
+TEST(BlendOntoHost, NearestRowsBlendTheirSourcePixels) {
+    struct Case {
+        int32_t sw, sh, tw, th, srcX, srcY, dstX, dstY, w, h, hostW, hostH;
+        uint32_t op;
+    };
+    static const Case cases[] = {
+        {13, 7, 37, 11, 3, 2, 2, 1, 30, 8, 40, 12, 255}, // enlarged, rows repeat
+        {13, 7, 37, 11, 3, 2, 2, 1, 30, 8, 40, 12, 100},
+        {13, 7, 11, 5, 0, 0, 5, 0, 11, 5, 16, 6, 255}, // reduced
+        {13, 7, 11, 5, 1, 1, 0, 1, 10, 4, 16, 6, 37},
+    };
+    for (const Case& c : cases) {
+        PixelBuffer src, host;
+        ASSERT_TRUE(src.Allocate(c.sw, c.sh));
+        ASSERT_TRUE(host.Allocate(c.hostW, c.hostH));
+        for (size_t i = 0; i < src.View().size(); ++i) {
+            const uint32_t h = static_cast<uint32_t>(i / 4) * 2654435761u;
+            static constexpr uint8_t kAlpha[4] = {0, 255, 0, 128};
+            src.View().bits[i] = static_cast<uint8_t>(i % 4 == 3 ? kAlpha[(h >> 8) % 4] ^ (h & 1)
+                                                                 : h >> (8 * (i % 4)));
+        }
+        for (size_t i = 0; i < host.View().size(); ++i)
+            host.View().bits[i] = static_cast<uint8_t>(i * 29 + 7);
+        PixelBuffer want(host);
+        ScaleJob job;
+        job.source = src.View();
+        ScaledRows rows;
+        ASSERT_TRUE(rows.Start(job, c.tw, c.th));
+        BlendPlan plan;
+        ASSERT_TRUE(
+            PlanBlend(rows, c.srcX, c.srcY, c.dstX, c.dstY, c.w, c.h, c.hostW, c.hostH, plan));
+        BlendOntoHost(rows, plan, host.View(), c.op, -1);
+        for (int32_t r = 0; r < c.h; ++r)
+            for (int32_t x = 0; x < c.w; ++x) {
+                const int32_t j = c.th - 1 - (c.srcY + r), i = c.srcX + x;
+                const uint8_t* s = src.View().row(j * c.sh / c.th) + (i * c.sw / c.tw) * 4;
+                uint8_t* d = want.View().row(c.hostH - 1 - (c.dstY + r)) + (c.dstX + x) * 4;
+                BlendPixel(s, d, 4, c.op, nullptr);
+            }
+        ASSERT_EQ(std::vector<uint8_t>(host.View().bits, host.View().bits + host.View().size()),
+                  std::vector<uint8_t>(want.View().bits, want.View().bits + want.View().size()))
+            << c.tw << "x" << c.th << " op " << c.op;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "dib/VectorLevel.h"
 #include "formats/Adler32.h"
+#include "formats/Adler32Avx2Pieces.h"
 #include "formats/InflateCpu.h"
 #include "formats/InflateTables.h"
 
@@ -17,9 +18,6 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
 #endif
 
 // How it goes fast: a 64-bit bit buffer refilled with one unaligned word load; decode
@@ -408,92 +406,50 @@ struct NoRunningSum {
 
 #if MOIRELLE_INFLATE_BMI2
 // Adler-32 summed in pieces of 128 bytes as the output grows, while the bytes are still in
-// the nearest cache; the sums are independent of the decode, so the processor overlaps
-// the two. Per 64 bytes the low sum grows by the bytes' sum and the high sum by 64 times
-// the low sum before them plus the bytes weighted 64, 63, ..., 1; the weights are taken
-// less 32 (32 down to -31, with 32 times the bytes' sum added back), so that the byte
-// products of two pieces of 64 add up in 16 bits. The sums are reduced every 5504 bytes,
-// within the bound that keeps the high sum below 2^32.
-#define MOIRELLE_SUM_TARGET __attribute__((target("avx2"))) inline
+// the nearest cache (formats/Adler32Avx2Pieces.h); the sums are independent of the decode,
+// so the processor overlaps the two. The sums are reduced every 5504 bytes, within the
+// bound that keeps the high sum below 2^32.
 struct Avx2RunningSum {
     static constexpr bool kActive = true;
     static constexpr uint32_t kReduceEvery = 43 * 128;
 
-    MOIRELLE_SUM_TARGET void Begin(const Output& output) {
+    MOIRELLE_ADLER_AVX2 void Begin(const Output& output) {
         a = *output.adler & 0xFFFF;
         b = *output.adler >> 16;
         summed = output.summed;
-        Clear();
+        pieces.Clear();
+        pending = 0;
     }
 
-    MOIRELLE_SUM_TARGET void Take(const uint8_t* upTo) {
+    MOIRELLE_ADLER_AVX2 void Take(const uint8_t* upTo) {
         while (upTo - summed >= 128) {
             if (pending == kReduceEvery) Reduce();
-            Piece(summed);
+            pieces.Add128(summed);
             summed += 128;
             pending += 128;
         }
     }
 
-    MOIRELLE_SUM_TARGET void End(Output& output) {
+    MOIRELLE_ADLER_AVX2 void End(Output& output) {
         Reduce();
         *output.adler = (b << 16) | a;
         output.summed = summed;
     }
 
   private:
-    MOIRELLE_SUM_TARGET void Clear() {
-        low = pairs = firsts = weighted = _mm256_setzero_si256();
-        pending = 0;
-    }
-
-    MOIRELLE_SUM_TARGET static __m256i Load(const uint8_t* p) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    }
-
-    MOIRELLE_SUM_TARGET void Piece(const uint8_t* p) {
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i w0 =
-            _mm256_setr_epi8(32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
-                             14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
-        const __m256i w1 = _mm256_setr_epi8(0, -1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12,
-                                            -13, -14, -15, -16, -17, -18, -19, -20, -21, -22, -23,
-                                            -24, -25, -26, -27, -28, -29, -30, -31);
-        const __m256i d0 = Load(p), d1 = Load(p + 32), d2 = Load(p + 64), d3 = Load(p + 96);
-        const __m256i s01 = _mm256_add_epi32(_mm256_sad_epu8(d0, zero), _mm256_sad_epu8(d1, zero));
-        const __m256i s23 = _mm256_add_epi32(_mm256_sad_epu8(d2, zero), _mm256_sad_epu8(d3, zero));
-        pairs = _mm256_add_epi32(pairs, low);
-        firsts = _mm256_add_epi32(firsts, s01);
-        low = _mm256_add_epi32(low, _mm256_add_epi32(s01, s23));
-        const __m256i m01 =
-            _mm256_add_epi16(_mm256_maddubs_epi16(d0, w0), _mm256_maddubs_epi16(d1, w1));
-        const __m256i m23 =
-            _mm256_add_epi16(_mm256_maddubs_epi16(d2, w0), _mm256_maddubs_epi16(d3, w1));
-        weighted = _mm256_add_epi32(
-            weighted, _mm256_madd_epi16(_mm256_add_epi16(m01, m23), _mm256_set1_epi16(1)));
-    }
-
-    MOIRELLE_SUM_TARGET static uint32_t Sum32(__m256i v) {
-        __m128i s = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
-        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
-        return static_cast<uint32_t>(_mm_cvtsi128_si32(s));
-    }
-
-    // Folds the pieces since the last reduction into a and b. Pieces of 128 bytes: the
-    // first 64 come after the low sum before the piece, the second after that plus the
-    // first's bytes.
-    MOIRELLE_SUM_TARGET void Reduce() {
+    // Folds the pieces since the last reduction into a and b.
+    MOIRELLE_ADLER_AVX2 void Reduce() {
         if (pending == 0) return;
-        const uint32_t total = Sum32(low);
-        b += a * pending + 128 * Sum32(pairs) + 64 * Sum32(firsts) + 32 * total + Sum32(weighted);
+        const uint32_t total = adler::Sum32(pieces.low);
+        b += a * pending + pieces.HighPart(total);
         a += total;
         a %= 65521;
         b %= 65521;
-        Clear();
+        pieces.Clear();
+        pending = 0;
     }
 
-    __m256i low, pairs, firsts, weighted;
+    adler::Avx2Pieces pieces;
     uint32_t a = 1, b = 0, pending = 0;
     uint8_t* summed = nullptr;
 };

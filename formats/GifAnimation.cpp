@@ -13,7 +13,6 @@ constexpr size_t kScreenEnd = 13; // signature and logical screen descriptor
 constexpr size_t kDescriptorSize = 10;
 constexpr uint8_t kExtension = 0x21;
 constexpr uint8_t kImage = 0x2C;
-constexpr uint8_t kTrailer = 0x3B;
 constexpr uint8_t kControlLabel = 0xF9;
 constexpr uint8_t kApplicationLabel = 0xFF;
 constexpr uint8_t kTableFlag = 0x80;
@@ -178,7 +177,7 @@ bool GifAnimation::ReadFrameHeader(size_t& pos, Header& header) {
             header.chainPos = pos;
             return SkipSubBlocks(data, pos) && header.tableEntries != 0;
         } else {
-            return false; // the trailer, or a block this format does not have
+            return false; // the trailer (0x3B), or a block this format does not have
         }
     }
 }

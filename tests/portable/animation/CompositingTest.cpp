@@ -7,6 +7,7 @@
 #include "dib/MemoryImage.h"
 #include "formats/GifAnimation.h"
 #include "tests/portable/animation/GifBuilder.h"
+#include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -231,7 +232,12 @@ TEST(GifCompositing, DelaysDisposalsAndLoopCounts) {
     GifBuilder gif(1, 1, kColours);
     gif.Loop(3).Control(2, 0, 1).Image(0, 0, 1, 1, Indices("1"));
     gif.Control(3, 250).Image(0, 0, 1, 1, Indices("2"));
+    gif.Raw({0x00, 0x00});               // stray padding between blocks is stepped over
     gif.Image(0, 0, 1, 1, Indices("3")); // no control extension: delay 0, nothing special
+    gif.Control(6, 7).Image(0, 0, 1, 1, Indices("2"));
+    // A control extension too short to hold its fields is stepped over.
+    gif.Raw({0x21, 0xF9, 3, 0x09, 0x05, 0x00, 0x00});
+    gif.Image(0, 0, 1, 1, Indices("1"));
     const test::Bytes bytes = gif.Finish();
     GifAnimation animation;
     ASSERT_TRUE(animation.Open(bytes));
@@ -253,6 +259,15 @@ TEST(GifCompositing, DelaysDisposalsAndLoopCounts) {
     EXPECT_EQ(animation.Frame().delay, 0);
     EXPECT_EQ(animation.Frame().disposal, GifDisposal::Unspecified);
     EXPECT_EQ(Screen(screen), "B");
+    ASSERT_TRUE(animation.NextFrame(screen));
+    EXPECT_EQ(animation.Frame().delay, 7);
+    EXPECT_EQ(animation.Frame().disposal, GifDisposal::Keep) << "unassigned value 6";
+    ASSERT_TRUE(animation.NextFrame(screen));
+    EXPECT_EQ(animation.Frame().delay, 0);
+    EXPECT_EQ(animation.Frame().disposal, GifDisposal::Unspecified);
+    EXPECT_EQ(animation.Frame().transparentIndex, -1);
+    EXPECT_EQ(Screen(screen), "R");
+    EXPECT_FALSE(animation.NextFrame(screen));
 
     const struct {
         const char* what;
@@ -282,6 +297,32 @@ TEST(GifCompositing, DelaysDisposalsAndLoopCounts) {
     GifAnimation a;
     ASSERT_TRUE(a.Open(b));
     EXPECT_EQ(a.LoopCount(), 4);
+}
+
+TEST(GifCompositing, TheAnimatedSampleSkin) {
+    // samples/skin-shimmer.gif (tools/make-artwork.py): 24 pictures of 80 ms, looping;
+    // the encoder joins pictures that do not change into one frame of their summed time.
+    std::string file;
+    ASSERT_TRUE(test::ReadFile(
+        test::JoinPath(test::JoinPath(test::SourceDir(), "samples"), "skin-shimmer.gif"), file));
+    const test::Bytes bytes(file.begin(), file.end());
+    GifAnimation animation;
+    ASSERT_TRUE(animation.Open(bytes));
+    EXPECT_GT(animation.FrameCount(), 1u);
+    EXPECT_LE(animation.FrameCount(), 30u);
+    EXPECT_EQ(animation.LoopCount(), GifAnimation::kLoopForever);
+    EXPECT_EQ(animation.ScreenWidth(), 320);
+    EXPECT_EQ(animation.ScreenHeight(), 40);
+    MemoryImage screen;
+    ASSERT_TRUE(animation.Rewind(screen));
+    uint32_t total = 0;
+    while (animation.NextFrame(screen)) {
+        EXPECT_EQ(animation.Frame().delay % 8, 0);
+        total += animation.Frame().delay;
+        EXPECT_EQ(screen.PixelAt(319, 39) >> 24, 255u) << "every frame covers the screen";
+    }
+    EXPECT_EQ(total, 24u * 8);
+    EXPECT_EQ(animation.FrameIndex() + 1, animation.FrameCount());
 }
 
 TEST(GifCompositing, DisplayTimes) {

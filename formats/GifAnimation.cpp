@@ -1,9 +1,12 @@
 #include "formats/GifAnimation.h"
 
+#include "formats/GifLzw.h"
 #include "formats/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace moirelle {
 namespace {
@@ -183,7 +186,9 @@ bool GifAnimation::ReadFrameHeader(size_t& pos, Header& header) {
 }
 
 bool GifAnimation::Open(std::span<const uint8_t> bytes) {
+    const bool allowWhole = allowWhole_;
     *this = GifAnimation();
+    allowWhole_ = allowWhole;
     bytes_ = bytes;
     if (!IsGifSignature(bytes) || bytes.size() < kScreenEnd) return false;
     screenWidth_ = Read16LE(&bytes[6]);
@@ -254,6 +259,41 @@ void GifAnimation::Dispose(IImageTarget& screen) {
     }
 }
 
+bool GifAnimation::DecodeWhole(const Header& header, size_t previousBytes, gif::IRowSink& sink) {
+    // The frame's indices and its codes must fit beside the restore-to-previous copy in
+    // the room of one screen; frames that do not (far larger than the screen, or as large
+    // with that copy) go row by row.
+    const size_t room = static_cast<size_t>(screenWidth_) * 4 * screenHeight_ - previousBytes;
+    const uint64_t pixels = static_cast<uint64_t>(header.info.width) * header.info.height;
+    if (pixels == 0 || pixels + gif::kLzwSlack > room) return false;
+    size_t codeBytes = 0;
+    for (size_t pos = header.chainPos; pos < bytes_.size() && bytes_[pos] != 0;
+         pos += bytes_[pos] + size_t{1})
+        codeBytes += bytes_[pos];
+    if (pixels + gif::kLzwSlack + codeBytes > room) return false;
+
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow)
+                                         uint8_t[codeBytes + pixels + gif::kLzwSlack]);
+    if (!block) return false;
+    uint8_t* codes = block.get();
+    uint8_t* indices = codes + codeBytes;
+    size_t joined = 0;
+    for (size_t pos = header.chainPos; joined < codeBytes; pos += bytes_[pos] + size_t{1}) {
+        const size_t length = std::min<size_t>(bytes_[pos], bytes_.size() - pos - 1);
+        std::memcpy(codes + joined, &bytes_[pos + 1], length);
+        joined += length;
+    }
+    const gif::LzwResult decoded =
+        gif::DecodeLzw(header.minCodeSize, std::span<const uint8_t>(codes, codeBytes), indices,
+                       static_cast<size_t>(pixels), header.tableEntries);
+    if (!decoded.valid) return false;
+    const size_t width = static_cast<size_t>(header.info.width);
+    for (size_t start = 0, row = 0; start < decoded.produced; start += width, ++row)
+        sink.Row(static_cast<int32_t>(row), indices + start,
+                 static_cast<int32_t>(std::min(width, decoded.produced - start)));
+    return true;
+}
+
 bool GifAnimation::NextFrame(IImageTarget& screen) {
     if (!rewound_ || nextIndex_ >= frameCount_ || screen.Width() != screenWidth_ ||
         screen.Height() != screenHeight_ || screen.BitsPointer() == nullptr)
@@ -279,10 +319,11 @@ bool GifAnimation::NextFrame(IImageTarget& screen) {
 
     frame_ = header.info;
     Compositor compositor(screen, frame_, bytes_.data() + header.tablePos, header.tableEntries);
-    const gif::LzwRowsResult decoded =
-        decoder_.Decode(bytes_, header.chainPos, header.minCodeSize, header.tableEntries,
-                        frame_.width, frame_.height, &compositor);
-    if (!decoded.valid) {
+    if (!(allowWhole_ && DecodeWhole(header, previous_.capacity(), compositor)) &&
+        !decoder_
+             .Decode(bytes_, header.chainPos, header.minCodeSize, header.tableEntries, frame_.width,
+                     frame_.height, &compositor)
+             .valid) {
         // Only changed bytes could fail here after Open checked them: end the animation.
         frameCount_ = nextIndex_;
         frameShown_ = false;

@@ -70,6 +70,10 @@ class GifAnimation {
     size_t FrameIndex() const { return frameIndex_; }
     const GifFrameInfo& Frame() const { return frame_; }
 
+    // Small frames decode in one piece (faster), others row by row; false sends every
+    // frame row by row, so that both roads can be checked to give the same screens.
+    void AllowWholeFrames(bool allow) { allowWhole_ = allow; }
+
     // Bytes held besides the screen image (the restore-to-previous copy, the decoder's row).
     size_t ScratchBytes() const;
 
@@ -89,6 +93,10 @@ class GifAnimation {
     // trailer, at an unknown block or where the data is cut short.
     bool ReadFrameHeader(size_t& pos, Header& header);
     Rect Clipped(const GifFrameInfo& info) const;
+    // Decodes the frame's codes in one piece into a block of at most one screen less what
+    // the restore-to-previous copy holds (`previousBytes`), and hands its rows to `sink`. False,
+    // having drawn nothing, when the frame does not fit there or its codes are not valid.
+    bool DecodeWhole(const Header& header, size_t previousBytes, gif::IRowSink& sink);
     void Dispose(IImageTarget& screen);
 
     std::span<const uint8_t> bytes_;
@@ -109,6 +117,7 @@ class GifAnimation {
     GifFrameInfo frame_;
     Rect shownRect_;
     bool frameShown_ = false;
+    bool allowWhole_ = true;
     std::vector<uint8_t> previous_; // the shown frame's rectangle as it was before it
     gif::LzwRowDecoder decoder_;
 };

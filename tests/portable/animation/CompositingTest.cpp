@@ -155,30 +155,34 @@ const Case kCases[] = {
 };
 
 TEST(GifCompositing, FramesMatchScreensWorkedOutByHand) {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.what);
-        GifBuilder gif(c.width, c.height, kColours);
-        for (const FrameSpec& f : c.frames) {
-            gif.Control(f.disposal, f.delay, f.transparent);
-            gif.Image(f.left, f.top, f.width, f.height, Indices(f.indices), f.local, f.interlaced);
+    for (const bool whole : {true, false})
+        for (const Case& c : kCases) {
+            SCOPED_TRACE(whole ? "frames in one piece" : "frames row by row");
+            SCOPED_TRACE(c.what);
+            GifBuilder gif(c.width, c.height, kColours);
+            for (const FrameSpec& f : c.frames) {
+                gif.Control(f.disposal, f.delay, f.transparent);
+                gif.Image(f.left, f.top, f.width, f.height, Indices(f.indices), f.local,
+                          f.interlaced);
+            }
+            const test::Bytes bytes = gif.Finish();
+            GifAnimation animation;
+            animation.AllowWholeFrames(whole);
+            ASSERT_TRUE(animation.Open(bytes));
+            ASSERT_EQ(animation.FrameCount(), c.frames.size());
+            MemoryImage screen;
+            ASSERT_TRUE(animation.Rewind(screen));
+            for (size_t i = 0; i < c.expected.size(); ++i) {
+                ASSERT_TRUE(animation.NextFrame(screen)) << "frame " << i;
+                EXPECT_EQ(animation.FrameIndex(), i);
+                EXPECT_EQ(Screen(screen), c.expected[i]) << "frame " << i;
+            }
+            EXPECT_FALSE(animation.NextFrame(screen)) << "no frame after the last";
+            // Played again from the start, the first frame is the same.
+            ASSERT_TRUE(animation.Rewind(screen));
+            ASSERT_TRUE(animation.NextFrame(screen));
+            EXPECT_EQ(Screen(screen), c.expected[0]) << "first frame played again";
         }
-        const test::Bytes bytes = gif.Finish();
-        GifAnimation animation;
-        ASSERT_TRUE(animation.Open(bytes));
-        ASSERT_EQ(animation.FrameCount(), c.frames.size());
-        MemoryImage screen;
-        ASSERT_TRUE(animation.Rewind(screen));
-        for (size_t i = 0; i < c.expected.size(); ++i) {
-            ASSERT_TRUE(animation.NextFrame(screen)) << "frame " << i;
-            EXPECT_EQ(animation.FrameIndex(), i);
-            EXPECT_EQ(Screen(screen), c.expected[i]) << "frame " << i;
-        }
-        EXPECT_FALSE(animation.NextFrame(screen)) << "no frame after the last";
-        // Played again from the start, the first frame is the same.
-        ASSERT_TRUE(animation.Rewind(screen));
-        ASSERT_TRUE(animation.NextFrame(screen));
-        EXPECT_EQ(Screen(screen), c.expected[0]) << "first frame played again";
-    }
 }
 
 TEST(GifCompositing, LocalTablesAndInterlacedRows) {
@@ -191,20 +195,24 @@ TEST(GifCompositing, LocalTablesAndInterlacedRows) {
     gif.Control(1, 10).Image(1, 0, 1, 10, Indices("0 1 2 3 0 1 2 3 0 1"), {}, true);
     gif.Control(1, 10).Image(0, 9, 1, 1, Indices("3"));
     const test::Bytes bytes = gif.Finish();
-    GifAnimation animation;
-    ASSERT_TRUE(animation.Open(bytes));
-    MemoryImage screen;
-    ASSERT_TRUE(animation.Rewind(screen));
-    ASSERT_TRUE(animation.NextFrame(screen));
-    ASSERT_TRUE(animation.NextFrame(screen));
-    EXPECT_TRUE(animation.Frame().localTable);
-    EXPECT_EQ(Screen(screen), "CR/WR/RR/RR/RR/RR/RR/RR/RR/RR");
-    ASSERT_TRUE(animation.NextFrame(screen));
-    EXPECT_TRUE(animation.Frame().interlaced);
-    EXPECT_EQ(Screen(screen), "CK/WR/RG/RB/RK/RR/RG/RB/RK/RR");
-    ASSERT_TRUE(animation.NextFrame(screen));
-    EXPECT_FALSE(animation.Frame().localTable);
-    EXPECT_EQ(Screen(screen), "CK/WR/RG/RB/RK/RR/RG/RB/RK/BR");
+    for (const bool whole : {true, false}) {
+        SCOPED_TRACE(whole ? "frames in one piece" : "frames row by row");
+        GifAnimation animation;
+        animation.AllowWholeFrames(whole);
+        ASSERT_TRUE(animation.Open(bytes));
+        MemoryImage screen;
+        ASSERT_TRUE(animation.Rewind(screen));
+        ASSERT_TRUE(animation.NextFrame(screen));
+        ASSERT_TRUE(animation.NextFrame(screen));
+        EXPECT_TRUE(animation.Frame().localTable);
+        EXPECT_EQ(Screen(screen), "CR/WR/RR/RR/RR/RR/RR/RR/RR/RR");
+        ASSERT_TRUE(animation.NextFrame(screen));
+        EXPECT_TRUE(animation.Frame().interlaced);
+        EXPECT_EQ(Screen(screen), "CK/WR/RG/RB/RK/RR/RG/RB/RK/RR");
+        ASSERT_TRUE(animation.NextFrame(screen));
+        EXPECT_FALSE(animation.Frame().localTable);
+        EXPECT_EQ(Screen(screen), "CK/WR/RG/RB/RK/RR/RG/RB/RK/BR");
+    }
 }
 
 TEST(GifCompositing, InterlacedHeightsAroundThePasses) {
@@ -219,12 +227,15 @@ TEST(GifCompositing, InterlacedHeightsAroundThePasses) {
         GifBuilder gif(1, h, kColours);
         gif.Image(0, 0, 1, h, Indices(digits), {}, true);
         const test::Bytes bytes = gif.Finish();
-        GifAnimation animation;
-        MemoryImage screen;
-        ASSERT_TRUE(animation.Open(bytes));
-        ASSERT_TRUE(animation.Rewind(screen));
-        ASSERT_TRUE(animation.NextFrame(screen));
-        EXPECT_EQ(Screen(screen), expected);
+        for (const bool whole : {true, false}) {
+            GifAnimation animation;
+            animation.AllowWholeFrames(whole);
+            MemoryImage screen;
+            ASSERT_TRUE(animation.Open(bytes));
+            ASSERT_TRUE(animation.Rewind(screen));
+            ASSERT_TRUE(animation.NextFrame(screen));
+            EXPECT_EQ(Screen(screen), expected) << (whole ? "in one piece" : "row by row");
+        }
     }
 }
 

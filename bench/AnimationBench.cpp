@@ -156,14 +156,15 @@ void ScaleOurs(const PixelView& src, PixelBuffer& dst) {
 
 // pixman: premultiplied BGRA (bottom-up, as ours) scaled bilinearly onto `dst`.
 void ScalePixman(Bytes& src, PixelBuffer& dst) {
-    pixman_image_t* s = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight,
-                                                 reinterpret_cast<uint32_t*>(src.data()), kWidth * 4);
-    pixman_image_t* d = pixman_image_create_bits(
-        PIXMAN_a8r8g8b8, dst.Width(), dst.Height(), reinterpret_cast<uint32_t*>(dst.View().bits),
-        static_cast<int>(dst.View().stride()));
+    pixman_image_t* s = pixman_image_create_bits(
+        PIXMAN_a8r8g8b8, kWidth, kHeight, reinterpret_cast<uint32_t*>(src.data()), kWidth * 4);
+    pixman_image_t* d = pixman_image_create_bits(PIXMAN_a8r8g8b8, dst.Width(), dst.Height(),
+                                                 reinterpret_cast<uint32_t*>(dst.View().bits),
+                                                 static_cast<int>(dst.View().stride()));
     pixman_transform_t t;
-    pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(kWidth) / dst.Width()),
-                                pixman_double_to_fixed(static_cast<double>(kHeight) / dst.Height()));
+    pixman_transform_init_scale(
+        &t, pixman_double_to_fixed(static_cast<double>(kWidth) / dst.Width()),
+        pixman_double_to_fixed(static_cast<double>(kHeight) / dst.Height()));
     pixman_image_set_transform(s, &t);
     pixman_image_set_filter(s, PIXMAN_FILTER_BILINEAR, nullptr, 0);
     pixman_image_composite32(PIXMAN_OP_OVER, s, nullptr, d, 0, 0, 0, 0, 0, 0, dst.Width(),
@@ -189,7 +190,19 @@ PairedCase AnimationCase() {
     anim->file = EncodeShimmer(kFrames);
     if (!anim->animation.Open(anim->file) || anim->animation.FrameCount() != kFrames)
         Fail("opening the animation");
-    auto still = std::make_shared<const Bytes>(EncodeShimmer(kFrames, 0));
+    // The peers and our first-frame reader decode each frame as a still, in turn, as the
+    // animation brings them.
+    auto stills = std::make_shared<std::vector<Bytes>>();
+    for (int f = 0; f < kFrames; ++f)
+        stills->push_back(EncodeShimmer(kFrames, f));
+    // Each implementation walks the stills with a counter of its own.
+    auto turns = [stills] {
+        return [stills, next = std::make_shared<size_t>(0)]() -> const Bytes& {
+            const Bytes& b = (*stills)[*next];
+            *next = (*next + 1) % stills->size();
+            return b;
+        };
+    };
     auto bar = [] {
         auto b = std::make_shared<PixelBuffer>();
         b->Allocate(kBarWidth, kBarHeight);
@@ -205,9 +218,9 @@ PairedCase AnimationCase() {
                            ScaleOurs(anim->screen.View(), *ourBar);
                        }});
     auto firstFrame = std::make_shared<MemoryImage>();
-    c.impls.push_back({"ours first frame", nullptr, [still, firstFrame, ourBar] {
+    c.impls.push_back({"ours first frame", nullptr, [turn = turns(), firstFrame, ourBar]() mutable {
                            *firstFrame = MemoryImage();
-                           if (!cGIFparser().LoadStream(*still, *firstFrame, 0, 0))
+                           if (!cGIFparser().LoadStream(turn(), *firstFrame, 0, 0))
                                Fail("ours first frame");
                            ScaleOurs(firstFrame->View(), *ourBar);
                        }});
@@ -216,16 +229,17 @@ PairedCase AnimationCase() {
                                                      {"stb_image", DecodeStbImage}};
     for (const auto& [peer, decode] : peers) {
         auto out = std::make_shared<Bytes>();
-        c.impls.push_back({peer, nullptr, [still, out, peerBar, peer = peer, decode = decode] {
-                               if (!decode(*still, *out)) Fail(peer);
-                               ScalePixman(*out, *peerBar);
-                           }});
+        c.impls.push_back(
+            {peer, nullptr, [turn = turns(), out, peerBar, peer = peer, decode = decode]() mutable {
+                 if (!decode(turn(), *out)) Fail(peer);
+                 ScalePixman(*out, *peerBar);
+             }});
     }
     // The first frame of the animation is the still: both roads give the same pixels.
     if (!anim->animation.Rewind(anim->screen) || !anim->animation.NextFrame(anim->screen))
         Fail("ours animation");
     Bytes giflib;
-    if (!DecodeStillWithGiflib(*still, giflib)) Fail("giflib");
+    if (!DecodeStillWithGiflib(stills->front(), giflib)) Fail("giflib");
     ReportDifference(c.name, "giflib", anim->screen.BitsPointer(), giflib, giflib.size());
     return c;
 }

@@ -190,3 +190,106 @@ TEST(LayeredWindowList, ListsEachWindowOnceUntilItIsRestoredOrGone) {
     DestroyWindow(a);
     DestroyWindow(c);
 }
+
+// Where the overlay's monitor has another resolution than the system's (the scale changed
+// without signing out, another primary monitor), the overlay must still cover exactly its
+// taskbar's pixels: position in screen twips, size in the window's own twips.
+TEST(OverlayPlacement, EveryOverlayCoversItsTaskbarsPixelsWhateverTheWindowsResolution) {
+    const RECT taskbars[] = {
+        {0, 1040, 1920, 1080}, // bottom
+        {0, 0, 1920, 48},      // top
+        {0, 0, 62, 1080},      // left
+        {1858, 0, 1920, 1080}, // right
+    };
+    // (system dpi, window dpi)
+    const std::pair<int, int> dpis[] = {{96, 144}, {144, 96}, {120, 192}, {96, 96}};
+    for (auto [system, window] : dpis) {
+        const double st = 1440.0 / system, wt = 1440.0 / window;
+        const PlacementScale scale{st, st, wt, wt};
+        const int32_t screenHeight = 1080 * 1440 / system;
+        for (const RECT& r : taskbars) {
+            const TaskbarRect t = MakeTaskbarRect(r, true, st, st);
+            const OverlayPlace place = PlaceOverlay(t, screenHeight, 2925, {0, 0, 0, 0});
+            EXPECT_EQ(place, ScreenPlace(r, scale));
+            const OverlayPlace m = WindowMove(place, scale);
+            const RECT got{moirelle::forms::TwipsToPixels(m.left, st),
+                           moirelle::forms::TwipsToPixels(m.top, st),
+                           moirelle::forms::TwipsToPixels(m.left, st) +
+                               moirelle::forms::TwipsToPixels(m.width, wt),
+                           moirelle::forms::TwipsToPixels(m.top, st) +
+                               moirelle::forms::TwipsToPixels(m.height, wt)};
+            EXPECT_TRUE(EqualRect(&got, &r))
+                << system << "/" << window << " dpi: " << r.left << "," << r.top << " " << r.right
+                << "," << r.bottom << " became " << got.left << "," << got.top << " " << got.right
+                << "," << got.bottom;
+        }
+    }
+    // A 62-pixel left taskbar at 96 dpi in a window at 144 dpi: 930 screen twips, 620 of
+    // the window's.
+    EXPECT_EQ(WindowMove({0, 0, 930, 16200}, {15, 15, 10, 10}), (OverlayPlace{0, 0, 620, 10800}));
+    EXPECT_EQ(ScreenPlace({-2, 10, 60, 30}, {15, 15, 10, 10}), (OverlayPlace{-30, 150, 930, 300}));
+}
+
+namespace {
+
+HWND StandIn(const wchar_t* cls, bool topmost) {
+    static const ATOM registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MoirelleZOrderStandIn";
+        return RegisterClassW(&wc);
+    }();
+    (void)registered;
+    return CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, L"MoirelleZOrderStandIn", cls,
+                           WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+bool Topmost(HWND w) {
+    return (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// Whether `lower` comes after `upper` in z-order.
+bool Below(HWND lower, HWND upper) {
+    for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == lower) return true;
+    return false;
+}
+
+void Place(HWND overlay, HWND taskbar) {
+    if (HWND after = OverlayInsertAfter(taskbar, overlay))
+        SetWindowPos(overlay, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+// Windows makes a window inserted after a topmost one topmost itself: an overlay must stay
+// out of the topmost band, and below its taskbar either way.
+TEST(OverlayZOrder, AnOverlayGoesBelowItsTaskbarAndNeverBecomesTopmost) {
+    HWND topmostBar = StandIn(L"topmost taskbar", true);
+    HWND plainBar = StandIn(L"plain taskbar", false);
+    HWND overlay = StandIn(L"overlay", false);
+    ASSERT_TRUE(topmostBar && plainBar && overlay);
+    ASSERT_TRUE(Topmost(topmostBar));
+    EXPECT_EQ(OverlayInsertAfter(topmostBar, overlay), nullptr);
+    Place(overlay, topmostBar);
+    EXPECT_FALSE(Topmost(overlay));
+    EXPECT_TRUE(Below(overlay, topmostBar));
+    // An overlay that is topmost (made so before) leaves the band.
+    SetWindowPos(overlay, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(OverlayInsertAfter(topmostBar, overlay), HWND_NOTOPMOST);
+    Place(overlay, topmostBar);
+    EXPECT_FALSE(Topmost(overlay));
+    EXPECT_TRUE(Below(overlay, topmostBar));
+    // A taskbar outside the band, below the overlay: the overlay goes right after it, once.
+    SetWindowPos(overlay, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(Below(plainBar, overlay));
+    EXPECT_EQ(OverlayInsertAfter(plainBar, overlay), plainBar);
+    Place(overlay, plainBar);
+    EXPECT_EQ(GetWindow(plainBar, GW_HWNDNEXT), overlay);
+    EXPECT_EQ(OverlayInsertAfter(plainBar, overlay), nullptr);
+    EXPECT_EQ(OverlayInsertAfter(nullptr, overlay), nullptr);
+    for (HWND w : {topmostBar, plainBar, overlay})
+        DestroyWindow(w);
+}

@@ -645,3 +645,43 @@ TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {
     EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
     EXPECT_EQ(ScreenPixel(line.x, line.y), RGB(0x41, 0x40, 0x40));
 }
+
+// Windows makes a window placed after a topmost one topmost too: the overlay of a topmost
+// secondary taskbar stays out of the topmost band, below its taskbar.
+TEST_F(AppEndToEnd, SecondaryOverlayOfATopmostTaskbarStaysOutOfTheTopmostBand) {
+    const RECT place{100, 600, 700, 630};
+    ColourWindow secondary(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20), true);
+    HWND overlay = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"MoirelleForm", L"Moirelle"); w;
+                 w = FindWindowExW(nullptr, w, L"MoirelleForm", L"Moirelle"))
+                if (w != app_.Overlay() && IsWindowVisible(w) && SameRect(WindowRect(w), place))
+                    overlay = w;
+            return overlay != nullptr;
+        },
+        3000));
+    Pump(500); // a few placement rounds
+    EXPECT_FALSE(GetWindowLongPtrW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    bool below = false;
+    for (HWND w = GetWindow(secondary.hwnd(), GW_HWNDNEXT); w && !below;
+         w = GetWindow(w, GW_HWNDNEXT))
+        below = w == overlay;
+    EXPECT_TRUE(below) << "the overlay is above its taskbar";
+}
+
+// A click on the skin leaves the focus where it was, and neither Alt+F4 (the system's close
+// command) nor a close request ends an overlay. Wine's desktop activates no such window on a
+// real click, so the test asks the overlay what Windows asks it on a click.
+TEST_F(AppEndToEnd, OverlayTakesNoFocusAndCannotBeClosed) {
+    HWND overlay = app_.Overlay();
+    EXPECT_TRUE(GetWindowLongPtrW(overlay, GWL_EXSTYLE) & WS_EX_NOACTIVATE);
+    EXPECT_EQ(SendMessageW(overlay, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(overlay),
+                           MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+              MA_NOACTIVATE);
+    PostMessageW(overlay, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(overlay, WM_CLOSE, 0, 0);
+    Pump(500);
+    EXPECT_TRUE(IsWindow(overlay) && IsWindowVisible(overlay));
+    EXPECT_TRUE(app_.Running());
+}

@@ -219,7 +219,8 @@ void FrmOpt::SetTexture() {
 }
 
 // A cancelled dialog or a file that is no picture changes nothing; a skin file that
-// cannot be written leaves the chosen picture applied.
+// cannot be written keeps its old content, the chosen picture stays applied and the user is
+// told.
 void FrmOpt::ChooseBasePicture() {
     std::string path = ShowOpenDialog(hWnd(), kBaseFilter, kDialogTitle, forms::App::Path());
     if (path.empty()) return;
@@ -227,8 +228,9 @@ void FrmOpt::ChooseBasePicture() {
     if (!picture) return;
     Image1.Picture(*picture);
     Image1.Tag(path);
-    WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
     overlay_.BasePicture(*picture);
+    if (!kept) SkinNotKept();
 }
 
 void FrmOpt::ChooseTexture() {
@@ -237,8 +239,19 @@ void FrmOpt::ChooseTexture() {
     std::wstring wide = win::Widen(path);
     aicFX.LoadImage_FromFile(wide);
     overlay_.Texture(wide);
-    WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
+    if (!kept) SkinNotKept();
+}
+
+// Once per run: a folder the program cannot write to fails every choice alike.
+void FrmOpt::SkinNotKept() {
+    if (toldSkinNotKept_) return;
+    toldSkinNotKept_ = true;
+    MessageBoxW(hWnd(),
+                L"The skin is shown now, but it could not be saved beside the program, so it "
+                L"will not come back at the next start.",
+                L"Moirelle", MB_OK | MB_ICONWARNING);
 }
 
 // The first step that fails ends the restoring; the load sequence goes on.

@@ -98,6 +98,8 @@ class FrmOpt : public forms::Form {
     void SetTexture();
     void ChooseTexture();
     void RestoreSavedSkins();
+    // Tells the user that a chosen skin could not be written to its file.
+    void SkinNotKept();
 
     void Preview_Click(int16_t button);
     void PictureButton_Click(int16_t index);
@@ -122,6 +124,7 @@ class FrmOpt : public forms::Form {
     // The alpha the taskbars were given last; nothing while they are restored.
     std::optional<uint8_t> taskbarsAlpha_;
     UINT taskbarCreated_ = 0;
+    bool toldSkinNotKept_ = false;
 };
 
 } // namespace moirelle::app

@@ -231,7 +231,8 @@ class AppEndToEnd : public ::testing::Test {
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
         }
-        ASSERT_TRUE(WaitFor([] { return app_.Find(L"#32770") == nullptr; })) << "dialog stayed";
+        ASSERT_TRUE(WaitFor([] { return !ProcessWindow(app_.Id(), L"#32770", L"Choose a Skin"); }))
+            << "dialog stayed";
         Pump(300);
     }
 
@@ -620,17 +621,39 @@ TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
     EXPECT_GT(GetBValue(c), GetRValue(c) + 20) << std::hex << c;
 }
 
-// A folder in the skin file's place: the file cannot be written, the choice still applies.
-TEST_F(AppEndToEnd, AnUnwritableSkinFileLeavesTheChosenPictureApplied) {
-    RemoveSkinFiles();
+// A skin file that cannot be replaced (held open by another program, a folder in its place)
+// keeps its old content; the choice still applies and the user is told, once.
+TEST_F(AppEndToEnd, ASkinFileThatCannotBeWrittenKeepsItsValueAndTheUserIsToldOnce) {
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    Choose(Button::Left, Path("base-green.bmp"));
+    const std::string green = FileBytes(Path("lastskin.cfg"));
+    ASSERT_EQ(green, Path("base-green.bmp") + "\r\n");
+    RemoveDirectoryW(win::Widen(Path("FXskin.cfg")).c_str());
+    DeleteFileW(win::Widen(Path("FXskin.cfg")).c_str());
     Restart();
-    ASSERT_NE(OverlayPixel(GetSystemMetrics(SM_CXSCREEN) * 3 / 4), kBaseBlue);
-    const std::wstring blocked = win::Widen(Path("lastskin.cfg"));
+    auto message = [] { return ProcessWindow(app_.Id(), L"#32770", L"Moirelle"); };
+    {
+        win::UniqueFile held(CreateFileW(win::Widen(Path("lastskin.cfg")).c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+        ASSERT_TRUE(held);
+        Choose(Button::Left, Path("skins, blue\\base-blue.bmp"));
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = message()) != nullptr; }, 3000)) << "not told";
+        EXPECT_TRUE(OverlayShows(x, kBaseBlue));
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitFor([&] { return !message(); }, 3000));
+    }
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), green);
+    const std::wstring blocked = win::Widen(Path("FXskin.cfg"));
     ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
-    Choose(Button::Left, Path("skins, blue\\base-blue.bmp"));
-    EXPECT_TRUE(app_.Running());
-    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
+    Choose(Button::Right, Path("texture.png"));
+    Pump(500);
+    EXPECT_EQ(message(), nullptr) << "told twice";
+    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) / 4, kTextureRed));
     RemoveDirectoryW(blocked.c_str());
+    Restart();
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
 }
 
 TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {

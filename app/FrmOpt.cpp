@@ -143,6 +143,7 @@ void FrmOpt::Wire() {
     mnuHide.Click = [this] { MenuHide(); };
     mnuShow.Click = [this] { MenuShow(); };
     mnuExit.Click = [this] { ExitApplication(); };
+    TrayRetry.Tick.Bind(this, &FrmOpt::TrayRetry_Timer);
 }
 
 int32_t FrmOpt::NormalHeight() {
@@ -155,7 +156,8 @@ int32_t FrmOpt::NormalHeight() {
 }
 
 void FrmOpt::Form_Load() {
-    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    trayIcon_ = LoadTrayIcon(forms::App::hInstance(), IDI_MOIRELLE);
+    AddIcon();
     TextureApplied = 0;
     CurrentAlpha = 100;
     Image1.Height(WorkAreaBottomGap());
@@ -169,6 +171,9 @@ void FrmOpt::Form_Load() {
     SetTexture();
     TaskbarsAlpha(kStartAlpha);
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    // Run elevated, the program still hears the shell's announcement from a normal one.
+    if (taskbarCreated_)
+        ChangeWindowMessageFilterEx(hWnd(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
 }
 
 // Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
@@ -336,6 +341,19 @@ void FrmOpt::TrayMessage(UINT mouseMessage) {
     }
 }
 
+void FrmOpt::AddIcon() {
+    trayRetries_ = 0;
+    TrayRetry.Enabled(false);
+    TrayRetry_Timer();
+}
+
+void FrmOpt::TrayRetry_Timer() {
+    constexpr int kTrayRetries = 20;
+    HICON icon = trayIcon_ ? trayIcon_.get() : overlay_.Icon();
+    const bool shown = AddTrayIcon(hWnd(), icon, forms::App::Title(), kTrayCallbackMessage);
+    TrayRetry.Enabled(!shown && trayRetries_++ < kTrayRetries);
+}
+
 void FrmOpt::RestoreShell() {
     RestoreTaskbars();
     if (startMenuChanged_ && smenu && IsWindow(smenu)) WindowAlpha.RestoreWindowAlpha(smenu);
@@ -362,7 +380,7 @@ void FrmOpt::TranslucencyTo(HWND taskbar) {
 // The old taskbar and start menu are gone with the old shell; their successors are found
 // by class as at the start.
 void FrmOpt::ShellRestarted() {
-    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    AddIcon();
     overlay_.FollowTaskbars();
     if (taskbarsAlpha_) TaskbarsAlpha(*taskbarsAlpha_);
     smenu = FindWindowW(L"DV2ControlHost", nullptr);

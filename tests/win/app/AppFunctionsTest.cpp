@@ -8,6 +8,7 @@
 #include "app/StartButton.h"
 #include "app/TaskbarPlacement.h"
 #include "app/modStartWithWindows.h"
+#include "app/modTray.h"
 #include "forms/ScaleMode.h"
 
 #include "platform/win/Text.h"
@@ -293,3 +294,28 @@ TEST(OverlayZOrder, AnOverlayGoesBelowItsTaskbarAndNeverBecomesTopmost) {
     for (HWND w : {topmostBar, plainBar, overlay})
         DestroyWindow(w);
 }
+
+#ifdef MOIRELLE_APP_EXE
+// The notification area shows small icons: 16 pixels at 96 dpi, scaled with the resolution.
+TEST(TrayIcon, IsLoadedAtTheSmallIconSizeOfTheScreensResolution) {
+    std::string exe = MOIRELLE_APP_EXE;
+    if (exe[0] == '/') exe = "Z:" + exe;
+    moirelle::win::UniqueModule module(
+        LoadLibraryExW(moirelle::win::Widen(exe).c_str(), nullptr,
+                       LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module);
+    HDC screen = GetDC(nullptr);
+    const int expected = MulDiv(16, GetDeviceCaps(screen, LOGPIXELSX), 96);
+    ReleaseDC(nullptr, screen);
+    moirelle::win::UniqueIcon icon = LoadTrayIcon(module.get(), 1);
+    ASSERT_TRUE(icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    EXPECT_EQ(bm.bmWidth, expected);
+    EXPECT_EQ(std::abs(bm.bmHeight), info.hbmColor ? expected : 2 * expected);
+}
+#endif

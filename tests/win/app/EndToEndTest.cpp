@@ -10,6 +10,8 @@
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
 #include "tools/shelldriver/RunningApp.h"
+
+#include "app/modTray.h"
 #include "tools/shelldriver/ShellDesktop.h"
 
 #include "platform/win/Handles.h"
@@ -207,6 +209,14 @@ class AppEndToEnd : public ::testing::Test {
         for (int i = 0; i < value; ++i)
             SendMessageW(app_.Options(), WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
         Pump(50);
+    }
+    // Whether the shell shows the program's icon: a change of it is taken only then.
+    static bool IconShown() {
+        NOTIFYICONDATAW icon{};
+        icon.cbSize = sizeof(icon);
+        icon.hWnd = app_.Options();
+        icon.uID = 1;
+        return Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE;
     }
     static BYTE TaskbarAlpha() {
         auto l = LayeredOf(Taskbar());
@@ -707,4 +717,35 @@ TEST_F(AppEndToEnd, OverlayTakesNoFocusAndCannotBeClosed) {
     Pump(500);
     EXPECT_TRUE(IsWindow(overlay) && IsWindowVisible(overlay));
     EXPECT_TRUE(app_.Running());
+}
+
+// Started while the shell is still busy, the program is refused its icon (the shell's first
+// "Shell_TrayWnd" answers no); it tries again until the shell takes it.
+TEST_F(AppEndToEnd, TheNotificationIconIsTriedAgainUntilABusyShellTakesIt) {
+    app_.Kill();
+    {
+        ColourWindow busy(L"Shell_TrayWnd", RECT{0, 0, 1, 1}, 0, true);
+        SetWindowTextW(busy.hwnd(), L"busy");
+        ASSERT_TRUE(app_.Start(exe_));
+        Pump(500);
+    }
+    EXPECT_TRUE(WaitFor(IconShown, 8000)) << "no icon";
+}
+
+// Exit takes the icon away; a double click on it does nothing by itself.
+TEST_F(AppEndToEnd, ExitRemovesTheIconAndADoubleClickOnItDoesNothing) {
+    ASSERT_TRUE(IconShown());
+    PostMessageW(app_.Options(), moirelle::app::kTrayCallbackMessage, 1, WM_LBUTTONDBLCLK);
+    Pump(500);
+    EXPECT_EQ(app_.Find(L"#32768"), nullptr);
+    HWND options = app_.Options();
+    HWND menu = app_.OpenTrayMenu(Button::Right);
+    ASSERT_NE(menu, nullptr);
+    app_.ChooseMenuItem(menu, 3);
+    ASSERT_TRUE(app_.WaitForExit(5000));
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = options;
+    icon.uID = 1;
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &icon)) << "the icon outlived the program";
 }

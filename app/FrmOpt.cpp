@@ -380,6 +380,7 @@ void FrmOpt::TranslucencyTo(HWND taskbar) {
 // The old taskbar and start menu are gone with the old shell; their successors are found
 // by class as at the start.
 void FrmOpt::ShellRestarted() {
+    ForgetStartButton();
     AddIcon();
     overlay_.FollowTaskbars();
     if (taskbarsAlpha_) TaskbarsAlpha(*taskbarsAlpha_);

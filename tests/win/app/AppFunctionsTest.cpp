@@ -319,3 +319,79 @@ TEST(TrayIcon, IsLoadedAtTheSmallIconSizeOfTheScreensResolution) {
     EXPECT_EQ(std::abs(bm.bmHeight), info.hbmColor ? expected : 2 * expected);
 }
 #endif
+
+namespace {
+
+// Top-level windows of the test's own, topmost so that they come first in z-order, with
+// direct children of the classes named; "Static/Button" is a "Button" inside a "Static".
+class WalkWindows {
+  public:
+    ~WalkWindows() {
+        for (HWND w : tops_)
+            DestroyWindow(w);
+    }
+    HWND Top(const wchar_t* cls, std::initializer_list<const wchar_t*> children,
+             std::vector<HWND>* made = nullptr) {
+        HWND top = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, Class(cls), L"", WS_POPUP, 0,
+                                   0, 50, 50, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        tops_.push_back(top);
+        for (std::wstring c : children) {
+            HWND parent = top;
+            if (size_t slash = c.find(L'/'); slash != std::wstring::npos) {
+                parent = CreateWindowExW(0, Class(c.substr(0, slash).c_str()), L"", WS_CHILD, 0, 0,
+                                         10, 10, top, nullptr, GetModuleHandleW(nullptr), nullptr);
+                c = c.substr(slash + 1);
+            }
+            HWND child = CreateWindowExW(0, Class(c.c_str()), L"", WS_CHILD, 0, 0, 10, 10, parent,
+                                         nullptr, GetModuleHandleW(nullptr), nullptr);
+            if (made) made->push_back(child);
+        }
+        return top;
+    }
+
+  private:
+    static const wchar_t* Class(const wchar_t* name) {
+        if (!wcscmp(name, L"Button") || !wcscmp(name, L"Static")) return name;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = name;
+        RegisterClassW(&wc);
+        return name;
+    }
+    std::vector<HWND> tops_;
+};
+
+} // namespace
+
+// The first direct child, of the first top-level window in z-order, whose class begins with
+// "Button" (case counts); top-level windows themselves and deeper children do not count.
+TEST(StartButtonWalk, TakesTheFirstDirectChildWhoseClassBeginsWithButton) {
+    WalkWindows windows;
+    std::vector<HWND> lower, upper;
+    windows.Top(L"Static", {L"Static", L"ButtonLike", L"Button"}, &lower);
+    windows.Top(L"ButtonFrame", {L"Butto", L"xButton", L"BUTTONS", L"Static/Button"}, &upper);
+    ASSERT_EQ(lower.size(), 3u);
+    EXPECT_EQ(FindStartButton(0), lower[1]);
+    EXPECT_NE(FindStartButton(GetCurrentProcessId()), lower[1]);
+    windows.Top(L"Static", {L"Static", L"Button"}, &upper);
+    EXPECT_EQ(FindStartButton(0), upper.back());
+}
+
+// Found once and kept, also when another window with a button comes first later; found again
+// when the one kept is gone or the shell started again.
+TEST(StartButtonWalk, TheButtonIsKeptUntilItsWindowGoesOrTheShellRestarts) {
+    WalkWindows windows;
+    std::vector<HWND> first, second, third;
+    HWND firstTop = windows.Top(L"Static", {L"Button"}, &first);
+    ForgetStartButton();
+    EXPECT_EQ(StartButton(0), first[0]);
+    windows.Top(L"Static", {L"Button"}, &second);
+    EXPECT_EQ(StartButton(0), first[0]);
+    DestroyWindow(firstTop);
+    EXPECT_EQ(StartButton(0), second[0]);
+    windows.Top(L"Static", {L"Button"}, &third);
+    EXPECT_EQ(StartButton(0), second[0]);
+    ForgetStartButton();
+    EXPECT_EQ(StartButton(0), third[0]);
+}

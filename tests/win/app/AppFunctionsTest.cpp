@@ -395,3 +395,43 @@ TEST(StartButtonWalk, TheButtonIsKeptUntilItsWindowGoesOrTheShellRestarts) {
     ForgetStartButton();
     EXPECT_EQ(StartButton(0), third[0]);
 }
+
+// The child's side of the next test: run only in a process that test starts.
+TEST(HelperStartChild, GotOnlyTheListedHandleAndNoBusyCursor) {
+    wchar_t text[64]{};
+    if (!GetEnvironmentVariableW(L"MOIRELLE_HANDED_HANDLES", text, 64)) GTEST_SKIP();
+    unsigned long long listed = 0, unlisted = 0;
+    ASSERT_EQ(swscanf(text, L"%llu %llu", &listed, &unlisted), 2);
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(listed), &flags));
+    EXPECT_FALSE(GetHandleInformation(reinterpret_cast<HANDLE>(unlisted), &flags));
+    STARTUPINFOW si{};
+    GetStartupInfoW(&si);
+    EXPECT_TRUE(si.dwFlags & STARTF_FORCEOFFFEEDBACK);
+}
+
+// A helper program gets the handles it needs and no other inheritable one of ours.
+TEST(HelperStart, HandsOnlyTheListedHandlesAndShowsNoBusyCursor) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    // Handle values above any the child opens by itself.
+    std::vector<moirelle::win::UniqueKernelHandle> filler;
+    for (int i = 0; i < 400; ++i)
+        filler.emplace_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    moirelle::win::UniqueKernelHandle listed(CreateEventW(&inherit, FALSE, FALSE, nullptr));
+    moirelle::win::UniqueKernelHandle unlisted(CreateEventW(&inherit, FALSE, FALSE, nullptr));
+    ASSERT_TRUE(listed && unlisted);
+    wchar_t exe[MAX_PATH]{};
+    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+    const std::wstring handles = std::to_wstring(reinterpret_cast<uintptr_t>(listed.get())) + L" " +
+                                 std::to_wstring(reinterpret_cast<uintptr_t>(unlisted.get()));
+    SetEnvironmentVariableW(L"MOIRELLE_HANDED_HANDLES", handles.c_str());
+    const HANDLE handed[] = {listed.get()};
+    std::wstring line = L"\"" + std::wstring(exe) + L"\" --gtest_filter=HelperStartChild.*";
+    moirelle::win::UniqueKernelHandle child = StartWithHandles(exe, line, handed, 0);
+    SetEnvironmentVariableW(L"MOIRELLE_HANDED_HANDLES", nullptr);
+    ASSERT_TRUE(child);
+    ASSERT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(child.get(), &code);
+    EXPECT_EQ(code, 0u) << "the child's tests failed";
+}

@@ -7,6 +7,7 @@
 #include "app/SkinFile.h"
 #include "app/StartButton.h"
 #include "app/TaskbarPlacement.h"
+#include "app/clsAlpha.h"
 #include "app/modStartWithWindows.h"
 #include "app/modTray.h"
 #include "forms/ScaleMode.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -434,4 +436,62 @@ TEST(HelperStart, HandsOnlyTheListedHandlesAndShowsNoBusyCursor) {
     DWORD code = 1;
     GetExitCodeProcess(child.get(), &code);
     EXPECT_EQ(code, 0u) << "the child's tests failed";
+}
+
+namespace {
+
+// A window that keeps its extended style whatever it is asked.
+LRESULT CALLBACK KeepsItsStyle(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    if (msg == WM_STYLECHANGING && w == static_cast<WPARAM>(GWL_EXSTYLE)) {
+        auto* change = reinterpret_cast<STYLESTRUCT*>(l);
+        change->styleNew = change->styleOld;
+        return 0;
+    }
+    return DefWindowProcW(h, msg, w, l);
+}
+
+HWND PlainWindow(WNDPROC proc, const wchar_t* cls) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, cls, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+bool Listed(HWND w) {
+    auto all = LayeredWindows::Listed();
+    return std::find(all.begin(), all.end(), w) != all.end();
+}
+
+} // namespace
+
+TEST(WindowAlpha, LayersWithTheAlphaAndRestoresAndListsOnlyWhatTook) {
+    const clsAlpha alpha;
+    HWND plain = PlainWindow(DefWindowProcW, L"MoirelleAlphaPlain");
+    ASSERT_TRUE(plain);
+    for (BYTE a : {0, 155, 255}) {
+        alpha.SetWindowAlpha(plain, true, a);
+        BYTE got = 1;
+        DWORD flags = 0;
+        ASSERT_TRUE(GetLayeredWindowAttributes(plain, nullptr, &got, &flags)) << int(a);
+        EXPECT_EQ(got, a);
+        EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
+        EXPECT_TRUE(Listed(plain));
+    }
+    alpha.RestoreWindowAlpha(plain);
+    EXPECT_FALSE(GetWindowLongPtrW(plain, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_FALSE(Listed(plain));
+    // Refused: a window that keeps its style, and one that is gone.
+    HWND keeps = PlainWindow(KeepsItsStyle, L"MoirelleAlphaKeeps");
+    HWND gone = PlainWindow(DefWindowProcW, L"MoirelleAlphaPlain");
+    DestroyWindow(gone);
+    alpha.SetWindowAlpha(keeps, true, 100);
+    alpha.SetWindowAlpha(gone, true, 100);
+    EXPECT_FALSE(GetWindowLongPtrW(keeps, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_FALSE(Listed(keeps));
+    EXPECT_FALSE(Listed(gone));
+    DestroyWindow(keeps);
+    DestroyWindow(plain);
 }

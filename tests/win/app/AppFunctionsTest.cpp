@@ -495,3 +495,36 @@ TEST(WindowAlpha, LayersWithTheAlphaAndRestoresAndListsOnlyWhatTook) {
     DestroyWindow(keeps);
     DestroyWindow(plain);
 }
+
+#ifdef MOIRELLE_APP_EXE
+// Windows' file properties read the executable's version information.
+TEST(VersionInformation, NamesTheProgramItsVersionAndCopyright) {
+    std::string exe = MOIRELLE_APP_EXE;
+    if (exe[0] == '/') exe = "Z:" + exe;
+    const std::wstring path = moirelle::win::Widen(exe);
+    DWORD ignored = 0;
+    std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010004u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010004u);
+    auto text = [&](const wchar_t* name) {
+        wchar_t* value = nullptr;
+        UINT n = 0;
+        std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &n) &&
+                       value
+                   ? std::wstring(value)
+                   : std::wstring();
+    };
+    EXPECT_EQ(text(L"ProductName"), L"Moirelle");
+    EXPECT_EQ(text(L"ProductVersion"), L"1.4p");
+    EXPECT_EQ(text(L"OriginalFilename"), L"Moirelle_Portable.exe");
+    EXPECT_NE(text(L"FileDescription").find(L"taskbar"), std::wstring::npos);
+    EXPECT_NE(text(L"LegalCopyright").find(L"Copyright"), std::wstring::npos);
+}
+#endif

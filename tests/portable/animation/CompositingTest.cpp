@@ -378,6 +378,9 @@ TEST(GifCompositing, ScreensThatCannotBePlayedAreRefused) {
     EXPECT_EQ(open(tooLarge).second, GifAnimationFault::BadScreen);
     test::Bytes noTable = GifBuilder(1, 1, {}).Image(0, 0, 1, 1, Indices("0")).Finish();
     EXPECT_EQ(open(noTable).second, GifAnimationFault::NoWholeFrame) << "no colour table at all";
+    test::Bytes noTableNoPixels = GifBuilder(1, 1, {}).Image(0, 0, 0, 0, {}).Finish();
+    EXPECT_EQ(open(noTableNoPixels).second, GifAnimationFault::NoWholeFrame)
+        << "no colour table, even without pixels";
     test::Bytes onlyLocal =
         GifBuilder(1, 1, {}).Image(0, 0, 1, 1, Indices("1"), {0, 0xFFFFFF}).Finish();
     EXPECT_EQ(open(onlyLocal).first, true) << "a local table alone";

@@ -105,6 +105,23 @@ TEST(GifTruncation, ACorruptLaterFrameEndsTheAnimation) {
     ASSERT_EQ(screens.size(), 1u);
     EXPECT_EQ(screens[0], full[0]);
 
+    // Bytes that change under a playing animation: the frame that no longer decodes ends
+    // it, and the frames before it go on playing.
+    {
+        Bytes changing = whole;
+        GifAnimation animation;
+        ASSERT_TRUE(animation.Open(changing));
+        changing[firstData] = badCode[firstData];
+        MemoryImage screen;
+        ASSERT_TRUE(animation.Rewind(screen));
+        EXPECT_TRUE(animation.NextFrame(screen));
+        EXPECT_FALSE(animation.NextFrame(screen));
+        EXPECT_EQ(animation.FrameCount(), 1u);
+        ASSERT_TRUE(animation.Rewind(screen));
+        EXPECT_TRUE(animation.NextFrame(screen));
+        EXPECT_FALSE(animation.NextFrame(screen)) << "the animation ends there from now on";
+    }
+
     // The first frame's length byte pointing past the end: nothing to play.
     Bytes firstCut = whole;
     firstCut.resize(ends[0] - 2);

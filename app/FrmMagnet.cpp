@@ -157,10 +157,19 @@ OverlayPlace FrmMagnet::MoveTo(const OverlayPlace& place) {
     return moved;
 }
 
-void FrmMagnet::BasePicture(const forms::Picture& picture) {
+void FrmMagnet::BasePicture(const forms::Picture& picture, const std::string& path) {
     Image1.Picture(picture);
     for (auto& s : secondaries_)
         s->Image1.Picture(picture);
+    if (path.empty() && !animation_) return;
+    if (!animation_)
+        animation_ = std::make_unique<SkinAnimation>([this] {
+            std::vector<SkinAnimation::Overlay> all{{hWnd(), &Image1}};
+            for (auto& s : secondaries_)
+                all.push_back({s->hWnd(), &s->Image1});
+            return all;
+        });
+    animation_->Play(path);
 }
 
 void FrmMagnet::Texture(const std::wstring& path) {

@@ -13,6 +13,7 @@
 // z-order, never in the topmost band. Its timer notices secondary taskbars that appear or vanish; a
 // change of the displays is followed at once.
 
+#include "app/SkinAnimation.h"
 #include "app/TaskbarPlacement.h"
 #include "control/aicAlphaImage.h"
 #include "forms/Form.h"
@@ -44,8 +45,9 @@ class FrmMagnet : public forms::Form {
     // Places every overlay and follows secondary taskbars that appeared or vanished.
     void FollowTaskbars();
 
-    // The skin of every overlay: the base picture, and the texture from a file.
-    void BasePicture(const forms::Picture& picture);
+    // The skin of every overlay: the base picture, and the texture from a file. A base
+    // picture read from a file names it, so that an animated GIF plays.
+    void BasePicture(const forms::Picture& picture, const std::string& path = {});
     void Texture(const std::wstring& path);
     // Shows or hides every overlay.
     void ShowOverlays(bool show);
@@ -79,6 +81,7 @@ class FrmMagnet : public forms::Form {
     HWND secondaryTaskbar_ = nullptr;
     std::vector<std::unique_ptr<FrmMagnet>> secondaries_;
     std::wstring texturePath_;
+    std::unique_ptr<SkinAnimation> animation_; // the primary overlay's, made at first use
     bool overlaysShown_ = true;
     // The skin's sizes along a horizontal taskbar (twips: picture width and height, texture
     // width and height), and whether it lies along a side now.

@@ -219,7 +219,8 @@ void FrmOpt::ExitApplication() {
 void FrmOpt::SetTexture() {
     TaskbarsAlpha(CurrentAlpha);
     if (!Image1.Tag().empty())
-        if (auto picture = forms::LoadPicture(Image1.Tag())) overlay_.BasePicture(*picture);
+        if (auto picture = forms::LoadPicture(Image1.Tag()))
+            overlay_.BasePicture(*picture, Image1.Tag());
     TextureApplied = 1;
 }
 
@@ -234,7 +235,7 @@ void FrmOpt::ChooseBasePicture() {
     Image1.Picture(*picture);
     Image1.Tag(path);
     const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
-    overlay_.BasePicture(*picture);
+    overlay_.BasePicture(*picture, path);
     if (!kept) SkinNotKept();
 }
 
@@ -266,7 +267,7 @@ void FrmOpt::RestoreSavedSkins() {
     auto picture = forms::LoadPicture(*base);
     if (!picture) return;
     Image1.Picture(*picture);
-    overlay_.BasePicture(*picture);
+    overlay_.BasePicture(*picture, *base);
     Image1.Tag(*base);
     auto texture = ReadSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile));
     if (!texture) return;

@@ -1,0 +1,188 @@
+#include "app/SkinAnimation.h"
+
+#include "formats/win/modParsersWin.h"
+#include "platform/win/Text.h"
+
+#include <wtsapi32.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace moirelle::app {
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"MoirelleSkinAnimation";
+constexpr UINT_PTR kTimerId = 1;
+// While nothing shows the animation, the timer only looks every so often.
+constexpr UINT kPausedPollMs = 250;
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::ifstream in(std::filesystem::path(win::Widen(path)), std::ios::binary);
+    if (!in) return {};
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The foreground window covers the whole monitor (and is not the desktop itself).
+bool MonitorInFullScreen(HMONITOR monitor) {
+    HWND front = GetForegroundWindow();
+    if (!front || front == GetDesktopWindow() || front == GetShellWindow()) return false;
+    if (MonitorFromWindow(front, MONITOR_DEFAULTTONULL) != monitor) return false;
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    RECT r{};
+    if (!GetMonitorInfoW(monitor, &info) || !GetWindowRect(front, &r)) return false;
+    return r.left <= info.rcMonitor.left && r.top <= info.rcMonitor.top &&
+           r.right >= info.rcMonitor.right && r.bottom >= info.rcMonitor.bottom;
+}
+
+} // namespace
+
+SkinAnimation::SkinAnimation(std::function<std::vector<Overlay>()> overlays)
+    : overlays_(std::move(overlays)) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &SkinAnimation::WindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc); // fails harmlessly when already registered
+    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                              nullptr, instance, this);
+    if (window_) WTSRegisterSessionNotification(window_, NOTIFY_FOR_THIS_SESSION);
+}
+
+SkinAnimation::~SkinAnimation() {
+    Stop();
+    if (window_) {
+        WTSUnRegisterSessionNotification(window_);
+        DestroyWindow(window_);
+    }
+}
+
+LRESULT CALLBACK SkinAnimation::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<SkinAnimation*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && msg == WM_TIMER && wParam == kTimerId) {
+        self->Tick();
+        return 0;
+    }
+    if (self && msg == WM_WTSSESSION_CHANGE) {
+        if (wParam == WTS_SESSION_LOCK) self->locked_ = true;
+        if (wParam == WTS_SESSION_UNLOCK) self->locked_ = false;
+        return 0;
+    }
+    return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+bool SkinAnimation::Play(const std::string& path) {
+    Stop();
+    bytes_ = ReadWholeFile(path);
+    if (!window_ || !animation_.Open(bytes_) || animation_.FrameCount() < 2 ||
+        !animation_.Rewind(screen_) || !animation_.NextFrame(screen_)) {
+        Stop();
+        return false;
+    }
+    // A bottom-up 32-bit bitmap of the screen's size: the same rows as the screen image.
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = animation_.ScreenWidth();
+    bmi.bmiHeader.biHeight = animation_.ScreenHeight();
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap_) {
+        Stop();
+        return false;
+    }
+    bitmapBits_ = static_cast<uint8_t*>(bits);
+    picture_ = forms::Picture(modParsers::PictureFromHandle(bitmap_, modParsers::pictureBitmap));
+    if (picture_.Empty()) {
+        DeleteObject(bitmap_);
+        bitmap_ = nullptr;
+        Stop();
+        return false;
+    }
+    playsLeft_ = animation_.LoopCount();
+    Present();
+    for (const Overlay& o : overlays_())
+        o.image->Picture(picture_);
+    Arm(GifDisplayMilliseconds(animation_.Frame().delay));
+    return true;
+}
+
+void SkinAnimation::Stop() {
+    if (timer_) KillTimer(window_, kTimerId);
+    timer_ = 0;
+    picture_ = forms::Picture(); // the overlays hold their own reference while they show it
+    bitmap_ = nullptr;
+    bitmapBits_ = nullptr;
+    screen_ = MemoryImage();
+    bytes_ = {};
+    animation_ = GifAnimation();
+}
+
+void SkinAnimation::Arm(UINT ms) {
+    timer_ = SetTimer(window_, kTimerId, ms, nullptr);
+}
+
+bool SkinAnimation::Shows(HWND overlay) {
+    return overlay && IsWindowVisible(overlay) && !IsIconic(overlay) &&
+           !MonitorInFullScreen(MonitorFromWindow(overlay, MONITOR_DEFAULTTONEAREST));
+}
+
+void SkinAnimation::Tick() {
+    std::vector<Overlay> showing;
+    if (!locked_)
+        for (const Overlay& o : overlays_())
+            if (o.image->Picture() == picture_ && Shows(o.window)) showing.push_back(o);
+    if (showing.empty()) {
+        Arm(kPausedPollMs);
+        return;
+    }
+    if (!animation_.NextFrame(screen_)) {
+        // The end of a play: again while plays are left, else the last frame stays.
+        if (playsLeft_ == 0) {
+            KillTimer(window_, kTimerId);
+            timer_ = 0;
+            return;
+        }
+        if (playsLeft_ > 0) --playsLeft_;
+        if (!animation_.Rewind(screen_) || !animation_.NextFrame(screen_)) {
+            Stop();
+            return;
+        }
+    }
+    Present();
+    for (const Overlay& o : showing)
+        o.image->Refresh();
+    Arm(GifDisplayMilliseconds(animation_.Frame().delay));
+}
+
+void SkinAnimation::Present() {
+    // Transparent parts show the overlay's background, as a transparent still GIF does.
+    const COLORREF back = GetSysColor(COLOR_BTNFACE);
+    const uint32_t bg[3] = {GetBValue(back), GetGValue(back), GetRValue(back)};
+    const uint8_t* src = screen_.BitsPointer();
+    uint8_t* dst = bitmapBits_;
+    const size_t pixels = static_cast<size_t>(screen_.Width()) * screen_.Height();
+    for (size_t i = 0; i < pixels; ++i, src += 4, dst += 4) {
+        const uint32_t a = src[3];
+        if (a == 255) {
+            dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
+        } else {
+            for (int c = 0; c < 3; ++c)
+                dst[c] = static_cast<uint8_t>(src[c] + (255 - a) * bg[c] / 255);
+        }
+        dst[3] = 0;
+    }
+    GdiFlush();
+}
+
+} // namespace moirelle::app

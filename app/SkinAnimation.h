@@ -1,0 +1,67 @@
+#pragma once
+// The base picture when it is an animated GIF: plays it on every overlay at its own delays
+// (delays under 20 ms at 100 ms), looping as the file says, with one timer for the whole
+// program. Each tick composites at most one frame into a bitmap that every overlay's base
+// picture shows, and redraws only the overlays that show it now; the texture above is
+// redrawn with it. Playing pauses while no overlay shows (hidden, or its monitor covered by
+// a full-screen window) and while the session is locked, and goes on from where it was.
+// A still picture stops the timer and keeps nothing.
+
+#include "dib/MemoryImage.h"
+#include "formats/GifAnimation.h"
+#include "forms/Image.h"
+#include "forms/Picture.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace moirelle::app {
+
+class SkinAnimation {
+  public:
+    struct Overlay {
+        HWND window;         // the overlay's window
+        forms::Image* image; // its base picture
+    };
+
+    // `overlays` answers the overlays there are now, each time the animation draws.
+    explicit SkinAnimation(std::function<std::vector<Overlay>()> overlays);
+    ~SkinAnimation();
+    SkinAnimation(const SkinAnimation&) = delete;
+    SkinAnimation& operator=(const SkinAnimation&) = delete;
+
+    // Plays the file (UTF-8 path) when it is a GIF of more than one frame, showing its
+    // first frame on every overlay at once; anything else stops what played. True when it
+    // plays.
+    bool Play(const std::string& path);
+    void Stop();
+    bool Playing() const { return timer_ != 0; }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+    void Tick();
+    // Whether this overlay is on the screen: visible, and its monitor not covered by the
+    // foreground window in full screen.
+    static bool Shows(HWND overlay);
+    // The screen composited over the overlays' background into the bitmap they show.
+    void Present();
+    void Arm(UINT ms);
+
+    std::function<std::vector<Overlay>()> overlays_;
+    HWND window_ = nullptr; // hidden: receives the timer and the session's lock changes
+    UINT_PTR timer_ = 0;
+    bool locked_ = false;
+
+    std::vector<uint8_t> bytes_;
+    GifAnimation animation_;
+    MemoryImage screen_;
+    int32_t playsLeft_ = 0;    // plays after the current one; GifAnimation::kLoopForever
+    HBITMAP bitmap_ = nullptr; // owned by picture_
+    uint8_t* bitmapBits_ = nullptr;
+    forms::Picture picture_;
+};
+
+} // namespace moirelle::app

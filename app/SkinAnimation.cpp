@@ -1,10 +1,14 @@
 #include "app/SkinAnimation.h"
 
+#include "dib/BlendToDestination.h"
+#include "dib/RenderRequest.h"
+#include "dib/SoftwareRender.h"
 #include "formats/win/modParsersWin.h"
 #include "platform/win/Text.h"
 
 #include <wtsapi32.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -87,32 +91,11 @@ bool SkinAnimation::Play(const std::string& path) {
         Stop();
         return false;
     }
-    // A bottom-up 32-bit bitmap of the screen's size: the same rows as the screen image.
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = animation_.ScreenWidth();
-    bmi.bmiHeader.biHeight = animation_.ScreenHeight();
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap_) {
-        Stop();
-        return false;
-    }
-    bitmapBits_ = static_cast<uint8_t*>(bits);
-    picture_ = forms::Picture(modParsers::PictureFromHandle(bitmap_, modParsers::pictureBitmap));
-    if (picture_.Empty()) {
-        DeleteObject(bitmap_);
-        bitmap_ = nullptr;
+    if (!FitBitmap()) {
         Stop();
         return false;
     }
     playsLeft_ = animation_.LoopCount();
-    Present();
-    for (const Overlay& o : overlays_())
-        o.image->Picture(picture_);
     Arm(GifDisplayMilliseconds(animation_.Frame().delay));
     return true;
 }
@@ -123,6 +106,7 @@ void SkinAnimation::Stop() {
     picture_ = forms::Picture(); // the overlays hold their own reference while they show it
     bitmap_ = nullptr;
     bitmapBits_ = nullptr;
+    bitmapWidth_ = bitmapHeight_ = 0;
     screen_ = MemoryImage();
     bytes_ = {};
     animation_ = GifAnimation();
@@ -130,6 +114,42 @@ void SkinAnimation::Stop() {
 
 void SkinAnimation::Arm(UINT ms) {
     timer_ = SetTimer(window_, kTimerId, ms, nullptr);
+}
+
+bool SkinAnimation::FitBitmap() {
+    const std::vector<Overlay> all = overlays_();
+    int32_t w = animation_.ScreenWidth(), h = animation_.ScreenHeight();
+    if (!all.empty()) {
+        const RECT r = all.front().image->PixelRect();
+        if (r.right > r.left && r.bottom > r.top) w = r.right - r.left, h = r.bottom - r.top;
+    }
+    if (bitmap_ && w == bitmapWidth_ && h == bitmapHeight_) return true;
+    // A bottom-up 32-bit bitmap: the same row order as the screen image.
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return false;
+    forms::Picture picture(modParsers::PictureFromHandle(bitmap, modParsers::pictureBitmap));
+    if (picture.Empty()) {
+        DeleteObject(bitmap);
+        return false;
+    }
+    const forms::Picture old = picture_;
+    picture_ = picture;
+    bitmap_ = bitmap;
+    bitmapBits_ = static_cast<uint8_t*>(bits);
+    bitmapWidth_ = w;
+    bitmapHeight_ = h;
+    Present();
+    for (const Overlay& o : all)
+        if (old.Empty() || o.image->Picture() == old) o.image->Picture(picture_);
+    return true;
 }
 
 bool SkinAnimation::Shows(HWND overlay) {
@@ -159,6 +179,10 @@ void SkinAnimation::Tick() {
             return;
         }
     }
+    if (!FitBitmap()) {
+        Stop();
+        return;
+    }
     Present();
     for (const Overlay& o : showing)
         o.image->Refresh();
@@ -168,19 +192,24 @@ void SkinAnimation::Tick() {
 void SkinAnimation::Present() {
     // Transparent parts show the overlay's background, as a transparent still GIF does.
     const COLORREF back = GetSysColor(COLOR_BTNFACE);
-    const uint32_t bg[3] = {GetBValue(back), GetGValue(back), GetRValue(back)};
-    const uint8_t* src = screen_.BitsPointer();
-    uint8_t* dst = bitmapBits_;
-    const size_t pixels = static_cast<size_t>(screen_.Width()) * screen_.Height();
-    for (size_t i = 0; i < pixels; ++i, src += 4, dst += 4) {
-        const uint32_t a = src[3];
-        if (a == 255) {
-            dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
-        } else {
-            for (int c = 0; c < 3; ++c)
-                dst[c] = static_cast<uint8_t>(src[c] + (255 - a) * bg[c] / 255);
-        }
-        dst[3] = 0;
+    const uint32_t fill = 0xFF000000u | (uint32_t{GetRValue(back)} << 16) |
+                          (uint32_t{GetGValue(back)} << 8) | GetBValue(back);
+    const PixelView bitmap{bitmapBits_, bitmapWidth_, bitmapHeight_};
+    const size_t pixels = static_cast<size_t>(bitmapWidth_) * bitmapHeight_;
+    for (size_t i = 0; i < pixels; ++i)
+        std::memcpy(bitmapBits_ + 4 * i, &fill, 4);
+    // Scaled (bilinear) and laid over it by the software renderer.
+    RenderRequest r;
+    r.destWidth = bitmapWidth_;
+    r.destHeight = bitmapHeight_;
+    r.srcWidth = screen_.Width();
+    r.srcHeight = screen_.Height();
+    PreparedSource source;
+    if (PrepareSoftwareSource(screen_.View(), r, true, source)) {
+        BlendPlan plan;
+        PlanBlend(source.Rows(), source.srcX, source.srcY, source.destX, source.destY,
+                  source.destWidth, source.destHeight, bitmapWidth_, bitmapHeight_, plan);
+        BlendOntoHost(source.Rows(), plan, bitmap, 255, -1);
     }
     GdiFlush();
 }

@@ -46,7 +46,10 @@ class SkinAnimation {
     // Whether this overlay is on the screen: visible, and its monitor not covered by the
     // foreground window in full screen.
     static bool Shows(HWND overlay);
-    // The screen composited over the overlays' background into the bitmap they show.
+    // A bitmap of the first overlay's size for the overlays to show (so that drawing it is
+    // a copy, not a stretch); false when none can be made.
+    bool FitBitmap();
+    // The screen scaled to the bitmap and laid over the overlays' background colour.
     void Present();
     void Arm(UINT ms);
 
@@ -61,6 +64,7 @@ class SkinAnimation {
     int32_t playsLeft_ = 0;    // plays after the current one; GifAnimation::kLoopForever
     HBITMAP bitmap_ = nullptr; // owned by picture_
     uint8_t* bitmapBits_ = nullptr;
+    int32_t bitmapWidth_ = 0, bitmapHeight_ = 0;
     forms::Picture picture_;
 };
 

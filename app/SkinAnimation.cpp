@@ -8,6 +8,7 @@
 
 #include <wtsapi32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,8 @@ constexpr const wchar_t* kWindowClass = L"MoirelleSkinAnimation";
 constexpr UINT_PTR kTimerId = 1;
 // While nothing shows the animation, the timer only looks every so often.
 constexpr UINT kPausedPollMs = 250;
+// Ticks between looks at full-screen windows and at the overlay's size.
+constexpr int kCheckEvery = 8;
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     std::ifstream in(std::filesystem::path(win::Widen(path)), std::ios::binary);
@@ -103,6 +106,8 @@ bool SkinAnimation::Play(const std::string& path) {
 void SkinAnimation::Stop() {
     if (timer_) KillTimer(window_, kTimerId);
     timer_ = 0;
+    ticksToCheck_ = 0;
+    covered_.clear();
     picture_ = forms::Picture(); // the overlays hold their own reference while they show it
     bitmap_ = nullptr;
     bitmapBits_ = nullptr;
@@ -113,7 +118,9 @@ void SkinAnimation::Stop() {
 }
 
 void SkinAnimation::Arm(UINT ms) {
+    if (timer_ && ms == armedMs_) return; // the timer goes on at the same interval
     timer_ = SetTimer(window_, kTimerId, ms, nullptr);
+    armedMs_ = ms;
 }
 
 bool SkinAnimation::FitBitmap() {
@@ -152,17 +159,24 @@ bool SkinAnimation::FitBitmap() {
     return true;
 }
 
-bool SkinAnimation::Shows(HWND overlay) {
-    return overlay && IsWindowVisible(overlay) && !IsIconic(overlay) &&
-           !MonitorInFullScreen(MonitorFromWindow(overlay, MONITOR_DEFAULTTONEAREST));
+bool SkinAnimation::Covered(HWND overlay) {
+    return MonitorInFullScreen(MonitorFromWindow(overlay, MONITOR_DEFAULTTONEAREST));
 }
 
 void SkinAnimation::Tick() {
+    const bool check = ticksToCheck_ == 0;
+    ticksToCheck_ = check ? kCheckEvery - 1 : ticksToCheck_ - 1;
+    if (check) covered_.clear();
     std::vector<Overlay> showing;
     if (!locked_)
-        for (const Overlay& o : overlays_())
-            if (o.image->Picture() == picture_ && Shows(o.window)) showing.push_back(o);
+        for (const Overlay& o : overlays_()) {
+            if (o.image->Picture() != picture_ || !IsWindowVisible(o.window)) continue;
+            if (check && Covered(o.window)) covered_.push_back(o.window);
+            if (std::find(covered_.begin(), covered_.end(), o.window) == covered_.end())
+                showing.push_back(o);
+        }
     if (showing.empty()) {
+        ticksToCheck_ = 0;
         Arm(kPausedPollMs);
         return;
     }
@@ -179,7 +193,7 @@ void SkinAnimation::Tick() {
             return;
         }
     }
-    if (!FitBitmap()) {
+    if (check && !FitBitmap()) {
         Stop();
         return;
     }

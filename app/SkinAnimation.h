@@ -43,9 +43,8 @@ class SkinAnimation {
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     void Tick();
-    // Whether this overlay is on the screen: visible, and its monitor not covered by the
-    // foreground window in full screen.
-    static bool Shows(HWND overlay);
+    // Whether this overlay's monitor is covered by the foreground window in full screen.
+    static bool Covered(HWND overlay);
     // A bitmap of the first overlay's size for the overlays to show (so that drawing it is
     // a copy, not a stretch); false when none can be made.
     bool FitBitmap();
@@ -56,7 +55,12 @@ class SkinAnimation {
     std::function<std::vector<Overlay>()> overlays_;
     HWND window_ = nullptr; // hidden: receives the timer and the session's lock changes
     UINT_PTR timer_ = 0;
+    UINT armedMs_ = 0;
     bool locked_ = false;
+    // The full-screen test and the overlay's size are looked at every kCheckEvery ticks
+    // (and at every tick while paused); in between the last answers stand.
+    int ticksToCheck_ = 0;
+    std::vector<HWND> covered_;
 
     std::vector<uint8_t> bytes_;
     GifAnimation animation_;

@@ -681,8 +681,10 @@ TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {
 
 // Windows makes a window placed after a topmost one topmost too: the overlay of a topmost
 // secondary taskbar stays out of the topmost band, below its taskbar.
+// It also shows the skin chosen before it appeared.
 TEST_F(AppEndToEnd, SecondaryOverlayOfATopmostTaskbarStaysOutOfTheTopmostBand) {
     const RECT place{100, 600, 700, 630};
+    Choose(Button::Left, Path("base-green.bmp"));
     ColourWindow secondary(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20), true);
     HWND overlay = nullptr;
     ASSERT_TRUE(WaitFor(
@@ -701,6 +703,8 @@ TEST_F(AppEndToEnd, SecondaryOverlayOfATopmostTaskbarStaysOutOfTheTopmostBand) {
          w = GetWindow(w, GW_HWNDNEXT))
         below = w == overlay;
     EXPECT_TRUE(below) << "the overlay is above its taskbar";
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBaseGreen; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
 }
 
 // A click on the skin leaves the focus where it was, and neither Alt+F4 (the system's close
@@ -773,4 +777,29 @@ TEST_F(AppEndToEnd, ExitRemovesTheIconAndADoubleClickOnItDoesNothing) {
     ClickAt(At(kExitApplication), Button::Left);
     ASSERT_TRUE(app_.WaitForExit(5000));
     EXPECT_EQ(RecordingShell::requests, 1) << "no request to remove the icon";
+}
+
+// Without lastskin.cfg nothing is restored, not even a valid texture; an empty line clears
+// the base picture and still restores the texture.
+TEST_F(AppEndToEnd, TheTextureComesBackOnlyAfterTheBasePictureLine) {
+    const int w = GetSystemMetrics(SM_CXSCREEN);
+    RemoveSkinFiles();
+    ASSERT_TRUE(WriteFile(Path("FXskin.cfg"), Path("texture.png") + "\r\n"));
+    Restart();
+    Pump(500);
+    EXPECT_NE(OverlayPixel(w / 4), kTextureRed);
+    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), "\r\n"));
+    Restart();
+    EXPECT_TRUE(OverlayShows(w / 4, kTextureRed)) << std::hex << OverlayPixel(w / 4);
+    const COLORREF background = GetSysColor(COLOR_BTNFACE);
+    EXPECT_TRUE(OverlayShows(w * 3 / 4, background)) << std::hex << OverlayPixel(w * 3 / 4);
+}
+
+// The picture buttons answer on their pictures too, not only on their captions.
+TEST_F(AppEndToEnd, PictureButtonsAnswerOnTheirPictures) {
+    ASSERT_TRUE(LayeredOf(Taskbar()));
+    ClickAt(At({237, 135}), Button::Left);
+    EXPECT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000)) << "Apply Texture";
+    ClickAt(At({237, 167}), Button::Left);
+    EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit Application";
 }

@@ -293,6 +293,7 @@ TEST(OverlayZOrder, AnOverlayGoesBelowItsTaskbarAndNeverBecomesTopmost) {
     EXPECT_EQ(GetWindow(plainBar, GW_HWNDNEXT), overlay);
     EXPECT_EQ(OverlayInsertAfter(plainBar, overlay), nullptr);
     EXPECT_EQ(OverlayInsertAfter(nullptr, overlay), nullptr);
+    EXPECT_EQ(OverlayInsertAfter(plainBar, nullptr), nullptr);
     for (HWND w : {topmostBar, plainBar, overlay})
         DestroyWindow(w);
 }

@@ -749,6 +749,8 @@ class RecordingShell {
         hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                                 L"Shell_TrayWnd", L"recording", WS_POPUP, 0, 0, 1, 1, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        // The class may be registered already, by another stand-in of this process.
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
         requests = 0;
     }
     ~RecordingShell() { DestroyWindow(hwnd_); }

@@ -67,14 +67,14 @@ std::string SolidBmp(int w, int h, COLORREF c) {
     return std::string(b.begin(), b.end());
 }
 
-// An RGBA PNG whose left half is opaque red and right half fully transparent.
-std::string HalfRedPng() {
+// An RGBA PNG whose left half (or top half) is opaque red and the rest fully transparent.
+std::string HalfRedPng(bool topHalf = false) {
     PngSpec s;
     s.width = 16;
     s.height = 4;
     for (uint32_t y = 0; y < s.height; ++y)
         for (uint32_t x = 0; x < s.width; ++x) {
-            bool left = x < s.width / 2;
+            bool left = topHalf ? y < s.height / 2 : x < s.width / 2;
             s.pixels.insert(s.pixels.end(),
                             {uint8_t(left ? 255 : 0), 0, 0, uint8_t(left ? 255 : 0)});
         }
@@ -132,6 +132,7 @@ class AppEndToEnd : public ::testing::Test {
         WriteFile(Path("base-green.bmp"), SolidBmp(16, 8, kBaseGreen));
         WriteFile(Path("skins, blue\\base-blue.bmp"), SolidBmp(16, 8, kBaseBlue));
         WriteFile(Path("texture.png"), HalfRedPng());
+        WriteFile(Path("texture-top.png"), HalfRedPng(true));
         WriteFile(Path("broken.bmp"), std::string(200, 'x'));
         WriteFile(Path("broken.png"), std::string(200, 'y'));
         ready_ = !exe_.empty();
@@ -373,14 +374,18 @@ TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
 
 // Neither this program's own buttons (with the taskbar out of the topmost band) nor another
 // program's window with a button above the taskbar may take the taskbar's place.
+// The button is found at the start; when its window goes, it is looked for again.
 TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
-    Restart();
-    ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128), true);
-    CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
-                    nullptr, GetModuleHandleW(nullptr), nullptr);
-    Slide(50);
-    EXPECT_EQ(TaskbarAlpha(), 205);
-    EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    {
+        ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128),
+                             true);
+        CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
+                        nullptr, GetModuleHandleW(nullptr), nullptr);
+        Restart();
+        Slide(50);
+        EXPECT_EQ(TaskbarAlpha(), 205);
+        EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    }
     SetWindowPos(Taskbar(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(app_.Options(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Slide(60);
@@ -554,6 +559,18 @@ TEST_F(AppEndToEnd, FirstStartShowsTheBuiltInSkin) {
     COLORREF c = OverlayPixel(100);
     EXPECT_GT(GetBValue(c), GetRValue(c) + 20) << std::hex << c;
     EXPECT_GT(GetBValue(c), GetGValue(c));
+}
+
+// The texture is stretched over the overlay's height: its lower half (transparent) shows
+// the base picture along the overlay's bottom rows.
+TEST_F(AppEndToEnd, TheTextureSpansTheOverlaysHeight) {
+    Choose(Button::Left, Path("base-green.bmp"));
+    Choose(Button::Right, Path("texture-top.png"));
+    RECT r = WindowRect(app_.Overlay());
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, top = r.top + 2, bottom = r.bottom - 3;
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(x, top) == kTextureRed; }, 3000))
+        << std::hex << ScreenPixel(x, top);
+    EXPECT_EQ(ScreenPixel(x, bottom), kBaseGreen) << std::hex << ScreenPixel(x, bottom);
 }
 
 TEST_F(AppEndToEnd, ChosenSkinsShowAreWrittenAndComeBackAtTheNextStart) {

@@ -396,13 +396,26 @@ TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
     app_.Kill();
 }
 
+// Also the overlay of a secondary taskbar that appears meanwhile.
 TEST_F(AppEndToEnd, TransparentTaskbarHidesAndShowsTheOverlay) {
     HWND box = ButtonNamed(L"Transparent Taskbar");
     ASSERT_NE(box, nullptr);
     Click(box);
     EXPECT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Overlay()); }, 2000));
+    const RECT place{100, 600, 700, 630};
+    ColourWindow secondary(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
+    auto shownOnIt = [&] {
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"MoirelleForm", L"Moirelle"); w;
+             w = FindWindowExW(nullptr, w, L"MoirelleForm", L"Moirelle"))
+            if (IsWindowVisible(w) && SameRect(WindowRect(w), place)) return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor([&] { return LayeredOf(secondary.hwnd()).has_value(); }, 2000));
+    Pump(300);
+    EXPECT_FALSE(shownOnIt()) << "a new overlay shows while the overlays are hidden";
     Click(box);
     EXPECT_TRUE(WaitFor([] { return IsWindowVisible(app_.Overlay()) != FALSE; }, 2000));
+    EXPECT_TRUE(WaitFor(shownOnIt, 2000));
 }
 
 TEST_F(AppEndToEnd, FadeStartmenuLayersTheStartMenuAndLeavingRestoresIt) {

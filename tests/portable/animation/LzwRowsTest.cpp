@@ -25,8 +25,10 @@ std::vector<uint8_t> Chain(const std::vector<std::pair<uint32_t, int>>& codes) {
         }
     }
     if (count > 0) data.push_back(static_cast<uint8_t>(bits));
-    std::vector<uint8_t> chain{static_cast<uint8_t>(data.size())};
-    chain.insert(chain.end(), data.begin(), data.end());
+    std::vector<uint8_t> chain;
+    chain.push_back(static_cast<uint8_t>(data.size()));
+    for (uint8_t b : data)
+        chain.push_back(b);
     chain.push_back(0);
     return chain;
 }

@@ -1000,6 +1000,45 @@ TEST_F(AppEndToEnd, AnAnimatedBaseSkinPlaysRestsWhileHiddenAndAStillStopsIt) {
     EXPECT_TRUE(RowChanges(app_.Overlay(), 1500).empty()) << "a still stays still";
 }
 
+// A full-screen window in front lets the animation rest; when it goes, the animation goes on
+// from where it was. A file that loops once plays twice and then keeps its last frame.
+TEST_F(AppEndToEnd, AnAnimatedSkinRestsUnderAFullScreenWindowAndLoopsAsTheFileSays) {
+    std::string gif = SampleAnimation();
+    ASSERT_FALSE(gif.empty());
+    const size_t loop = gif.find("NETSCAPE2.0");
+    ASSERT_NE(loop, std::string::npos);
+    ASSERT_EQ(gif[loop + 12], '\x01');
+    std::string once = gif;
+    once[loop + 10] = '1'; // "NETSCAPE2.1": no loop extension, played once
+    ASSERT_TRUE(WriteFile(Path("skin-once.gif"), once));
+    gif[loop + 13] = 1; // played once more
+    gif[loop + 14] = 0;
+    ASSERT_TRUE(WriteFile(Path("skin-twice.gif"), gif));
+    RemoveSkinFiles();
+    Restart();
+
+    // Played once (1.92 s), it is covered from the start for 3 s: resting there (it looks
+    // every 8 frames), it still has frames to show when the window goes; playing on, it
+    // would have ended under the window.
+    Choose(Button::Left, Path("skin-once.gif"));
+    {
+        const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        ColourWindow full(L"MoirelleTestFullScreen", RECT{0, 0, w, h}, RGB(10, 10, 10));
+        SetForegroundWindow(full.hwnd());
+        Pump(3000);
+    }
+    Pump(300);
+    EXPECT_GE(RowChanges(app_.Overlay(), 2500).size(), 2u) << "it went on from where it was";
+    EXPECT_TRUE(RowChanges(app_.Overlay(), 1000).empty()) << "played once, it ends";
+
+    Choose(Button::Left, Path("skin-twice.gif"));
+    const std::vector<ULONGLONG> changes = RowChanges(app_.Overlay(), 3000);
+    ASSERT_GE(changes.size(), 15u);
+    EXPECT_GT(changes.back(), 2100u) << "a second round after the first (1.92 s)";
+    Pump(2000);
+    EXPECT_TRUE(RowChanges(app_.Overlay(), 1500).empty()) << "two rounds, then the last frame";
+}
+
 // What playing costs: a 25 fps animation stretched over the 1024-pixel taskbar for
 // MOIRELLE_ANIMATION_SOAK_SECONDS (not part of the usual run), the program's CPU time from
 // all its threads, its handles, GDI objects and memory at the start and the end.

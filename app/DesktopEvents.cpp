@@ -4,6 +4,7 @@
 
 #include <dwmapi.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace moirelle::app {
@@ -123,6 +124,7 @@ void DesktopEvents::Seen(DWORD event, HWND hwnd) {
     const bool wasOpen = StartMenuOpen();
     if (event == EVENT_OBJECT_DESTROY) {
         maximised_.erase(hwnd);
+        std::erase(menus_, hwnd);
         if (hwnd == startMenu_) startMenu_ = nullptr;
     } else if (GetAncestor(hwnd, GA_ROOT) == hwnd) {
         Look(hwnd);
@@ -158,6 +160,8 @@ bool DesktopEvents::LookForStartMenu(HWND hwnd) {
     GetWindowRect(hwnd, &facts.rect);
     if (HWND button = FindWindowExW(taskbar, nullptr, L"Button", nullptr))
         GetWindowRect(button, &facts.startButton);
+    if (facts.ofShell && std::find(menus_.begin(), menus_.end(), hwnd) == menus_.end())
+        menus_.push_back(hwnd);
     if (IsStartMenuWindow(facts)) {
         startMenu_ = hwnd;
         return true;
@@ -171,7 +175,10 @@ void DesktopEvents::Recheck() {
     const bool wasOpen = StartMenuOpen();
     for (const auto& [hwnd, on] : before)
         Look(hwnd);
-    if (startMenu_ && !(IsWindow(startMenu_) && IsWindowVisible(startMenu_))) startMenu_ = nullptr;
+    std::erase_if(menus_, [](HWND menu) { return !IsWindow(menu); });
+    if (startMenu_ && !IsWindow(startMenu_)) startMenu_ = nullptr;
+    for (HWND menu : std::vector<HWND>(menus_))
+        LookForStartMenu(menu);
     if (maximised_ != before || StartMenuOpen() != wasOpen) changed_();
 }
 

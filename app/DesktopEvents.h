@@ -34,8 +34,9 @@ class DesktopEvents {
     bool Hooked() const { return !hooks_.empty(); }
     bool MaximisedOn(HMONITOR monitor) const;
     bool StartMenuOpen() const;
-    // Looks again at the windows that count now (maximised ones, the start menu), so that
-    // a lost event cannot hold a state; no other window is looked at.
+    // Looks again at the windows that count now (maximised ones, the start menu) and at the
+    // shell's menu windows, so that a lost event cannot hold or miss a state; no other
+    // window is looked at.
     void Recheck();
 
     // The facts of a window and of a monitor, as the rules take them.
@@ -57,6 +58,9 @@ class DesktopEvents {
     std::unique_ptr<LauncherVisibility> launcher_;
     bool launcherVisible_ = false;
     HWND startMenu_ = nullptr;
+    // The shell's menu windows named by an event: a window is created before it shows, and
+    // not every system says when it shows, so these few are looked at again.
+    std::vector<HWND> menus_;
 };
 
 } // namespace moirelle::app

@@ -250,10 +250,11 @@ TEST_F(DesktopRules, TheStartMenuStateLastsWhileTheStartMenuIsOpen) {
     ASSERT_NE(button, nullptr);
     RECT r = WindowRect(button);
     ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}, Button::Left);
-    EXPECT_LE(MsUntilAlpha(Taskbar(), 60), kStateDelayMs + 200) << "opened";
-    // A click elsewhere closes the menu.
-    ClickAt({600, 300}, Button::Left);
-    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs + 200) << "closed";
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 60), kStateDelayMs) << "opened";
+    // A click on the desktop closes the menu (one on another program's window does not, in
+    // Wine's shell).
+    ClickAt({900, 100}, Button::Left);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "closed";
 }
 
 // A damaged settings file: the program starts with the defaults and writes a sound file at

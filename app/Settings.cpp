@@ -15,6 +15,7 @@ constexpr const wchar_t* kShared = L"All taskbars";
 constexpr const wchar_t* kRecent = L"Recent";
 constexpr std::wstring_view kTaskbarPrefix = L"Taskbar ";
 constexpr const wchar_t* kSame = L"SameOnEveryTaskbar";
+constexpr const wchar_t* kRules = L"Rules";
 constexpr const wchar_t* kBase = L"Base";
 constexpr const wchar_t* kTexture = L"Texture";
 
@@ -121,12 +122,14 @@ Settings Settings::Parse(const IniText& text) {
         if (SameKey(section.name, kShared)) {
             ReadRules(entries, s.sharedRules, corrupt);
         } else if (SameKey(section.name, kGeneral)) {
-            if (const std::wstring* same = entries.Find(kSame)) {
-                if (*same == L"0" || *same == L"1")
-                    s.sameOnEveryTaskbar = *same == L"1";
-                else
-                    corrupt = true;
-            }
+            for (auto [key, flag] :
+                 {std::pair{kSame, &s.sameOnEveryTaskbar}, std::pair{kRules, &s.rules}})
+                if (const std::wstring* value = entries.Find(key)) {
+                    if (*value == L"0" || *value == L"1")
+                        *flag = *value == L"1";
+                    else
+                        corrupt = true;
+                }
         } else if (SameKey(section.name, kRecent)) {
             for (size_t i = 1; i <= kRecentPictures; ++i) {
                 const std::wstring* path = entries.Find(std::to_wstring(i));
@@ -160,7 +163,8 @@ Settings Settings::Parse(const IniText& text) {
 
 IniText Settings::Format() const {
     IniText text;
-    text.push_back({kGeneral, {{kSame, sameOnEveryTaskbar ? L"1" : L"0"}}});
+    text.push_back(
+        {kGeneral, {{kRules, rules ? L"1" : L"0"}, {kSame, sameOnEveryTaskbar ? L"1" : L"0"}}});
     IniSection shared{kShared, {}};
     WriteRules(shared, sharedRules);
     text.push_back(std::move(shared));

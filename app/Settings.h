@@ -55,6 +55,8 @@ using IniText = std::vector<IniSection>;
 
 class Settings {
   public:
+    // Whether the taskbars follow the states at all (the desktop's events are watched).
+    bool rules = true;
     bool sameOnEveryTaskbar = true;
     TaskbarRules sharedRules;
     // By monitor device name.
@@ -84,8 +86,9 @@ class Settings {
     static std::wstring DefaultPath();
 
     friend bool operator==(const Settings& a, const Settings& b) {
-        return a.sameOnEveryTaskbar == b.sameOnEveryTaskbar && a.sharedRules == b.sharedRules &&
-               a.taskbars == b.taskbars && a.recentPictures == b.recentPictures;
+        return a.rules == b.rules && a.sameOnEveryTaskbar == b.sameOnEveryTaskbar &&
+               a.sharedRules == b.sharedRules && a.taskbars == b.taskbars &&
+               a.recentPictures == b.recentPictures;
     }
 };
 

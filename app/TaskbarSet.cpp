@@ -44,7 +44,7 @@ void TaskbarSet::Start() {
     settings_ = Settings::Read(settingsPath_);
     sharedPicture_ = primary_.Image2.Picture();
     NameTaskbars();
-    events_ = std::make_unique<DesktopEvents>([this] { StatesChanged(); });
+    if (settings_.rules) events_ = std::make_unique<DesktopEvents>([this] { StatesChanged(); });
     Apply();
 }
 

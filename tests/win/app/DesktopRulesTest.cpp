@@ -195,6 +195,16 @@ TEST_F(DesktopRules, AnInvisibleMaximisedWindowChangesNothing) {
     EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs) << "shown";
 }
 
+// The rules can be turned off in the settings file: the taskbar then keeps its opacity.
+TEST_F(DesktopRules, WithRulesOffAMaximisedWindowChangesNothing) {
+    WriteSettings(L"[General]\r\nRules=0\r\n");
+    Start();
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    Pump(500);
+    EXPECT_EQ(AlphaOf(Taskbar()), kStartAlpha);
+}
+
 // Two taskbars, each with its own skin and rules: the stand-in secondary taskbar shows its
 // own picture, and its maximised state changes nothing while the primary one turns opaque.
 TEST_F(DesktopRules, TwoTaskbarsKeepTheirOwnSkinsAndRules) {

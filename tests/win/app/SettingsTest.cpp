@@ -25,6 +25,7 @@ namespace {
 
 Settings Sample() {
     Settings s;
+    s.rules = false;
     s.sameOnEveryTaskbar = false;
     s.sharedRules.maximised = StateRule{200, Skin{"C:\\dark sky.bmp", ""}};
     s.sharedRules.startMenu = StateRule{60, std::nullopt};
@@ -45,6 +46,7 @@ std::wstring TempFile(const char* name) {
 
 TEST(SettingsFile, DefaultsAreTheSameSkinEverywhereAnOpaqueMaximisedStateAndAQuietStartMenu) {
     Settings s = Settings::Parse({});
+    EXPECT_TRUE(s.rules);
     EXPECT_TRUE(s.sameOnEveryTaskbar);
     EXPECT_EQ(s.sharedRules.maximised.alpha, std::optional<uint8_t>(255));
     EXPECT_FALSE(s.sharedRules.maximised.skin);
@@ -55,7 +57,7 @@ TEST(SettingsFile, DefaultsAreTheSameSkinEverywhereAnOpaqueMaximisedStateAndAQui
 
 TEST(SettingsFile, EntriesAreReadByNameWithoutRegardToCase) {
     IniText text = {
-        {L"general", {{L"sameoneverytaskbar", L"0"}}},
+        {L"general", {{L"sameoneverytaskbar", L"0"}, {L"RULES", L"0"}}},
         {L"ALL TASKBARS", {{L"MaximisedAlpha", L"180"}, {L"StartMenuAlpha", L"7"}}},
         {L"Taskbar \\\\.\\DISPLAY2",
          {{L"Base", L"C:\\b.bmp"}, {L"MaximisedAlpha", L""}, {L"StartMenuTexture", L"C:\\t.png"}}},
@@ -64,6 +66,7 @@ TEST(SettingsFile, EntriesAreReadByNameWithoutRegardToCase) {
     Settings s = Settings::Parse(text);
     EXPECT_FALSE(s.needsRewrite);
     EXPECT_FALSE(s.sameOnEveryTaskbar);
+    EXPECT_FALSE(s.rules);
     EXPECT_EQ(s.sharedRules.maximised, (StateRule{180, std::nullopt}));
     EXPECT_EQ(s.sharedRules.startMenu, (StateRule{7, std::nullopt}));
     ASSERT_TRUE(s.taskbars.contains("\\\\.\\DISPLAY2"));
@@ -90,6 +93,7 @@ TEST(SettingsFile, DamagedOrUnknownEntriesFallBackAndAskForARewrite) {
         {"alpha not a number", {{L"All taskbars", {{L"MaximisedAlpha", L"-1"}}}}},
         {"alpha too long", {{L"All taskbars", {{L"MaximisedAlpha", L"0255"}}}}},
         {"flag neither 0 nor 1", {{L"General", {{L"SameOnEveryTaskbar", L"yes"}}}}},
+        {"rules neither 0 nor 1", {{L"General", {{L"Rules", L"2"}}}}},
         {"unknown key", {{L"All taskbars", {{L"Opacity", L"3"}}}}},
         {"unknown key in a taskbar", {{L"Taskbar X", {{L"Colour", L"3"}}}}},
         {"unknown section", {{L"\xFFFD\x01garbage", {{L"a", L"b"}}}}},
@@ -101,6 +105,7 @@ TEST(SettingsFile, DamagedOrUnknownEntriesFallBackAndAskForARewrite) {
         EXPECT_TRUE(s.needsRewrite) << c.what;
         EXPECT_EQ(s.sharedRules, TaskbarRules{}) << c.what;
         EXPECT_TRUE(s.sameOnEveryTaskbar) << c.what;
+        EXPECT_TRUE(s.rules) << c.what;
         EXPECT_TRUE(s.recentPictures.empty()) << c.what;
         // Rewritten, the file holds only what is understood.
         EXPECT_FALSE(Settings::Parse(s.Format()).needsRewrite) << c.what;

@@ -40,15 +40,16 @@ FrmMagnet::FrmMagnet(OverlayRole role)
 FrmMagnet::~FrmMagnet() = default;
 
 void FrmMagnet::Form_Load() {
+    // A click on the skin must not take the focus from where the user works.
+    SetWindowLongPtrW(hWnd(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(hWnd(), GWL_EXSTYLE) | WS_EX_NOACTIVATE);
     if (!role_.primary) {
         aicFX.ScaleMethod(1);
         PlaceOnSecondary();
         return;
     }
-    Left(0);
-    Top(forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips));
-    Height(WorkAreaBottomGap());
-    Width(forms::Screen::Width());
+    MoveTo({0, forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips),
+            forms::Screen::Width(), WorkAreaBottomGap()});
     Image1.Width(Width());
     aicFX.ScaleMethod(1);
     aicFX.Width(Image1.Width());
@@ -58,7 +59,14 @@ void FrmMagnet::Form_Load() {
     if (options_) options_->Show();
 }
 
+// The user cannot close an overlay (Alt+F4, the system's close command): it lives as long
+// as the program.
+void FrmMagnet::Form_QueryUnload(bool& cancel, int16_t unloadMode) {
+    if (unloadMode == forms::vbFormControlMenu) cancel = true;
+}
+
 LRESULT FrmMagnet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
     if (msg == WM_DISPLAYCHANGE && role_.primary) Timer1_Timer();
     return Form::HandleMessage(msg, wParam, lParam);
 }
@@ -67,14 +75,14 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     TaskbarRect taskbar = ReadTaskbarRect(inTwips);
     // Reading the options window's height loads it on the first run.
     int32_t tolerance = options_ ? options_->NormalHeight() : 0;
-    OverlayPlace now{Left(), Top(), Width(), Height()};
+    OverlayPlace now = PlaceNow();
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
-    if (next != now) Move(next.left, next.top, next.width, next.height);
+    const OverlayPlace moved = next != now ? MoveTo(next) : WindowMove(next, Scale());
     // Along a side edge the skin fills the overlay; along the others it keeps its sizes.
     const bool vertical = IsVertical(taskbar);
     if (vertical && (next != now || !vertical_)) {
-        Image1.Move(0, 0, next.width, next.height);
-        aicFX.Move(0, 0, next.width, next.height);
+        Image1.Move(0, 0, moved.width, moved.height);
+        aicFX.Move(0, 0, moved.width, moved.height);
     } else if (!vertical && vertical_) {
         Image1.Move(0, 0, horizontalSkin_[0], horizontalSkin_[1]);
         aicFX.Move(0, 0, horizontalSkin_[2], horizontalSkin_[3]);
@@ -104,19 +112,31 @@ void FrmMagnet::Place() {
 void FrmMagnet::PlaceOnSecondary() {
     RECT r{};
     if (!GetWindowRect(role_.taskbar, &r)) return;
-    // The position is in screen twips, the size in the twips of the overlay's own window.
-    const double tx = forms::Screen::TwipsPerPixelX(), ty = forms::Screen::TwipsPerPixelY();
-    OverlayPlace next{forms::PixelsToTwips(r.left, tx), forms::PixelsToTwips(r.top, ty),
-                      forms::PixelsToTwips(r.right - r.left, TwipsPerPixelX()),
-                      forms::PixelsToTwips(r.bottom - r.top, TwipsPerPixelY())};
-    OverlayPlace now{Left(), Top(), Width(), Height()};
-    if (next != now) {
-        Move(next.left, next.top, next.width, next.height);
-        Image1.Move(0, 0, next.width, next.height);
-        aicFX.Move(0, 0, next.width, next.height);
+    OverlayPlace next = ScreenPlace(r, Scale());
+    if (next != PlaceNow()) {
+        OverlayPlace moved = MoveTo(next);
+        Image1.Move(0, 0, moved.width, moved.height);
+        aicFX.Move(0, 0, moved.width, moved.height);
     }
-    if (GetWindow(role_.taskbar, GW_HWNDNEXT) != hWnd())
-        SetWindowPos(hWnd(), role_.taskbar, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (HWND after = OverlayInsertAfter(role_.taskbar, hWnd()))
+        SetWindowPos(hWnd(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+PlacementScale FrmMagnet::Scale() const {
+    return {forms::Screen::TwipsPerPixelX(), forms::Screen::TwipsPerPixelY(), TwipsPerPixelX(),
+            TwipsPerPixelY()};
+}
+
+OverlayPlace FrmMagnet::PlaceNow() {
+    RECT r{};
+    if (HWND w = hWnd()) GetWindowRect(w, &r);
+    return ScreenPlace(r, Scale());
+}
+
+OverlayPlace FrmMagnet::MoveTo(const OverlayPlace& place) {
+    OverlayPlace moved = WindowMove(place, Scale());
+    Move(moved.left, moved.top, moved.width, moved.height);
+    return moved;
 }
 
 void FrmMagnet::BasePicture(const forms::Picture& picture) {
@@ -124,7 +144,14 @@ void FrmMagnet::BasePicture(const forms::Picture& picture) {
 }
 
 void FrmMagnet::Texture(const std::wstring& path) {
-    aicFX.LoadImage_FromFile(path);
+    if (path.empty())
+        aicFX.ClearImage();
+    else
+        aicFX.LoadImage_FromFile(path);
+}
+
+void FrmMagnet::Show() {
+    if (HWND w = hWnd()) ShowWindow(w, SW_SHOWNA);
 }
 
 } // namespace moirelle::app

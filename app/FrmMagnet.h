@@ -7,8 +7,10 @@
 // overlay is the start-up window. Its load sequence sizes it from the start button and the
 // work area and places it over the taskbar; that first placement reads the options window's
 // height, which loads the options window first. Its timer (100 ms) places every overlay,
-// through the owner of all of them (Taskbars). A secondary taskbar's overlay is laid exactly
-// on its taskbar's rectangle and just below it in z-order.
+// through the owner of all of them (TaskbarSet). A secondary taskbar's overlay is laid
+// exactly on its taskbar's rectangle and below it in z-order, never in the topmost band.
+//
+// No overlay ever takes the focus or is closed by the user.
 
 #include "app/TaskbarPlacement.h"
 #include "control/aicAlphaImage.h"
@@ -52,6 +54,8 @@ class FrmMagnet : public forms::Form {
     // The skin's two layers.
     void BasePicture(const forms::Picture& picture);
     void Texture(const std::wstring& path);
+    // Shows the overlay without activating it (hides the form's Show, which activates).
+    void Show();
 
     // Raised by the timer of the primary overlay every 100 ms and when the displays change:
     // the owner of the overlays places them all.
@@ -64,12 +68,18 @@ class FrmMagnet : public forms::Form {
 
   protected:
     void Form_Load() override;
+    void Form_QueryUnload(bool& cancel, int16_t unloadMode) override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
     void Timer1_Timer();
-    // A secondary overlay: on its taskbar's rectangle, just below it.
+    // A secondary overlay: on its taskbar's rectangle, below it (never topmost).
     void PlaceOnSecondary();
+    // Every overlay is placed in screen twips and sized in its own window's (see
+    // WindowMove): its place now, and the move to a place, answering the sizes moved with.
+    PlacementScale Scale() const;
+    OverlayPlace PlaceNow();
+    OverlayPlace MoveTo(const OverlayPlace& place);
 
     OverlayRole role_;
     FrmOpt* options_ = nullptr;

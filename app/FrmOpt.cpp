@@ -142,6 +142,7 @@ void FrmOpt::Wire() {
     mnuHide.Click = [this] { MenuHide(); };
     mnuShow.Click = [this] { MenuShow(); };
     mnuExit.Click = [this] { ExitApplication(); };
+    TrayRetry.Tick.Bind(this, &FrmOpt::TrayRetry_Timer);
 }
 
 int32_t FrmOpt::NormalHeight() {
@@ -154,7 +155,8 @@ int32_t FrmOpt::NormalHeight() {
 }
 
 void FrmOpt::Form_Load() {
-    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    trayIcon_ = LoadTrayIcon(forms::App::hInstance(), IDI_MOIRELLE);
+    AddIcon();
     TextureApplied = 0;
     CurrentAlpha = 100;
     Image1.Height(WorkAreaBottomGap());
@@ -170,6 +172,9 @@ void FrmOpt::Form_Load() {
     SetTexture();
     TaskbarsAlpha(kStartAlpha);
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    // Run elevated, the program still hears the shell's announcement from a normal one.
+    if (taskbarCreated_)
+        ChangeWindowMessageFilterEx(hWnd(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
 }
 
 // Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
@@ -253,8 +258,9 @@ bool FrmOpt::KeepBase(const std::string& path) {
     if (!picture) return false;
     Image1.Picture(*picture);
     Image1.Tag(path);
-    WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
     taskbars_.SharedBase(*picture, path);
+    if (!kept) SkinNotKept();
     return true;
 }
 
@@ -262,8 +268,9 @@ bool FrmOpt::KeepTexture(const std::string& path) {
     if (!IsLoadableTexture(path)) return false;
     aicFX.LoadImage_FromFile(win::Widen(path));
     taskbars_.SharedTexture(path);
-    WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
+    if (!kept) SkinNotKept();
     return true;
 }
 
@@ -274,8 +281,9 @@ bool FrmOpt::KeepSharedSkin(const Skin& skin) {
             // The built-in default picture.
             Image1.Picture(overlay_.Image2.Picture());
             Image1.Tag("");
-            WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), "");
+            const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), "");
             taskbars_.SharedBase(overlay_.Image2.Picture(), "");
+            if (!kept) SkinNotKept();
         } else {
             whole = KeepBase(skin.base);
         }
@@ -284,13 +292,24 @@ bool FrmOpt::KeepSharedSkin(const Skin& skin) {
         if (skin.texture.empty()) {
             aicFX.ClearImage();
             taskbars_.SharedTexture("");
-            WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), "");
+            const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), "");
             FXSkinPath.clear();
+            if (!kept) SkinNotKept();
         } else {
             whole = KeepTexture(skin.texture) && whole;
         }
     }
     return whole;
+}
+
+// Once per run: a folder the program cannot write to fails every choice alike.
+void FrmOpt::SkinNotKept() {
+    if (toldSkinNotKept_) return;
+    toldSkinNotKept_ = true;
+    MessageBoxW(hWnd(),
+                L"The skin is shown now, but it could not be saved beside the program, so it "
+                L"will not come back at the next start.",
+                L"Moirelle", MB_OK | MB_ICONWARNING);
 }
 
 // The first step that fails ends the restoring; the load sequence goes on.
@@ -374,6 +393,19 @@ void FrmOpt::TrayMessage(UINT mouseMessage) {
     }
 }
 
+void FrmOpt::AddIcon() {
+    trayRetries_ = 0;
+    TrayRetry.Enabled(false);
+    TrayRetry_Timer();
+}
+
+void FrmOpt::TrayRetry_Timer() {
+    constexpr int kTrayRetries = 20;
+    HICON icon = trayIcon_ ? trayIcon_.get() : overlay_.Icon();
+    const bool shown = AddTrayIcon(hWnd(), icon, forms::App::Title(), kTrayCallbackMessage);
+    TrayRetry.Enabled(!shown && trayRetries_++ < kTrayRetries);
+}
+
 void FrmOpt::RestoreShell() {
     RestoreTaskbars();
     if (startMenuChanged_ && smenu && IsWindow(smenu)) WindowAlpha.RestoreWindowAlpha(smenu);
@@ -419,7 +451,8 @@ void FrmOpt::ShowEditedTaskbar() {
 // The old taskbar and start menu are gone with the old shell; their successors are found
 // by class as at the start.
 void FrmOpt::ShellRestarted() {
-    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    ForgetStartButton();
+    AddIcon();
     taskbars_.Follow();
     if (auto alpha = taskbars_.NormalAlpha()) TaskbarsAlpha(*alpha);
     smenu = FindWindowW(L"DV2ControlHost", nullptr);

@@ -24,7 +24,9 @@
 #include "forms/Label.h"
 #include "forms/Menu.h"
 #include "forms/PictureBox.h"
+#include "forms/Timer.h"
 #include "forms/UserControl.h"
+#include "platform/win/Handles.h"
 
 #include <cstdint>
 #include <optional>
@@ -82,6 +84,9 @@ class FrmOpt : public forms::Form {
     forms::CommandButton Command5{*this, {120, 4680, 1215, 150}};
     forms::Hosted<TransparentColor> TransparentColor1{*this, {120, 5280, 495, 405}, KeyBag()};
 
+    // Tries the notification icon again while the shell refuses it.
+    forms::Timer TrayRetry{*this, 3000, false};
+
     forms::Menu mnuForm{"mnuForm"};
     forms::MenuItem mnuHide{mnuForm, "Hide"};
     forms::MenuItem mnuShow{mnuForm, "Show"};
@@ -108,6 +113,8 @@ class FrmOpt : public forms::Form {
     void RestoreSavedSkins();
     bool KeepBase(const std::string& path);
     bool KeepTexture(const std::string& path);
+    // Tells the user that a chosen skin could not be written to its file.
+    void SkinNotKept();
 
     void Preview_Click(int16_t button);
     void PictureButton_Click(int16_t index);
@@ -125,6 +132,9 @@ class FrmOpt : public forms::Form {
     // Every taskbar (the primary and the secondary ones) layered with `alpha`, or restored.
     void TaskbarsAlpha(uint8_t alpha);
     void RestoreTaskbars();
+    // Adds the notification icon; while the shell refuses it, every 3 seconds for a minute.
+    void AddIcon();
+    void TrayRetry_Timer();
     // The shell started again: the icon, the translucency and the overlays' places anew.
     void ShellRestarted();
 
@@ -135,6 +145,9 @@ class FrmOpt : public forms::Form {
     bool startMenuChanged_ = false;
     uint8_t startMenuAlpha_ = 255;
     UINT taskbarCreated_ = 0;
+    bool toldSkinNotKept_ = false;
+    win::UniqueIcon trayIcon_;
+    int trayRetries_ = 0;
 };
 
 } // namespace moirelle::app

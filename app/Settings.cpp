@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include "app/AtomicFile.h"
 #include "forms/App.h"
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
@@ -243,27 +244,9 @@ Settings Settings::Read(const std::wstring& path) {
 }
 
 bool Settings::Write(const std::wstring& path) const {
-    std::wstring text = IniFileText(Format());
-    const std::wstring temporary = path + L".new";
-    {
-        win::UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
-        const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes ||
-            !FlushFileBuffers(file.get())) {
-            file.reset();
-            DeleteFileW(temporary.c_str());
-            return false;
-        }
-    }
-    if (!MoveFileExW(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return true;
+    const std::wstring text = IniFileText(Format());
+    return ReplaceFileContent(path, std::string_view(reinterpret_cast<const char*>(text.data()),
+                                                     text.size() * sizeof(wchar_t)));
 }
 
 std::wstring Settings::DefaultPath() {

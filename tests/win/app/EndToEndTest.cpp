@@ -10,6 +10,8 @@
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
 #include "tools/shelldriver/RunningApp.h"
+
+#include "app/modTray.h"
 #include "tools/shelldriver/ShellDesktop.h"
 
 #include "platform/win/Handles.h"
@@ -208,6 +210,14 @@ class AppEndToEnd : public ::testing::Test {
             SendMessageW(app_.Options(), WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
         Pump(50);
     }
+    // Whether the shell shows the program's icon: a change of it is taken only then.
+    static bool IconShown() {
+        NOTIFYICONDATAW icon{};
+        icon.cbSize = sizeof(icon);
+        icon.hWnd = app_.Options();
+        icon.uID = 1;
+        return Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE;
+    }
     static BYTE TaskbarAlpha() {
         auto l = LayeredOf(Taskbar());
         return l ? l->alpha : 0;
@@ -231,7 +241,8 @@ class AppEndToEnd : public ::testing::Test {
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
         }
-        ASSERT_TRUE(WaitFor([] { return app_.Find(L"#32770") == nullptr; })) << "dialog stayed";
+        ASSERT_TRUE(WaitFor([] { return !ProcessWindow(app_.Id(), L"#32770", L"Choose a Skin"); }))
+            << "dialog stayed";
         Pump(300);
     }
 
@@ -620,17 +631,39 @@ TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
     EXPECT_GT(GetBValue(c), GetRValue(c) + 20) << std::hex << c;
 }
 
-// A folder in the skin file's place: the file cannot be written, the choice still applies.
-TEST_F(AppEndToEnd, AnUnwritableSkinFileLeavesTheChosenPictureApplied) {
-    RemoveSkinFiles();
+// A skin file that cannot be replaced (held open by another program, a folder in its place)
+// keeps its old content; the choice still applies and the user is told, once.
+TEST_F(AppEndToEnd, ASkinFileThatCannotBeWrittenKeepsItsValueAndTheUserIsToldOnce) {
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    Choose(Button::Left, Path("base-green.bmp"));
+    const std::string green = FileBytes(Path("lastskin.cfg"));
+    ASSERT_EQ(green, Path("base-green.bmp") + "\r\n");
+    RemoveDirectoryW(win::Widen(Path("FXskin.cfg")).c_str());
+    DeleteFileW(win::Widen(Path("FXskin.cfg")).c_str());
     Restart();
-    ASSERT_NE(OverlayPixel(GetSystemMetrics(SM_CXSCREEN) * 3 / 4), kBaseBlue);
-    const std::wstring blocked = win::Widen(Path("lastskin.cfg"));
+    auto message = [] { return ProcessWindow(app_.Id(), L"#32770", L"Moirelle"); };
+    {
+        win::UniqueFile held(CreateFileW(win::Widen(Path("lastskin.cfg")).c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+        ASSERT_TRUE(held);
+        Choose(Button::Left, Path("skins, blue\\base-blue.bmp"));
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = message()) != nullptr; }, 3000)) << "not told";
+        EXPECT_TRUE(OverlayShows(x, kBaseBlue));
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitFor([&] { return !message(); }, 3000));
+    }
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), green);
+    const std::wstring blocked = win::Widen(Path("FXskin.cfg"));
     ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
-    Choose(Button::Left, Path("skins, blue\\base-blue.bmp"));
-    EXPECT_TRUE(app_.Running());
-    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, kBaseBlue));
+    Choose(Button::Right, Path("texture.png"));
+    Pump(500);
+    EXPECT_EQ(message(), nullptr) << "told twice";
+    EXPECT_TRUE(OverlayShows(GetSystemMetrics(SM_CXSCREEN) / 4, kTextureRed));
     RemoveDirectoryW(blocked.c_str());
+    Restart();
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
 }
 
 TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {
@@ -644,4 +677,100 @@ TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {
     POINT corner = app_.OptionsPoint(0, 0), line = app_.OptionsPoint(200, 116);
     EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
     EXPECT_EQ(ScreenPixel(line.x, line.y), RGB(0x41, 0x40, 0x40));
+}
+
+// Windows makes a window placed after a topmost one topmost too: the overlay of a topmost
+// secondary taskbar stays out of the topmost band, below its taskbar.
+TEST_F(AppEndToEnd, SecondaryOverlayOfATopmostTaskbarStaysOutOfTheTopmostBand) {
+    const RECT place{100, 600, 700, 630};
+    ColourWindow secondary(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20), true);
+    HWND overlay = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"MoirelleForm", L"Moirelle"); w;
+                 w = FindWindowExW(nullptr, w, L"MoirelleForm", L"Moirelle"))
+                if (w != app_.Overlay() && IsWindowVisible(w) && SameRect(WindowRect(w), place))
+                    overlay = w;
+            return overlay != nullptr;
+        },
+        3000));
+    Pump(500); // a few placement rounds
+    EXPECT_FALSE(GetWindowLongPtrW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    bool below = false;
+    for (HWND w = GetWindow(secondary.hwnd(), GW_HWNDNEXT); w && !below;
+         w = GetWindow(w, GW_HWNDNEXT))
+        below = w == overlay;
+    EXPECT_TRUE(below) << "the overlay is above its taskbar";
+}
+
+// A click on the skin leaves the focus where it was, and neither Alt+F4 (the system's close
+// command) nor a close request ends an overlay. Wine's desktop activates no such window on a
+// real click, so the test asks the overlay what Windows asks it on a click.
+TEST_F(AppEndToEnd, OverlayTakesNoFocusAndCannotBeClosed) {
+    HWND overlay = app_.Overlay();
+    EXPECT_TRUE(GetWindowLongPtrW(overlay, GWL_EXSTYLE) & WS_EX_NOACTIVATE);
+    EXPECT_EQ(SendMessageW(overlay, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(overlay),
+                           MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+              MA_NOACTIVATE);
+    PostMessageW(overlay, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(overlay, WM_CLOSE, 0, 0);
+    Pump(500);
+    EXPECT_TRUE(IsWindow(overlay) && IsWindowVisible(overlay));
+    EXPECT_TRUE(app_.Running());
+}
+
+// Started while the shell is still busy, the program is refused its icon (the shell's first
+// "Shell_TrayWnd" answers no); it tries again until the shell takes it.
+TEST_F(AppEndToEnd, TheNotificationIconIsTriedAgainUntilABusyShellTakesIt) {
+    app_.Kill();
+    {
+        ColourWindow busy(L"Shell_TrayWnd", RECT{0, 0, 1, 1}, 0, true);
+        SetWindowTextW(busy.hwnd(), L"busy");
+        ASSERT_TRUE(app_.Start(exe_));
+        Pump(500);
+    }
+    EXPECT_TRUE(WaitFor(IconShown, 8000)) << "no icon";
+}
+
+// A stand-in for the shell's taskbar that takes no icon and counts the notification-area
+// requests sent to it (the first "Shell_TrayWnd" gets them, whatever their form).
+class RecordingShell {
+  public:
+    RecordingShell() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"Shell_TrayWnd";
+        RegisterClassW(&wc);
+        hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                L"Shell_TrayWnd", L"recording", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+        requests = 0;
+    }
+    ~RecordingShell() { DestroyWindow(hwnd_); }
+    static inline int requests = 0;
+
+  private:
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+        if (msg == WM_COPYDATA) {
+            ++requests;
+            return FALSE;
+        }
+        return DefWindowProcW(h, msg, w, l);
+    }
+    HWND hwnd_ = nullptr;
+};
+
+// Exit takes the icon away (Wine's shell drops the icon of a window that is gone by itself,
+// Windows' keeps it until the pointer passes over it, so the request is counted); a double
+// click on the icon does nothing by itself.
+TEST_F(AppEndToEnd, ExitRemovesTheIconAndADoubleClickOnItDoesNothing) {
+    ASSERT_TRUE(IconShown());
+    PostMessageW(app_.Options(), moirelle::app::kTrayCallbackMessage, 1, WM_LBUTTONDBLCLK);
+    Pump(500);
+    EXPECT_EQ(app_.Find(L"#32768"), nullptr);
+    RecordingShell shell;
+    ClickAt(At(kExitApplication), Button::Left);
+    ASSERT_TRUE(app_.WaitForExit(5000));
+    EXPECT_EQ(RecordingShell::requests, 1) << "no request to remove the icon";
 }

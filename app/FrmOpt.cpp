@@ -209,7 +209,9 @@ void FrmOpt::RestoreTaskbar() {
     TextureApplied = 0;
 }
 
+// The window events stop first: nothing may change the taskbars once they are restored.
 void FrmOpt::ExitApplication() {
+    taskbars_.StopFollowing();
     RestoreShell();
     RemoveTrayIcon();
     forms::App::End();

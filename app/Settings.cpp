@@ -2,7 +2,6 @@
 
 #include "app/AtomicFile.h"
 #include "forms/App.h"
-#include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
 #include <algorithm>

@@ -40,6 +40,8 @@ class TaskbarSet : public TaskbarSkins {
     void Translucent(uint8_t alpha);
     // Every taskbar restored.
     void Restore();
+    // Stops following the desktop's window events (the program is leaving).
+    void StopFollowing() { events_.reset(); }
     // The normal opacity while translucent.
     std::optional<uint8_t> NormalAlpha() const { return normalAlpha_; }
     std::vector<HWND> TaskbarWindows() const;

@@ -62,9 +62,7 @@ RULES_MINUTES ?= 10
 bench-rules: deps
 	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WIN) --target Moirelle_Portable rulescost
-	mkdir -p $(WIN)/rules-bench && cp $(WIN)/bin/Moirelle_Portable.exe $(WIN)/rules-bench/
-	tools/wine-run.sh --session sh -c 'wine $(WIN)/bin/rulescost.exe "$$(winepath -w $(WIN)/rules-bench/Moirelle_Portable.exe)" $(RULES_MINUTES) > $(WIN)/rules-bench.txt 2>&1'
-	@cat $(WIN)/rules-bench.txt
+	tools/rules-bench.sh $(WIN) $(RULES_MINUTES)
 
 # Every tree runs even when an earlier one fails; the exit status reports any failure.
 test: native win fuzz-build

@@ -66,13 +66,19 @@ struct Footprint {
 Footprint FootprintOf(DWORD pid) {
     Footprint f;
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!process) return f;
-    GetProcessHandleCount(process, &f.handles);
+    if (!process) {
+        std::printf("rulescost: the program cannot be opened (%lu)\n", GetLastError());
+        return f;
+    }
+    if (!GetProcessHandleCount(process, &f.handles))
+        std::printf("rulescost: no handle count (%lu)\n", GetLastError());
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof(counters);
     if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                              sizeof(counters)))
         f.privateBytes = counters.PrivateUsage;
+    else
+        std::printf("rulescost: no memory counters (%lu)\n", GetLastError());
     f.gdi = GetGuiResources(process, GR_GDIOBJECTS);
     f.user = GetGuiResources(process, GR_USEROBJECTS);
     CloseHandle(process);
@@ -112,8 +118,10 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring exe = argv[1];
-    const int minutes = argc > 2 ? std::max(1, _wtoi(argv[2])) : 10;
+    const int minutes = argc > 2 ? std::max(0, _wtoi(argv[2])) : 10;
     SetProcessDPIAware();
+    // The desktop's taskbar comes up with the first window of its first client.
+    ColourWindow anchor(L"RulesCostAnchor", RECT{0, 0, 8, 8}, RGB(0, 0, 0));
     if (!WaitFor([] { return Taskbar() && IsWindowVisible(Taskbar()); }, 30000)) {
         std::printf("rulescost: no taskbar\n");
         return 1;
@@ -122,7 +130,8 @@ int wmain(int argc, wchar_t** argv) {
 
     // 1. Idle, rules off and on in turns.
     std::vector<double> off, on;
-    for (int turn = 0; turn < kIdleTurns * 2; ++turn) {
+    const int turns = std::getenv("RULESCOST_NO_IDLE") ? 0 : kIdleTurns * 2;
+    for (int turn = 0; turn < turns; ++turn) {
         const bool rules = turn % 2 == 1;
         WriteSettings(exe, rules);
         RunningApp app;

@@ -16,6 +16,10 @@ DesktopEvents* g_events = nullptr;
 constexpr DWORD kEventObjectCloaked = 0x8017;
 constexpr DWORD kEventObjectUncloaked = 0x8018;
 
+// A menu created hidden is looked at this often, this many times, until it shows.
+constexpr UINT kMenuLookMs = 15;
+constexpr int kMenuLooks = 20;
+
 constexpr DWORD kHookedEvents[][2] = {
     {EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND},
     {EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPEND},
@@ -97,6 +101,7 @@ DesktopEvents::DesktopEvents(std::function<void()> changed) : changed_(std::move
 DesktopEvents::~DesktopEvents() {
     for (HWINEVENTHOOK hook : hooks_)
         UnhookWinEvent(hook);
+    if (menuTimer_) KillTimer(nullptr, menuTimer_);
     if (g_events == this) g_events = nullptr;
 }
 
@@ -160,8 +165,10 @@ bool DesktopEvents::LookForStartMenu(HWND hwnd) {
     GetWindowRect(hwnd, &facts.rect);
     if (HWND button = FindWindowExW(taskbar, nullptr, L"Button", nullptr))
         GetWindowRect(button, &facts.startButton);
-    if (facts.ofShell && std::find(menus_.begin(), menus_.end(), hwnd) == menus_.end())
+    if (facts.ofShell && std::find(menus_.begin(), menus_.end(), hwnd) == menus_.end()) {
         menus_.push_back(hwnd);
+        if (!facts.visible) WatchNewMenu();
+    }
     if (IsStartMenuWindow(facts)) {
         startMenu_ = hwnd;
         return true;
@@ -175,11 +182,35 @@ void DesktopEvents::Recheck() {
     const bool wasOpen = StartMenuOpen();
     for (const auto& [hwnd, on] : before)
         Look(hwnd);
+    LookAtMenus();
+    if (maximised_ != before || StartMenuOpen() != wasOpen) changed_();
+}
+
+void DesktopEvents::LookAtMenus() {
     std::erase_if(menus_, [](HWND menu) { return !IsWindow(menu); });
     if (startMenu_ && !IsWindow(startMenu_)) startMenu_ = nullptr;
     for (HWND menu : std::vector<HWND>(menus_))
         LookForStartMenu(menu);
-    if (maximised_ != before || StartMenuOpen() != wasOpen) changed_();
+}
+
+void DesktopEvents::WatchNewMenu() {
+    menuLooks_ = kMenuLooks;
+    if (!menuTimer_) menuTimer_ = SetTimer(nullptr, 0, kMenuLookMs, MenuTimer);
+}
+
+void CALLBACK DesktopEvents::MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    DesktopEvents* self = g_events;
+    if (!self || id != self->menuTimer_) {
+        KillTimer(nullptr, id);
+        return;
+    }
+    const bool wasOpen = self->StartMenuOpen();
+    self->LookAtMenus();
+    if (self->StartMenuOpen() || --self->menuLooks_ <= 0) {
+        KillTimer(nullptr, self->menuTimer_);
+        self->menuTimer_ = 0;
+    }
+    if (self->StartMenuOpen() != wasOpen) self->changed_();
 }
 
 void DesktopEvents::LauncherChanged(bool visible) {

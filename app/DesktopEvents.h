@@ -51,6 +51,10 @@ class DesktopEvents {
     bool Look(HWND hwnd);
     bool LookForStartMenu(HWND hwnd);
     void LauncherChanged(bool visible);
+    // A shell menu created but not shown yet is looked at again shortly, a few times.
+    void WatchNewMenu();
+    static void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD);
+    void LookAtMenus();
 
     std::function<void()> changed_;
     std::vector<HWINEVENTHOOK> hooks_;
@@ -61,6 +65,8 @@ class DesktopEvents {
     // The shell's menu windows named by an event: a window is created before it shows, and
     // not every system says when it shows, so these few are looked at again.
     std::vector<HWND> menus_;
+    UINT_PTR menuTimer_ = 0;
+    int menuLooks_ = 0;
 };
 
 } // namespace moirelle::app

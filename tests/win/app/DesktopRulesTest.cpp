@@ -37,6 +37,7 @@ namespace {
 constexpr BYTE kStartAlpha = 155;
 constexpr ULONGLONG kStateDelayMs = 200;
 constexpr COLORREF kGreen = RGB(0, 160, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 200);
 
 LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // Windows raises this as the window goes; Wine 8 does not.
@@ -121,6 +122,7 @@ class DesktopRules : public ::testing::Test {
         exe_ = win::Widen(folder_) + L"\\Moirelle_Portable.exe";
         if (!CopyFileW(win::Widen(exe).c_str(), exe_.c_str(), FALSE)) return;
         WriteFile(Path("green.bmp"), SolidBmp(16, 8, kGreen));
+        WriteFile(Path("blue.bmp"), SolidBmp(16, 8, kBlue));
         ready_ = true;
     }
     static void TearDownTestSuite() {
@@ -150,6 +152,30 @@ class DesktopRules : public ::testing::Test {
         wchar_t value[256]{};
         GetPrivateProfileStringW(section, key, L"<none>", value, 256, Settings().c_str());
         return value;
+    }
+
+    // The taskbar list's label at the top right of the options window: a click chooses the
+    // next entry (all taskbars, the first, the second, ... and all again).
+    static void NextTaskbar() {
+        RECT options = WindowRect(app_.Options());
+        ClickAt({options.left + 360, options.top + 16}, Button::Left);
+        Pump(600);
+    }
+    // Chooses a base picture through the open-file dialog, opened by a real click on the
+    // preview.
+    static void ChooseBase(const std::string& path) {
+        RECT options = WindowRect(app_.Options());
+        ClickAt({options.left + 204, options.top + 58}, Button::Left);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }));
+        Pump(300);
+        HWND name = GetDlgItem(dialog, 0x47C);
+        ASSERT_NE(name, nullptr);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win::Widen(path).c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        ASSERT_TRUE(WaitFor([] { return app_.Find(L"#32770") == nullptr; }));
+        Pump(300);
     }
 
     static inline RunningApp app_;
@@ -221,11 +247,8 @@ TEST_F(DesktopRules, TwoTaskbarsKeepTheirOwnSkinsAndRules) {
     ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
     EXPECT_NE(ScreenPixel(400, 615), kGreen);
     // The taskbar list: all, the primary, the secondary.
-    RECT options = WindowRect(app_.Options());
-    POINT label{options.left + 360, options.top + 16};
-    ClickAt(label, Button::Left);
-    Pump(600);
-    ClickAt(label, Button::Left);
+    NextTaskbar();
+    NextTaskbar();
     EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kGreen; }, 2000))
         << std::hex << ScreenPixel(400, 615);
     EXPECT_NE(ScreenPixel(900, 758), kGreen) << "the primary overlay took the other's skin";
@@ -246,6 +269,31 @@ TEST_F(DesktopRules, TwoTaskbarsKeepTheirOwnSkinsAndRules) {
     EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
     Pump(300);
     EXPECT_EQ(AlphaOf(secondary->hwnd()), kStartAlpha);
+}
+
+// A picture chosen while one taskbar is edited goes to that taskbar alone and into the
+// settings file, not into the shared skin files; back at "All taskbars" every taskbar shows
+// the shared skin again.
+TEST_F(DesktopRules, APictureChosenForOneTaskbarGoesToItAlone) {
+    DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
+    auto secondary = std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd",
+                                                    RECT{100, 600, 700, 630}, RGB(20, 20, 20));
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    NextTaskbar();
+    NextTaskbar();
+    ChooseBase(Path("blue.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBlue; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
+    EXPECT_NE(ScreenPixel(900, 758), kBlue);
+    EXPECT_EQ(GetFileAttributesW(win::Widen(Path("lastskin.cfg")).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
+    NextTaskbar();
+    EXPECT_EQ(SettingsValue(L"General", L"SameOnEveryTaskbar"), L"1");
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) != kBlue; }, 2000));
+    // The taskbar's own skin is kept for when it is edited again.
+    EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
 }
 
 // The Start button's menu, opened by a real click: the start-menu state applies while it is

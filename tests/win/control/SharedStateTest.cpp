@@ -260,6 +260,18 @@ TEST(TimerBinding, NoTickReachesAnEntryAfterItsTimerIsKilledOrItIsReleased) {
     EXPECT_EQ(killed + released + destroyed, 0);
 }
 
+TEST(TimerBinding, ReleasingEntriesStopsTheirTimersInTheSystem) {
+    Window w(nullptr, WS_POPUP);
+    TimerEntries entries;
+    entries.Create(0, [](HWND, UINT, UINT_PTR, DWORD) {});
+    entries.Create(1, [](HWND, UINT, UINT_PTR, DWORD) {});
+    ASSERT_NE(entries.Set(0, w.hwnd, 5, 1000), 0u);
+    ASSERT_NE(entries.Set(1, w.hwnd, 6, 1000), 0u);
+    entries.Release();
+    EXPECT_FALSE(KillTimer(w.hwnd, 5)) << "no timer left running";
+    EXPECT_FALSE(KillTimer(w.hwnd, 6));
+}
+
 TEST(TimerBinding, ATickMayDestroyItsOwnObject) {
     Window w(nullptr, WS_POPUP);
     int ticks = 0;

@@ -271,7 +271,9 @@ TEST(ControlPointer, AMouseEnterHandlerMayDestroyTheControl) {
         ++entered;
         victim.reset();
     };
+    const auto identity = static_cast<UINT_PTR>(victim->Identity());
     SendMessageW(f.hWnd(), WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
+    EXPECT_FALSE(KillTimer(f.hWnd(), identity)) << "nothing armed for the destroyed control";
     SendMessageW(f.hWnd(), WM_MOUSEMOVE, 0, MAKELPARAM(51, 50));
     test::PumpFor(250); // no tick may reach the destroyed control
     EXPECT_EQ(entered, 1);

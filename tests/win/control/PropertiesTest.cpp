@@ -320,9 +320,14 @@ TEST(ControlProperties, InversionTogglesAndComesBackThroughMaskRemovalAndLoads) 
         test::OpaquePicture(8, 4, [](int x, int) { return x < 2 ? 0x00FF00u : 0xFF0000u; });
     ASSERT_TRUE(f.stored.LoadImage_FromArray(picture));
     aicAlphaImage& c = f.stored;
+    c.AutoRedraw(true);
+    c.ScaleMethod(StretchToFit); // the back buffer holds the drawn image
     c.InversedImage(true);
     EXPECT_TRUE(c.InversedImage());
     EXPECT_EQ(c.Image().GetPixel(5, 1), 0xFFFF00) << "red inverted: cyan";
+    EXPECT_EQ(test::Painted(f).At(250, 150), 0x00FFFFu) << "and painted so";
+    c.AutoRedraw(false);
+    EXPECT_EQ(test::Painted(f).At(250, 150), 0x00FFFFu) << "also without the back buffer";
     c.MaskColor(0x00FF00);
     c.MaskUsed(1); // the inverted green frame (magenta) becomes transparent
     c.MaskUsed(0); // and comes back as it was shown: magenta

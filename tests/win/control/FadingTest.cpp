@@ -115,6 +115,14 @@ TEST(ControlFading, AFadeSetsEachStepOnceAndEndsOnItsLastStep) {
     // 75, 50, 25, then 0 with the end: four assignments, each one notified.
     EXPECT_EQ(f.img.ChangedProperties().size() - before, 4u);
     EXPECT_EQ(f.ended, (std::vector<int32_t>{0}));
+    EXPECT_FALSE(KillTimer(f.hWnd(), static_cast<UINT_PTR>(-f.img.Identity())))
+        << "an ended fade leaves no timer";
+    // A fade to where the opacity already is does nothing at all.
+    f.img.FadeInOut(0);
+    f.img.FadeInOut(-20, 30);
+    test::PumpFor(60);
+    EXPECT_EQ(f.img.ChangedProperties().size() - before, 4u);
+    EXPECT_EQ(f.ended, (std::vector<int32_t>{0}));
 }
 
 TEST(ControlFading, ANewFadeCancelsTheRunningOneAlsoAtDesignTime) {

@@ -55,6 +55,16 @@ TEST(ControlHitShape, EachModeTakesThePointerOnItsShape) {
     }
 }
 
+TEST(ControlHitShape, APictureWithoutVisiblePixelsHasNoShape) {
+    Corner f;
+    f.Show();
+    ASSERT_TRUE(f.img.LoadImage_FromArray(test::Solid(100, 100, 0)));
+    for (int32_t mode : {0, 2, 0, 3, 0, 1}) {
+        f.img.HitTest(mode);
+        EXPECT_EQ(Hits(f.img, 50, 50), mode == 0) << "mode " << mode;
+    }
+}
+
 TEST(ControlHitShape, AnEmptiedControlHitsOnlyAsARectangle) {
     Corner f;
     f.Show();

@@ -99,6 +99,7 @@ TEST(TaskbarGeometry, TwipsAreRoundedProductsAndHoldLargeScreens) {
     EXPECT_EQ(WorkAreaBottomGap(11520, 748, 15), 300);
     EXPECT_EQ(WorkAreaBottomGap(32400, 2112, 15), 720);
     EXPECT_EQ(WorkAreaBottomGap(10800, 1040, 10), 400);
+    EXPECT_EQ(WorkAreaBottomGap(10800, 1040, 0), 0);
 }
 
 TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
@@ -293,6 +294,7 @@ TEST(OverlayZOrder, AnOverlayGoesBelowItsTaskbarAndNeverBecomesTopmost) {
     EXPECT_EQ(GetWindow(plainBar, GW_HWNDNEXT), overlay);
     EXPECT_EQ(OverlayInsertAfter(plainBar, overlay), nullptr);
     EXPECT_EQ(OverlayInsertAfter(nullptr, overlay), nullptr);
+    EXPECT_EQ(OverlayInsertAfter(plainBar, nullptr), nullptr);
     for (HWND w : {topmostBar, plainBar, overlay})
         DestroyWindow(w);
 }

@@ -67,14 +67,14 @@ std::string SolidBmp(int w, int h, COLORREF c) {
     return std::string(b.begin(), b.end());
 }
 
-// An RGBA PNG whose left half is opaque red and right half fully transparent.
-std::string HalfRedPng() {
+// An RGBA PNG whose left half (or top half) is opaque red and the rest fully transparent.
+std::string HalfRedPng(bool topHalf = false) {
     PngSpec s;
     s.width = 16;
     s.height = 4;
     for (uint32_t y = 0; y < s.height; ++y)
         for (uint32_t x = 0; x < s.width; ++x) {
-            bool left = x < s.width / 2;
+            bool left = topHalf ? y < s.height / 2 : x < s.width / 2;
             s.pixels.insert(s.pixels.end(),
                             {uint8_t(left ? 255 : 0), 0, 0, uint8_t(left ? 255 : 0)});
         }
@@ -132,6 +132,7 @@ class AppEndToEnd : public ::testing::Test {
         WriteFile(Path("base-green.bmp"), SolidBmp(16, 8, kBaseGreen));
         WriteFile(Path("skins, blue\\base-blue.bmp"), SolidBmp(16, 8, kBaseBlue));
         WriteFile(Path("texture.png"), HalfRedPng());
+        WriteFile(Path("texture-top.png"), HalfRedPng(true));
         WriteFile(Path("broken.bmp"), std::string(200, 'x'));
         WriteFile(Path("broken.png"), std::string(200, 'y'));
         ready_ = !exe_.empty();
@@ -373,14 +374,18 @@ TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
 
 // Neither this program's own buttons (with the taskbar out of the topmost band) nor another
 // program's window with a button above the taskbar may take the taskbar's place.
+// The button is found at the start; when its window goes, it is looked for again.
 TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
-    Restart();
-    ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128), true);
-    CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
-                    nullptr, GetModuleHandleW(nullptr), nullptr);
-    Slide(50);
-    EXPECT_EQ(TaskbarAlpha(), 205);
-    EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    {
+        ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128),
+                             true);
+        CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
+                        nullptr, GetModuleHandleW(nullptr), nullptr);
+        Restart();
+        Slide(50);
+        EXPECT_EQ(TaskbarAlpha(), 205);
+        EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    }
     SetWindowPos(Taskbar(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(app_.Options(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Slide(60);
@@ -391,13 +396,26 @@ TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
     app_.Kill();
 }
 
+// Also the overlay of a secondary taskbar that appears meanwhile.
 TEST_F(AppEndToEnd, TransparentTaskbarHidesAndShowsTheOverlay) {
     HWND box = ButtonNamed(L"Transparent Taskbar");
     ASSERT_NE(box, nullptr);
     Click(box);
     EXPECT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Overlay()); }, 2000));
+    const RECT place{100, 600, 700, 630};
+    ColourWindow secondary(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
+    auto shownOnIt = [&] {
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"MoirelleForm", L"Moirelle"); w;
+             w = FindWindowExW(nullptr, w, L"MoirelleForm", L"Moirelle"))
+            if (IsWindowVisible(w) && SameRect(WindowRect(w), place)) return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor([&] { return LayeredOf(secondary.hwnd()).has_value(); }, 2000));
+    Pump(300);
+    EXPECT_FALSE(shownOnIt()) << "a new overlay shows while the overlays are hidden";
     Click(box);
     EXPECT_TRUE(WaitFor([] { return IsWindowVisible(app_.Overlay()) != FALSE; }, 2000));
+    EXPECT_TRUE(WaitFor(shownOnIt, 2000));
 }
 
 TEST_F(AppEndToEnd, FadeStartmenuLayersTheStartMenuAndLeavingRestoresIt) {
@@ -556,6 +574,18 @@ TEST_F(AppEndToEnd, FirstStartShowsTheBuiltInSkin) {
     EXPECT_GT(GetBValue(c), GetGValue(c));
 }
 
+// The texture is stretched over the overlay's height: its lower half (transparent) shows
+// the base picture along the overlay's bottom rows.
+TEST_F(AppEndToEnd, TheTextureSpansTheOverlaysHeight) {
+    Choose(Button::Left, Path("base-green.bmp"));
+    Choose(Button::Right, Path("texture-top.png"));
+    RECT r = WindowRect(app_.Overlay());
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, top = r.top + 2, bottom = r.bottom - 3;
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(x, top) == kTextureRed; }, 3000))
+        << std::hex << ScreenPixel(x, top);
+    EXPECT_EQ(ScreenPixel(x, bottom), kBaseGreen) << std::hex << ScreenPixel(x, bottom);
+}
+
 TEST_F(AppEndToEnd, ChosenSkinsShowAreWrittenAndComeBackAtTheNextStart) {
     RemoveSkinFiles();
     Restart();
@@ -681,8 +711,10 @@ TEST_F(AppEndToEnd, ColourKeyCutsTheOptionsWindowOnScreen) {
 
 // Windows makes a window placed after a topmost one topmost too: the overlay of a topmost
 // secondary taskbar stays out of the topmost band, below its taskbar.
+// It also shows the skin chosen before it appeared.
 TEST_F(AppEndToEnd, SecondaryOverlayOfATopmostTaskbarStaysOutOfTheTopmostBand) {
     const RECT place{100, 600, 700, 630};
+    Choose(Button::Left, Path("base-green.bmp"));
     ColourWindow secondary(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20), true);
     HWND overlay = nullptr;
     ASSERT_TRUE(WaitFor(
@@ -701,6 +733,8 @@ TEST_F(AppEndToEnd, SecondaryOverlayOfATopmostTaskbarStaysOutOfTheTopmostBand) {
          w = GetWindow(w, GW_HWNDNEXT))
         below = w == overlay;
     EXPECT_TRUE(below) << "the overlay is above its taskbar";
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBaseGreen; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
 }
 
 // A click on the skin leaves the focus where it was, and neither Alt+F4 (the system's close
@@ -745,6 +779,8 @@ class RecordingShell {
         hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                                 L"Shell_TrayWnd", L"recording", WS_POPUP, 0, 0, 1, 1, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        // The class may be registered already, by another stand-in of this process.
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
         requests = 0;
     }
     ~RecordingShell() { DestroyWindow(hwnd_); }
@@ -773,4 +809,29 @@ TEST_F(AppEndToEnd, ExitRemovesTheIconAndADoubleClickOnItDoesNothing) {
     ClickAt(At(kExitApplication), Button::Left);
     ASSERT_TRUE(app_.WaitForExit(5000));
     EXPECT_EQ(RecordingShell::requests, 1) << "no request to remove the icon";
+}
+
+// Without lastskin.cfg nothing is restored, not even a valid texture; an empty line clears
+// the base picture and still restores the texture.
+TEST_F(AppEndToEnd, TheTextureComesBackOnlyAfterTheBasePictureLine) {
+    const int w = GetSystemMetrics(SM_CXSCREEN);
+    RemoveSkinFiles();
+    ASSERT_TRUE(WriteFile(Path("FXskin.cfg"), Path("texture.png") + "\r\n"));
+    Restart();
+    Pump(500);
+    EXPECT_NE(OverlayPixel(w / 4), kTextureRed);
+    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), "\r\n"));
+    Restart();
+    EXPECT_TRUE(OverlayShows(w / 4, kTextureRed)) << std::hex << OverlayPixel(w / 4);
+    const COLORREF background = GetSysColor(COLOR_BTNFACE);
+    EXPECT_TRUE(OverlayShows(w * 3 / 4, background)) << std::hex << OverlayPixel(w * 3 / 4);
+}
+
+// The picture buttons answer on their pictures too, not only on their captions.
+TEST_F(AppEndToEnd, PictureButtonsAnswerOnTheirPictures) {
+    ASSERT_TRUE(LayeredOf(Taskbar()));
+    ClickAt(At({237, 135}), Button::Left);
+    EXPECT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000)) << "Apply Texture";
+    ClickAt(At({237, 167}), Button::Left);
+    EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit Application";
 }

@@ -31,7 +31,6 @@ bool AddTrayIcon(HWND hWnd, HICON icon, std::string_view tip, UINT callbackMessa
     std::wstring text = win::Widen(tip);
     size_t n = std::min(text.size(), std::size(nid.szTip) - 1);
     std::copy_n(text.begin(), n, nid.szTip);
-    nid.szTip[n] = L'\0';
     // A shell that still shows the icon (a repeated "TaskbarCreated") refuses to add it twice.
     return Shell_NotifyIconW(NIM_ADD, &nid) || Shell_NotifyIconW(NIM_MODIFY, &nid);
 }

@@ -374,18 +374,16 @@ TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
 
 // Neither this program's own buttons (with the taskbar out of the topmost band) nor another
 // program's window with a button above the taskbar may take the taskbar's place.
-// The button is found at the start; when its window goes, it is looked for again.
+// The button is found at the start; when it goes, it is looked for again.
 TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
-    {
-        ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128),
-                             true);
-        CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
-                        nullptr, GetModuleHandleW(nullptr), nullptr);
-        Restart();
-        Slide(50);
-        EXPECT_EQ(TaskbarAlpha(), 205);
-        EXPECT_FALSE(LayeredOf(foreign.hwnd()));
-    }
+    ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128), true);
+    HWND other = CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24,
+                                 foreign.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    Restart();
+    Slide(50);
+    EXPECT_EQ(TaskbarAlpha(), 205);
+    EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    DestroyWindow(other);
     SetWindowPos(Taskbar(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(app_.Options(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Slide(60);

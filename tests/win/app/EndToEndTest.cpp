@@ -232,6 +232,8 @@ class AppEndToEnd : public ::testing::Test {
         ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }))
             << "no open-file dialog";
         Pump(300);
+        // No read-only box.
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410)));
         if (path.empty()) {
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));

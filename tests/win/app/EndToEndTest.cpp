@@ -356,6 +356,10 @@ TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
     POINT corner = app_.OptionsPoint(0, 0), panel = At({400, 180});
     EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
     EXPECT_NE(ScreenPixel(panel.x, panel.y), kBackdrop);
+    // The picture button shows its built-in picture: a blue face.
+    POINT button = At({237, 135});
+    COLORREF face = ScreenPixel(button.x, button.y);
+    EXPECT_GT(GetBValue(face), GetRValue(face) + 40) << std::hex << face;
 }
 
 TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {

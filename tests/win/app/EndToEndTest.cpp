@@ -650,13 +650,13 @@ TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
     EXPECT_EQ(OverlayPixel(x), kBaseGreen);
 }
 
-// The hidden "Make Magnet" command, reached as the keyboard would reach it.
+// The hidden "Restore" and "Make Magnet" commands, reached as the keyboard would reach them.
 TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
     const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
     Choose(Button::Left, Path("base-green.bmp"));
     ASSERT_TRUE(OverlayShows(x, kBaseGreen));
     Slide(30);
-    ClickAt(At(kApplyTexture), Button::Left);
+    Click(ButtonNamed(L"Restore"));
     ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
     Click(ButtonNamed(L"Make Magnet"));
     EXPECT_EQ(TaskbarAlpha(), 225);

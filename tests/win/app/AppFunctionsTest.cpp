@@ -558,3 +558,24 @@ TEST(VersionInformation, NamesTheProgramItsVersionAndCopyright) {
     EXPECT_NE(text(L"LegalCopyright").find(L"Copyright"), std::wstring::npos);
 }
 #endif
+
+// The list the watcher reads: one block of its own size, shared once, holding the notes.
+TEST(LayeredWindowList, IsSharedInOneSmallBlockThatHoldsTheNotes) {
+    HANDLE block = LayeredWindows::Share();
+    ASSERT_TRUE(block);
+    EXPECT_EQ(LayeredWindows::Share(), block);
+    void* view = MapViewOfFile(block, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_TRUE(view);
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_TRUE(VirtualQuery(view, &region, sizeof(region)));
+    EXPECT_GE(region.RegionSize, sizeof(LayeredWindows::Block));
+    EXPECT_LE(region.RegionSize, size_t{65536});
+    HWND w = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    LayeredWindows::Note(w, true);
+    EXPECT_EQ(LayeredWindows::ListedIn(*static_cast<const LayeredWindows::Block*>(view)),
+              std::vector<HWND>{w});
+    LayeredWindows::Note(w, false);
+    UnmapViewOfFile(view);
+    DestroyWindow(w);
+}

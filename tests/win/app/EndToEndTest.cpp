@@ -112,7 +112,9 @@ class AppEndToEnd : public ::testing::Test {
         if (exe.empty()) return;
         SetProcessDPIAware();
         // The desktop's taskbar comes up with the first client of the desktop: this program.
-        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{0, 0, 1024, 740},
+        // The backdrop stays off the screen's edges: a window exactly covering the work area
+        // (0, 0, 1024, 740 at 144 dpi) counts as maximised and would turn the taskbar opaque.
+        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{1, 1, 1023, 700},
                                                    kBackdrop);
         if (!WaitFor([] { return Taskbar() && IsWindowVisible(Taskbar()); }, 30000)) return;
         taskbarHome_ = WindowRect(Taskbar());

@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 120
 CMAKE_FLAGS ?=
 export WINEPREFIX := $(abspath $(WIN))/wineprefix
 
-.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench bench-win run format clean
+.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench bench-win bench-rules run format clean
 
 all: native win
 
@@ -55,6 +55,15 @@ bench-win: deps
 	tools/wine-run.sh --session sh -c 'wine $(WIN)/bin/controldemo.exe --bench "$$(winepath -w $(WIN)/paint-bench.txt)"'
 	@cat $(WIN)/paint-bench.txt
 
+# What following the desktop's states costs the application under Wine: idle CPU with the
+# rules off and on, and growth over RULES_MINUTES (default 10) of a window maximised and
+# restored every second (not part of `make test`).
+RULES_MINUTES ?= 10
+bench-rules: deps
+	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+	cmake --build $(WIN) --target Moirelle_Portable rulescost
+	tools/rules-bench.sh $(WIN) $(RULES_MINUTES)
+
 # Every tree runs even when an earlier one fails; the exit status reports any failure.
 test: native win fuzz-build
 	@rc=0; \
@@ -63,8 +72,11 @@ test: native win fuzz-build
 	tools/wine-run.sh --session ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	exit $$rc
 
-# The application in the Wine shell desktop (see tools/run-app.sh).
-run: win
+# The application in the Wine shell desktop (see tools/run-app.sh): only the program and the
+# helper that drives it and takes the screenshot are built.
+run: deps
+	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+	cmake --build $(WIN) --target Moirelle_Portable shellprobe
 	@tools/run-app.sh $(WIN)
 
 format:

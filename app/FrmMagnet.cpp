@@ -15,26 +15,17 @@ namespace {
 // The overlay starts this much lower than one start-button height above the screen's
 // bottom, until the first placement.
 constexpr int32_t kStartOffsetTwips = 30;
-constexpr const wchar_t* kSecondaryTaskbarClass = L"Shell_SecondaryTrayWnd";
-
-std::vector<HWND> VisibleSecondaryTaskbars() {
-    std::vector<HWND> found;
-    for (HWND w = FindWindowExW(nullptr, nullptr, kSecondaryTaskbarClass, nullptr); w;
-         w = FindWindowExW(nullptr, w, kSecondaryTaskbarClass, nullptr))
-        if (IsWindowVisible(w)) found.push_back(w);
-    return found;
-}
 
 } // namespace
 
-FrmMagnet::FrmMagnet(HWND secondaryTaskbar)
+FrmMagnet::FrmMagnet(OverlayRole role)
     : Form({.caption = "Moirelle",
             .width = 6105,
             .height = 795,
             .borderStyle = 0,
             .showInTaskbar = false,
             .iconResource = IDI_MOIRELLE}),
-      secondaryTaskbar_(secondaryTaskbar) {
+      role_(role) {
     forms::Picture skin = BuiltInBitmap(IDB_DEFAULT_SKIN);
     Image1.Stretch(true);
     Image1.Picture(skin);
@@ -42,22 +33,23 @@ FrmMagnet::FrmMagnet(HWND secondaryTaskbar)
     Image2.Picture(skin);
     Image2.Visible(false);
     Timer1.Tick.Bind(this, &FrmMagnet::Timer1_Timer);
-    // The primary overlay places the secondary ones.
-    if (secondaryTaskbar_) Timer1.Enabled(false);
+    // The primary overlay's timer places them all.
+    Timer1.Enabled(role_.primary);
 }
 
 FrmMagnet::~FrmMagnet() = default;
 
 void FrmMagnet::Form_Load() {
-    if (secondaryTaskbar_) {
+    // A click on the skin must not take the focus from where the user works.
+    SetWindowLongPtrW(hWnd(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(hWnd(), GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+    if (!role_.primary) {
         aicFX.ScaleMethod(1);
         PlaceOnSecondary();
         return;
     }
-    Left(0);
-    Top(forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips));
-    Height(WorkAreaBottomGap());
-    Width(forms::Screen::Width());
+    MoveTo({0, forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips),
+            forms::Screen::Width(), WorkAreaBottomGap()});
     Image1.Width(Width());
     aicFX.ScaleMethod(1);
     aicFX.Width(Image1.Width());
@@ -67,8 +59,15 @@ void FrmMagnet::Form_Load() {
     if (options_) options_->Show();
 }
 
+// The user cannot close an overlay (Alt+F4, the system's close command): it lives as long
+// as the program.
+void FrmMagnet::Form_QueryUnload(bool& cancel, int16_t unloadMode) {
+    if (unloadMode == forms::vbFormControlMenu) cancel = true;
+}
+
 LRESULT FrmMagnet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_DISPLAYCHANGE && !secondaryTaskbar_) FollowTaskbars();
+    if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+    if (msg == WM_DISPLAYCHANGE && role_.primary) Timer1_Timer();
     return Form::HandleMessage(msg, wParam, lParam);
 }
 
@@ -76,14 +75,14 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     TaskbarRect taskbar = ReadTaskbarRect(inTwips);
     // Reading the options window's height loads it on the first run.
     int32_t tolerance = options_ ? options_->NormalHeight() : 0;
-    OverlayPlace now{Left(), Top(), Width(), Height()};
+    OverlayPlace now = PlaceNow();
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
-    if (next != now) Move(next.left, next.top, next.width, next.height);
+    const OverlayPlace moved = next != now ? MoveTo(next) : WindowMove(next, Scale());
     // Along a side edge the skin fills the overlay; along the others it keeps its sizes.
     const bool vertical = IsVertical(taskbar);
     if (vertical && (next != now || !vertical_)) {
-        Image1.Move(0, 0, next.width, next.height);
-        aicFX.Move(0, 0, next.width, next.height);
+        Image1.Move(0, 0, moved.width, moved.height);
+        aicFX.Move(0, 0, moved.width, moved.height);
     } else if (!vertical && vertical_) {
         Image1.Move(0, 0, horizontalSkin_[0], horizontalSkin_[1]);
         aicFX.Move(0, 0, horizontalSkin_[2], horizontalSkin_[3]);
@@ -92,83 +91,67 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     return taskbar;
 }
 
-void FrmMagnet::FollowTaskbars() {
-    LocateTaskbar(true);
-    FollowSecondaryTaskbars();
+void FrmMagnet::Timer1_Timer() {
+    if (Follow)
+        Follow();
+    else
+        LocateTaskbar(true);
 }
 
-void FrmMagnet::FollowSecondaryTaskbars() {
-    std::vector<HWND> present = VisibleSecondaryTaskbars();
-    std::erase_if(secondaries_, [&](const std::unique_ptr<FrmMagnet>& s) {
-        return std::find(present.begin(), present.end(), s->secondaryTaskbar_) == present.end();
-    });
-    for (HWND taskbar : present) {
-        auto known = std::find_if(secondaries_.begin(), secondaries_.end(),
-                                  [&](const auto& s) { return s->secondaryTaskbar_ == taskbar; });
-        if (known != secondaries_.end()) {
-            (*known)->PlaceOnSecondary();
-            continue;
-        }
-        if (options_) options_->TranslucencyTo(taskbar);
-        auto overlay = std::make_unique<FrmMagnet>(taskbar);
-        overlay->Image1.Picture(Image1.Picture());
-        if (!texturePath_.empty()) overlay->aicFX.LoadImage_FromFile(texturePath_);
-        overlay->Load();
-        if (overlaysShown_) overlay->Show();
-        secondaries_.push_back(std::move(overlay));
-    }
+HWND FrmMagnet::TaskbarWindow() const {
+    return role_.primary ? FindWindowW(kTaskbarClass, L"") : role_.taskbar;
+}
+
+void FrmMagnet::Place() {
+    if (role_.primary)
+        LocateTaskbar(true);
+    else
+        PlaceOnSecondary();
 }
 
 void FrmMagnet::PlaceOnSecondary() {
     RECT r{};
-    if (!GetWindowRect(secondaryTaskbar_, &r)) return;
-    // The position is in screen twips, the size in the twips of the overlay's own window.
-    const double tx = forms::Screen::TwipsPerPixelX(), ty = forms::Screen::TwipsPerPixelY();
-    OverlayPlace next{forms::PixelsToTwips(r.left, tx), forms::PixelsToTwips(r.top, ty),
-                      forms::PixelsToTwips(r.right - r.left, TwipsPerPixelX()),
-                      forms::PixelsToTwips(r.bottom - r.top, TwipsPerPixelY())};
-    OverlayPlace now{Left(), Top(), Width(), Height()};
-    if (next != now) {
-        Move(next.left, next.top, next.width, next.height);
-        Image1.Move(0, 0, next.width, next.height);
-        aicFX.Move(0, 0, next.width, next.height);
+    if (!GetWindowRect(role_.taskbar, &r)) return;
+    OverlayPlace next = ScreenPlace(r, Scale());
+    if (next != PlaceNow()) {
+        OverlayPlace moved = MoveTo(next);
+        Image1.Move(0, 0, moved.width, moved.height);
+        aicFX.Move(0, 0, moved.width, moved.height);
     }
-    if (GetWindow(secondaryTaskbar_, GW_HWNDNEXT) != hWnd())
-        SetWindowPos(hWnd(), secondaryTaskbar_, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (HWND after = OverlayInsertAfter(role_.taskbar, hWnd()))
+        SetWindowPos(hWnd(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+PlacementScale FrmMagnet::Scale() const {
+    return {forms::Screen::TwipsPerPixelX(), forms::Screen::TwipsPerPixelY(), TwipsPerPixelX(),
+            TwipsPerPixelY()};
+}
+
+OverlayPlace FrmMagnet::PlaceNow() {
+    RECT r{};
+    if (HWND w = hWnd()) GetWindowRect(w, &r);
+    return ScreenPlace(r, Scale());
+}
+
+OverlayPlace FrmMagnet::MoveTo(const OverlayPlace& place) {
+    OverlayPlace moved = WindowMove(place, Scale());
+    Move(moved.left, moved.top, moved.width, moved.height);
+    return moved;
 }
 
 void FrmMagnet::BasePicture(const forms::Picture& picture) {
     Image1.Picture(picture);
-    for (auto& s : secondaries_)
-        s->Image1.Picture(picture);
 }
 
 void FrmMagnet::Texture(const std::wstring& path) {
-    texturePath_ = path;
-    aicFX.LoadImage_FromFile(path);
-    for (auto& s : secondaries_)
-        s->aicFX.LoadImage_FromFile(path);
-}
-
-void FrmMagnet::ShowOverlays(bool show) {
-    overlaysShown_ = show;
-    if (show)
-        Show();
+    if (path.empty())
+        aicFX.ClearImage();
     else
-        Hide();
-    for (auto& s : secondaries_)
-        if (show)
-            s->Show();
-        else
-            s->Hide();
+        aicFX.LoadImage_FromFile(path);
 }
 
-std::vector<HWND> FrmMagnet::SecondaryTaskbars() const {
-    std::vector<HWND> taskbars;
-    for (const auto& s : secondaries_)
-        taskbars.push_back(s->secondaryTaskbar_);
-    return taskbars;
+void FrmMagnet::Show() {
+    if (HWND w = hWnd()) ShowWindow(w, SW_SHOWNA);
 }
 
 } // namespace moirelle::app

@@ -484,5 +484,21 @@ TEST_F(FakeGdiplus, WithoutAWorkingGdiplusTheTokenStaysZeroAndNoMarkerIsMade) {
     EXPECT_EQ(MarkerOf(root.hwnd), nullptr);
 }
 
+TEST_F(FakeGdiplus, AMarkerThatCannotBeMadeLeavesGdiplusStartedAndNoErrorBehind) {
+    // A window that is gone: GDI+ starts, the marker cannot be made under it.
+    Window gone(nullptr, WS_OVERLAPPEDWINDOW);
+    const HWND stale = gone.hwnd;
+    DestroyWindow(stale);
+    cCrossComm shared;
+    SetLastError(ERROR_ACCESS_DENIED);
+    shared.ManageGDIToken(stale);
+    EXPECT_EQ(GetLastError(), 0u) << "errors inside are cleared";
+    EXPECT_NE(shared.gdiToken(), 0);
+    EXPECT_EQ(EnvCount("FAKE_GDIPLUS_STARTUPS"), 1);
+    ASSERT_TRUE(FakeLoaded()) << "with no shutdown arranged the library stays loaded";
+    FreeLibrary(GetModuleHandleW(L"fake_gdiplus.dll")); // for the tests after this one
+    EXPECT_FALSE(FakeLoaded());
+}
+
 } // namespace
 } // namespace moirelle::test

@@ -173,3 +173,32 @@ TEST(ControlSources, ClearingAtDesignTimeShowsACheckerboardOfTheScaledSize) {
     EXPECT_EQ(f.img.Image().Height(), 24);
     EXPECT_EQ(f.img.ImageType(), 0);
 }
+
+TEST(ControlSources, TheDesiredIconSizeAndDepthDefaultToTheControlAnd32Bits) {
+    // On the 48 x 32 control the defaults ask for 48 x 32 at 32 bits: the green entry. A
+    // depth of 1 would pick the 4-bit (red) one, a height of 1 the half-height (blue) one.
+    Small f;
+    f.Load();
+    const auto colourOf = [&] { return f.img.Image().GetPixel(10, 0) & 0xFFFFFF; };
+    ASSERT_TRUE(f.img.LoadImage_FromResource(nullptr, std::wstring(L"PICTURE"), 202));
+    EXPECT_EQ(colourOf(), 0x00FF00) << "resource";
+
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(202), L"PICTURE");
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, found)));
+    const std::vector<uint8_t> icon(data, data + SizeofResource(nullptr, found));
+    const std::wstring path = WritePicture("sizes.ico", icon);
+    ASSERT_TRUE(f.img.LoadImage_FromFile(path));
+    EXPECT_EQ(colourOf(), 0x00FF00) << "file";
+    ASSERT_TRUE(f.img.LoadImage_FromArray(icon));
+    EXPECT_EQ(colourOf(), 0x00FF00) << "array";
+
+    // Asked for explicitly, they are taken as given and stay as given.
+    int32_t w = 0, h = 0, depth = 1;
+    ASSERT_TRUE(f.img.LoadImage_FromFile(path, w, h, depth));
+    EXPECT_EQ(depth, 1);
+    EXPECT_EQ(colourOf(), 0x0000FF) << "the 4-bit entry, red";
+    w = 48, h = 16, depth = 32;
+    ASSERT_TRUE(f.img.LoadImage_FromResource(nullptr, std::wstring(L"PICTURE"), 202, w, h, depth));
+    EXPECT_EQ(colourOf(), 0xFF0000) << "the half-height entry, blue";
+}

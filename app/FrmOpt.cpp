@@ -5,7 +5,9 @@
 #include "app/Pictures.h"
 #include "app/ShowOpenDialog.h"
 #include "app/SkinFile.h"
+#include "app/SkinSource.h"
 #include "app/StartButton.h"
+#include "app/TaskbarSet.h"
 #include "app/modStartWithWindows.h"
 #include "app/modTray.h"
 #include "dib/win/c32bppDIB.h"
@@ -55,16 +57,11 @@ void DesignSizedPicture(forms::Image& image, forms::Picture picture) {
     image.Move(image.Left(), image.Top(), w, h);
 }
 
-// Whether the image library can read the file: a texture that cannot be loaded must not
-// take the place of the current one.
-bool IsLoadableImage(const std::string& path) {
-    c32bppDIB probe;
-    return probe.LoadPicture_File(win::Widen(path));
-}
+constexpr const char* kEveryTaskbar = "All taskbars";
 
 } // namespace
 
-FrmOpt::FrmOpt(FrmMagnet& overlay)
+FrmOpt::FrmOpt(FrmMagnet& overlay, TaskbarSet& taskbars)
     : Form({.caption = "Moirelle options",
             .width = 6075,
             .height = 2925,
@@ -73,7 +70,7 @@ FrmOpt::FrmOpt(FrmMagnet& overlay)
             .startUpPosition = 2,
             .backColor = kKeyColor,
             .iconResource = IDI_MOIRELLE}),
-      overlay_(overlay) {
+      overlay_(overlay), taskbars_(taskbars) {
     Design();
     Wire();
 }
@@ -89,6 +86,7 @@ forms::PropertyBag FrmOpt::KeyBag() {
 void FrmOpt::Design() {
     DesignSizedPicture(Image3, BuiltInBitmap(IDB_OPTIONS_BACK));
     WhiteLabel(Label1, "Moirelle 1.4p");
+    WhiteLabel(Label5, kEveryTaskbar, forms::vbRightJustify);
     DesignSizedPicture(Image2, BuiltInGif(IDG_HIDE_BUTTON));
     WhiteLabel(Label4, "Left click to choose Base picture, Right click to choose FX Texture");
     Image1.Stretch(true);
@@ -139,6 +137,7 @@ void FrmOpt::Wire() {
     Check2.Click.Bind(this, &FrmOpt::Check2_Click);
     Check4.Click.Bind(this, &FrmOpt::Check4_Click);
     Check3.Click.Bind(this, &FrmOpt::Check3_Click);
+    Label5.Click.Bind(this, &FrmOpt::Label5_Click);
     Image2.Click = [this](int16_t) { MenuHide(); };
     mnuHide.Click = [this] { MenuHide(); };
     mnuShow.Click = [this] { MenuShow(); };
@@ -167,6 +166,8 @@ void FrmOpt::Form_Load() {
     aicFX.Width(Image1.Width());
     smenu = FindWindowW(L"DV2ControlHost", nullptr);
     TBTop = 0;
+    taskbars_.Start();
+    ShowEditedTaskbar();
     RestoreSavedSkins();
     SetTexture();
     TaskbarsAlpha(kStartAlpha);
@@ -199,7 +200,7 @@ LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void FrmOpt::MakeMagnet() {
     TextureApplied = 1;
-    overlay_.BasePicture(overlay_.Image2.Picture());
+    taskbars_.SharedBase(overlay_.Image2.Picture(), "");
     TaskbarsAlpha(CurrentAlpha);
 }
 
@@ -208,7 +209,9 @@ void FrmOpt::RestoreTaskbar() {
     TextureApplied = 0;
 }
 
+// The window events stop first: nothing may change the taskbars once they are restored.
 void FrmOpt::ExitApplication() {
+    taskbars_.StopFollowing();
     RestoreShell();
     RemoveTrayIcon();
     forms::App::End();
@@ -220,34 +223,85 @@ void FrmOpt::SetTexture() {
     TaskbarsAlpha(CurrentAlpha);
     if (!Image1.Tag().empty())
         if (auto picture = forms::LoadPicture(Image1.Tag()))
-            overlay_.BasePicture(*picture, Image1.Tag());
+            taskbars_.SharedBase(*picture, Image1.Tag());
     TextureApplied = 1;
 }
 
 // A cancelled dialog or a file that is no picture changes nothing; a skin file that
-// cannot be written keeps its old content, the chosen picture stays applied and the user is
-// told.
+// cannot be written leaves the chosen picture applied. While one taskbar is edited, the
+// choice goes to that taskbar alone.
 void FrmOpt::ChooseBasePicture() {
     std::string path = ShowOpenDialog(hWnd(), kBaseFilter, kDialogTitle, forms::App::Path());
     if (path.empty()) return;
-    auto picture = forms::LoadPicture(path);
-    if (!picture) return;
-    Image1.Picture(*picture);
-    Image1.Tag(path);
-    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
-    overlay_.BasePicture(*picture, path);
-    if (!kept) SkinNotKept();
+    if (!edited_.empty()) {
+        Skin skin = taskbars_.KeptSkin(edited_);
+        skin.base = path;
+        if (taskbars_.KeepSkin(edited_, skin))
+            if (auto picture = LoadBaseSource(path)) Image1.Picture(*picture);
+        return;
+    }
+    KeepBase(path);
 }
 
 void FrmOpt::ChooseTexture() {
     std::string path = ShowOpenDialog(hWnd(), kTextureFilter, kDialogTitle, forms::App::Path());
-    if (path.empty() || !IsLoadableImage(path)) return;
-    std::wstring wide = win::Widen(path);
-    aicFX.LoadImage_FromFile(wide);
-    overlay_.Texture(wide);
+    if (path.empty()) return;
+    if (!edited_.empty()) {
+        Skin skin = taskbars_.KeptSkin(edited_);
+        skin.texture = path;
+        if (taskbars_.KeepSkin(edited_, skin)) aicFX.LoadImage_FromFile(win::Widen(path));
+        return;
+    }
+    KeepTexture(path);
+}
+
+bool FrmOpt::KeepBase(const std::string& path) {
+    auto picture = LoadBaseSource(path);
+    if (!picture) return false;
+    Image1.Picture(*picture);
+    Image1.Tag(path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
+    taskbars_.SharedBase(*picture, path);
+    if (!kept) SkinNotKept();
+    return true;
+}
+
+bool FrmOpt::KeepTexture(const std::string& path) {
+    if (!IsLoadableTexture(path)) return false;
+    aicFX.LoadImage_FromFile(win::Widen(path));
+    taskbars_.SharedTexture(path);
     const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
     if (!kept) SkinNotKept();
+    return true;
+}
+
+bool FrmOpt::KeepSharedSkin(const Skin& skin) {
+    bool whole = true;
+    if (skin.base != Image1.Tag()) {
+        if (skin.base.empty()) {
+            // The built-in default picture.
+            Image1.Picture(overlay_.Image2.Picture());
+            Image1.Tag("");
+            const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), "");
+            taskbars_.SharedBase(overlay_.Image2.Picture(), "");
+            if (!kept) SkinNotKept();
+        } else {
+            whole = KeepBase(skin.base);
+        }
+    }
+    if (skin.texture != FXSkinPath) {
+        if (skin.texture.empty()) {
+            aicFX.ClearImage();
+            taskbars_.SharedTexture("");
+            const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), "");
+            FXSkinPath.clear();
+            if (!kept) SkinNotKept();
+        } else {
+            whole = KeepTexture(skin.texture) && whole;
+        }
+    }
+    return whole;
 }
 
 // Once per run: a folder the program cannot write to fails every choice alike.
@@ -267,14 +321,13 @@ void FrmOpt::RestoreSavedSkins() {
     auto picture = forms::LoadPicture(*base);
     if (!picture) return;
     Image1.Picture(*picture);
-    overlay_.BasePicture(*picture, *base);
+    taskbars_.SharedBase(*picture, *base);
     Image1.Tag(*base);
     auto texture = ReadSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile));
     if (!texture) return;
     FXSkinPath = *texture;
-    std::wstring wide = win::Widen(FXSkinPath);
-    overlay_.Texture(wide);
-    aicFX.LoadImage_FromFile(wide);
+    taskbars_.SharedTexture(FXSkinPath);
+    aicFX.LoadImage_FromFile(win::Widen(FXSkinPath));
 }
 
 // --- Controls -----------------------------------------------------------------------
@@ -306,7 +359,7 @@ void FrmOpt::Check2_Click() {
 }
 
 void FrmOpt::Check4_Click() {
-    overlay_.ShowOverlays(Check4.Value() == forms::vbUnchecked);
+    taskbars_.ShowOverlays(Check4.Value() == forms::vbUnchecked);
 }
 
 void FrmOpt::Check3_Click() {
@@ -344,7 +397,6 @@ void FrmOpt::TrayMessage(UINT mouseMessage) {
 
 void FrmOpt::AddIcon() {
     trayRetries_ = 0;
-    TrayRetry.Enabled(false);
     TrayRetry_Timer();
 }
 
@@ -361,21 +413,40 @@ void FrmOpt::RestoreShell() {
 }
 
 void FrmOpt::TaskbarsAlpha(uint8_t alpha) {
-    taskbarsAlpha_ = alpha;
-    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, alpha);
-    for (HWND taskbar : overlay_.SecondaryTaskbars())
-        WindowAlpha.SetWindowAlpha(taskbar, true, alpha);
+    taskbars_.Translucent(alpha);
 }
 
 void FrmOpt::RestoreTaskbars() {
-    taskbarsAlpha_.reset();
-    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
-    for (HWND taskbar : overlay_.SecondaryTaskbars())
-        WindowAlpha.RestoreWindowAlpha(taskbar);
+    taskbars_.Restore();
 }
 
-void FrmOpt::TranslucencyTo(HWND taskbar) {
-    if (taskbarsAlpha_) WindowAlpha.SetWindowAlpha(taskbar, true, *taskbarsAlpha_);
+// The choices go to every taskbar, or to one: the list runs from "All taskbars" through
+// each taskbar and back.
+void FrmOpt::Label5_Click(int16_t) {
+    std::vector<TaskbarInfo> list = taskbars_.Taskbars();
+    auto at = std::find_if(list.begin(), list.end(),
+                           [&](const TaskbarInfo& t) { return t.key == edited_; });
+    if (edited_.empty())
+        at = list.begin();
+    else if (at != list.end())
+        ++at;
+    edited_ = at == list.end() ? "" : at->key;
+    taskbars_.SameOnEveryTaskbar(edited_.empty());
+    ShowEditedTaskbar();
+}
+
+void FrmOpt::ShowEditedTaskbar() {
+    std::vector<TaskbarInfo> list = taskbars_.Taskbars();
+    if (!taskbars_.Settings().sameOnEveryTaskbar && edited_.empty()) {
+        // The taskbar on this window's monitor, else the primary one.
+        const std::string here = MonitorKey(hWnd());
+        auto mine = std::find_if(list.begin(), list.end(),
+                                 [&](const TaskbarInfo& t) { return t.key == here; });
+        edited_ = mine != list.end() ? mine->key : list.empty() ? "" : list.front().key;
+    }
+    auto at = std::find_if(list.begin(), list.end(),
+                           [&](const TaskbarInfo& t) { return t.key == edited_; });
+    Label5.Caption(edited_.empty() || at == list.end() ? kEveryTaskbar : at->name);
 }
 
 // The old taskbar and start menu are gone with the old shell; their successors are found
@@ -383,8 +454,8 @@ void FrmOpt::TranslucencyTo(HWND taskbar) {
 void FrmOpt::ShellRestarted() {
     ForgetStartButton();
     AddIcon();
-    overlay_.FollowTaskbars();
-    if (taskbarsAlpha_) TaskbarsAlpha(*taskbarsAlpha_);
+    taskbars_.Follow();
+    if (auto alpha = taskbars_.NormalAlpha()) TaskbarsAlpha(*alpha);
     smenu = FindWindowW(L"DV2ControlHost", nullptr);
     if (startMenuChanged_ && smenu) WindowAlpha.SetWindowAlpha(smenu, true, startMenuAlpha_);
 }

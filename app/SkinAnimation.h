@@ -39,6 +39,8 @@ class SkinAnimation {
     bool Play(const std::string& path);
     void Stop();
     bool Playing() const { return timer_ != 0; }
+    // The picture the overlays show while it plays (empty when nothing plays).
+    const forms::Picture& Picture() const { return picture_; }
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);

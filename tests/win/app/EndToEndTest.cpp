@@ -115,7 +115,9 @@ class AppEndToEnd : public ::testing::Test {
         if (exe.empty()) return;
         SetProcessDPIAware();
         // The desktop's taskbar comes up with the first client of the desktop: this program.
-        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{0, 0, 1024, 740},
+        // The backdrop stays off the screen's edges: a window exactly covering the work area
+        // (0, 0, 1024, 740 at 144 dpi) counts as maximised and would turn the taskbar opaque.
+        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{1, 1, 1023, 700},
                                                    kBackdrop);
         if (!WaitFor([] { return Taskbar() && IsWindowVisible(Taskbar()); }, 30000)) return;
         taskbarHome_ = WindowRect(Taskbar());
@@ -235,6 +237,8 @@ class AppEndToEnd : public ::testing::Test {
         ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }))
             << "no open-file dialog";
         Pump(300);
+        // No read-only box.
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410)));
         if (path.empty()) {
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
@@ -357,6 +361,10 @@ TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
     POINT corner = app_.OptionsPoint(0, 0), panel = At({400, 180});
     EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
     EXPECT_NE(ScreenPixel(panel.x, panel.y), kBackdrop);
+    // The picture button shows its built-in picture: a blue face.
+    POINT button = At({237, 135});
+    COLORREF face = ScreenPixel(button.x, button.y);
+    EXPECT_GT(GetBValue(face), GetRValue(face) + 40) << std::hex << face;
 }
 
 TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
@@ -377,18 +385,16 @@ TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
 
 // Neither this program's own buttons (with the taskbar out of the topmost band) nor another
 // program's window with a button above the taskbar may take the taskbar's place.
-// The button is found at the start; when its window goes, it is looked for again.
+// The button is found at the start; when it goes, it is looked for again.
 TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
-    {
-        ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128),
-                             true);
-        CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
-                        nullptr, GetModuleHandleW(nullptr), nullptr);
-        Restart();
-        Slide(50);
-        EXPECT_EQ(TaskbarAlpha(), 205);
-        EXPECT_FALSE(LayeredOf(foreign.hwnd()));
-    }
+    ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128), true);
+    HWND other = CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24,
+                                 foreign.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    Restart();
+    Slide(50);
+    EXPECT_EQ(TaskbarAlpha(), 205);
+    EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    DestroyWindow(other);
     SetWindowPos(Taskbar(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(app_.Options(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Slide(60);
@@ -649,13 +655,13 @@ TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
     EXPECT_EQ(OverlayPixel(x), kBaseGreen);
 }
 
-// The hidden "Make Magnet" command, reached as the keyboard would reach it.
+// The hidden "Restore" and "Make Magnet" commands, reached as the keyboard would reach them.
 TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
     const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
     Choose(Button::Left, Path("base-green.bmp"));
     ASSERT_TRUE(OverlayShows(x, kBaseGreen));
     Slide(30);
-    ClickAt(At(kApplyTexture), Button::Left);
+    Click(ButtonNamed(L"Restore"));
     ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
     Click(ButtonNamed(L"Make Magnet"));
     EXPECT_EQ(TaskbarAlpha(), 225);

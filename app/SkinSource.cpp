@@ -1,0 +1,19 @@
+#include "app/SkinSource.h"
+
+#include "dib/win/c32bppDIB.h"
+#include "platform/win/Text.h"
+
+namespace moirelle::app {
+
+std::optional<forms::Picture> LoadBaseSource(std::string_view path) {
+    if (path.empty()) return std::nullopt;
+    return forms::LoadPicture(path);
+}
+
+bool IsLoadableTexture(std::string_view path) {
+    if (path.empty()) return false;
+    c32bppDIB probe;
+    return probe.LoadPicture_File(win::Widen(path));
+}
+
+} // namespace moirelle::app

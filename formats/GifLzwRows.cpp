@@ -32,7 +32,16 @@ LzwRowsResult LzwRowDecoder::Decode(std::span<const uint8_t> bytes, size_t chain
         last_[c] = first_[c] = static_cast<uint8_t>(c);
     }
     length_[clearCode] = length_[endCode] = 0;
-    if (sink) row_.resize(static_cast<size_t>(width) + kTableSize);
+    if (sink) {
+        // Exactly one row and the longest string: a wider image replaces the buffer rather
+        // than growing it geometrically.
+        const size_t rowBytes = static_cast<size_t>(width) + kTableSize;
+        if (row_.size() < rowBytes) {
+            row_.clear();
+            row_.shrink_to_fit();
+            row_.resize(rowBytes);
+        }
+    }
 
     // The bit reader walks the sub-blocks: `blockLeft` bytes remain in the current one.
     size_t pos = chainPos;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,20 @@ TEST(GifLzwRows, RowsCountsAndRefusals) {
             decoder.Decode(chain, 0, 2, c.colours, c.width, c.height, nullptr);
         EXPECT_EQ(checked.valid, c.valid) << c.what;
         EXPECT_EQ(checked.produced, r.produced) << c.what;
+    }
+}
+
+TEST(GifLzwRows, TheRowBufferHoldsOneRowOfTheWidestImageAndTheLongestString) {
+    // Ever wider images through one decoder: the buffer is the widest row plus 4096, not
+    // what doubling a growing buffer would leave.
+    const std::vector<uint8_t> chain = Chain({{4, 3}, {1, 3}, {5, 3}});
+    LzwRowDecoder decoder;
+    Rows rows;
+    size_t widest = 0;
+    for (int32_t width : {1, 30000, 40000, 65535, 20000}) {
+        ASSERT_TRUE(decoder.Decode(chain, 0, 2, 4, width, 2, &rows).valid);
+        widest = std::max(widest, static_cast<size_t>(width));
+        EXPECT_EQ(decoder.RowCapacity(), widest + 4096) << width;
     }
 }
 

@@ -118,6 +118,19 @@ TEST(GifLzwRows, RowsCountsAndRefusals) {
     }
 }
 
+TEST(GifLzwRows, TheCodesEndWithTheirChain) {
+    // No end code: the chain's terminator ends the codes; the blocks after it are not read.
+    std::vector<uint8_t> chain = Chain({{4, 3}, {1, 3}, {2, 3}});
+    for (uint8_t b : {0x2C, 0x93, 0xFF, 0x3B})
+        chain.push_back(b);
+    LzwRowDecoder decoder;
+    Rows rows;
+    const LzwRowsResult r = decoder.Decode(chain, 0, 2, 4, 8, 1, &rows);
+    EXPECT_TRUE(r.valid);
+    EXPECT_EQ(r.produced, 2u);
+    EXPECT_EQ(rows.seen, "0:12;");
+}
+
 TEST(GifLzwRows, TheRowBufferHoldsOneRowOfTheWidestImageAndTheLongestString) {
     // Ever wider images through one decoder: the buffer is the widest row plus 4096, not
     // what doubling a growing buffer would leave.

@@ -120,6 +120,8 @@ TEST(GifLzwRows, RowsCountsAndRefusals) {
 
 TEST(GifLzwRows, TheCodesEndWithTheirChain) {
     // No end code: the chain's terminator ends the codes; the blocks after it are not read.
+    // The 9 bits of clear, 1 and 2 leave 7 zero bits in the second byte: a literal 0 of 3
+    // bits, which makes entry 7 and so widens the codes, and a literal 0 of 4 bits.
     std::vector<uint8_t> chain = Chain({{4, 3}, {1, 3}, {2, 3}});
     for (uint8_t b : {0x2C, 0x93, 0xFF, 0x3B})
         chain.push_back(b);
@@ -127,8 +129,8 @@ TEST(GifLzwRows, TheCodesEndWithTheirChain) {
     Rows rows;
     const LzwRowsResult r = decoder.Decode(chain, 0, 2, 4, 8, 1, &rows);
     EXPECT_TRUE(r.valid);
-    EXPECT_EQ(r.produced, 2u);
-    EXPECT_EQ(rows.seen, "0:12;");
+    EXPECT_EQ(r.produced, 4u);
+    EXPECT_EQ(rows.seen, "0:1200;");
 }
 
 TEST(GifLzwRows, TheRowBufferHoldsOneRowOfTheWidestImageAndTheLongestString) {

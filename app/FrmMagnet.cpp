@@ -146,9 +146,16 @@ void FrmMagnet::BasePicture(const forms::Picture& picture) {
 
 void FrmMagnet::Texture(const std::wstring& path) {
     texturePath_ = path;
-    aicFX.LoadImage_FromFile(path);
+    // No path: no texture.
+    auto load = [&](forms::Hosted<control::aicAlphaImage>& fx) {
+        if (path.empty())
+            fx.ClearImage();
+        else
+            fx.LoadImage_FromFile(path);
+    };
+    load(aicFX);
     for (auto& s : secondaries_)
-        s->aicFX.LoadImage_FromFile(path);
+        load(s->aicFX);
 }
 
 void FrmMagnet::ShowOverlays(bool show) {

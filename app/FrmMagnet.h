@@ -42,7 +42,8 @@ class FrmMagnet : public forms::Form {
     // Places every overlay and follows secondary taskbars that appeared or vanished.
     void FollowTaskbars();
 
-    // The skin of every overlay: the base picture, and the texture from a file.
+    // The skin of every overlay: the base picture, and the texture from a file (none for an
+    // empty path).
     void BasePicture(const forms::Picture& picture);
     void Texture(const std::wstring& path);
     // Shows or hides every overlay.

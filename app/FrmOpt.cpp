@@ -2,8 +2,11 @@
 
 #include "app/AppResources.h"
 #include "app/FrmMagnet.h"
+#include "app/GallerySkins.h"
 #include "app/Pictures.h"
+#include "app/SharedTaskbarSkin.h"
 #include "app/ShowOpenDialog.h"
+#include "app/SkinDropTarget.h"
 #include "app/SkinFile.h"
 #include "app/StartButton.h"
 #include "app/modStartWithWindows.h"
@@ -67,7 +70,7 @@ bool IsLoadableImage(const std::string& path) {
 FrmOpt::FrmOpt(FrmMagnet& overlay)
     : Form({.caption = "Moirelle options",
             .width = 6075,
-            .height = 2925,
+            .height = 3990,
             .borderStyle = 0,
             .showInTaskbar = false,
             .startUpPosition = 2,
@@ -77,6 +80,8 @@ FrmOpt::FrmOpt(FrmMagnet& overlay)
     Design();
     Wire();
 }
+
+FrmOpt::~FrmOpt() = default;
 
 forms::PropertyBag FrmOpt::KeyBag() {
     forms::PropertyBag bag;
@@ -169,6 +174,20 @@ void FrmOpt::Form_Load() {
     SetTexture();
     TaskbarsAlpha(kStartAlpha);
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    LoadGallery();
+}
+
+// The gallery, and pictures dropped on this window or on the overlay, keep the shared skin.
+void FrmOpt::LoadGallery() {
+    skins_ = std::make_unique<SharedTaskbarSkin>(*this, overlay_);
+    gallery_ = std::make_unique<GallerySkins>(
+        Gallery, *skins_, [] { return std::string(); }, forms::App::Path());
+    gallery_->Load();
+    auto drop = [this](const std::string& path, SkinLayer) {
+        return gallery_->KeepPicture(std::string(), path);
+    };
+    dropOnOptions_ = std::make_unique<SkinDropRegistration>(hWnd(), drop);
+    dropOnOverlay_ = std::make_unique<SkinDropRegistration>(overlay_.hWnd(), drop);
 }
 
 // Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
@@ -229,6 +248,7 @@ void FrmOpt::ChooseBasePicture() {
     Image1.Tag(path);
     WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
     overlay_.BasePicture(*picture);
+    if (gallery_) gallery_->Used(path);
 }
 
 void FrmOpt::ChooseTexture() {
@@ -239,6 +259,7 @@ void FrmOpt::ChooseTexture() {
     overlay_.Texture(wide);
     WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
+    if (gallery_) gallery_->Used(path);
 }
 
 // The first step that fails ends the restoring; the load sequence goes on.

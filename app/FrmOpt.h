@@ -12,6 +12,7 @@
 // Leaving (Exit, or closing the window) restores the taskbar, the start menu when this
 // program made it translucent, and removes the notification icon, then ends the process.
 
+#include "app/SkinGallery.h"
 #include "app/TransparentColor.h"
 #include "app/clsAlpha.h"
 #include "control/aicAlphaImage.h"
@@ -26,16 +27,21 @@
 #include "forms/UserControl.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace moirelle::app {
 
 class FrmMagnet;
+class GallerySkins;
+class SharedTaskbarSkin;
+class SkinDropRegistration;
 
 class FrmOpt : public forms::Form {
   public:
     explicit FrmOpt(FrmMagnet& overlay);
+    ~FrmOpt() override;
 
     // The window's height in twips when it is neither minimized nor hidden (loads it).
     int32_t NormalHeight();
@@ -65,6 +71,7 @@ class FrmOpt : public forms::Form {
     forms::Label Label3_0{*this, {3600, 1920, 2055, 255}};
     forms::Image Image4_1{*this, {3480, 2280, 2325, 450}};
     forms::Label Label3_1{*this, {3600, 2400, 2055, 255}};
+    SkinGallery Gallery{*this, {240, 2955, 5655, 960}};
     // Below the visible area.
     forms::Label Label2{*this, {120, 3360, 2055, 255}};
     forms::CommandButton Command1{*this, {120, 4080, 1215, 150}};
@@ -98,6 +105,7 @@ class FrmOpt : public forms::Form {
     void SetTexture();
     void ChooseTexture();
     void RestoreSavedSkins();
+    void LoadGallery();
 
     void Preview_Click(int16_t button);
     void PictureButton_Click(int16_t index);
@@ -122,6 +130,11 @@ class FrmOpt : public forms::Form {
     // The alpha the taskbars were given last; nothing while they are restored.
     std::optional<uint8_t> taskbarsAlpha_;
     UINT taskbarCreated_ = 0;
+    // The gallery's contents and the drops of pictures on this window and on the overlay.
+    std::unique_ptr<SharedTaskbarSkin> skins_;
+    std::unique_ptr<GallerySkins> gallery_;
+    std::unique_ptr<SkinDropRegistration> dropOnOptions_;
+    std::unique_ptr<SkinDropRegistration> dropOnOverlay_;
 };
 
 } // namespace moirelle::app

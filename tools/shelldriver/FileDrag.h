@@ -3,6 +3,7 @@
 // point, DoDragDrop carries a dropped-files block (CF_HDROP) while another thread moves the
 // pointer with real input to the target and lets the button go there.
 
+#include <ole2.h>
 #include <windows.h>
 
 #include <string>

@@ -70,7 +70,7 @@ bool IsLoadableImage(const std::string& path) {
 FrmOpt::FrmOpt(FrmMagnet& overlay)
     : Form({.caption = "Moirelle options",
             .width = 6075,
-            .height = 3990,
+            .height = 2925 + kGalleryTwips,
             .borderStyle = 0,
             .showInTaskbar = false,
             .startUpPosition = 2,

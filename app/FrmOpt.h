@@ -38,6 +38,9 @@ class GallerySkins;
 class SharedTaskbarSkin;
 class SkinDropRegistration;
 
+// The height the gallery strip adds to the window (twips).
+inline constexpr int32_t kGalleryTwips = 1065;
+
 class FrmOpt : public forms::Form {
   public:
     explicit FrmOpt(FrmMagnet& overlay);
@@ -71,15 +74,18 @@ class FrmOpt : public forms::Form {
     forms::Label Label3_0{*this, {3600, 1920, 2055, 255}};
     forms::Image Image4_1{*this, {3480, 2280, 2325, 450}};
     forms::Label Label3_1{*this, {3600, 2400, 2055, 255}};
+    // The gallery strip lengthens the window: what lay below its visible area keeps its
+    // distance from the window's bottom edge.
     SkinGallery Gallery{*this, {240, 2955, 5655, 960}};
     // Below the visible area.
-    forms::Label Label2{*this, {120, 3360, 2055, 255}};
-    forms::CommandButton Command1{*this, {120, 4080, 1215, 150}};
-    forms::CommandButton Command2{*this, {120, 4230, 1215, 150}};
-    forms::CommandButton Command3{*this, {120, 4380, 1215, 150}};
-    forms::CommandButton Command4{*this, {120, 4530, 1215, 150}};
-    forms::CommandButton Command5{*this, {120, 4680, 1215, 150}};
-    forms::Hosted<TransparentColor> TransparentColor1{*this, {120, 5280, 495, 405}, KeyBag()};
+    forms::Label Label2{*this, {120, 3360 + kGalleryTwips, 2055, 255}};
+    forms::CommandButton Command1{*this, {120, 4080 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command2{*this, {120, 4230 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command3{*this, {120, 4380 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command4{*this, {120, 4530 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command5{*this, {120, 4680 + kGalleryTwips, 1215, 150}};
+    forms::Hosted<TransparentColor> TransparentColor1{
+        *this, {120, 5280 + kGalleryTwips, 495, 405}, KeyBag()};
 
     forms::Menu mnuForm{"mnuForm"};
     forms::MenuItem mnuHide{mnuForm, "Hide"};

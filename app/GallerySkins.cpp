@@ -127,8 +127,10 @@ void GallerySkins::Fill() {
             shown.push_back(item.path);
     cache_.KeepOnly(shown);
     gallery_.Items(std::move(builtIn), std::move(used));
+    // An empty base is the built-in default skin.
     const Skin kept = skins_.KeptSkin(editedKey_());
-    gallery_.Kept({kept.base, kept.texture});
+    gallery_.Kept({kept.base.empty() && !builtInFiles_.empty() ? builtInFiles_.front() : kept.base,
+                   kept.texture});
 }
 
 bool GallerySkins::KeepPicture(const std::string& key, const std::string& path) {

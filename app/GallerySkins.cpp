@@ -136,10 +136,7 @@ void GallerySkins::Fill() {
 bool GallerySkins::KeepPicture(const std::string& key, const std::string& path) {
     const SkinLayer layer = SkinLayerOfFile(path);
     if (layer == SkinLayer::None) return false;
-    if (!skins_.KeepSkin(key, SkinWithPicture(skins_.KeptSkin(key), path, layer))) {
-        Fill();
-        return false;
-    }
+    if (!skins_.KeepSkin(key, SkinWithPicture(skins_.KeptSkin(key), path, layer))) return false;
     Used(path);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -114,12 +115,10 @@ DWORD SkinDropTarget::Offered(DWORD allowed) const {
 
 HRESULT SkinDropTarget::DragEnter(IDataObject* data, DWORD /*keys*/, POINTL /*pt*/, DWORD* effect) {
     if (!effect) return E_INVALIDARG;
-    carriesPicture_ = false;
-    for (const std::string& f : DroppedFiles(data))
-        if (SkinLayerOfFile(f) != SkinLayer::None) {
-            carriesPicture_ = true;
-            break;
-        }
+    const std::vector<std::string> files = DroppedFiles(data);
+    carriesPicture_ = std::any_of(files.begin(), files.end(), [](const std::string& f) {
+        return SkinLayerOfFile(f) != SkinLayer::None;
+    });
     *effect = Offered(*effect);
     return S_OK;
 }
@@ -130,15 +129,14 @@ HRESULT SkinDropTarget::DragOver(DWORD /*keys*/, POINTL /*pt*/, DWORD* effect) {
     return S_OK;
 }
 
+// Every drag starts with DragEnter, which looks at the files anew.
 HRESULT SkinDropTarget::DragLeave() {
-    carriesPicture_ = false;
     return S_OK;
 }
 
 HRESULT SkinDropTarget::Drop(IDataObject* data, DWORD /*keys*/, POINTL /*pt*/, DWORD* effect) {
     if (!effect) return E_INVALIDARG;
     const DWORD allowed = *effect;
-    carriesPicture_ = false;
     *effect = DROPEFFECT_NONE;
     if (!(allowed & DROPEFFECT_COPY)) return S_OK;
     if (DropFiles(DroppedFiles(data), apply_) >= 0) *effect = DROPEFFECT_COPY;
@@ -150,8 +148,9 @@ SkinDropRegistration::SkinDropRegistration(HWND window, ApplyDroppedSkin apply) 
     HRESULT hr = OleInitialize(nullptr);
     if (FAILED(hr)) return;
     oleStarted_ = true;
-    auto target = SkinDropTarget::Create(std::move(apply));
-    if (SUCCEEDED(RegisterDragDrop(window, target.Get()))) window_ = window;
+    // Revoking a window that did not take the target is harmless.
+    RegisterDragDrop(window, SkinDropTarget::Create(std::move(apply)).Get());
+    window_ = window;
 }
 
 SkinDropRegistration::~SkinDropRegistration() {

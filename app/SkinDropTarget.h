@@ -72,7 +72,6 @@ class SkinDropRegistration {
     ~SkinDropRegistration();
     SkinDropRegistration(const SkinDropRegistration&) = delete;
     SkinDropRegistration& operator=(const SkinDropRegistration&) = delete;
-    bool Registered() const { return window_ != nullptr; }
 
   private:
     HWND window_ = nullptr;

@@ -681,6 +681,17 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     MoveTo(At(kHeader));
     Pump(300);
     EXPECT_TRUE(Reddish(OverlayPixel(x))) << "not kept: " << std::hex << OverlayPixel(x);
+    // The kept skin's thumbnail is framed in white, the others are not: the frame lies in the
+    // two pixels inside each cell's edge.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    auto frame = [](int column) {
+        POINT p = At({kGallery.x + column * 47, kGallery.y + 16});
+        return ScreenPixel(p.x + 1, p.y);
+    };
+    EXPECT_EQ(frame(1), RGB(240, 244, 250));
+    EXPECT_NE(frame(0), RGB(240, 244, 250));
+    EXPECT_NE(frame(2), RGB(240, 244, 250));
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
     Restart();
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
@@ -730,6 +741,7 @@ TEST_F(AppEndToEnd, ADroppedPngBecomesTheTextureAndATextFileIsRefused) {
     EXPECT_FALSE(refused.feedback.empty());
     for (DWORD e : refused.feedback)
         EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
+
     EXPECT_EQ(FileBytes(Path("FXskin.cfg")), "<missing>");
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>");
     EXPECT_FALSE(OverlayPixel(screenW / 4) == kTextureRed);

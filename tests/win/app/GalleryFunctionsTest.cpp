@@ -6,6 +6,7 @@
 #include "app/RecentPictures.h"
 #include "app/SkinDropTarget.h"
 #include "app/SkinGallery.h"
+#include "app/SkinPictures.h"
 #include "app/ThumbnailCache.h"
 
 #include "platform/win/Text.h"
@@ -161,6 +162,9 @@ TEST(ThumbnailCache, MakesAThumbnailOnceAndAgainWhenTheFileChanges) {
     ThumbnailCache cache(JoinPath(dir, "thumbs"));
     int made = 0;
     uint32_t colour = 0x112233;
+    auto exists = [](const std::string& p) {
+        return GetFileAttributesW(moirelle::win::Widen(p).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
     auto make = [&](const std::string&) {
         ++made;
         return std::optional<Thumbnail>(Thumbnail{1, 1, {colour}});
@@ -207,10 +211,15 @@ TEST(ThumbnailCache, MakesAThumbnailOnceAndAgainWhenTheFileChanges) {
     })) << "pixels that do not fill the size";
     // Only the entries of the pictures still shown stay.
     EXPECT_TRUE(cache.Get(other, make));
+    std::vector<std::string> more;
+    for (int i = 0; i < 3; ++i) {
+        more.push_back(JoinPath(dir, "more" + std::to_string(i) + ".bmp"));
+        ASSERT_TRUE(WriteFile(more.back(), "x"));
+        EXPECT_TRUE(cache.Get(more.back(), make));
+    }
     cache.KeepOnly({other});
-    auto exists = [](const std::string& p) {
-        return GetFileAttributesW(moirelle::win::Widen(p).c_str()) != INVALID_FILE_ATTRIBUTES;
-    };
+    for (const std::string& p : more)
+        EXPECT_FALSE(exists(JoinPath(JoinPath(dir, "thumbs"), ThumbnailFileName(p)))) << p;
     EXPECT_FALSE(exists(entry));
     EXPECT_TRUE(exists(JoinPath(JoinPath(dir, "thumbs"), ThumbnailFileName(other))));
 }
@@ -285,4 +294,56 @@ TEST(GalleryPicture, ReplacesOnlyItsOwnLayer) {
     EXPECT_EQ(SkinWithPicture(kept, "C:\\new.jpg", SkinLayer::Base),
               (Skin{"C:\\new.jpg", "C:\\fx.png"}));
     EXPECT_EQ(SkinWithPicture(kept, "C:\\new.txt", SkinLayer::None), kept);
+}
+
+// Thumbnails are 64 x 40: a picture is stretched over all of it; a texture is drawn over
+// the strip's dark grey (0x222222), its transparent part showing that grey.
+TEST(SkinThumbnail, APictureFillsItATextureLiesOnTheStripsGrey) {
+    const std::string dir = MakeTempDir("skin thumbnails");
+    auto solid = [](uint8_t colourType, std::initializer_list<uint8_t> pixel) {
+        PngSpec s;
+        s.width = 8;
+        s.height = 4;
+        s.colorType = colourType;
+        for (int i = 0; i < 32; ++i)
+            s.pixels.insert(s.pixels.end(), pixel);
+        return AsText(EncodePng(s));
+    };
+    PngSpec half;
+    half.width = 8;
+    half.height = 4;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            half.pixels.insert(half.pixels.end(),
+                               {uint8_t(x < 4 ? 255 : 0), 0, 0, uint8_t(x < 4 ? 255 : 0)});
+    const std::string rgb = JoinPath(dir, "teal.png"), rgba = JoinPath(dir, "half.png"),
+                      text = JoinPath(dir, "words.png");
+    ASSERT_TRUE(WriteFile(rgb, solid(2, {0, 128, 128})));
+    ASSERT_TRUE(WriteFile(rgba, AsText(EncodePng(half))));
+    ASSERT_TRUE(WriteFile(text, "not a picture at all, though named like one"));
+
+    auto teal = MakeSkinThumbnail(rgb);
+    ASSERT_TRUE(teal);
+    EXPECT_EQ(teal->width, 64);
+    EXPECT_EQ(teal->height, 40);
+    ASSERT_EQ(teal->pixels.size(), 64u * 40u);
+    for (size_t i : {size_t{0}, size_t{63}, size_t{64 * 39}, size_t{64 * 40 - 1}})
+        EXPECT_EQ(teal->pixels[i], 0x008080u) << i;
+
+    auto texture = MakeSkinThumbnail(rgba);
+    ASSERT_TRUE(texture);
+    for (int y : {2, 20, 30}) {
+        EXPECT_EQ(texture->pixels[y * 64 + 4], 0xFF0000u) << y;
+        EXPECT_EQ(texture->pixels[y * 64 + 60], 0x222222u) << y;
+    }
+    EXPECT_FALSE(MakeSkinThumbnail(text));
+    EXPECT_FALSE(MakeSkinThumbnail(JoinPath(dir, "gone.png")));
+
+    // A PNG without alpha is a base picture of its own size.
+    auto picture = LoadBasePicture(rgb);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->PixelWidth(), 8);
+    EXPECT_EQ(picture->PixelHeight(), 4);
+    EXPECT_FALSE(LoadBasePicture(text));
+    EXPECT_FALSE(LoadBasePicture(""));
 }

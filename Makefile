@@ -63,8 +63,11 @@ test: native win fuzz-build
 	tools/wine-run.sh --session ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	exit $$rc
 
-# The application in the Wine shell desktop (see tools/run-app.sh).
-run: win
+# The application in the Wine shell desktop (see tools/run-app.sh): only the program and the
+# helper that drives it and takes the screenshot are built.
+run: deps
+	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+	cmake --build $(WIN) --target Moirelle_Portable shellprobe
 	@tools/run-app.sh $(WIN)
 
 format:

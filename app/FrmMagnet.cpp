@@ -49,15 +49,16 @@ FrmMagnet::FrmMagnet(HWND secondaryTaskbar)
 FrmMagnet::~FrmMagnet() = default;
 
 void FrmMagnet::Form_Load() {
+    // A click on the skin must not take the focus from where the user works.
+    SetWindowLongPtrW(hWnd(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(hWnd(), GWL_EXSTYLE) | WS_EX_NOACTIVATE);
     if (secondaryTaskbar_) {
         aicFX.ScaleMethod(1);
         PlaceOnSecondary();
         return;
     }
-    Left(0);
-    Top(forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips));
-    Height(WorkAreaBottomGap());
-    Width(forms::Screen::Width());
+    MoveTo({0, forms::Screen::Height() - (StartButtonHeight() - kStartOffsetTwips),
+            forms::Screen::Width(), WorkAreaBottomGap()});
     Image1.Width(Width());
     aicFX.ScaleMethod(1);
     aicFX.Width(Image1.Width());
@@ -67,7 +68,14 @@ void FrmMagnet::Form_Load() {
     if (options_) options_->Show();
 }
 
+// The user cannot close an overlay (Alt+F4, the system's close command): it lives as long
+// as the program.
+void FrmMagnet::Form_QueryUnload(bool& cancel, int16_t unloadMode) {
+    if (unloadMode == forms::vbFormControlMenu) cancel = true;
+}
+
 LRESULT FrmMagnet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
     if (msg == WM_DISPLAYCHANGE && !secondaryTaskbar_) FollowTaskbars();
     return Form::HandleMessage(msg, wParam, lParam);
 }
@@ -76,14 +84,14 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     TaskbarRect taskbar = ReadTaskbarRect(inTwips);
     // Reading the options window's height loads it on the first run.
     int32_t tolerance = options_ ? options_->NormalHeight() : 0;
-    OverlayPlace now{Left(), Top(), Width(), Height()};
+    OverlayPlace now = PlaceNow();
     OverlayPlace next = PlaceOverlay(taskbar, forms::Screen::Height(), tolerance, now);
-    if (next != now) Move(next.left, next.top, next.width, next.height);
+    const OverlayPlace moved = next != now ? MoveTo(next) : WindowMove(next, Scale());
     // Along a side edge the skin fills the overlay; along the others it keeps its sizes.
     const bool vertical = IsVertical(taskbar);
     if (vertical && (next != now || !vertical_)) {
-        Image1.Move(0, 0, next.width, next.height);
-        aicFX.Move(0, 0, next.width, next.height);
+        Image1.Move(0, 0, moved.width, moved.height);
+        aicFX.Move(0, 0, moved.width, moved.height);
     } else if (!vertical && vertical_) {
         Image1.Move(0, 0, horizontalSkin_[0], horizontalSkin_[1]);
         aicFX.Move(0, 0, horizontalSkin_[2], horizontalSkin_[3]);
@@ -122,20 +130,31 @@ void FrmMagnet::FollowSecondaryTaskbars() {
 void FrmMagnet::PlaceOnSecondary() {
     RECT r{};
     if (!GetWindowRect(secondaryTaskbar_, &r)) return;
-    // The position is in screen twips, the size in the twips of the overlay's own window.
-    const double tx = forms::Screen::TwipsPerPixelX(), ty = forms::Screen::TwipsPerPixelY();
-    OverlayPlace next{forms::PixelsToTwips(r.left, tx), forms::PixelsToTwips(r.top, ty),
-                      forms::PixelsToTwips(r.right - r.left, TwipsPerPixelX()),
-                      forms::PixelsToTwips(r.bottom - r.top, TwipsPerPixelY())};
-    OverlayPlace now{Left(), Top(), Width(), Height()};
-    if (next != now) {
-        Move(next.left, next.top, next.width, next.height);
-        Image1.Move(0, 0, next.width, next.height);
-        aicFX.Move(0, 0, next.width, next.height);
+    OverlayPlace next = ScreenPlace(r, Scale());
+    if (next != PlaceNow()) {
+        OverlayPlace moved = MoveTo(next);
+        Image1.Move(0, 0, moved.width, moved.height);
+        aicFX.Move(0, 0, moved.width, moved.height);
     }
-    if (GetWindow(secondaryTaskbar_, GW_HWNDNEXT) != hWnd())
-        SetWindowPos(hWnd(), secondaryTaskbar_, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (HWND after = OverlayInsertAfter(secondaryTaskbar_, hWnd()))
+        SetWindowPos(hWnd(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+PlacementScale FrmMagnet::Scale() const {
+    return {forms::Screen::TwipsPerPixelX(), forms::Screen::TwipsPerPixelY(), TwipsPerPixelX(),
+            TwipsPerPixelY()};
+}
+
+OverlayPlace FrmMagnet::PlaceNow() {
+    RECT r{};
+    if (HWND w = hWnd()) GetWindowRect(w, &r);
+    return ScreenPlace(r, Scale());
+}
+
+OverlayPlace FrmMagnet::MoveTo(const OverlayPlace& place) {
+    OverlayPlace moved = WindowMove(place, Scale());
+    Move(moved.left, moved.top, moved.width, moved.height);
+    return moved;
 }
 
 void FrmMagnet::BasePicture(const forms::Picture& picture) {
@@ -156,6 +175,10 @@ void FrmMagnet::Texture(const std::wstring& path) {
     load(aicFX);
     for (auto& s : secondaries_)
         load(s->aicFX);
+}
+
+void FrmMagnet::Show() {
+    if (HWND w = hWnd()) ShowWindow(w, SW_SHOWNA);
 }
 
 void FrmMagnet::ShowOverlays(bool show) {

@@ -6,10 +6,12 @@
 // taskbar; that first placement reads the options window's height, which loads the options
 // window first.
 //
+// No overlay ever takes the focus or is closed by the user.
+//
 // The overlay of the primary taskbar also keeps one overlay for each secondary taskbar (one
-// per further monitor): with the same skin, laid exactly on its taskbar and just below it
-// in z-order. Its timer notices secondary taskbars that appear or vanish; a change of the
-// displays is followed at once.
+// per further monitor): with the same skin, laid exactly on its taskbar and below it in
+// z-order, never in the topmost band. Its timer notices secondary taskbars that appear or vanish; a
+// change of the displays is followed at once.
 
 #include "app/TaskbarPlacement.h"
 #include "control/aicAlphaImage.h"
@@ -48,6 +50,8 @@ class FrmMagnet : public forms::Form {
     void Texture(const std::wstring& path);
     // Shows or hides every overlay.
     void ShowOverlays(bool show);
+    // Shows the overlay without activating it (hides the form's Show, which activates).
+    void Show();
     // The secondary taskbars that have an overlay now.
     std::vector<HWND> SecondaryTaskbars() const;
 
@@ -58,13 +62,19 @@ class FrmMagnet : public forms::Form {
 
   protected:
     void Form_Load() override;
+    void Form_QueryUnload(bool& cancel, int16_t unloadMode) override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
     void Timer1_Timer() { FollowTaskbars(); }
     void FollowSecondaryTaskbars();
-    // A secondary overlay: on its taskbar's rectangle, just below it.
+    // A secondary overlay: on its taskbar's rectangle, below it (never topmost).
     void PlaceOnSecondary();
+    // Every overlay is placed in screen twips and sized in its own window's (see
+    // WindowMove): its place now, and the move to a place, answering the sizes moved with.
+    PlacementScale Scale() const;
+    OverlayPlace PlaceNow();
+    OverlayPlace MoveTo(const OverlayPlace& place);
 
     FrmOpt* options_ = nullptr;
     HWND secondaryTaskbar_ = nullptr;

@@ -148,6 +148,7 @@ void FrmOpt::Wire() {
     mnuHide.Click = [this] { MenuHide(); };
     mnuShow.Click = [this] { MenuShow(); };
     mnuExit.Click = [this] { ExitApplication(); };
+    TrayRetry.Tick.Bind(this, &FrmOpt::TrayRetry_Timer);
 }
 
 int32_t FrmOpt::NormalHeight() {
@@ -160,7 +161,8 @@ int32_t FrmOpt::NormalHeight() {
 }
 
 void FrmOpt::Form_Load() {
-    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    trayIcon_ = LoadTrayIcon(forms::App::hInstance(), IDI_MOIRELLE);
+    AddIcon();
     TextureApplied = 0;
     CurrentAlpha = 100;
     Image1.Height(WorkAreaBottomGap());
@@ -174,6 +176,9 @@ void FrmOpt::Form_Load() {
     SetTexture();
     TaskbarsAlpha(kStartAlpha);
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    // Run elevated, the program still hears the shell's announcement from a normal one.
+    if (taskbarCreated_)
+        ChangeWindowMessageFilterEx(hWnd(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
     LoadGallery();
 }
 
@@ -238,7 +243,8 @@ void FrmOpt::SetTexture() {
 }
 
 // A cancelled dialog or a file that is no picture changes nothing; a skin file that
-// cannot be written leaves the chosen picture applied.
+// cannot be written keeps its old content, the chosen picture stays applied and the user is
+// told.
 void FrmOpt::ChooseBasePicture() {
     std::string path = ShowOpenDialog(hWnd(), kBaseFilter, kDialogTitle, forms::App::Path());
     if (path.empty()) return;
@@ -246,9 +252,10 @@ void FrmOpt::ChooseBasePicture() {
     if (!picture) return;
     Image1.Picture(*picture);
     Image1.Tag(path);
-    WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
     overlay_.BasePicture(*picture);
     if (gallery_) gallery_->Used(path);
+    if (!kept) SkinNotKept();
 }
 
 void FrmOpt::ChooseTexture() {
@@ -257,9 +264,20 @@ void FrmOpt::ChooseTexture() {
     std::wstring wide = win::Widen(path);
     aicFX.LoadImage_FromFile(wide);
     overlay_.Texture(wide);
-    WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
     if (gallery_) gallery_->Used(path);
+    if (!kept) SkinNotKept();
+}
+
+// Once per run: a folder the program cannot write to fails every choice alike.
+void FrmOpt::SkinNotKept() {
+    if (toldSkinNotKept_) return;
+    toldSkinNotKept_ = true;
+    MessageBoxW(hWnd(),
+                L"The skin is shown now, but it could not be saved beside the program, so it "
+                L"will not come back at the next start.",
+                L"Moirelle", MB_OK | MB_ICONWARNING);
 }
 
 // The first step that fails ends the restoring; the load sequence goes on.
@@ -344,6 +362,19 @@ void FrmOpt::TrayMessage(UINT mouseMessage) {
     }
 }
 
+void FrmOpt::AddIcon() {
+    trayRetries_ = 0;
+    TrayRetry.Enabled(false);
+    TrayRetry_Timer();
+}
+
+void FrmOpt::TrayRetry_Timer() {
+    constexpr int kTrayRetries = 20;
+    HICON icon = trayIcon_ ? trayIcon_.get() : overlay_.Icon();
+    const bool shown = AddTrayIcon(hWnd(), icon, forms::App::Title(), kTrayCallbackMessage);
+    TrayRetry.Enabled(!shown && trayRetries_++ < kTrayRetries);
+}
+
 void FrmOpt::RestoreShell() {
     RestoreTaskbars();
     if (startMenuChanged_ && smenu && IsWindow(smenu)) WindowAlpha.RestoreWindowAlpha(smenu);
@@ -370,7 +401,8 @@ void FrmOpt::TranslucencyTo(HWND taskbar) {
 // The old taskbar and start menu are gone with the old shell; their successors are found
 // by class as at the start.
 void FrmOpt::ShellRestarted() {
-    AddTrayIcon(hWnd(), overlay_.Icon(), forms::App::Title(), kTrayCallbackMessage);
+    ForgetStartButton();
+    AddIcon();
     overlay_.FollowTaskbars();
     if (taskbarsAlpha_) TaskbarsAlpha(*taskbarsAlpha_);
     smenu = FindWindowW(L"DV2ControlHost", nullptr);

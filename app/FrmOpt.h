@@ -24,7 +24,9 @@
 #include "forms/Label.h"
 #include "forms/Menu.h"
 #include "forms/PictureBox.h"
+#include "forms/Timer.h"
 #include "forms/UserControl.h"
+#include "platform/win/Handles.h"
 
 #include <cstdint>
 #include <memory>
@@ -87,6 +89,9 @@ class FrmOpt : public forms::Form {
     forms::Hosted<TransparentColor> TransparentColor1{
         *this, {120, 5280 + kGalleryTwips, 495, 405}, KeyBag()};
 
+    // Tries the notification icon again while the shell refuses it.
+    forms::Timer TrayRetry{*this, 3000, false};
+
     forms::Menu mnuForm{"mnuForm"};
     forms::MenuItem mnuHide{mnuForm, "Hide"};
     forms::MenuItem mnuShow{mnuForm, "Show"};
@@ -111,6 +116,8 @@ class FrmOpt : public forms::Form {
     void SetTexture();
     void ChooseTexture();
     void RestoreSavedSkins();
+    // Tells the user that a chosen skin could not be written to its file.
+    void SkinNotKept();
     void LoadGallery();
 
     void Preview_Click(int16_t button);
@@ -127,6 +134,9 @@ class FrmOpt : public forms::Form {
     // Every taskbar (the primary and the secondary ones) layered with `alpha`, or restored.
     void TaskbarsAlpha(uint8_t alpha);
     void RestoreTaskbars();
+    // Adds the notification icon; while the shell refuses it, every 3 seconds for a minute.
+    void AddIcon();
+    void TrayRetry_Timer();
     // The shell started again: the icon, the translucency and the overlays' places anew.
     void ShellRestarted();
 
@@ -136,6 +146,9 @@ class FrmOpt : public forms::Form {
     // The alpha the taskbars were given last; nothing while they are restored.
     std::optional<uint8_t> taskbarsAlpha_;
     UINT taskbarCreated_ = 0;
+    bool toldSkinNotKept_ = false;
+    win::UniqueIcon trayIcon_;
+    int trayRetries_ = 0;
     // The gallery's contents and the drops of pictures on this window and on the overlay.
     std::unique_ptr<SharedTaskbarSkin> skins_;
     std::unique_ptr<GallerySkins> gallery_;

@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace moirelle::app {
 namespace {
@@ -64,6 +66,34 @@ std::optional<WatcherHandles> ParseWatcherCommandLine(std::wstring_view line) {
     return WatcherHandles{*process, *list};
 }
 
+win::UniqueKernelHandle StartWithHandles(const std::wstring& exe, std::wstring commandLine,
+                                         std::span<const HANDLE> handles, DWORD creationFlags) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<std::byte> storage(size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    if (size == 0 || !InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return {};
+    std::vector<HANDLE> list(handles.begin(), handles.end());
+    win::UniqueKernelHandle process;
+    if (list.empty() ||
+        UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, list.data(),
+                                  list.size() * sizeof(HANDLE), nullptr, nullptr)) {
+        STARTUPINFOEXW si{};
+        si.StartupInfo.cb = sizeof(si);
+        si.StartupInfo.dwFlags = STARTF_FORCEOFFFEEDBACK;
+        si.lpAttributeList = attributes;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, !list.empty(),
+                           creationFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                           &si.StartupInfo, &pi)) {
+            process.reset(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+    DeleteProcThreadAttributeList(attributes);
+    return process;
+}
+
 bool StartShellWatcher() {
     HANDLE list = LayeredWindows::Share();
     if (!list) return false;
@@ -77,14 +107,9 @@ bool StartShellWatcher() {
     std::wstring commandLine =
         L"\"" + exe + L"\" " +
         WatcherArguments({reinterpret_cast<uintptr_t>(self), reinterpret_cast<uintptr_t>(list)});
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &si, &pi))
-        return false;
-    win::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
-    return true;
+    const HANDLE handed[] = {self, list};
+    return static_cast<bool>(
+        StartWithHandles(exe, std::move(commandLine), handed, CREATE_NO_WINDOW));
 }
 
 int RunShellWatcher(const WatcherHandles& handles) {

@@ -5,8 +5,13 @@
 // the shared list, and ends as soon as the first process has ended, whatever the way it
 // ended: after a normal exit the list is empty and it restores nothing.
 
+#include "platform/win/Handles.h"
+
+#include <windows.h>
+
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +23,12 @@ inline constexpr const wchar_t* kWatchArgument = L"--watch-shell";
 // Shares the list of layered windows and starts the watcher; false when it cannot be
 // started (the program runs on without one).
 bool StartShellWatcher();
+
+// Starts a program that inherits only `handles` (each made inheritable by the caller) of all
+// this process's inheritable handles, without the busy cursor of a starting program. Answers
+// the new process, or nothing when it cannot be started.
+win::UniqueKernelHandle StartWithHandles(const std::wstring& exe, std::wstring commandLine,
+                                         std::span<const HANDLE> handles, DWORD creationFlags);
 
 // The handles given to a watcher on its command line.
 struct WatcherHandles {

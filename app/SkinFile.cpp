@@ -1,11 +1,12 @@
 #include "app/SkinFile.h"
 
-#include "forms/TextFile.h"
+#include "app/AtomicFile.h"
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace moirelle::app {
@@ -20,6 +21,17 @@ std::string AnsiToUtf8(std::string_view ansi) {
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
     return win::Narrow(wide);
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+    std::wstring wide = win::Widen(utf8);
+    if (wide.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(std::max(n, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
+                        nullptr, nullptr);
+    return ansi;
 }
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -72,18 +84,10 @@ std::optional<std::string> ReadSkinFile(std::string_view path) {
 }
 
 bool WriteSkinFile(std::string_view path, std::string_view value) {
-    if (FitsAnsiCodePage(value)) {
-        auto file = forms::OutputFile::Open(path);
-        return file && file->WriteLine(value);
-    }
-    std::wstring wide = win::Widen(path);
-    win::UniqueFile file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    std::string line = std::string(kUtf8Mark) + std::string(value) + "\r\n";
-    DWORD written = 0;
-    return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-           written == line.size();
+    std::string line =
+        FitsAnsiCodePage(value) ? Utf8ToAnsi(value) : std::string(kUtf8Mark) + std::string(value);
+    line += "\r\n";
+    return ReplaceFileContent(win::Widen(path), line);
 }
 
 } // namespace moirelle::app

@@ -28,7 +28,8 @@ bool FitsAnsiCodePage(std::string_view utf8);
 
 // Reads a skin file; nothing when it cannot be read or holds no line.
 std::optional<std::string> ReadSkinFile(std::string_view path);
-// Writes the path and CR LF, replacing the file; false when it cannot be written.
+// Writes the path and CR LF, replacing the file in one step; false when it cannot be written
+// (the file then keeps its old content).
 bool WriteSkinFile(std::string_view path, std::string_view value);
 
 } // namespace moirelle::app

@@ -23,10 +23,35 @@ bool ClassBeginsWithButton(HWND hwnd) {
     return GetClassNameA(hwnd, cls, 7) >= 6 && std::strncmp(cls, "Button", 6) == 0;
 }
 
+// The first direct child of `parent`, in z-order, whose class begins with "Button". The
+// system enumerates the children (deeper ones too, each after its parent): no walk of
+// window links that a window destroyed meanwhile could break.
 HWND FirstButtonChild(HWND parent) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassBeginsWithButton(child)) return child;
-    return nullptr;
+    struct Search {
+        HWND parent;
+        HWND found = nullptr;
+    } search{parent};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM p) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(p);
+            if (GetAncestor(child, GA_PARENT) != s.parent || !ClassBeginsWithButton(child))
+                return TRUE;
+            s.found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct Found {
+    HWND button = nullptr;
+    DWORD skipProcess = 0;
+};
+
+Found& Cache() {
+    static Found found;
+    return found;
 }
 
 HWND Taskbar() {
@@ -41,30 +66,53 @@ int32_t HeightOf(HWND hwnd) {
 
 } // namespace
 
+// The top-level windows in z-order, first to last, as the system lists them.
 HWND FindStartButton(DWORD skipProcess) {
-    for (HWND top = GetWindow(GetDesktopWindow(), GW_CHILD); top;
-         top = GetWindow(top, GW_HWNDNEXT)) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(top, &process);
-        if (process == skipProcess) continue;
-        if (HWND button = FirstButtonChild(top)) return button;
-    }
-    return nullptr;
+    struct Search {
+        DWORD skipProcess;
+        HWND found = nullptr;
+    } search{skipProcess};
+    EnumWindows(
+        [](HWND top, LPARAM p) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(p);
+            DWORD process = 0;
+            GetWindowThreadProcessId(top, &process);
+            if (process == s.skipProcess) return TRUE;
+            s.found = FirstButtonChild(top);
+            return s.found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND FindStartButton() {
     return FindStartButton(GetCurrentProcessId());
 }
 
+HWND StartButton(DWORD skipProcess) {
+    Found& cache = Cache();
+    if (!cache.button || !IsWindow(cache.button) || cache.skipProcess != skipProcess)
+        cache = {FindStartButton(skipProcess), skipProcess};
+    return cache.button;
+}
+
+HWND StartButton() {
+    return StartButton(GetCurrentProcessId());
+}
+
+void ForgetStartButton() {
+    Cache() = {};
+}
+
 HWND StartButtonParent() {
-    HWND button = FindStartButton();
+    HWND button = StartButton();
     HWND parent = button ? GetParent(button) : nullptr;
     if (parent && ClassIs(parent, kTaskbarClass)) return parent;
     return Taskbar();
 }
 
 int32_t StartButtonHeight() {
-    HWND button = FindStartButton();
+    HWND button = StartButton();
     HWND parent = button ? GetParent(button) : nullptr;
     if (parent && ClassIs(parent, kTaskbarClass)) return HeightOf(button);
     HWND taskbar = Taskbar();

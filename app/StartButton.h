@@ -1,8 +1,9 @@
 #pragma once
 // The shell's start button and the taskbar window that holds it.
 //
-// The start button is found by walking the top-level windows in z-order and their direct
-// children, taking the first child whose class begins with "Button". Windows of this
+// The start button is found by going through the top-level windows in z-order and their
+// direct children, taking the first child whose class begins with "Button"; it is found once
+// and kept while its window lives and the shell has not started again. Windows of this
 // program are passed over: its own check boxes and command buttons are "Button" children
 // too, and where the taskbar is not the first window in z-order they would come first.
 // The taskbar is the button's parent when that is a "Shell_TrayWnd"; otherwise (a shell
@@ -23,6 +24,11 @@ inline constexpr const wchar_t* kTaskbarClass = L"Shell_TrayWnd";
 HWND FindStartButton(DWORD skipProcess);
 // The same, passing over this process's windows.
 HWND FindStartButton();
+// The start button found once per shell start and kept: found again only when the window
+// kept is gone, or after ForgetStartButton (the shell started again).
+HWND StartButton(DWORD skipProcess);
+HWND StartButton();
+void ForgetStartButton();
 // The taskbar window that every change of the taskbar's transparency goes to; null when
 // there is no taskbar.
 HWND StartButtonParent();

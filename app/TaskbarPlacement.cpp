@@ -1,6 +1,7 @@
 #include "app/TaskbarPlacement.h"
 
 #include "app/StartButton.h"
+#include "forms/ScaleMode.h"
 #include "forms/Screen.h"
 
 #include <cmath>
@@ -10,6 +11,10 @@ namespace {
 
 int32_t Scaled(LONG pixels, double factor) {
     return static_cast<int32_t>(std::nearbyint(static_cast<double>(pixels) * factor));
+}
+
+bool IsTopmost(HWND hwnd) {
+    return (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
 
 } // namespace
@@ -56,6 +61,25 @@ OverlayPlace PlaceOverlay(const TaskbarRect& taskbar, int32_t screenHeight, int3
     place.top =
         taskbar.Top + taskbar.Height > screenHeight ? taskbar.Top : screenHeight - place.height;
     return place;
+}
+
+OverlayPlace ScreenPlace(const RECT& r, const PlacementScale& s) {
+    TaskbarRect t = MakeTaskbarRect(r, true, s.screenX, s.screenY);
+    return {t.Left, t.Top, t.Width, t.Height};
+}
+
+OverlayPlace WindowMove(const OverlayPlace& place, const PlacementScale& s) {
+    auto size = [](int32_t twips, double screen, double window) {
+        return forms::PixelsToTwips(forms::TwipsToPixels(twips, screen), window);
+    };
+    return {place.left, place.top, size(place.width, s.screenX, s.windowX),
+            size(place.height, s.screenY, s.windowY)};
+}
+
+HWND OverlayInsertAfter(HWND taskbar, HWND overlay) {
+    if (!taskbar || !overlay) return nullptr;
+    if (IsTopmost(taskbar)) return IsTopmost(overlay) ? HWND_NOTOPMOST : nullptr;
+    return GetWindow(taskbar, GW_HWNDNEXT) == overlay ? nullptr : taskbar;
 }
 
 } // namespace moirelle::app

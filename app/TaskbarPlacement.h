@@ -45,4 +45,27 @@ bool IsVertical(const TaskbarRect& taskbar);
 OverlayPlace PlaceOverlay(const TaskbarRect& taskbar, int32_t screenHeight, int32_t tolerance,
                           OverlayPlace current);
 
+// The twips per pixel an overlay is placed with: the screen's, in which positions, taskbar
+// rectangles and the rule above are measured, and the overlay window's own (its monitor's
+// resolution), in which the window takes its size.
+struct PlacementScale {
+    double screenX = 15;
+    double screenY = 15;
+    double windowX = 15;
+    double windowY = 15;
+};
+
+// A window rectangle in pixels as a place in screen twips (each product rounded).
+OverlayPlace ScreenPlace(const RECT& pixels, const PlacementScale& scale);
+// What the overlay window is moved with to lie on a place given in screen twips: the
+// position as it is, the size in the window's own twips, so that the window covers the
+// place's whole pixels whatever the two resolutions.
+OverlayPlace WindowMove(const OverlayPlace& place, const PlacementScale& scale);
+
+// Where a secondary overlay goes in z-order, given to SetWindowPos as the window to insert it
+// after: just below its taskbar, except below a topmost taskbar, where a window inserted
+// would become topmost itself; every other window lies below the topmost band already.
+// HWND_NOTOPMOST for an overlay that is topmost; null when it is where it belongs.
+HWND OverlayInsertAfter(HWND taskbar, HWND overlay);
+
 } // namespace moirelle::app

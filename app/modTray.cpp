@@ -19,7 +19,7 @@ NOTIFYICONDATAW& Record() {
 
 } // namespace
 
-void AddTrayIcon(HWND hWnd, HICON icon, std::string_view tip, UINT callbackMessage) {
+bool AddTrayIcon(HWND hWnd, HICON icon, std::string_view tip, UINT callbackMessage) {
     NOTIFYICONDATAW& nid = Record();
     nid = NOTIFYICONDATAW{};
     nid.cbSize = sizeof(NOTIFYICONDATAW);
@@ -33,7 +33,7 @@ void AddTrayIcon(HWND hWnd, HICON icon, std::string_view tip, UINT callbackMessa
     std::copy_n(text.begin(), n, nid.szTip);
     nid.szTip[n] = L'\0';
     // A shell that still shows the icon (a repeated "TaskbarCreated") refuses to add it twice.
-    if (!Shell_NotifyIconW(NIM_ADD, &nid)) Shell_NotifyIconW(NIM_MODIFY, &nid);
+    return Shell_NotifyIconW(NIM_ADD, &nid) || Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 
 void RemoveTrayIcon() {
@@ -41,6 +41,12 @@ void RemoveTrayIcon() {
     if (!nid.hWnd) return;
     Shell_NotifyIconW(NIM_DELETE, &nid);
     nid = NOTIFYICONDATAW{};
+}
+
+win::UniqueIcon LoadTrayIcon(HINSTANCE module, int resourceId) {
+    return win::UniqueIcon(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId),
+                                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), 0)));
 }
 
 } // namespace moirelle::app

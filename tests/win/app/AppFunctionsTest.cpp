@@ -7,7 +7,9 @@
 #include "app/SkinFile.h"
 #include "app/StartButton.h"
 #include "app/TaskbarPlacement.h"
+#include "app/clsAlpha.h"
 #include "app/modStartWithWindows.h"
+#include "app/modTray.h"
 #include "forms/ScaleMode.h"
 
 #include "platform/win/Text.h"
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,6 +99,7 @@ TEST(TaskbarGeometry, TwipsAreRoundedProductsAndHoldLargeScreens) {
     EXPECT_EQ(WorkAreaBottomGap(11520, 748, 15), 300);
     EXPECT_EQ(WorkAreaBottomGap(32400, 2112, 15), 720);
     EXPECT_EQ(WorkAreaBottomGap(10800, 1040, 10), 400);
+    EXPECT_EQ(WorkAreaBottomGap(10800, 1040, 0), 0);
 }
 
 TEST(OverlayPlacement, FollowsTopAndNearBottomTaskbarsOnly) {
@@ -190,3 +194,339 @@ TEST(LayeredWindowList, ListsEachWindowOnceUntilItIsRestoredOrGone) {
     DestroyWindow(a);
     DestroyWindow(c);
 }
+
+// Where the overlay's monitor has another resolution than the system's (the scale changed
+// without signing out, another primary monitor), the overlay must still cover exactly its
+// taskbar's pixels: position in screen twips, size in the window's own twips.
+TEST(OverlayPlacement, EveryOverlayCoversItsTaskbarsPixelsWhateverTheWindowsResolution) {
+    const RECT taskbars[] = {
+        {0, 1040, 1920, 1080}, // bottom
+        {0, 0, 1920, 48},      // top
+        {0, 0, 62, 1080},      // left
+        {1858, 0, 1920, 1080}, // right
+    };
+    // (system dpi, window dpi)
+    const std::pair<int, int> dpis[] = {{96, 144}, {144, 96}, {120, 192}, {96, 96}};
+    for (auto [system, window] : dpis) {
+        const double st = 1440.0 / system, wt = 1440.0 / window;
+        const PlacementScale scale{st, st, wt, wt};
+        const int32_t screenHeight = 1080 * 1440 / system;
+        for (const RECT& r : taskbars) {
+            const TaskbarRect t = MakeTaskbarRect(r, true, st, st);
+            const OverlayPlace place = PlaceOverlay(t, screenHeight, 2925, {0, 0, 0, 0});
+            EXPECT_EQ(place, ScreenPlace(r, scale));
+            const OverlayPlace m = WindowMove(place, scale);
+            const RECT got{moirelle::forms::TwipsToPixels(m.left, st),
+                           moirelle::forms::TwipsToPixels(m.top, st),
+                           moirelle::forms::TwipsToPixels(m.left, st) +
+                               moirelle::forms::TwipsToPixels(m.width, wt),
+                           moirelle::forms::TwipsToPixels(m.top, st) +
+                               moirelle::forms::TwipsToPixels(m.height, wt)};
+            EXPECT_TRUE(EqualRect(&got, &r))
+                << system << "/" << window << " dpi: " << r.left << "," << r.top << " " << r.right
+                << "," << r.bottom << " became " << got.left << "," << got.top << " " << got.right
+                << "," << got.bottom;
+        }
+    }
+    // A 62-pixel left taskbar at 96 dpi in a window at 144 dpi: 930 screen twips, 620 of
+    // the window's.
+    EXPECT_EQ(WindowMove({0, 0, 930, 16200}, {15, 15, 10, 10}), (OverlayPlace{0, 0, 620, 10800}));
+    EXPECT_EQ(ScreenPlace({-2, 10, 60, 30}, {15, 15, 10, 10}), (OverlayPlace{-30, 150, 930, 300}));
+}
+
+namespace {
+
+HWND StandIn(const wchar_t* cls, bool topmost) {
+    static const ATOM registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MoirelleZOrderStandIn";
+        return RegisterClassW(&wc);
+    }();
+    (void)registered;
+    return CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, L"MoirelleZOrderStandIn", cls,
+                           WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+bool Topmost(HWND w) {
+    return (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// Whether `lower` comes after `upper` in z-order.
+bool Below(HWND lower, HWND upper) {
+    for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == lower) return true;
+    return false;
+}
+
+void Place(HWND overlay, HWND taskbar) {
+    if (HWND after = OverlayInsertAfter(taskbar, overlay))
+        SetWindowPos(overlay, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+// Windows makes a window inserted after a topmost one topmost itself: an overlay must stay
+// out of the topmost band, and below its taskbar either way.
+TEST(OverlayZOrder, AnOverlayGoesBelowItsTaskbarAndNeverBecomesTopmost) {
+    HWND topmostBar = StandIn(L"topmost taskbar", true);
+    HWND plainBar = StandIn(L"plain taskbar", false);
+    HWND overlay = StandIn(L"overlay", false);
+    ASSERT_TRUE(topmostBar && plainBar && overlay);
+    ASSERT_TRUE(Topmost(topmostBar));
+    EXPECT_EQ(OverlayInsertAfter(topmostBar, overlay), nullptr);
+    Place(overlay, topmostBar);
+    EXPECT_FALSE(Topmost(overlay));
+    EXPECT_TRUE(Below(overlay, topmostBar));
+    // An overlay that is topmost (made so before) leaves the band.
+    SetWindowPos(overlay, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(OverlayInsertAfter(topmostBar, overlay), HWND_NOTOPMOST);
+    Place(overlay, topmostBar);
+    EXPECT_FALSE(Topmost(overlay));
+    EXPECT_TRUE(Below(overlay, topmostBar));
+    // A taskbar outside the band, below the overlay: the overlay goes right after it, once.
+    SetWindowPos(overlay, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(Below(plainBar, overlay));
+    EXPECT_EQ(OverlayInsertAfter(plainBar, overlay), plainBar);
+    Place(overlay, plainBar);
+    EXPECT_EQ(GetWindow(plainBar, GW_HWNDNEXT), overlay);
+    EXPECT_EQ(OverlayInsertAfter(plainBar, overlay), nullptr);
+    EXPECT_EQ(OverlayInsertAfter(nullptr, overlay), nullptr);
+    EXPECT_EQ(OverlayInsertAfter(plainBar, nullptr), nullptr);
+    for (HWND w : {topmostBar, plainBar, overlay})
+        DestroyWindow(w);
+}
+
+#ifdef MOIRELLE_APP_EXE
+// The notification area shows small icons: 16 pixels at 96 dpi, scaled with the resolution.
+TEST(TrayIcon, IsLoadedAtTheSmallIconSizeOfTheScreensResolution) {
+    std::string exe = MOIRELLE_APP_EXE;
+    if (exe[0] == '/') exe = "Z:" + exe;
+    moirelle::win::UniqueModule module(
+        LoadLibraryExW(moirelle::win::Widen(exe).c_str(), nullptr,
+                       LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module);
+    HDC screen = GetDC(nullptr);
+    const int expected = MulDiv(16, GetDeviceCaps(screen, LOGPIXELSX), 96);
+    ReleaseDC(nullptr, screen);
+    moirelle::win::UniqueIcon icon = LoadTrayIcon(module.get(), 1);
+    ASSERT_TRUE(icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    EXPECT_EQ(bm.bmWidth, expected);
+    EXPECT_EQ(std::abs(bm.bmHeight), info.hbmColor ? expected : 2 * expected);
+}
+#endif
+
+namespace {
+
+// Top-level windows of the test's own, topmost so that they come first in z-order, with
+// direct children of the classes named; "Static/Button" is a "Button" inside a "Static".
+class WalkWindows {
+  public:
+    ~WalkWindows() {
+        for (HWND w : tops_)
+            DestroyWindow(w);
+    }
+    HWND Top(const wchar_t* cls, std::initializer_list<const wchar_t*> children,
+             std::vector<HWND>* made = nullptr) {
+        HWND top = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, Class(cls), L"", WS_POPUP, 0,
+                                   0, 50, 50, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        tops_.push_back(top);
+        for (std::wstring c : children) {
+            HWND parent = top;
+            if (size_t slash = c.find(L'/'); slash != std::wstring::npos) {
+                parent = CreateWindowExW(0, Class(c.substr(0, slash).c_str()), L"", WS_CHILD, 0, 0,
+                                         10, 10, top, nullptr, GetModuleHandleW(nullptr), nullptr);
+                c = c.substr(slash + 1);
+            }
+            HWND child = CreateWindowExW(0, Class(c.c_str()), L"", WS_CHILD, 0, 0, 10, 10, parent,
+                                         nullptr, GetModuleHandleW(nullptr), nullptr);
+            if (made) made->push_back(child);
+        }
+        return top;
+    }
+
+  private:
+    static const wchar_t* Class(const wchar_t* name) {
+        if (!wcscmp(name, L"Button") || !wcscmp(name, L"Static")) return name;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = name;
+        RegisterClassW(&wc);
+        return name;
+    }
+    std::vector<HWND> tops_;
+};
+
+} // namespace
+
+// The first direct child, of the first top-level window in z-order, whose class begins with
+// "Button" (case counts); top-level windows themselves and deeper children do not count.
+TEST(StartButtonWalk, TakesTheFirstDirectChildWhoseClassBeginsWithButton) {
+    WalkWindows windows;
+    std::vector<HWND> lower, upper;
+    windows.Top(L"Static", {L"Static", L"ButtonLike", L"Button"}, &lower);
+    windows.Top(L"ButtonFrame", {L"Butto", L"xButton", L"BUTTONS", L"Static/Button"}, &upper);
+    ASSERT_EQ(lower.size(), 3u);
+    EXPECT_EQ(FindStartButton(0), lower[1]);
+    EXPECT_NE(FindStartButton(GetCurrentProcessId()), lower[1]);
+    windows.Top(L"Static", {L"Static", L"Button"}, &upper);
+    EXPECT_EQ(FindStartButton(0), upper.back());
+}
+
+// Found once and kept, also when another window with a button comes first later; found again
+// when the one kept is gone or the shell started again.
+TEST(StartButtonWalk, TheButtonIsKeptUntilItsWindowGoesOrTheShellRestarts) {
+    WalkWindows windows;
+    std::vector<HWND> first, second, third;
+    HWND firstTop = windows.Top(L"Static", {L"Button"}, &first);
+    ForgetStartButton();
+    EXPECT_EQ(StartButton(0), first[0]);
+    windows.Top(L"Static", {L"Button"}, &second);
+    EXPECT_EQ(StartButton(0), first[0]);
+    DestroyWindow(firstTop);
+    EXPECT_EQ(StartButton(0), second[0]);
+    windows.Top(L"Static", {L"Button"}, &third);
+    EXPECT_EQ(StartButton(0), second[0]);
+    ForgetStartButton();
+    EXPECT_EQ(StartButton(0), third[0]);
+}
+
+// The child's side of the next test: run only in a process that test starts.
+TEST(HelperStartChild, GotOnlyTheListedHandleAndNoBusyCursor) {
+    wchar_t text[64]{};
+    if (!GetEnvironmentVariableW(L"MOIRELLE_HANDED_HANDLES", text, 64)) GTEST_SKIP();
+    unsigned long long listed = 0, unlisted = 0;
+    ASSERT_EQ(swscanf(text, L"%llu %llu", &listed, &unlisted), 2);
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(listed), &flags));
+    EXPECT_FALSE(GetHandleInformation(reinterpret_cast<HANDLE>(unlisted), &flags));
+    STARTUPINFOW si{};
+    GetStartupInfoW(&si);
+    EXPECT_TRUE(si.dwFlags & STARTF_FORCEOFFFEEDBACK);
+}
+
+// A helper program gets the handles it needs and no other inheritable one of ours.
+TEST(HelperStart, HandsOnlyTheListedHandlesAndShowsNoBusyCursor) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    // Handle values above any the child opens by itself.
+    std::vector<moirelle::win::UniqueKernelHandle> filler;
+    for (int i = 0; i < 400; ++i)
+        filler.emplace_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    moirelle::win::UniqueKernelHandle listed(CreateEventW(&inherit, FALSE, FALSE, nullptr));
+    moirelle::win::UniqueKernelHandle unlisted(CreateEventW(&inherit, FALSE, FALSE, nullptr));
+    ASSERT_TRUE(listed && unlisted);
+    wchar_t exe[MAX_PATH]{};
+    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+    const std::wstring handles = std::to_wstring(reinterpret_cast<uintptr_t>(listed.get())) + L" " +
+                                 std::to_wstring(reinterpret_cast<uintptr_t>(unlisted.get()));
+    SetEnvironmentVariableW(L"MOIRELLE_HANDED_HANDLES", handles.c_str());
+    const HANDLE handed[] = {listed.get()};
+    std::wstring line = L"\"" + std::wstring(exe) + L"\" --gtest_filter=HelperStartChild.*";
+    moirelle::win::UniqueKernelHandle child = StartWithHandles(exe, line, handed, 0);
+    SetEnvironmentVariableW(L"MOIRELLE_HANDED_HANDLES", nullptr);
+    ASSERT_TRUE(child);
+    ASSERT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(child.get(), &code);
+    EXPECT_EQ(code, 0u) << "the child's tests failed";
+}
+
+namespace {
+
+// A window that keeps its extended style whatever it is asked.
+LRESULT CALLBACK KeepsItsStyle(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    if (msg == WM_STYLECHANGING && w == static_cast<WPARAM>(GWL_EXSTYLE)) {
+        auto* change = reinterpret_cast<STYLESTRUCT*>(l);
+        change->styleNew = change->styleOld;
+        return 0;
+    }
+    return DefWindowProcW(h, msg, w, l);
+}
+
+HWND PlainWindow(WNDPROC proc, const wchar_t* cls) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, cls, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+bool Listed(HWND w) {
+    auto all = LayeredWindows::Listed();
+    return std::find(all.begin(), all.end(), w) != all.end();
+}
+
+} // namespace
+
+TEST(WindowAlpha, LayersWithTheAlphaAndRestoresAndListsOnlyWhatTook) {
+    const clsAlpha alpha;
+    HWND plain = PlainWindow(DefWindowProcW, L"MoirelleAlphaPlain");
+    ASSERT_TRUE(plain);
+    for (BYTE a : {0, 155, 255}) {
+        alpha.SetWindowAlpha(plain, true, a);
+        BYTE got = 1;
+        DWORD flags = 0;
+        ASSERT_TRUE(GetLayeredWindowAttributes(plain, nullptr, &got, &flags)) << int(a);
+        EXPECT_EQ(got, a);
+        EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
+        EXPECT_TRUE(Listed(plain));
+    }
+    alpha.RestoreWindowAlpha(plain);
+    EXPECT_FALSE(GetWindowLongPtrW(plain, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_FALSE(Listed(plain));
+    // Refused: a window that keeps its style, and one that is gone.
+    HWND keeps = PlainWindow(KeepsItsStyle, L"MoirelleAlphaKeeps");
+    HWND gone = PlainWindow(DefWindowProcW, L"MoirelleAlphaPlain");
+    DestroyWindow(gone);
+    alpha.SetWindowAlpha(keeps, true, 100);
+    alpha.SetWindowAlpha(gone, true, 100);
+    EXPECT_FALSE(GetWindowLongPtrW(keeps, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_FALSE(Listed(keeps));
+    EXPECT_FALSE(Listed(gone));
+    DestroyWindow(keeps);
+    DestroyWindow(plain);
+}
+
+#ifdef MOIRELLE_APP_EXE
+// Windows' file properties read the executable's version information.
+TEST(VersionInformation, NamesTheProgramItsVersionAndCopyright) {
+    std::string exe = MOIRELLE_APP_EXE;
+    if (exe[0] == '/') exe = "Z:" + exe;
+    const std::wstring path = moirelle::win::Widen(exe);
+    DWORD ignored = 0;
+    std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010004u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010004u);
+    auto text = [&](const wchar_t* name) {
+        wchar_t* value = nullptr;
+        UINT n = 0;
+        std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &n) &&
+                       value
+                   ? std::wstring(value)
+                   : std::wstring();
+    };
+    EXPECT_EQ(text(L"ProductName"), L"Moirelle");
+    EXPECT_EQ(text(L"ProductVersion"), L"1.4p");
+    EXPECT_EQ(text(L"OriginalFilename"), L"Moirelle_Portable.exe");
+    EXPECT_NE(text(L"FileDescription").find(L"taskbar"), std::wstring::npos);
+    EXPECT_NE(text(L"LegalCopyright").find(L"Copyright"), std::wstring::npos);
+}
+#endif

@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 120
 CMAKE_FLAGS ?=
 export WINEPREFIX := $(abspath $(WIN))/wineprefix
 
-.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench bench-win run format clean
+.PHONY: all deps native win fuzz-build test test-native test-win fuzz-smoke fuzz bench bench-win bench-rules run format clean
 
 all: native win
 
@@ -54,6 +54,15 @@ bench-win: deps
 	cmake --build $(WIN) --target controldemo
 	tools/wine-run.sh --session sh -c 'wine $(WIN)/bin/controldemo.exe --bench "$$(winepath -w $(WIN)/paint-bench.txt)"'
 	@cat $(WIN)/paint-bench.txt
+
+# What following the desktop's states costs the application under Wine: idle CPU with the
+# rules off and on, and growth over RULES_MINUTES (default 10) of a window maximised and
+# restored every second (not part of `make test`).
+RULES_MINUTES ?= 10
+bench-rules: deps
+	cmake -S . -B $(WIN) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+	cmake --build $(WIN) --target Moirelle_Portable rulescost
+	tools/rules-bench.sh $(WIN) $(RULES_MINUTES)
 
 # Every tree runs even when an earlier one fails; the exit status reports any failure.
 test: native win fuzz-build

@@ -15,26 +15,17 @@ namespace {
 // The overlay starts this much lower than one start-button height above the screen's
 // bottom, until the first placement.
 constexpr int32_t kStartOffsetTwips = 30;
-constexpr const wchar_t* kSecondaryTaskbarClass = L"Shell_SecondaryTrayWnd";
-
-std::vector<HWND> VisibleSecondaryTaskbars() {
-    std::vector<HWND> found;
-    for (HWND w = FindWindowExW(nullptr, nullptr, kSecondaryTaskbarClass, nullptr); w;
-         w = FindWindowExW(nullptr, w, kSecondaryTaskbarClass, nullptr))
-        if (IsWindowVisible(w)) found.push_back(w);
-    return found;
-}
 
 } // namespace
 
-FrmMagnet::FrmMagnet(HWND secondaryTaskbar)
+FrmMagnet::FrmMagnet(OverlayRole role)
     : Form({.caption = "Moirelle",
             .width = 6105,
             .height = 795,
             .borderStyle = 0,
             .showInTaskbar = false,
             .iconResource = IDI_MOIRELLE}),
-      secondaryTaskbar_(secondaryTaskbar) {
+      role_(role) {
     forms::Picture skin = BuiltInBitmap(IDB_DEFAULT_SKIN);
     Image1.Stretch(true);
     Image1.Picture(skin);
@@ -42,8 +33,8 @@ FrmMagnet::FrmMagnet(HWND secondaryTaskbar)
     Image2.Picture(skin);
     Image2.Visible(false);
     Timer1.Tick.Bind(this, &FrmMagnet::Timer1_Timer);
-    // The primary overlay places the secondary ones.
-    if (secondaryTaskbar_) Timer1.Enabled(false);
+    // The primary overlay's timer places them all.
+    Timer1.Enabled(role_.primary);
 }
 
 FrmMagnet::~FrmMagnet() = default;
@@ -52,7 +43,7 @@ void FrmMagnet::Form_Load() {
     // A click on the skin must not take the focus from where the user works.
     SetWindowLongPtrW(hWnd(), GWL_EXSTYLE,
                       GetWindowLongPtrW(hWnd(), GWL_EXSTYLE) | WS_EX_NOACTIVATE);
-    if (secondaryTaskbar_) {
+    if (!role_.primary) {
         aicFX.ScaleMethod(1);
         PlaceOnSecondary();
         return;
@@ -76,7 +67,7 @@ void FrmMagnet::Form_QueryUnload(bool& cancel, int16_t unloadMode) {
 
 LRESULT FrmMagnet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
-    if (msg == WM_DISPLAYCHANGE && !secondaryTaskbar_) FollowTaskbars();
+    if (msg == WM_DISPLAYCHANGE && role_.primary) Timer1_Timer();
     return Form::HandleMessage(msg, wParam, lParam);
 }
 
@@ -100,43 +91,34 @@ TaskbarRect FrmMagnet::LocateTaskbar(bool inTwips) {
     return taskbar;
 }
 
-void FrmMagnet::FollowTaskbars() {
-    LocateTaskbar(true);
-    FollowSecondaryTaskbars();
+void FrmMagnet::Timer1_Timer() {
+    if (Follow)
+        Follow();
+    else
+        LocateTaskbar(true);
 }
 
-void FrmMagnet::FollowSecondaryTaskbars() {
-    std::vector<HWND> present = VisibleSecondaryTaskbars();
-    std::erase_if(secondaries_, [&](const std::unique_ptr<FrmMagnet>& s) {
-        return std::find(present.begin(), present.end(), s->secondaryTaskbar_) == present.end();
-    });
-    for (HWND taskbar : present) {
-        auto known = std::find_if(secondaries_.begin(), secondaries_.end(),
-                                  [&](const auto& s) { return s->secondaryTaskbar_ == taskbar; });
-        if (known != secondaries_.end()) {
-            (*known)->PlaceOnSecondary();
-            continue;
-        }
-        if (options_) options_->TranslucencyTo(taskbar);
-        auto overlay = std::make_unique<FrmMagnet>(taskbar);
-        overlay->Image1.Picture(Image1.Picture());
-        if (!texturePath_.empty()) overlay->aicFX.LoadImage_FromFile(texturePath_);
-        overlay->Load();
-        if (overlaysShown_) overlay->Show();
-        secondaries_.push_back(std::move(overlay));
-    }
+HWND FrmMagnet::TaskbarWindow() const {
+    return role_.primary ? FindWindowW(kTaskbarClass, L"") : role_.taskbar;
+}
+
+void FrmMagnet::Place() {
+    if (role_.primary)
+        LocateTaskbar(true);
+    else
+        PlaceOnSecondary();
 }
 
 void FrmMagnet::PlaceOnSecondary() {
     RECT r{};
-    if (!GetWindowRect(secondaryTaskbar_, &r)) return;
+    if (!GetWindowRect(role_.taskbar, &r)) return;
     OverlayPlace next = ScreenPlace(r, Scale());
     if (next != PlaceNow()) {
         OverlayPlace moved = MoveTo(next);
         Image1.Move(0, 0, moved.width, moved.height);
         aicFX.Move(0, 0, moved.width, moved.height);
     }
-    if (HWND after = OverlayInsertAfter(secondaryTaskbar_, hWnd()))
+    if (HWND after = OverlayInsertAfter(role_.taskbar, hWnd()))
         SetWindowPos(hWnd(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -159,46 +141,17 @@ OverlayPlace FrmMagnet::MoveTo(const OverlayPlace& place) {
 
 void FrmMagnet::BasePicture(const forms::Picture& picture) {
     Image1.Picture(picture);
-    for (auto& s : secondaries_)
-        s->Image1.Picture(picture);
 }
 
 void FrmMagnet::Texture(const std::wstring& path) {
-    texturePath_ = path;
-    // No path: no texture.
-    auto load = [&](forms::Hosted<control::aicAlphaImage>& fx) {
-        if (path.empty())
-            fx.ClearImage();
-        else
-            fx.LoadImage_FromFile(path);
-    };
-    load(aicFX);
-    for (auto& s : secondaries_)
-        load(s->aicFX);
+    if (path.empty())
+        aicFX.ClearImage();
+    else
+        aicFX.LoadImage_FromFile(path);
 }
 
 void FrmMagnet::Show() {
     if (HWND w = hWnd()) ShowWindow(w, SW_SHOWNA);
-}
-
-void FrmMagnet::ShowOverlays(bool show) {
-    overlaysShown_ = show;
-    if (show)
-        Show();
-    else
-        Hide();
-    for (auto& s : secondaries_)
-        if (show)
-            s->Show();
-        else
-            s->Hide();
-}
-
-std::vector<HWND> FrmMagnet::SecondaryTaskbars() const {
-    std::vector<HWND> taskbars;
-    for (const auto& s : secondaries_)
-        taskbars.push_back(s->secondaryTaskbar_);
-    return taskbars;
 }
 
 } // namespace moirelle::app

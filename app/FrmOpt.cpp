@@ -4,11 +4,12 @@
 #include "app/FrmMagnet.h"
 #include "app/GallerySkins.h"
 #include "app/Pictures.h"
-#include "app/SharedTaskbarSkin.h"
 #include "app/ShowOpenDialog.h"
 #include "app/SkinDropTarget.h"
 #include "app/SkinFile.h"
+#include "app/SkinSource.h"
 #include "app/StartButton.h"
+#include "app/TaskbarSet.h"
 #include "app/modStartWithWindows.h"
 #include "app/modTray.h"
 #include "dib/win/c32bppDIB.h"
@@ -58,16 +59,11 @@ void DesignSizedPicture(forms::Image& image, forms::Picture picture) {
     image.Move(image.Left(), image.Top(), w, h);
 }
 
-// Whether the image library can read the file: a texture that cannot be loaded must not
-// take the place of the current one.
-bool IsLoadableImage(const std::string& path) {
-    c32bppDIB probe;
-    return probe.LoadPicture_File(win::Widen(path));
-}
+constexpr const char* kEveryTaskbar = "All taskbars";
 
 } // namespace
 
-FrmOpt::FrmOpt(FrmMagnet& overlay)
+FrmOpt::FrmOpt(FrmMagnet& overlay, TaskbarSet& taskbars)
     : Form({.caption = "Moirelle options",
             .width = 6075,
             .height = 2925 + kGalleryTwips,
@@ -76,7 +72,7 @@ FrmOpt::FrmOpt(FrmMagnet& overlay)
             .startUpPosition = 2,
             .backColor = kKeyColor,
             .iconResource = IDI_MOIRELLE}),
-      overlay_(overlay) {
+      overlay_(overlay), taskbars_(taskbars) {
     Design();
     Wire();
 }
@@ -94,6 +90,7 @@ forms::PropertyBag FrmOpt::KeyBag() {
 void FrmOpt::Design() {
     DesignSizedPicture(Image3, BuiltInBitmap(IDB_OPTIONS_BACK));
     WhiteLabel(Label1, "Moirelle 1.4p");
+    WhiteLabel(Label5, kEveryTaskbar, forms::vbRightJustify);
     DesignSizedPicture(Image2, BuiltInGif(IDG_HIDE_BUTTON));
     WhiteLabel(Label4, "Left click to choose Base picture, Right click to choose FX Texture");
     Image1.Stretch(true);
@@ -144,6 +141,7 @@ void FrmOpt::Wire() {
     Check2.Click.Bind(this, &FrmOpt::Check2_Click);
     Check4.Click.Bind(this, &FrmOpt::Check4_Click);
     Check3.Click.Bind(this, &FrmOpt::Check3_Click);
+    Label5.Click.Bind(this, &FrmOpt::Label5_Click);
     Image2.Click = [this](int16_t) { MenuHide(); };
     mnuHide.Click = [this] { MenuHide(); };
     mnuShow.Click = [this] { MenuShow(); };
@@ -172,6 +170,8 @@ void FrmOpt::Form_Load() {
     aicFX.Width(Image1.Width());
     smenu = FindWindowW(L"DV2ControlHost", nullptr);
     TBTop = 0;
+    taskbars_.Start();
+    ShowEditedTaskbar();
     RestoreSavedSkins();
     SetTexture();
     TaskbarsAlpha(kStartAlpha);
@@ -182,17 +182,22 @@ void FrmOpt::Form_Load() {
     LoadGallery();
 }
 
-// The gallery, and pictures dropped on this window or on the overlay, keep the shared skin.
+// The gallery, and pictures dropped on this window or on the overlay.
 void FrmOpt::LoadGallery() {
-    skins_ = std::make_unique<SharedTaskbarSkin>(*this, overlay_);
     gallery_ = std::make_unique<GallerySkins>(
-        Gallery, *skins_, [] { return std::string(); }, forms::App::Path());
+        Gallery, taskbars_, [this] { return edited_; }, taskbars_.Settings(),
+        [this] { taskbars_.SaveSettings(); }, forms::App::Path());
     gallery_->Load();
-    auto drop = [this](const std::string& path, SkinLayer) {
-        return gallery_->KeepPicture(std::string(), path);
-    };
-    dropOnOptions_ = std::make_unique<SkinDropRegistration>(hWnd(), drop);
-    dropOnOverlay_ = std::make_unique<SkinDropRegistration>(overlay_.hWnd(), drop);
+    // A drop on the options window goes to the taskbar it edits, one on the primary overlay
+    // to the skin that overlay shows (the shared one).
+    dropOnOptions_ =
+        std::make_unique<SkinDropRegistration>(hWnd(), [this](const std::string& path, SkinLayer) {
+            return gallery_->KeepPicture(edited_, path);
+        });
+    dropOnOverlay_ = std::make_unique<SkinDropRegistration>(
+        overlay_.hWnd(), [this](const std::string& path, SkinLayer) {
+            return gallery_->KeepPicture(std::string(), path);
+        });
 }
 
 // Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
@@ -218,7 +223,7 @@ LRESULT FrmOpt::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void FrmOpt::MakeMagnet() {
     TextureApplied = 1;
-    overlay_.BasePicture(overlay_.Image2.Picture());
+    taskbars_.SharedBase(overlay_.Image2.Picture(), "");
     TaskbarsAlpha(CurrentAlpha);
 }
 
@@ -227,7 +232,9 @@ void FrmOpt::RestoreTaskbar() {
     TextureApplied = 0;
 }
 
+// The window events stop first: nothing may change the taskbars once they are restored.
 void FrmOpt::ExitApplication() {
+    taskbars_.StopFollowing();
     RestoreShell();
     RemoveTrayIcon();
     forms::App::End();
@@ -238,36 +245,91 @@ void FrmOpt::ExitApplication() {
 void FrmOpt::SetTexture() {
     TaskbarsAlpha(CurrentAlpha);
     if (!Image1.Tag().empty())
-        if (auto picture = forms::LoadPicture(Image1.Tag())) overlay_.BasePicture(*picture);
+        if (auto picture = forms::LoadPicture(Image1.Tag()))
+            taskbars_.SharedBase(*picture, Image1.Tag());
     TextureApplied = 1;
 }
 
 // A cancelled dialog or a file that is no picture changes nothing; a skin file that
-// cannot be written keeps its old content, the chosen picture stays applied and the user is
-// told.
+// cannot be written leaves the chosen picture applied. While one taskbar is edited, the
+// choice goes to that taskbar alone.
 void FrmOpt::ChooseBasePicture() {
     std::string path = ShowOpenDialog(hWnd(), kBaseFilter, kDialogTitle, forms::App::Path());
     if (path.empty()) return;
-    auto picture = forms::LoadPicture(path);
-    if (!picture) return;
-    Image1.Picture(*picture);
-    Image1.Tag(path);
-    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
-    overlay_.BasePicture(*picture);
-    if (gallery_) gallery_->Used(path);
-    if (!kept) SkinNotKept();
+    if (!edited_.empty()) {
+        Skin skin = taskbars_.KeptSkin(edited_);
+        skin.base = path;
+        if (taskbars_.KeepSkin(edited_, skin)) {
+            if (auto picture = LoadBaseSource(path)) Image1.Picture(*picture);
+            if (gallery_) gallery_->Used(path);
+        }
+        return;
+    }
+    if (KeepBase(path) && gallery_) gallery_->Used(path);
 }
 
 void FrmOpt::ChooseTexture() {
     std::string path = ShowOpenDialog(hWnd(), kTextureFilter, kDialogTitle, forms::App::Path());
-    if (path.empty() || !IsLoadableImage(path)) return;
-    std::wstring wide = win::Widen(path);
-    aicFX.LoadImage_FromFile(wide);
-    overlay_.Texture(wide);
+    if (path.empty()) return;
+    if (!edited_.empty()) {
+        Skin skin = taskbars_.KeptSkin(edited_);
+        skin.texture = path;
+        if (taskbars_.KeepSkin(edited_, skin)) {
+            aicFX.LoadImage_FromFile(win::Widen(path));
+            if (gallery_) gallery_->Used(path);
+        }
+        return;
+    }
+    if (KeepTexture(path) && gallery_) gallery_->Used(path);
+}
+
+bool FrmOpt::KeepBase(const std::string& path) {
+    auto picture = LoadBaseSource(path);
+    if (!picture) return false;
+    Image1.Picture(*picture);
+    Image1.Tag(path);
+    const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), path);
+    taskbars_.SharedBase(*picture, path);
+    if (!kept) SkinNotKept();
+    return true;
+}
+
+bool FrmOpt::KeepTexture(const std::string& path) {
+    if (!IsLoadableTexture(path)) return false;
+    aicFX.LoadImage_FromFile(win::Widen(path));
+    taskbars_.SharedTexture(path);
     const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), path);
     FXSkinPath = path;
-    if (gallery_) gallery_->Used(path);
     if (!kept) SkinNotKept();
+    return true;
+}
+
+bool FrmOpt::KeepSharedSkin(const Skin& skin) {
+    bool whole = true;
+    if (skin.base != Image1.Tag()) {
+        if (skin.base.empty()) {
+            // The built-in default picture.
+            Image1.Picture(overlay_.Image2.Picture());
+            Image1.Tag("");
+            const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kBaseSkinFile), "");
+            taskbars_.SharedBase(overlay_.Image2.Picture(), "");
+            if (!kept) SkinNotKept();
+        } else {
+            whole = KeepBase(skin.base);
+        }
+    }
+    if (skin.texture != FXSkinPath) {
+        if (skin.texture.empty()) {
+            aicFX.ClearImage();
+            taskbars_.SharedTexture("");
+            const bool kept = WriteSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile), "");
+            FXSkinPath.clear();
+            if (!kept) SkinNotKept();
+        } else {
+            whole = KeepTexture(skin.texture) && whole;
+        }
+    }
+    return whole;
 }
 
 // Once per run: a folder the program cannot write to fails every choice alike.
@@ -287,14 +349,13 @@ void FrmOpt::RestoreSavedSkins() {
     auto picture = forms::LoadPicture(*base);
     if (!picture) return;
     Image1.Picture(*picture);
-    overlay_.BasePicture(*picture);
+    taskbars_.SharedBase(*picture, *base);
     Image1.Tag(*base);
     auto texture = ReadSkinFile(SkinFilePath(forms::App::Path(), kTextureSkinFile));
     if (!texture) return;
     FXSkinPath = *texture;
-    std::wstring wide = win::Widen(FXSkinPath);
-    overlay_.Texture(wide);
-    aicFX.LoadImage_FromFile(wide);
+    taskbars_.SharedTexture(FXSkinPath);
+    aicFX.LoadImage_FromFile(win::Widen(FXSkinPath));
 }
 
 // --- Controls -----------------------------------------------------------------------
@@ -326,7 +387,7 @@ void FrmOpt::Check2_Click() {
 }
 
 void FrmOpt::Check4_Click() {
-    overlay_.ShowOverlays(Check4.Value() == forms::vbUnchecked);
+    taskbars_.ShowOverlays(Check4.Value() == forms::vbUnchecked);
 }
 
 void FrmOpt::Check3_Click() {
@@ -381,21 +442,40 @@ void FrmOpt::RestoreShell() {
 }
 
 void FrmOpt::TaskbarsAlpha(uint8_t alpha) {
-    taskbarsAlpha_ = alpha;
-    WindowAlpha.SetWindowAlpha(StartButtonParent(), true, alpha);
-    for (HWND taskbar : overlay_.SecondaryTaskbars())
-        WindowAlpha.SetWindowAlpha(taskbar, true, alpha);
+    taskbars_.Translucent(alpha);
 }
 
 void FrmOpt::RestoreTaskbars() {
-    taskbarsAlpha_.reset();
-    WindowAlpha.RestoreWindowAlpha(StartButtonParent());
-    for (HWND taskbar : overlay_.SecondaryTaskbars())
-        WindowAlpha.RestoreWindowAlpha(taskbar);
+    taskbars_.Restore();
 }
 
-void FrmOpt::TranslucencyTo(HWND taskbar) {
-    if (taskbarsAlpha_) WindowAlpha.SetWindowAlpha(taskbar, true, *taskbarsAlpha_);
+// The choices go to every taskbar, or to one: the list runs from "All taskbars" through
+// each taskbar and back.
+void FrmOpt::Label5_Click(int16_t) {
+    std::vector<TaskbarInfo> list = taskbars_.Taskbars();
+    auto at = std::find_if(list.begin(), list.end(),
+                           [&](const TaskbarInfo& t) { return t.key == edited_; });
+    if (edited_.empty())
+        at = list.begin();
+    else if (at != list.end())
+        ++at;
+    edited_ = at == list.end() ? "" : at->key;
+    taskbars_.SameOnEveryTaskbar(edited_.empty());
+    ShowEditedTaskbar();
+}
+
+void FrmOpt::ShowEditedTaskbar() {
+    std::vector<TaskbarInfo> list = taskbars_.Taskbars();
+    if (!taskbars_.Settings().sameOnEveryTaskbar && edited_.empty()) {
+        // The taskbar on this window's monitor, else the primary one.
+        const std::string here = MonitorKey(hWnd());
+        auto mine = std::find_if(list.begin(), list.end(),
+                                 [&](const TaskbarInfo& t) { return t.key == here; });
+        edited_ = mine != list.end() ? mine->key : list.empty() ? "" : list.front().key;
+    }
+    auto at = std::find_if(list.begin(), list.end(),
+                           [&](const TaskbarInfo& t) { return t.key == edited_; });
+    Label5.Caption(edited_.empty() || at == list.end() ? kEveryTaskbar : at->name);
 }
 
 // The old taskbar and start menu are gone with the old shell; their successors are found
@@ -403,8 +483,8 @@ void FrmOpt::TranslucencyTo(HWND taskbar) {
 void FrmOpt::ShellRestarted() {
     ForgetStartButton();
     AddIcon();
-    overlay_.FollowTaskbars();
-    if (taskbarsAlpha_) TaskbarsAlpha(*taskbarsAlpha_);
+    taskbars_.Follow();
+    if (auto alpha = taskbars_.NormalAlpha()) TaskbarsAlpha(*alpha);
     smenu = FindWindowW(L"DV2ControlHost", nullptr);
     if (startMenuChanged_ && smenu) WindowAlpha.SetWindowAlpha(smenu, true, startMenuAlpha_);
 }

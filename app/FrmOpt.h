@@ -13,6 +13,7 @@
 // program made it translucent, and removes the notification icon, then ends the process.
 
 #include "app/SkinGallery.h"
+#include "app/TaskbarSkins.h"
 #include "app/TransparentColor.h"
 #include "app/clsAlpha.h"
 #include "control/aicAlphaImage.h"
@@ -37,21 +38,25 @@ namespace moirelle::app {
 
 class FrmMagnet;
 class GallerySkins;
-class SharedTaskbarSkin;
 class SkinDropRegistration;
+class TaskbarSet;
 
 // The height the gallery strip adds to the window (twips).
 inline constexpr int32_t kGalleryTwips = 1065;
 
 class FrmOpt : public forms::Form {
   public:
-    explicit FrmOpt(FrmMagnet& overlay);
+    FrmOpt(FrmMagnet& overlay, TaskbarSet& taskbars);
     ~FrmOpt() override;
 
     // The window's height in twips when it is neither minimized nor hidden (loads it).
     int32_t NormalHeight();
-    // Gives a taskbar that has just appeared the translucency the taskbars have now.
-    void TranslucencyTo(HWND taskbar);
+    // The taskbar whose skin the window edits: "" while every taskbar shows the same.
+    std::string EditedTaskbar() const { return edited_; }
+    // Keeps the skin as the shared one, as the choices do: shown here and on the taskbars
+    // that share it, written to the skin files. A layer whose file cannot be loaded is left
+    // as it was; answers whether both were applied.
+    bool KeepSharedSkin(const Skin& skin);
 
     clsAlpha WindowAlpha;
     uint8_t CurrentAlpha = 100;
@@ -63,6 +68,8 @@ class FrmOpt : public forms::Form {
     // Declared in painting order: later windowless controls lie on top.
     forms::Image Image3{*this, {-120, 0, 6300, 3045}};
     forms::Label Label1{*this, {120, 120, 5415, 255}};
+    // Which taskbar the skin choices go to; a click chooses the next.
+    forms::Label Label5{*this, {2760, 120, 2775, 255}};
     forms::Image Image2{*this, {5640, 120, 330, 330}};
     forms::Label Label4{*this, {120, 405, 5895, 255}};
     forms::PictureBox Picture1{*this, {240, 720, 5655, 615}};
@@ -116,6 +123,8 @@ class FrmOpt : public forms::Form {
     void SetTexture();
     void ChooseTexture();
     void RestoreSavedSkins();
+    bool KeepBase(const std::string& path);
+    bool KeepTexture(const std::string& path);
     // Tells the user that a chosen skin could not be written to its file.
     void SkinNotKept();
     void LoadGallery();
@@ -126,6 +135,8 @@ class FrmOpt : public forms::Form {
     void Check2_Click();
     void Check4_Click();
     void Check3_Click();
+    void Label5_Click(int16_t index);
+    void ShowEditedTaskbar();
     void MenuHide();
     void MenuShow();
     void TrayMessage(UINT mouseMessage);
@@ -141,16 +152,16 @@ class FrmOpt : public forms::Form {
     void ShellRestarted();
 
     FrmMagnet& overlay_;
+    // The taskbars' skins and states.
+    TaskbarSet& taskbars_;
+    std::string edited_;
     bool startMenuChanged_ = false;
     uint8_t startMenuAlpha_ = 255;
-    // The alpha the taskbars were given last; nothing while they are restored.
-    std::optional<uint8_t> taskbarsAlpha_;
     UINT taskbarCreated_ = 0;
     bool toldSkinNotKept_ = false;
     win::UniqueIcon trayIcon_;
     int trayRetries_ = 0;
     // The gallery's contents and the drops of pictures on this window and on the overlay.
-    std::unique_ptr<SharedTaskbarSkin> skins_;
     std::unique_ptr<GallerySkins> gallery_;
     std::unique_ptr<SkinDropRegistration> dropOnOptions_;
     std::unique_ptr<SkinDropRegistration> dropOnOverlay_;

@@ -16,7 +16,6 @@ namespace {
 
 constexpr const char* kSkinFolder = "skins";
 constexpr const char* kThumbnailFolder = "thumbnails";
-constexpr const char* kRecentFile = "Moirelle.ini";
 
 std::string Joined(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '\\') return folder + name;
@@ -79,10 +78,11 @@ Skin SkinWithPicture(const Skin& kept, const std::string& path, SkinLayer layer)
 }
 
 GallerySkins::GallerySkins(SkinGallery& gallery, TaskbarSkins& skins,
-                           std::function<std::string()> editedKey, const std::string& folder)
+                           std::function<std::string()> editedKey, Settings& settings,
+                           std::function<void()> saveSettings, const std::string& folder)
     : gallery_(gallery), skins_(skins), editedKey_(std::move(editedKey)),
       skinFolder_(Joined(folder, kSkinFolder)), cache_(Joined(folder, kThumbnailFolder)),
-      recent_(Joined(folder, kRecentFile)) {
+      settings_(settings), saveSettings_(std::move(saveSettings)) {
     gallery_.Pointed = [this](const std::string& path) { Pointed(path); };
     gallery_.Unpointed = [this] { Unpointed(); };
     gallery_.Chosen = [this](const std::string& path) {
@@ -116,7 +116,7 @@ std::vector<GalleryItem> GallerySkins::ItemsOf(const std::vector<std::string>& p
 void GallerySkins::Fill() {
     // Pictures that are gone drop out; the built-in skins have their own row.
     std::vector<std::string> recent;
-    for (const std::string& path : recent_.List())
+    for (const std::string& path : settings_.recentPictures)
         if (StampOf(path) &&
             std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end())
             recent.push_back(path);
@@ -142,8 +142,10 @@ bool GallerySkins::KeepPicture(const std::string& key, const std::string& path) 
 }
 
 void GallerySkins::Used(const std::string& path) {
-    if (std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end())
-        recent_.Use(path);
+    if (std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end()) {
+        settings_.UsePicture(path);
+        saveSettings_();
+    }
     Fill();
 }
 

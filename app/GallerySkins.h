@@ -7,7 +7,7 @@
 // kept skin back; a click keeps it and puts it first among the pictures used. Thumbnails
 // come from a cache beside the executable.
 
-#include "app/RecentPictures.h"
+#include "app/Settings.h"
 #include "app/SkinDropTarget.h"
 #include "app/SkinGallery.h"
 #include "app/TaskbarSkins.h"
@@ -32,9 +32,9 @@ Skin SkinWithPicture(const Skin& kept, const std::string& path, SkinLayer layer)
 class GallerySkins {
   public:
     // `folder` is the executable's folder (UTF-8); `editedKey` names the taskbar the options
-    // window edits.
+    // window edits; the pictures used last live in `settings`, written by `saveSettings`.
     GallerySkins(SkinGallery& gallery, TaskbarSkins& skins, std::function<std::string()> editedKey,
-                 const std::string& folder);
+                 Settings& settings, std::function<void()> saveSettings, const std::string& folder);
 
     // Writes the built-in skins that are missing and fills the strip.
     void Load();
@@ -57,7 +57,8 @@ class GallerySkins {
     std::function<std::string()> editedKey_;
     std::string skinFolder_;
     ThumbnailCache cache_;
-    RecentPictures recent_;
+    Settings& settings_;
+    std::function<void()> saveSettings_;
     std::vector<std::string> builtInFiles_;
     bool previewing_ = false;
 };

@@ -1,6 +1,7 @@
 #include "app/SkinPictures.h"
 
 #include "app/SkinDropTarget.h"
+#include "app/SkinSource.h"
 #include "dib/win/c32bppDIB.h"
 #include "formats/win/modParsersWin.h"
 #include "platform/win/Handles.h"
@@ -67,9 +68,7 @@ bool LoadImageFile(c32bppDIB& dib, const std::string& path) {
 
 } // namespace
 
-std::optional<forms::Picture> LoadBasePicture(const std::string& path) {
-    if (path.empty()) return std::nullopt;
-    if (auto picture = forms::LoadPicture(path)) return picture;
+std::optional<forms::Picture> OpaquePictureOf(const std::string& path) {
     c32bppDIB dib;
     if (!LoadImageFile(dib, path)) return std::nullopt;
     Canvas canvas(dib.Width(), dib.Height(), 0);
@@ -94,7 +93,7 @@ std::optional<Thumbnail> MakeSkinThumbnail(const std::string& path) {
             !dib.Render(canvas.dc(), 0, 0, kThumbnailWidth, kThumbnailHeight))
             return std::nullopt;
     } else {
-        auto picture = LoadBasePicture(path);
+        auto picture = LoadBaseSource(path);
         if (!picture || !picture->Render(canvas.dc(), 0, 0, kThumbnailWidth, kThumbnailHeight))
             return std::nullopt;
     }

@@ -1,7 +1,6 @@
 #pragma once
-// Skin pictures from files: the base picture of any picture file the plain picture loader
-// or the image library reads (a PNG is drawn opaque over black), and the small thumbnails
-// of the gallery.
+// Skin pictures from files that the plain picture loader does not read (a PNG as a base
+// picture, drawn opaque over black), and the small thumbnails of the gallery.
 
 #include "app/ThumbnailCache.h"
 #include "forms/Picture.h"
@@ -15,9 +14,9 @@ namespace moirelle::app {
 inline constexpr int32_t kThumbnailWidth = 64;
 inline constexpr int32_t kThumbnailHeight = 40;
 
-// A base picture from a file (UTF-8 path); nothing when it is no readable picture. An
-// empty path gives nothing (the caller keeps its own picture).
-std::optional<forms::Picture> LoadBasePicture(const std::string& path);
+// The picture the image library reads from a file (UTF-8 path), drawn opaque over black;
+// nothing when it reads none.
+std::optional<forms::Picture> OpaquePictureOf(const std::string& path);
 
 // The thumbnail of a skin picture file: a texture (a PNG with alpha) drawn over the strip's
 // dark grey, any other picture stretched over the whole thumbnail.

@@ -6,16 +6,22 @@
 #include "app/FrmMagnet.h"
 #include "app/FrmOpt.h"
 #include "app/ShellWatcher.h"
+#include "app/TaskbarSet.h"
 #include "forms/App.h"
 
 #include <windows.h>
 
 namespace {
 
-// The two windows know each other; they live as long as the process.
+// The two windows and the set of taskbars know each other; they live as long as the
+// process.
 struct Windows {
-    Windows() : FrmOpt(FrmMagnet) { FrmMagnet.Options(FrmOpt); }
+    Windows() : Taskbars(FrmMagnet), FrmOpt(FrmMagnet, Taskbars) {
+        FrmMagnet.Options(FrmOpt);
+        Taskbars.Options(FrmOpt);
+    }
     moirelle::app::FrmMagnet FrmMagnet;
+    moirelle::app::TaskbarSet Taskbars;
     moirelle::app::FrmOpt FrmOpt;
 };
 

@@ -1,12 +1,12 @@
 // The gallery's and the drop's rules that need no running program: which layer a picture
 // file becomes, the order of a drop, the thumbnail cache and its entries, the strip's slots
-// and the list of pictures used last.
+// and the thumbnails of pictures and textures.
 
 #include "app/GallerySkins.h"
-#include "app/RecentPictures.h"
 #include "app/SkinDropTarget.h"
 #include "app/SkinGallery.h"
 #include "app/SkinPictures.h"
+#include "app/SkinSource.h"
 #include "app/ThumbnailCache.h"
 
 #include "platform/win/Text.h"
@@ -259,34 +259,6 @@ TEST(GalleryStrip, SlotsAreCellsLessTheirFrameBorders) {
     EXPECT_EQ(GallerySlotAt(7, 65, 3, 3), std::nullopt) << "cells of no width";
 }
 
-TEST(RecentPictureList, NewestFirstOnceAtMostEight) {
-    std::vector<std::string> list;
-    for (char c = 'a'; c <= 'i'; ++c)
-        list = WithPictureFirst(list, std::string("C:\\") + c + ".bmp");
-    const std::vector<std::string> nine{"C:\\i.bmp", "C:\\h.bmp", "C:\\g.bmp", "C:\\f.bmp",
-                                        "C:\\e.bmp", "C:\\d.bmp", "C:\\c.bmp", "C:\\b.bmp"};
-    EXPECT_EQ(list, nine);
-    list = WithPictureFirst(list, "c:\\E.BMP");
-    const std::vector<std::string> again{"c:\\E.BMP", "C:\\i.bmp", "C:\\h.bmp", "C:\\g.bmp",
-                                         "C:\\f.bmp", "C:\\d.bmp", "C:\\c.bmp", "C:\\b.bmp"};
-    EXPECT_EQ(list, again);
-}
-
-TEST(RecentPictureList, ComesBackFromTheSettingsFileWithAnyPath) {
-    const std::string dir = MakeTempDir("recent pictures");
-    const std::string file = JoinPath(dir, "Moirelle.ini");
-    const std::string greek = "C:\\\xCE\xA9\xE0\xB8\x81.png";
-    {
-        RecentPictures recent(file);
-        EXPECT_TRUE(recent.List().empty());
-        EXPECT_TRUE(recent.Use("C:\\one.bmp"));
-        EXPECT_TRUE(recent.Use(greek));
-    }
-    RecentPictures back(file);
-    const std::vector<std::string> expected{greek, "C:\\one.bmp"};
-    EXPECT_EQ(back.List(), expected);
-}
-
 TEST(GalleryPicture, ReplacesOnlyItsOwnLayer) {
     const Skin kept{"C:\\base.bmp", "C:\\fx.png"};
     EXPECT_EQ(SkinWithPicture(kept, "C:\\new.png", SkinLayer::Texture),
@@ -340,10 +312,10 @@ TEST(SkinThumbnail, APictureFillsItATextureLiesOnTheStripsGrey) {
     EXPECT_FALSE(MakeSkinThumbnail(JoinPath(dir, "gone.png")));
 
     // A PNG without alpha is a base picture of its own size.
-    auto picture = LoadBasePicture(rgb);
+    auto picture = LoadBaseSource(rgb);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->PixelWidth(), 8);
     EXPECT_EQ(picture->PixelHeight(), 4);
-    EXPECT_FALSE(LoadBasePicture(text));
-    EXPECT_FALSE(LoadBasePicture(""));
+    EXPECT_FALSE(LoadBaseSource(text));
+    EXPECT_FALSE(LoadBaseSource(""));
 }

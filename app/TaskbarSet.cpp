@@ -1,0 +1,264 @@
+#include "app/TaskbarSet.h"
+
+#include "app/FrmOpt.h"
+#include "app/SkinSource.h"
+#include "app/StartButton.h"
+#include "platform/win/Text.h"
+
+#include <algorithm>
+
+namespace moirelle::app {
+namespace {
+
+constexpr const wchar_t* kSecondaryTaskbarClass = L"Shell_SecondaryTrayWnd";
+
+std::vector<HWND> VisibleSecondaryTaskbars() {
+    std::vector<HWND> found;
+    for (HWND w = FindWindowExW(nullptr, nullptr, kSecondaryTaskbarClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, kSecondaryTaskbarClass, nullptr))
+        if (IsWindowVisible(w)) found.push_back(w);
+    return found;
+}
+
+} // namespace
+
+std::string MonitorKey(HWND hwnd) {
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = hwnd ? MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST) : nullptr;
+    if (!monitor || !GetMonitorInfoW(monitor, &info)) return {};
+    return win::Narrow(info.szDevice);
+}
+
+TaskbarSet::TaskbarSet(FrmMagnet& primary) : primary_(primary) {
+    Entry e;
+    e.overlay = &primary_;
+    entries_.push_back(std::move(e));
+    primary_.Follow = [this] { Follow(); };
+}
+
+TaskbarSet::~TaskbarSet() = default;
+
+void TaskbarSet::Start() {
+    settingsPath_ = Settings::DefaultPath();
+    settings_ = Settings::Read(settingsPath_);
+    sharedPicture_ = primary_.Image2.Picture();
+    NameTaskbars();
+    if (settings_.rules) events_ = std::make_unique<DesktopEvents>([this] { StatesChanged(); });
+    Apply();
+}
+
+void TaskbarSet::Follow() {
+    primary_.Place();
+    FollowSecondaryTaskbars();
+    if (events_) events_->Recheck();
+}
+
+void TaskbarSet::FollowSecondaryTaskbars() {
+    std::vector<HWND> present = VisibleSecondaryTaskbars();
+    const size_t before = entries_.size();
+    std::erase_if(entries_, [&](const Entry& e) {
+        return !e.overlay->Role().primary && std::find(present.begin(), present.end(),
+                                                       e.overlay->Role().taskbar) == present.end();
+    });
+    bool changed = entries_.size() != before;
+    for (HWND taskbar : present) {
+        auto known = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
+            return e.overlay->Role().taskbar == taskbar;
+        });
+        if (known != entries_.end()) {
+            known->overlay->Place();
+            continue;
+        }
+        Entry e;
+        e.owned = std::make_unique<FrmMagnet>(OverlayRole{false, taskbar});
+        e.overlay = e.owned.get();
+        e.showsShared = false;
+        e.overlay->Load();
+        entries_.push_back(std::move(e));
+        changed = true;
+    }
+    if (!changed) return;
+    NameTaskbars();
+    for (Entry& e : entries_)
+        if (e.owned && !e.overlay->Visible() && overlaysShown_) e.overlay->Show();
+    Apply();
+}
+
+// Taskbars on one monitor (never on Windows; a stand-in may do it) are told apart by a
+// number after the device name, in the order they were found.
+void TaskbarSet::NameTaskbars() {
+    std::vector<std::string> seen;
+    for (Entry& e : entries_) {
+        std::string key = MonitorKey(e.overlay->TaskbarWindow());
+        const std::string base = key;
+        for (int n = 2; std::find(seen.begin(), seen.end(), key) != seen.end(); ++n)
+            key = base + "#" + std::to_string(n);
+        seen.push_back(key);
+        e.key = key;
+    }
+}
+
+TaskbarSet::Entry* TaskbarSet::Find(const std::string& key) {
+    for (Entry& e : entries_)
+        if (e.key == key) return &e;
+    return nullptr;
+}
+
+std::vector<HWND> TaskbarSet::TaskbarWindows() const {
+    std::vector<HWND> windows;
+    for (const Entry& e : entries_)
+        windows.push_back(e.overlay->Role().primary ? StartButtonParent()
+                                                    : e.overlay->Role().taskbar);
+    return windows;
+}
+
+void TaskbarSet::Translucent(uint8_t alpha) {
+    normalAlpha_ = alpha;
+    Apply(true);
+}
+
+void TaskbarSet::Restore() {
+    normalAlpha_.reset();
+    for (HWND taskbar : TaskbarWindows())
+        alpha_.RestoreWindowAlpha(taskbar);
+    for (Entry& e : entries_)
+        e.alpha.reset();
+}
+
+void TaskbarSet::Apply(bool force) {
+    for (Entry& e : entries_)
+        Apply(e, force);
+}
+
+void TaskbarSet::Apply(Entry& e, bool force) {
+    const TaskbarSettings own = settings_.For(e.key);
+    const TaskbarState state = StateOf(e.key).value_or(TaskbarState::Normal);
+    const Look look = LookIn(state, own.rules, normalAlpha_.value_or(255), own.skin);
+    ShowSkin(e, e.preview ? e.preview : look.skin);
+    if (!normalAlpha_ || (!force && e.alpha == look.alpha)) return;
+    alpha_.SetWindowAlpha(e.overlay->Role().primary ? StartButtonParent()
+                                                    : e.overlay->Role().taskbar,
+                          true, look.alpha);
+    e.alpha = look.alpha;
+}
+
+std::optional<TaskbarState> TaskbarSet::StateOf(const std::string& key) {
+    Entry* e = Find(key);
+    if (!e) return std::nullopt;
+    if (!events_) return TaskbarState::Normal;
+    HMONITOR monitor = MonitorFromWindow(e->overlay->TaskbarWindow(), MONITOR_DEFAULTTONEAREST);
+    return app::StateOf(settings_.For(key).rules, events_->MaximisedOn(monitor),
+                        events_->StartMenuOpen());
+}
+
+void TaskbarSet::ShowSkin(Entry& e, const std::optional<Skin>& skin) {
+    if (!skin) {
+        if (e.showsShared) return;
+        e.overlay->BasePicture(sharedPicture_);
+        e.overlay->Texture(win::Widen(shared_.texture));
+        e.showsShared = true;
+        e.shown.reset();
+        return;
+    }
+    if (!e.showsShared && e.shown == skin) return;
+    if (skin->base.empty())
+        e.overlay->BasePicture(primary_.Image2.Picture());
+    else if (auto picture = LoadBaseSource(skin->base))
+        e.overlay->BasePicture(*picture);
+    e.overlay->Texture(win::Widen(skin->texture));
+    e.showsShared = false;
+    e.shown = skin;
+}
+
+void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& path) {
+    sharedPicture_ = picture;
+    shared_.base = path;
+    for (Entry& e : entries_)
+        if (e.showsShared) e.overlay->BasePicture(picture);
+}
+
+void TaskbarSet::SharedTexture(const std::string& path) {
+    shared_.texture = path;
+    for (Entry& e : entries_)
+        if (e.showsShared) e.overlay->Texture(win::Widen(path));
+}
+
+void TaskbarSet::ShowOverlays(bool show) {
+    overlaysShown_ = show;
+    for (Entry& e : entries_)
+        if (show)
+            e.overlay->Show();
+        else
+            e.overlay->Hide();
+}
+
+bool TaskbarSet::SaveSettings() {
+    if (!settings_.Write(settingsPath_)) return false;
+    settings_.needsRewrite = false;
+    return true;
+}
+
+void TaskbarSet::SameOnEveryTaskbar(bool same) {
+    if (settings_.sameOnEveryTaskbar == same) return;
+    settings_.sameOnEveryTaskbar = same;
+    SaveSettings();
+    Apply();
+}
+
+std::vector<TaskbarInfo> TaskbarSet::Taskbars() {
+    std::vector<TaskbarInfo> list;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        const bool primary = e.overlay->Role().primary;
+        list.push_back({e.key, "Taskbar " + std::to_string(i + 1) + (primary ? " (primary)" : ""),
+                        primary, e.overlay->TaskbarWindow()});
+    }
+    return list;
+}
+
+Skin TaskbarSet::KeptSkin(const std::string& key) {
+    Entry* e = Find(key);
+    if (key.empty() || !e || e->overlay->Role().primary) return shared_;
+    return settings_.For(key).skin.value_or(shared_);
+}
+
+bool TaskbarSet::KeepSkin(const std::string& key, const Skin& skin) {
+    Entry* e = Find(key);
+    if (key.empty() || !e || e->overlay->Role().primary)
+        return options_ ? options_->KeepSharedSkin(skin) : false;
+    Skin kept = KeptSkin(key);
+    bool whole = true;
+    if (skin.base.empty() || LoadBaseSource(skin.base))
+        kept.base = skin.base;
+    else
+        whole = false;
+    if (skin.texture.empty() || IsLoadableTexture(skin.texture))
+        kept.texture = skin.texture;
+    else
+        whole = false;
+    // A taskbar's first own skin keeps the rules it had.
+    auto own =
+        settings_.taskbars.try_emplace(key, TaskbarSettings{std::nullopt, settings_.sharedRules});
+    own.first->second.skin = kept;
+    settings_.sameOnEveryTaskbar = false;
+    SaveSettings();
+    Apply();
+    return whole;
+}
+
+void TaskbarSet::PreviewSkin(const std::string& key, const Skin& skin) {
+    for (Entry& e : entries_) {
+        const bool shared = !settings_.For(e.key).skin;
+        if (key.empty() ? shared : e.key == key) e.preview = skin;
+    }
+    Apply();
+}
+
+void TaskbarSet::EndPreview() {
+    for (Entry& e : entries_)
+        e.preview.reset();
+    Apply();
+}
+
+} // namespace moirelle::app

@@ -1,0 +1,357 @@
+// The taskbar's states end to end: the program runs as its own process in a scratch folder
+// of the shell desktop, and this test program maximises, restores, minimises and closes
+// windows of its own, clicks the Start button, and reads each taskbar's layered alpha and
+// the overlays' pixels from outside.
+//
+// Wine 8 raises hardly any window events itself (creation only); after each change the
+// test raises the event Windows would raise (NotifyWinEvent), which reaches the program's
+// out-of-context hook as the system's own would.
+
+#include "tests/support/PngWriter.h"
+#include "tests/support/ReaderSamples.h"
+#include "tests/support/TestPaths.h"
+#include "tools/shelldriver/RunningApp.h"
+#include "tools/shelldriver/ShellDesktop.h"
+
+#include "platform/win/Handles.h"
+#include "platform/win/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#ifndef MOIRELLE_APP_EXE
+#define MOIRELLE_APP_EXE ""
+#endif
+
+using namespace moirelle;
+using namespace moirelle::test;
+using namespace moirelle::shelldriver;
+
+namespace {
+
+constexpr BYTE kStartAlpha = 155;
+constexpr ULONGLONG kStateDelayMs = 200;
+constexpr COLORREF kGreen = RGB(0, 160, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 200);
+
+LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // Windows raises this as the window goes; Wine 8 does not.
+    if (msg == WM_DESTROY) NotifyWinEvent(EVENT_OBJECT_DESTROY, hwnd, OBJID_WINDOW, CHILDID_SELF);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// An ordinary top-level window of this test program, the kind a user maximises.
+class TestWindow {
+  public:
+    explicit TestWindow(DWORD style = WS_OVERLAPPEDWINDOW) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = TestWindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MoirelleRulesTestWindow";
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        RegisterClassW(&wc);
+        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"rules", style, 100, 100, 300, 200, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+        Pump(50);
+    }
+    ~TestWindow() { Close(); }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    // Shows the window in the state and raises the events Windows raises for it.
+    void Show(int command) {
+        ShowWindow(hwnd_, command);
+        if (command == SW_MINIMIZE) Raise(EVENT_SYSTEM_MINIMIZESTART);
+        if (command == SW_RESTORE) Raise(EVENT_SYSTEM_MINIMIZEEND);
+        Raise(command == SW_HIDE ? EVENT_OBJECT_HIDE : EVENT_OBJECT_SHOW);
+        Raise(EVENT_OBJECT_LOCATIONCHANGE);
+    }
+    void Raise(DWORD event) { NotifyWinEvent(event, hwnd_, OBJID_WINDOW, CHILDID_SELF); }
+    void Close() {
+        if (hwnd_) DestroyWindow(std::exchange(hwnd_, nullptr));
+    }
+
+  private:
+    HWND hwnd_ = nullptr;
+};
+
+BYTE AlphaOf(HWND hwnd) {
+    auto l = LayeredOf(hwnd);
+    return l ? l->alpha : 0;
+}
+
+// Milliseconds until the taskbar's alpha is `alpha`, or a bound well past kStateDelayMs.
+ULONGLONG MsUntilAlpha(HWND taskbar, BYTE alpha) {
+    ULONGLONG start = GetTickCount64();
+    if (!WaitFor([&] { return AlphaOf(taskbar) == alpha; }, 3000)) return 99999;
+    return GetTickCount64() - start;
+}
+
+// A 24-bit bitmap of one colour.
+std::string SolidBmp(int w, int h, COLORREF c) {
+    Bytes rows;
+    size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            rows.insert(rows.end(), {GetBValue(c), GetGValue(c), GetRValue(c)});
+        rows.resize((y + 1) * stride, 0);
+    }
+    Bytes b = BuildBmp(w, h, 24, 0, rows);
+    return std::string(b.begin(), b.end());
+}
+
+} // namespace
+
+class DesktopRules : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string exe = MOIRELLE_APP_EXE;
+        if (exe.empty()) return;
+        SetProcessDPIAware();
+        if (!WaitFor([] { return Taskbar() && IsWindowVisible(Taskbar()); }, 30000)) return;
+        SetWindowPos(Taskbar(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        folder_ = MakeTempDir("moirelle rules");
+        if (exe[0] == '/') exe = "Z:" + exe;
+        std::replace(exe.begin(), exe.end(), '/', '\\');
+        exe_ = win::Widen(folder_) + L"\\Moirelle_Portable.exe";
+        if (!CopyFileW(win::Widen(exe).c_str(), exe_.c_str(), FALSE)) return;
+        WriteFile(Path("green.bmp"), SolidBmp(16, 8, kGreen));
+        WriteFile(Path("blue.bmp"), SolidBmp(16, 8, kBlue));
+        ready_ = true;
+    }
+    static void TearDownTestSuite() {
+        app_.Kill();
+        if (HWND taskbar = Taskbar()) {
+            SetWindowLongPtrW(taskbar, GWL_EXSTYLE,
+                              GetWindowLongPtrW(taskbar, GWL_EXSTYLE) & ~WS_EX_LAYERED);
+            SetWindowPos(taskbar, HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    void SetUp() override {
+        if (!ready_) GTEST_SKIP() << "no executable or no shell desktop";
+        DeleteFileW(Settings().c_str());
+    }
+    void TearDown() override { app_.Kill(); }
+
+    static std::string Path(const std::string& name) { return JoinPath(folder_, name); }
+    static std::wstring Settings() { return win::Widen(Path("Moirelle.ini")); }
+    static void Start() { ASSERT_TRUE(app_.Start(exe_)) << "the program did not come up"; }
+    static void WriteSettings(const std::wstring& text) {
+        std::string bytes("\xFF\xFE", 2);
+        bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        ASSERT_TRUE(WriteFile(Path("Moirelle.ini"), bytes));
+    }
+    static std::wstring SettingsValue(const wchar_t* section, const wchar_t* key) {
+        wchar_t value[256]{};
+        GetPrivateProfileStringW(section, key, L"<none>", value, 256, Settings().c_str());
+        return value;
+    }
+
+    // The taskbar list's label at the top right of the options window: a click chooses the
+    // next entry (all taskbars, the first, the second, ... and all again).
+    static void NextTaskbar() {
+        RECT options = WindowRect(app_.Options());
+        ClickAt({options.left + 360, options.top + 16}, Button::Left);
+        Pump(600);
+    }
+    // Chooses a base picture through the open-file dialog, opened by a real click on the
+    // preview.
+    static void ChooseBase(const std::string& path) {
+        RECT options = WindowRect(app_.Options());
+        ClickAt({options.left + 204, options.top + 58}, Button::Left);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }));
+        Pump(300);
+        HWND name = GetDlgItem(dialog, 0x47C);
+        ASSERT_NE(name, nullptr);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win::Widen(path).c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        ASSERT_TRUE(WaitFor([] { return app_.Find(L"#32770") == nullptr; }));
+        Pump(300);
+    }
+
+    static inline RunningApp app_;
+    static inline std::string folder_;
+    static inline std::wstring exe_;
+    static inline bool ready_ = false;
+};
+
+// The default rules: a maximised window makes the taskbar opaque; restored, minimised or
+// closed, it gives the taskbar back its normal opacity.
+TEST_F(DesktopRules, AMaximisedWindowMakesTheTaskbarOpaqueUntilItIsRestoredMinimisedOrClosed) {
+    Start();
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs) << "maximised";
+    window.Show(SW_RESTORE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "restored";
+    window.Show(SW_MAXIMIZE);
+    ASSERT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
+    window.Show(SW_MINIMIZE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "minimised";
+    window.Show(SW_MAXIMIZE);
+    ASSERT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
+    window.Close();
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "closed";
+    // The slider's opacity is the normal state's.
+    EXPECT_TRUE(app_.Running());
+}
+
+// A window that is maximised but not shown changes nothing until it shows.
+TEST_F(DesktopRules, AnInvisibleMaximisedWindowChangesNothing) {
+    Start();
+    TestWindow window(WS_OVERLAPPEDWINDOW | WS_MAXIMIZE);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(window.hwnd(), nullptr, work.left, work.top, work.right - work.left,
+                 work.bottom - work.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    window.Raise(EVENT_OBJECT_LOCATIONCHANGE);
+    window.Raise(EVENT_SYSTEM_FOREGROUND);
+    Pump(500);
+    EXPECT_EQ(AlphaOf(Taskbar()), kStartAlpha);
+    window.Show(SW_SHOWMAXIMIZED);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs) << "shown";
+}
+
+// The rules can be turned off in the settings file: the taskbar then keeps its opacity.
+TEST_F(DesktopRules, WithRulesOffAMaximisedWindowChangesNothing) {
+    WriteSettings(L"[General]\r\nRules=0\r\n");
+    Start();
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    Pump(500);
+    EXPECT_EQ(AlphaOf(Taskbar()), kStartAlpha);
+}
+
+// Two taskbars, each with its own skin and rules: the stand-in secondary taskbar shows its
+// own picture, and its maximised state changes nothing while the primary one turns opaque.
+TEST_F(DesktopRules, TwoTaskbarsKeepTheirOwnSkinsAndRules) {
+    const RECT place{100, 600, 700, 630};
+    auto secondary =
+        std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
+    // Both lie on the desktop's one monitor; the second taskbar found there is told apart
+    // by a number.
+    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=1\r\n"
+                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
+                  win::Widen(Path("green.bmp")) + L"\"\r\nTexture=\"\"\r\nMaximisedAlpha=\"\"\r\n");
+    Start();
+    // Every taskbar shows the same until the options window edits one of them.
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    EXPECT_NE(ScreenPixel(400, 615), kGreen);
+    // The taskbar list: all, the primary, the secondary.
+    NextTaskbar();
+    NextTaskbar();
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kGreen; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
+    EXPECT_NE(ScreenPixel(900, 758), kGreen) << "the primary overlay took the other's skin";
+    EXPECT_EQ(SettingsValue(L"General", L"SameOnEveryTaskbar"), L"0");
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
+    Pump(300);
+    EXPECT_EQ(AlphaOf(secondary->hwnd()), kStartAlpha) << "its rule changes nothing";
+    window.Close();
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs);
+    // Across a restart each keeps its own.
+    app_.Kill();
+    Start();
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kGreen; }, 2000));
+    TestWindow again;
+    again.Show(SW_MAXIMIZE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
+    Pump(300);
+    EXPECT_EQ(AlphaOf(secondary->hwnd()), kStartAlpha);
+}
+
+// A picture chosen while one taskbar is edited goes to that taskbar alone and into the
+// settings file, not into the shared skin files; back at "All taskbars" every taskbar shows
+// the shared skin again.
+TEST_F(DesktopRules, APictureChosenForOneTaskbarGoesToItAlone) {
+    DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
+    auto secondary = std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd",
+                                                    RECT{100, 600, 700, 630}, RGB(20, 20, 20));
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    NextTaskbar();
+    NextTaskbar();
+    ChooseBase(Path("blue.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBlue; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
+    EXPECT_NE(ScreenPixel(900, 758), kBlue);
+    EXPECT_EQ(GetFileAttributesW(win::Widen(Path("lastskin.cfg")).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
+    NextTaskbar();
+    EXPECT_EQ(SettingsValue(L"General", L"SameOnEveryTaskbar"), L"1");
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) != kBlue; }, 2000));
+    // The taskbar's own skin is kept for when it is edited again.
+    EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
+}
+
+// The Start button's menu, opened by a real click: the start-menu state applies while it is
+// open. Wine's shell shows its own popup menu standing on the Start button; another process
+// sees it appear (a window-creation event) and can ask whether it is still visible.
+TEST_F(DesktopRules, TheStartMenuStateLastsWhileTheStartMenuIsOpen) {
+    WriteSettings(L"[All taskbars]\r\nStartMenuAlpha=60\r\n");
+    Start();
+    // The overlay is drawn over the taskbar on Wine's screen and would take the click.
+    RaiseOnScreen(Taskbar());
+    HWND button = FindWindowExW(Taskbar(), nullptr, L"Button", nullptr);
+    ASSERT_NE(button, nullptr);
+    RECT r = WindowRect(button);
+    ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}, Button::Left);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 60), kStateDelayMs) << "opened";
+    // A click on the desktop closes the menu (one on another program's window does not, in
+    // Wine's shell).
+    ClickAt({900, 100}, Button::Left);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "closed";
+}
+
+// A damaged settings file: the program starts with the defaults and writes a sound file at
+// its next save.
+TEST_F(DesktopRules, ACorruptSettingsFileStartsWithDefaults) {
+    ASSERT_TRUE(
+        WriteFile(Path("Moirelle.ini"), std::string("\x89PNG\r\n\x1a\n\0[[]]\xFF\xFE=", 18)));
+    Start();
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
+    window.Close();
+    RECT options = WindowRect(app_.Options());
+    ClickAt({options.left + 360, options.top + 16}, Button::Left);
+    EXPECT_TRUE(
+        WaitFor([&] { return SettingsValue(L"General", L"SameOnEveryTaskbar") == L"0"; }, 2000));
+    EXPECT_EQ(SettingsValue(L"All taskbars", L"MaximisedAlpha"), L"255");
+}
+
+// A write that fails (another program holds the file open without sharing, so it cannot be
+// replaced) keeps the old file; the program goes on with what it read.
+TEST_F(DesktopRules, ASettingsWriteThatFailsKeepsTheOldFile) {
+    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=1\r\n[All taskbars]\r\nMaximisedAlpha=240\r\n");
+    std::string before;
+    ASSERT_TRUE(ReadFile(Path("Moirelle.ini"), before));
+    Start();
+    {
+        win::UniqueFile held(CreateFileW(Settings().c_str(), GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        RECT options = WindowRect(app_.Options());
+        ClickAt({options.left + 360, options.top + 16}, Button::Left);
+        Pump(500);
+        EXPECT_TRUE(app_.Running());
+    }
+    std::string after;
+    ASSERT_TRUE(ReadFile(Path("Moirelle.ini"), after));
+    EXPECT_EQ(after, before);
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), 240), kStateDelayMs);
+}

@@ -85,6 +85,7 @@ GallerySkins::GallerySkins(SkinGallery& gallery, TaskbarSkins& skins,
       settings_(settings), saveSettings_(std::move(saveSettings)) {
     gallery_.Pointed = [this](const std::string& path) { Pointed(path); };
     gallery_.Unpointed = [this] { Unpointed(); };
+    // Keeping shows the kept skin: a preview has nothing left to put back.
     gallery_.Chosen = [this](const std::string& path) {
         previewing_ = false;
         KeepPicture(editedKey_(), path);

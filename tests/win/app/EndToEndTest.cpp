@@ -855,6 +855,8 @@ bool Reddish(COLORREF c) {
 
 TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackAClickKeepsIt) {
     RemoveSkinFiles();
+    // A built-in skin's file that is gone is written again.
+    DeleteFileW(win::Widen(Path("skins\\ember.bmp")).c_str());
     Restart();
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 3000))
@@ -863,6 +865,16 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     MoveTo(At(GalleryCell(0, 1)));
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000))
         << "no preview: " << std::hex << OverlayPixel(x);
+    // The thumbnails show their skins; the one pointed at is framed in blue.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    const POINT ember = At(GalleryCell(0, 1)), sand = At(GalleryCell(0, 6));
+    EXPECT_TRUE(Reddish(ScreenPixel(ember.x, ember.y)))
+        << std::hex << ScreenPixel(ember.x, ember.y);
+    EXPECT_GT(GetRValue(ScreenPixel(sand.x, sand.y)), 180)
+        << std::hex << ScreenPixel(sand.x, sand.y);
+    const POINT edge = At({kGallery.x + 47, kGallery.y + 16});
+    EXPECT_EQ(ScreenPixel(edge.x + 1, edge.y), RGB(64, 156, 255));
     MoveTo(At(kHeader));
     EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000))
         << "the kept skin did not come back: " << std::hex << OverlayPixel(x);

@@ -304,6 +304,7 @@ TEST(SkinThumbnail, APictureFillsItATextureLiesOnTheStripsGrey) {
 
     auto texture = MakeSkinThumbnail(rgba);
     ASSERT_TRUE(texture);
+    EXPECT_EQ(texture->pixels[10], 0xFF0000u) << "the first row";
     for (int y : {2, 20, 30}) {
         EXPECT_EQ(texture->pixels[y * 64 + 4], 0xFF0000u) << y;
         EXPECT_EQ(texture->pixels[y * 64 + 60], 0x222222u) << y;
@@ -316,6 +317,41 @@ TEST(SkinThumbnail, APictureFillsItATextureLiesOnTheStripsGrey) {
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->PixelWidth(), 8);
     EXPECT_EQ(picture->PixelHeight(), 4);
+    // The image library's route on its own (the plain loader may read PNG files too).
+    auto opaque = OpaquePictureOf(rgb);
+    ASSERT_TRUE(opaque);
+    EXPECT_EQ(opaque->PixelWidth(), 8);
+    EXPECT_EQ(opaque->PixelHeight(), 4);
+    {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateCompatibleBitmap(GetDC(nullptr), 8, 4);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        EXPECT_TRUE(opaque->Render(dc, 0, 0, 8, 4));
+        EXPECT_EQ(GetPixel(dc, 3, 2), RGB(0, 128, 128));
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    EXPECT_FALSE(OpaquePictureOf(text));
     EXPECT_FALSE(LoadBaseSource(text));
     EXPECT_FALSE(LoadBaseSource(""));
+}
+
+// The registration holds the window's drop target for as long as it lives: meanwhile the
+// window takes no other, afterwards it does.
+TEST(SkinDrop, RegistrationEndsWithItsObject) {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    HWND window = CreateWindowExW(0, L"Static", L"drop here", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    auto other = SkinDropTarget::Create([](const std::string&, SkinLayer) { return true; });
+    {
+        SkinDropRegistration registration(window,
+                                          [](const std::string&, SkinLayer) { return true; });
+        EXPECT_EQ(RegisterDragDrop(window, other.Get()), DRAGDROP_E_ALREADYREGISTERED);
+    }
+    EXPECT_EQ(RegisterDragDrop(window, other.Get()), S_OK);
+    RevokeDragDrop(window);
+    DestroyWindow(window);
+    OleUninitialize();
 }

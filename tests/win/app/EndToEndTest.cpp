@@ -873,6 +873,9 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
         << std::hex << ScreenPixel(ember.x, ember.y);
     EXPECT_GT(GetRValue(ScreenPixel(sand.x, sand.y)), 180)
         << std::hex << ScreenPixel(sand.x, sand.y);
+    // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into it.
+    const POINT empty = At(GalleryCell(0, 7));
+    EXPECT_EQ(ScreenPixel(empty.x, empty.y), RGB(34, 34, 34));
     const POINT edge = At({kGallery.x + 47, kGallery.y + 16});
     EXPECT_EQ(ScreenPixel(edge.x + 1, edge.y), RGB(64, 156, 255));
     MoveTo(At(kHeader));

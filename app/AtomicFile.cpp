@@ -5,15 +5,13 @@
 namespace moirelle::app {
 namespace {
 
-// Tries this many names before giving up: a name is taken only by a leftover of a process
-// that died between creating and moving its temporary file.
-constexpr int kNameAttempts = 16;
-
-std::wstring TemporaryName(const std::wstring& path, int attempt) {
+// Unique to this process and call; a file of that name is a leftover of a process with
+// the same id that died half-way, and is taken over.
+std::wstring TemporaryName(const std::wstring& path) {
     static LONG counter = 0;
-    wchar_t suffix[48]{};
-    swprintf(suffix, std::size(suffix), L".%lx-%lx-%d.tmp", GetCurrentProcessId(),
-             static_cast<unsigned long>(InterlockedIncrement(&counter)), attempt);
+    wchar_t suffix[40]{};
+    swprintf(suffix, std::size(suffix), L".%lx-%lx.tmp", GetCurrentProcessId(),
+             static_cast<unsigned long>(InterlockedIncrement(&counter)));
     return path + suffix;
 }
 
@@ -29,14 +27,10 @@ bool ReplaceFileContent(const std::wstring& path, std::string_view bytes) {
 }
 
 bool ReplaceFileContent(const std::wstring& path, const std::function<bool(HANDLE)>& write) {
-    std::wstring temporary;
-    win::UniqueFile file;
-    for (int attempt = 0; attempt < kNameAttempts && !file; ++attempt) {
-        temporary = TemporaryName(path, attempt);
-        file.reset(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS) return false;
-    }
+    const std::wstring temporary = TemporaryName(path);
+    // Nobody else opens it while it is written.
+    win::UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     bool done = write(file.get()) && FlushFileBuffers(file.get());
     DWORD error = done ? ERROR_SUCCESS : GetLastError();

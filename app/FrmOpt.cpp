@@ -425,7 +425,6 @@ void FrmOpt::TrayMessage(UINT mouseMessage) {
 
 void FrmOpt::AddIcon() {
     trayRetries_ = 0;
-    TrayRetry.Enabled(false);
     TrayRetry_Timer();
 }
 

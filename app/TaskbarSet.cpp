@@ -176,6 +176,17 @@ void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& pa
     shared_.base = path;
     for (Entry& e : entries_)
         if (e.showsShared) e.overlay->BasePicture(picture);
+    // An animated GIF plays on the overlays that show the shared skin; they (and those that
+    // come back to it) show the animation's picture.
+    if (path.empty() && !animation_) return;
+    if (!animation_)
+        animation_ = std::make_unique<SkinAnimation>([this] {
+            std::vector<SkinAnimation::Overlay> shown;
+            for (Entry& e : entries_)
+                if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});
+            return shown;
+        });
+    if (animation_->Play(path)) sharedPicture_ = animation_->Picture();
 }
 
 void TaskbarSet::SharedTexture(const std::string& path) {

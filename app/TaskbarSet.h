@@ -11,6 +11,7 @@
 #include "app/DesktopEvents.h"
 #include "app/FrmMagnet.h"
 #include "app/Settings.h"
+#include "app/SkinAnimation.h"
 #include "app/TaskbarSkins.h"
 #include "app/clsAlpha.h"
 #include "forms/Picture.h"
@@ -92,6 +93,8 @@ class TaskbarSet : public TaskbarSkins {
     FrmMagnet& primary_;
     FrmOpt* options_ = nullptr;
     std::vector<Entry> entries_;
+    // The shared base picture when it is an animated GIF, made at first use.
+    std::unique_ptr<SkinAnimation> animation_;
     std::unique_ptr<DesktopEvents> events_;
     app::Settings settings_;
     std::wstring settingsPath_;

@@ -4,9 +4,6 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
-#include <string>
-
 namespace moirelle::app {
 namespace {
 
@@ -28,10 +25,8 @@ bool AddTrayIcon(HWND hWnd, HICON icon, std::string_view tip, UINT callbackMessa
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = callbackMessage;
     nid.hIcon = icon;
-    std::wstring text = win::Widen(tip);
-    size_t n = std::min(text.size(), std::size(nid.szTip) - 1);
-    std::copy_n(text.begin(), n, nid.szTip);
-    nid.szTip[n] = L'\0';
+    // Cut to the field, always ended.
+    lstrcpynW(nid.szTip, win::Widen(tip).c_str(), static_cast<int>(std::size(nid.szTip)));
     // A shell that still shows the icon (a repeated "TaskbarCreated") refuses to add it twice.
     return Shell_NotifyIconW(NIM_ADD, &nid) || Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
@@ -40,7 +35,6 @@ void RemoveTrayIcon() {
     NOTIFYICONDATAW& nid = Record();
     if (!nid.hWnd) return;
     Shell_NotifyIconW(NIM_DELETE, &nid);
-    nid = NOTIFYICONDATAW{};
 }
 
 win::UniqueIcon LoadTrayIcon(HINSTANCE module, int resourceId) {

@@ -14,6 +14,9 @@ namespace {
 
 constexpr int32_t kSystemColor15 = static_cast<int32_t>(0x8000000F);
 constexpr int32_t kDefaultShadowColor = 0x404040;
+// The largest stored custom size: far beyond any control, and small enough that no sum of
+// positions and sizes, nor the diagonal, overflows.
+constexpr int32_t kLargestCustomSize = 0x7FFF;
 
 } // namespace
 
@@ -77,6 +80,8 @@ void aicAlphaImage::UserControl_Initialize() {
 }
 
 void aicAlphaImage::ConnectSharedState() {
+    // A state connected before forgets this instance.
+    if (shared_) shared_->RemoveRef(Identity());
     shared_.reset();
     for (forms::Control* c : ParentControls()) {
         if (c->TypeName() != TypeName()) continue;
@@ -90,12 +95,11 @@ void aicAlphaImage::ConnectSharedState() {
     }
     ShareToken();
     shared_->AddRef(Identity());
-    if (RunTime()) {
-        if (!timers_.Made(0))
-            timers_.Create(
-                0, [this](HWND h, UINT m, UINT_PTR id, DWORD t) { MouseTrackTick(h, m, id, t); });
-        containerHwnd_ = UserControl::ContainerHwnd();
-    }
+    if (RunTime() && !timers_.Made(0))
+        timers_.Create(
+            0, [this](HWND h, UINT m, UINT_PTR id, DWORD t) { MouseTrackTick(h, m, id, t); });
+    // Also at design time: a fade's timer then lives on the container under its own id too.
+    containerHwnd_ = UserControl::ContainerHwnd();
 }
 
 void aicAlphaImage::UserControl_InitProperties() {
@@ -116,32 +120,42 @@ void aicAlphaImage::UserControl_InitProperties() {
 
 void aicAlphaImage::UserControl_ReadProperties(forms::PropertyBag& bag) {
     ConnectSharedState();
+    // Stored values are taken as they are, except what a setter would refuse: that keeps
+    // the key's default.
+    const auto within = [](auto value, auto low, auto high, auto fallback) {
+        return value >= low && value <= high ? value : fallback;
+    };
     const forms::ByteArray imageBytes = bag.Read<forms::ByteArray>("Image", {});
     scaleMethod_ = bag.Read<int32_t>("Scaler", 0);
     opacity_ = bag.Read<int16_t>("Opacity", 100);
-    mirror_ = bag.Read<int32_t>("Mirror", 0);
+    mirror_ = within(bag.Read<int32_t>("Mirror", 0), 0, 3, 0);
     rotation_ = bag.Read<int32_t>("Angle", 0);
-    grayScaleMethod_ = bag.Read<int32_t>("GrayScale", -1);
-    hitTest_ = bag.Read<int32_t>("HitTest", 0);
-    flags_ = static_cast<uint32_t>(bag.Read<int32_t>("Props", 1));
+    grayScaleMethod_ = within(bag.Read<int32_t>("GrayScale", -1), -1, 7, -1);
+    hitTest_ = within(bag.Read<int32_t>("HitTest", 0), 0, 3, 0);
+    // The back-buffer bit is the control's own state, never a stored one.
+    flags_ = static_cast<uint32_t>(bag.Read<int32_t>("Props", 1)) & ~kBackBufferInUse;
     maskActive_ = bag.Read<bool>("MaskUsed", false);
     maskColor_ = bag.Read<int32_t>("MaskColor", kSystemColor15);
-    maskUsed_ = bag.Read<int32_t>("MaskSource", 0);
+    maskUsed_ = within(bag.Read<int32_t>("MaskSource", 0), 0, 5, 0);
     if (maskActive_) appliedMaskColor_ = bag.Read<int32_t>("Mask", kSystemColor15);
     UserControl::Enabled(bag.Read<bool>("Enabled", true));
     UserControl::MouseIcon(bag.Read<forms::Picture>("MIcon", {}));
-    UserControl::MousePointer(static_cast<int16_t>(bag.Read<int32_t>("MPointer", 0)));
-    UserControl::OLEDropMode(static_cast<int16_t>(bag.Read<int32_t>("OLEdrop", 0)));
+    UserControl::MousePointer(
+        static_cast<int16_t>(within(bag.Read<int32_t>("MPointer", 0), INT16_MIN, INT16_MAX, 0)));
+    UserControl::OLEDropMode(
+        static_cast<int16_t>(within(bag.Read<int32_t>("OLEdrop", 0), INT16_MIN, INT16_MAX, 0)));
     if (scaleMethod_ == CustomSize) {
-        drawWidth_ = bag.Read<int32_t>("ScaleCx", 0);
-        drawHeight_ = bag.Read<int32_t>("ScaleCy", 0);
+        // A negative width is the layout's own mark; no custom size may overflow the
+        // geometry (rectangle sums, the diagonal).
+        drawWidth_ = within(bag.Read<int32_t>("ScaleCx", 0), 0, kLargestCustomSize, 0);
+        drawHeight_ = within(bag.Read<int32_t>("ScaleCy", 0), 0, kLargestCustomSize, 0);
     }
     shadowColor_ = bag.Read<int32_t>("ShadowColor", kDefaultShadowColor);
-    shadowDepth_ = bag.Read<int16_t>("ShadowDepth", 2);
+    shadowDepth_ = within(int32_t{bag.Read<int16_t>("ShadowDepth", 2)}, 0, 10, 2);
     shadowOffsetX_ = bag.Read<int16_t>("ShadowX", 2);
     shadowOffsetY_ = bag.Read<int16_t>("ShadowY", 2);
-    shadowOpacity_ = bag.Read<int16_t>("ShadowOpacity", 50);
-    intensityOffset_ = bag.Read<float>("Intensity", 0.0f);
+    shadowOpacity_ = within(int32_t{bag.Read<int16_t>("ShadowOpacity", 50)}, 0, 100, 50);
+    intensityOffset_ = within(bag.Read<float>("Intensity", 0.0f), -100.0f, 100.0f, 0.0f);
 
     ReadContainerScaleMode();
     image_->HighQualityInterpolation(Flag(kStretchQuality));
@@ -156,14 +170,12 @@ void aicAlphaImage::UserControl_ReadProperties(forms::PropertyBag& bag) {
         drawWidth_ = 0;
         drawHeight_ = 0;
     } else {
+        PixelsChanged();
         ApplyMirror(0); // the fresh pixels are unflipped: applies the stored mirror
         if (maskActive_) image_->MakeTransparent(TranslateColor(appliedMaskColor_), false);
         if (Flag(kInversedImage)) image_->MakeImageInverse();
-        if (Flag(kAutoRedraw) && RunTime()) {
-            SetFlag(kBackBufferInUse, true);
-            if (!BuildBackBuffer(true, true)) BuildHitRegion();
-        }
-        if (Flag(kShadowEnabled)) BuildShadowImage();
+        // The layout below draws the back buffer, the hit shape and the shadow, once.
+        if (Flag(kAutoRedraw) && RunTime()) SetFlag(kBackBufferInUse, true);
     }
     UserControl_Resize();
 }
@@ -187,6 +199,7 @@ void aicAlphaImage::UserControl_Hide() {
 
 void aicAlphaImage::UserControl_Terminate() {
     backBuffer_.reset();
+    paintCache_.reset();
     shadowImage_.reset();
     hitRegion_.reset();
     if (shared_) {
@@ -200,9 +213,15 @@ void aicAlphaImage::UserControl_Terminate() {
 
 void aicAlphaImage::ClearImage() {
     if (Flag(kBackBufferInUse)) backBuffer_.reset();
+    backBufferDrawn_.reset();
+    paintCache_.reset();
+    paintCacheDrawn_.reset();
     image_->DestroyDIB();
+    PixelsChanged();
     shadowImage_.reset();
+    shadowMade_.reset();
     if (RunTime()) {
+        BuildHitRegion(); // no picture, no hit
         Repaint();
     } else {
         image_->InitializeDIB(drawWidth_, drawHeight_);
@@ -244,17 +263,14 @@ void aicAlphaImage::OffsetImage(bool SetOffsets, int32_t& X, int32_t& Y, int32_t
         ShadowY = shadowOffsetY_;
         return;
     }
+    // The hit shape moves with the picture, by the change of the offsets.
+    const int32_t dx = X - imageOffsetX_;
+    const int32_t dy = Y - imageOffsetY_;
     imageOffsetX_ = X;
     imageOffsetY_ = Y;
     if (ShadowX != 0) shadowOffsetX_ = ShadowX;
     if (ShadowY != 0) shadowOffsetY_ = ShadowY;
-    if (hitRegion_) {
-        RECT box{};
-        GetRgnBox(hitRegion_.get(), &box);
-        OffsetRgn(hitRegion_.get(), X - box.left, Y - box.top);
-    } else {
-        OffsetRect(&hitRect_, X - hitRect_.left, Y - hitRect_.top);
-    }
+    MoveHitShape(dx, dy);
     Repaint();
 }
 
@@ -275,6 +291,7 @@ void aicAlphaImage::RemoveMask() {
         0xFF000000u | ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
     ByteArray bytes;
     if (!image_->GetDIBbits(bytes, false, true, true, true, true)) return;
+    PixelsChanged();
     for (size_t i = 0; i + 4 <= bytes.bytes.size(); i += 4) {
         if (bytes.bytes[i + 3] != 0) continue;
         bytes.bytes[i] = static_cast<uint8_t>(pixel);
@@ -287,10 +304,12 @@ void aicAlphaImage::RemoveMask() {
 
 void aicAlphaImage::ApplyMirror(int32_t t) {
     const int32_t diff = t ^ mirror_;
+    if (diff != 0) PixelsChanged();
     image_->MirrorImage((diff & 1) != 0, (diff & 2) != 0);
 }
 
 void aicAlphaImage::ApplyLoadedImage() {
+    PixelsChanged();
     ApplyMirror(0);
     if (maskActive_) {
         if (image_->Alpha()) {
@@ -345,6 +364,7 @@ void aicAlphaImage::MaskColor(int32_t v) {
         uint32_t rgb = TranslateColor(v);
         if (Flag(kInversedImage)) rgb ^= 0xFFFFFF;
         image_->MakeTransparent(rgb, false);
+        PixelsChanged();
         appliedMaskColor_ = v;
         Rebuild();
     }
@@ -376,6 +396,7 @@ void aicAlphaImage::MaskUsed(int32_t Style) {
         }
         maskActive_ = true;
         image_->MakeTransparent(remove, false);
+        PixelsChanged();
     }
     Rebuild();
     maskUsed_ = Style;
@@ -390,6 +411,7 @@ void aicAlphaImage::InversedImage(bool v) {
     if (v == Flag(kInversedImage)) return;
     flags_ ^= kInversedImage;
     image_->MakeImageInverse();
+    PixelsChanged();
     PropertyChanged("InversedImage");
     BuildBackBuffer(false, false);
     Repaint();

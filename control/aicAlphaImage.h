@@ -8,6 +8,7 @@
 //     forms::Hosted<control::aicAlphaImage> aicFX{*this, {0, 0, 4500, 4500}, forms::PropertyBag{}};
 // (a stored control whose data holds only its extent), or without the bag for a new control.
 
+#include "control/DrawKey.h"
 #include "control/ICrossComm.h"
 #include "control/TimerEntries.h"
 #include "control/cCrossComm.h"
@@ -172,6 +173,15 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     bool HasBackBuffer() const { return static_cast<bool>(backBuffer_); }
     bool HasShadowImage() const { return static_cast<bool>(shadowImage_); }
     int32_t ContainerScaleMode() const { return containerScaleMode_; }
+    // How often the costly steps ran: layouts, drawings of the laid-out image (back buffer
+    // or paint cache), shadow blurs and hit shapes.
+    struct WorkCounts {
+        int layouts = 0;
+        int drawings = 0;
+        int shadowBlurs = 0;
+        int hitShapes = 0;
+    };
+    const WorkCounts& Work() const { return work_; }
     intptr_t Identity() { return IdentityOf(static_cast<ICrossComm*>(this)); }
 
     // The host's word that the pointer left this control's rectangle (after it may have
@@ -221,6 +231,20 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     void BuildHitRegion();
     bool HitsPoint(int32_t x, int32_t y) const;
     void ShareToken();
+    // The image's pixels changed: every drawing made from them is stale.
+    void PixelsChanged() { ++pixelsVersion_; }
+    DrawKey CurrentDrawKey() const;
+    LayoutKey CurrentLayoutKey() const;
+    // Draws the laid-out image (scaled and turned, full opacity) into target: control-sized
+    // when turned or asked for, else of the scaled size.
+    void DrawLaidOut(c32bppDIB& target, bool controlSized);
+    // The paint cache without a back buffer: the laid-out image, drawn once per layout.
+    c32bppDIB* PaintCache();
+    // Renders cached pixels 1:1 over the part `paint` of the control; `origin` is where the
+    // cache's top-left lies in the control.
+    void PaintCached(HDC dc, c32bppDIB& cache, const RECT& paint, POINT origin);
+    // Moves the hit shape by (dx, dy).
+    void MoveHitShape(int32_t dx, int32_t dy);
     // A new image object with the image's GDI+ switch and token.
     std::unique_ptr<c32bppDIB> NewDIB() const;
     void DesiredDefaults(int32_t& w, int32_t& h, int32_t& depth) const;
@@ -272,6 +296,30 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     int32_t shadowOpacity_ = 50;
     std::shared_ptr<cCrossComm> shared_;
     TimerEntries timers_;
+
+    // What the cached drawings were made for (none: not made or stale).
+    uint64_t pixelsVersion_ = 1;
+    std::optional<LayoutKey> laidOut_;
+    std::optional<DrawKey> backBufferDrawn_;
+    std::unique_ptr<c32bppDIB> paintCache_;
+    std::optional<DrawKey> paintCacheDrawn_;
+    struct ShadowKey {
+        DrawKey drawn;
+        int32_t depth = 0;
+        int32_t color = 0;
+        bool prepared = false;
+        bool operator==(const ShadowKey&) const = default;
+    };
+    std::optional<ShadowKey> shadowMade_;
+    struct HitKey {
+        DrawKey drawn;
+        int32_t mode = 0;
+        bool operator==(const HitKey&) const = default;
+    };
+    std::optional<HitKey> hitShapeMade_;
+    WorkCounts work_;
+    // Expires with the object: tells code that raised an event whether a handler destroyed it.
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 } // namespace moirelle::control

@@ -37,10 +37,14 @@ void aicAlphaImage::GetImageScales(int32_t& Width, int32_t& Height, int32_t Scal
         Height = drawHeight_;
         return;
     }
-    if (desiredWidth < 1) desiredWidth = ScaleWidthPx();
-    if (desiredHeight < 1) desiredHeight = ScaleHeightPx();
     const int32_t W = image_->Width();
     const int32_t H = image_->Height();
+    if (desiredWidth < 1) desiredWidth = ScaleWidthPx();
+    if (desiredHeight < 1) desiredHeight = ScaleHeightPx();
+    // A control without size (an AutoSize control shrunk while it was empty) gives the image
+    // room for its own size, or for its diagonal when it turns.
+    if (desiredWidth < 1) desiredWidth = asRotatedImage ? Diagonal(W, H) : W;
+    if (desiredHeight < 1) desiredHeight = asRotatedImage ? Diagonal(W, H) : H;
 
     if (!asRotatedImage) {
         if (ScaleMethod == StretchToFit) {
@@ -85,39 +89,45 @@ void aicAlphaImage::GetImageScales(int32_t& Width, int32_t& Height, int32_t Scal
 
 void aicAlphaImage::UserControl_Resize() {
     if (drawWidth_ < 0) return; // AutoSize is resizing the control
-    const float sw = ScaleWidth();
-    const float sh = ScaleHeight();
     if (!image_->Handle() && !RunTime()) {
         image_->InitializeDIB(ScaleWidthPx(), ScaleHeightPx());
         image_->CreateCheckerBoard(12, 0xFFFFFF, 0xC0C0C0);
+        PixelsChanged();
     }
-    const bool rotate = Flag(kRotateEnabled);
-    GetImageScales(drawWidth_, drawHeight_, scaleMethod_, ScaleWidthPx(), ScaleHeightPx(), rotate);
-    if (rotate) {
-        rotatedSize_ = Diagonal(drawWidth_, drawHeight_);
-        if (scaleMethod_ == CustomSize) {
+    if (laidOut_ != CurrentLayoutKey()) {
+        ++work_.layouts;
+        const float sw = ScaleWidth();
+        const float sh = ScaleHeight();
+        const bool rotate = Flag(kRotateEnabled);
+        GetImageScales(drawWidth_, drawHeight_, scaleMethod_, ScaleWidthPx(), ScaleHeightPx(),
+                       rotate);
+        if (rotate) {
+            rotatedSize_ = Diagonal(drawWidth_, drawHeight_);
+            if (scaleMethod_ == CustomSize) {
+                drawLeft_ = std::max(0, Round(sw - drawWidth_) / 2);
+                drawTop_ = std::max(0, Round(sh - drawHeight_) / 2);
+            } else {
+                // May be negative: the square is wider than the control.
+                drawLeft_ = Round(sw - rotatedSize_) / 2;
+                drawTop_ = Round(sh - rotatedSize_) / 2;
+            }
+            isActualSize_ = false;
+        } else {
             drawLeft_ = std::max(0, Round(sw - drawWidth_) / 2);
             drawTop_ = std::max(0, Round(sh - drawHeight_) / 2);
-        } else {
-            // May be negative: the square is wider than the control.
-            drawLeft_ = Round(sw - rotatedSize_) / 2;
-            drawTop_ = Round(sh - rotatedSize_) / 2;
+            isActualSize_ = drawWidth_ == image_->Width() && drawHeight_ == image_->Height();
         }
-        isActualSize_ = false;
-    } else {
-        drawLeft_ = std::max(0, Round(sw - drawWidth_) / 2);
-        drawTop_ = std::max(0, Round(sh - drawHeight_) / 2);
-        isActualSize_ = drawWidth_ == image_->Width() && drawHeight_ == image_->Height();
-    }
-    if (Flag(kAutoSize)) {
-        const int32_t wantedW = rotate ? rotatedSize_ : drawWidth_;
-        const int32_t wantedH = rotate ? rotatedSize_ : drawHeight_;
-        drawWidth_ = -drawWidth_;
-        drawLeft_ = 0;
-        drawTop_ = 0;
-        Size(Round(ScaleX(wantedW, forms::vbPixels, forms::vbTwips)),
-             Round(ScaleY(wantedH, forms::vbPixels, forms::vbTwips)));
-        drawWidth_ = -drawWidth_;
+        if (Flag(kAutoSize)) {
+            const int32_t wantedW = rotate ? rotatedSize_ : drawWidth_;
+            const int32_t wantedH = rotate ? rotatedSize_ : drawHeight_;
+            drawWidth_ = -drawWidth_;
+            drawLeft_ = 0;
+            drawTop_ = 0;
+            Size(Round(ScaleX(wantedW, forms::vbPixels, forms::vbTwips)),
+                 Round(ScaleY(wantedH, forms::vbPixels, forms::vbTwips)));
+            drawWidth_ = -drawWidth_;
+        }
+        laidOut_ = CurrentLayoutKey();
     }
     if (!BuildBackBuffer(true, true)) BuildHitRegion();
 }
@@ -130,6 +140,69 @@ void aicAlphaImage::RelayoutAndRefresh() {
     if (sw == ScaleWidthPx() && sh == ScaleHeightPx()) Repaint();
 }
 
+LayoutKey aicAlphaImage::CurrentLayoutKey() const {
+    const bool hasImage = image_->Handle() != nullptr;
+    return {ScaleWidthPx(),
+            ScaleHeightPx(),
+            hasImage,
+            hasImage ? image_->Width() : 0,
+            hasImage ? image_->Height() : 0,
+            scaleMethod_,
+            flags_ & (kRotateEnabled | kAutoSize)};
+}
+
+DrawKey aicAlphaImage::CurrentDrawKey() const {
+    const bool turned = Flag(kRotateEnabled);
+    // Every change of the control's size lays it out: the layout knows the size (and asking
+    // the container for it costs more than a paint should).
+    return {pixelsVersion_,
+            laidOut_ ? laidOut_->controlWidth : ScaleWidthPx(),
+            laidOut_ ? laidOut_->controlHeight : ScaleHeightPx(),
+            drawLeft_,
+            drawTop_,
+            drawWidth_,
+            drawHeight_,
+            image_->HighQualityInterpolation(),
+            turned,
+            turned ? rotation_ : 0};
+}
+
+void aicAlphaImage::DrawLaidOut(c32bppDIB& target, bool controlSized) {
+    const bool rotate = Flag(kRotateEnabled);
+    const int32_t w = rotate || controlSized ? ScaleWidthPx() : drawWidth_;
+    const int32_t h = rotate || controlSized ? ScaleHeightPx() : drawHeight_;
+    if (target.Handle() && target.Width() == w && target.Height() == h)
+        target.EraseDIB();
+    else if (!target.InitializeDIB(w, h))
+        return;
+    ++work_.drawings;
+    HDC dc = target.LoadDIBinDC(true);
+    if (!dc) return;
+    if (rotate) {
+        target.SetAlphaFlag(true);
+        image_->Render(dc,
+                       {.destX = w / 2,
+                        .destY = h / 2,
+                        .destWidth = drawWidth_,
+                        .destHeight = drawHeight_,
+                        .SetHalfTone = true,
+                        .Angle = static_cast<float>(rotation_),
+                        .CenterOnDestXY = true},
+                       &target);
+    } else {
+        target.SetAlphaFlag(image_->Alpha());
+        // The control-sized back buffer is drawn without halftone, the paint cache as a
+        // direct paint would draw.
+        image_->Render(dc,
+                       {.destX = controlSized ? drawLeft_ : 0,
+                        .destY = controlSized ? drawTop_ : 0,
+                        .destWidth = drawWidth_,
+                        .destHeight = drawHeight_,
+                        .SetHalfTone = !controlSized},
+                       &target);
+    }
+}
+
 bool aicAlphaImage::BuildBackBuffer(bool force, bool rebuildHitRegion) {
     bool built = false;
     if (Flag(kBackBufferInUse)) {
@@ -137,26 +210,17 @@ bool aicAlphaImage::BuildBackBuffer(bool force, bool rebuildHitRegion) {
             if (!backBuffer_) {
                 backBuffer_ = NewDIB();
                 backBuffer_->ManageOwnDC(true);
+                backBufferDrawn_.reset();
             }
             if (drawWidth_ == 0) return false;
-            if (backBuffer_->Width() == ScaleWidthPx() && backBuffer_->Height() == ScaleHeightPx())
-                backBuffer_->EraseDIB();
-            else
-                backBuffer_->InitializeDIB(ScaleWidthPx(), ScaleHeightPx());
-        } else {
-            backBuffer_->EraseDIB();
         }
-        if (HDC dc = backBuffer_->LoadDIBinDC(true)) {
-            if (Flag(kRotateEnabled)) {
-                backBuffer_->SetAlphaFlag(true);
-                image_->Render(dc, backBuffer_->Width() / 2, backBuffer_->Height() / 2, drawWidth_,
-                               drawHeight_, 0, 0, 0, 0, 100, true, true, backBuffer_.get(), -1, 0,
-                               static_cast<float>(rotation_), true);
-            } else {
-                backBuffer_->SetAlphaFlag(image_->Alpha());
-                image_->Render(dc, drawLeft_, drawTop_, drawWidth_, drawHeight_, 0, 0, 0, 0, 100,
-                               true, false, backBuffer_.get(), -1, 0, 0, false);
-            }
+        // The paint cache is not needed while the back buffer serves.
+        paintCache_.reset();
+        paintCacheDrawn_.reset();
+        const DrawKey key = CurrentDrawKey();
+        if (backBufferDrawn_ != key) {
+            DrawLaidOut(*backBuffer_, true);
+            backBufferDrawn_ = key;
         }
         if (rebuildHitRegion) BuildHitRegion();
         built = true;
@@ -165,39 +229,83 @@ bool aicAlphaImage::BuildBackBuffer(bool force, bool rebuildHitRegion) {
     return built;
 }
 
+c32bppDIB* aicAlphaImage::PaintCache() {
+    if (drawWidth_ <= 0 || drawHeight_ <= 0 || !image_->Handle()) return nullptr;
+    if (!paintCache_) {
+        paintCache_ = NewDIB();
+        paintCache_->ManageOwnDC(true);
+        paintCacheDrawn_.reset();
+    }
+    const DrawKey key = CurrentDrawKey();
+    if (paintCacheDrawn_ != key) {
+        DrawLaidOut(*paintCache_, false);
+        paintCacheDrawn_ = key;
+    }
+    return paintCache_->Handle() ? paintCache_.get() : nullptr;
+}
+
 void aicAlphaImage::BuildShadowImage() {
     if (!Flag(kShadowEnabled)) {
         shadowImage_.reset();
+        shadowMade_.reset();
         return;
     }
+    if (drawWidth_ < 0) return;
     const bool rotate = Flag(kRotateEnabled);
     const bool prepare = !(isActualSize_ && !rotate) ||
                          image_->Width() > kLargestJustInTimeShadow ||
                          image_->Height() > kLargestJustInTimeShadow;
-    if (prepare) {
-        const uint32_t color = TranslateColor(shadowColor_);
-        if (backBuffer_) {
-            shadowImage_ = backBuffer_->CreateDropShadow(shadowDepth_, color);
-        } else if (rotate) {
-            std::unique_ptr<c32bppDIB> copy;
-            image_->CopyImageTo(copy, drawWidth_, drawHeight_, false);
-            shadowImage_ = copy ? copy->CreateDropShadow(shadowDepth_, color) : nullptr;
-        } else {
-            std::unique_ptr<c32bppDIB> scaled = NewDIB();
-            shadowImage_.reset();
-            if (scaled->InitializeDIB(drawWidth_, drawHeight_)) {
-                image_->Render(nullptr, 0, 0, drawWidth_, drawHeight_, 0, 0, 0, 0, 100, true, true,
-                               scaled.get(), -1, 0, 0, false);
-                shadowImage_ = scaled->CreateDropShadow(shadowDepth_, color);
-            }
-        }
-    } else {
-        shadowImage_.reset();
+    const ShadowKey key{CurrentDrawKey(), shadowDepth_, shadowColor_, prepare};
+    if (shadowMade_ == key) return;
+    shadowMade_ = key;
+    shadowImage_.reset();
+    if (!prepare) return;
+    // The shadow is cut from the image as it is painted: turned in a control-sized drawing
+    // when it turns, else at its scaled size; the same drawing whatever caches are in use.
+    c32bppDIB* source = nullptr;
+    std::unique_ptr<c32bppDIB> drawing;
+    if (rotate && backBuffer_ && backBufferDrawn_ == key.drawn) {
+        source = backBuffer_.get();
+    } else if (!Flag(kBackBufferInUse)) {
+        source = PaintCache();
+    } else if (drawWidth_ > 0 && drawHeight_ > 0 && image_->Handle()) {
+        drawing = NewDIB();
+        DrawLaidOut(*drawing, false);
+        if (drawing->Handle()) source = drawing.get();
     }
+    if (!source) return;
+    ++work_.shadowBlurs;
+    shadowImage_ = source->CreateDropShadow(shadowDepth_, TranslateColor(shadowColor_));
     if (shadowImage_) {
         shadowImage_->gdiToken(image_->gdiToken());
         if (!image_->isGDIplusEnabled()) shadowImage_->isGDIplusEnabled(false);
     }
+}
+
+void aicAlphaImage::PaintCached(HDC dc, c32bppDIB& cache, const RECT& paint, POINT origin) {
+    RECT src = paint;
+    OffsetRect(&src, -origin.x, -origin.y);
+    const RECT bounds{0, 0, cache.Width(), cache.Height()};
+    if (!IntersectRect(&src, &src, &bounds)) return;
+    const int32_t w = src.right - src.left;
+    const int32_t h = src.bottom - src.top;
+    // Copied 1:1 without recolouring, the pixels are the same whichever engine draws them:
+    // without the GDI+ token AlphaBlend does it, at a fraction of GDI+'s cost.
+    const uintptr_t token = cache.gdiToken();
+    if (grayScaleMethod_ < 0 && intensityOffset_ == 0) cache.gdiToken(0);
+    cache.Render(dc, {.destX = src.left + origin.x + imageOffsetX_,
+                      .destY = src.top + origin.y + imageOffsetY_,
+                      .destWidth = w,
+                      .destHeight = h,
+                      .SrcX = src.left,
+                      .SrcY = src.top,
+                      .srcWidth = w,
+                      .srcHeight = h,
+                      .Opacity = opacity_,
+                      .SetHalfTone = false, // nothing is stretched
+                      .grayScale = grayScaleMethod_,
+                      .LightAdjustment = intensityOffset_});
+    cache.gdiToken(token);
 }
 
 void aicAlphaImage::UserControl_Paint() {
@@ -205,10 +313,6 @@ void aicAlphaImage::UserControl_Paint() {
     HDC dc = hDC();
     if (!dc) return;
     const bool rotate = Flag(kRotateEnabled);
-    const float sw = ScaleWidth();
-    const float sh = ScaleHeight();
-    const int32_t HW = ScaleWidthPx();
-    const int32_t HH = ScaleHeightPx();
 
     RECT clip{};
     GetClipBox(dc, &clip);
@@ -217,44 +321,32 @@ void aicAlphaImage::UserControl_Paint() {
                : RECT{drawLeft_, drawTop_, drawLeft_ + drawWidth_, drawTop_ + drawHeight_};
     RECT paint{};
     if (!IntersectRect(&paint, &clip, &imageRect)) return;
-    const int32_t paintWidth = paint.right - paint.left;
-    const int32_t paintHeight = paint.bottom - paint.top;
 
     if (Flag(kShadowEnabled)) {
+        const float sw = ScaleWidth();
+        const float sh = ScaleHeight();
         const int32_t faded = (shadowOpacity_ * opacity_) / 100;
         if (!shadowImage_) {
             image_->RenderDropShadow_JIT(dc, shadowOffsetX_ + Round(sw - image_->Width()) / 2,
                                          shadowOffsetY_ + Round(sh - image_->Height()) / 2,
                                          shadowDepth_, TranslateColor(shadowColor_), faded);
-        } else if (rotate && !backBuffer_) {
-            shadowImage_->Render(dc, shadowOffsetX_ + HW / 2, shadowOffsetY_ + HH / 2, drawWidth_,
-                                 drawHeight_, 0, 0, 0, 0, faded, true, true, nullptr,
-                                 grayScaleMethod_, 0, static_cast<float>(rotation_), true);
         } else {
-            // Also the shadow of a rotated back buffer, which holds the turned image already.
-            shadowImage_->Render(dc, shadowOffsetX_ + Round(sw - shadowImage_->Width()) / 2,
-                                 shadowOffsetY_ + Round(sh - shadowImage_->Height()) / 2, 0, 0, 0,
-                                 0, 0, 0, faded, true, false, nullptr, -1, 0, 0, false);
+            // Cut from the image as painted (turned already when it turns): centred at its
+            // own size, like the image.
+            shadowImage_->Render(dc,
+                                 {.destX = shadowOffsetX_ + Round(sw - shadowImage_->Width()) / 2,
+                                  .destY = shadowOffsetY_ + Round(sh - shadowImage_->Height()) / 2,
+                                  .Opacity = faded,
+                                  .SetHalfTone = false});
         }
     }
 
     if (backBuffer_) {
-        backBuffer_->Render(dc, paint.left + imageOffsetX_, paint.top + imageOffsetY_, paintWidth,
-                            paintHeight, paint.left, paint.top, paintWidth, paintHeight, opacity_,
-                            true, true, nullptr, grayScaleMethod_, intensityOffset_, 0, false);
-    } else if (rotate) {
-        image_->Render(dc, imageOffsetX_ + HW / 2, imageOffsetY_ + HH / 2, drawWidth_, drawHeight_,
-                       0, 0, 0, 0, opacity_, true, true, nullptr, grayScaleMethod_,
-                       intensityOffset_, static_cast<float>(rotation_), true);
+        PaintCached(dc, *backBuffer_, paint, {0, 0});
     } else if (isActualSize_) {
-        image_->Render(dc, paint.left + imageOffsetX_, paint.top + imageOffsetY_, paintWidth,
-                       paintHeight, paint.left - drawLeft_, paint.top - drawTop_, paintWidth,
-                       paintHeight, opacity_, true, true, nullptr, grayScaleMethod_,
-                       intensityOffset_, 0, false);
-    } else {
-        image_->Render(dc, drawLeft_ + imageOffsetX_, drawTop_ + imageOffsetY_, drawWidth_,
-                       drawHeight_, 0, 0, 0, 0, opacity_, true, true, nullptr, grayScaleMethod_,
-                       intensityOffset_, 0, false);
+        PaintCached(dc, *image_, paint, {drawLeft_, drawTop_});
+    } else if (c32bppDIB* cache = PaintCache()) {
+        PaintCached(dc, *cache, paint, rotate ? POINT{0, 0} : POINT{drawLeft_, drawTop_});
     }
 }
 

@@ -21,28 +21,43 @@ int32_t Round(double v) {
 } // namespace
 
 void aicAlphaImage::BuildHitRegion() {
-    const bool run = RunTime();
-    const RECT whole{0, 0, ScaleWidthPx(), ScaleHeightPx()};
-    if (!run || !Enabled()) {
+    RECT whole{0, 0, ScaleWidthPx(), ScaleHeightPx()};
+    // The shape lies where the picture is drawn: moved by the image offsets.
+    OffsetRect(&whole, imageOffsetX_, imageOffsetY_);
+    if (!RunTime() || !Enabled()) {
         hitRect_ = whole;
+        hitShapeMade_.reset();
         return;
     }
-    if (!image_->Handle() || hitTest_ == 0) {
+    if (hitTest_ == 0) {
         hitRegion_.reset();
         hitRect_ = whole;
+        hitShapeMade_.reset();
         return;
     }
+    if (!image_->Handle()) {
+        // No picture, nothing to hit.
+        hitRegion_.reset();
+        hitRect_ = RECT{};
+        hitShapeMade_.reset();
+        return;
+    }
+    if (Flag(kBackBufferInUse)) BuildBackBuffer(false, false);
+    const HitKey key{CurrentDrawKey(), hitTest_};
+    if (hitShapeMade_ == key) return;
+    hitShapeMade_ = key;
+    ++work_.hitShapes;
     hitRegion_.reset();
+    // The shape of the pixels as they are painted.
     win::UniqueRegion region;
-    if (!backBuffer_) {
-        // A temporary control-sized drawing gives the shape in control coordinates.
-        flags_ |= kBackBufferInUse;
-        BuildBackBuffer(true, false);
-        if (backBuffer_) region = backBuffer_->CreateRegion(hitTest_ - 1, 0, 0);
-        flags_ &= ~kBackBufferInUse;
-        backBuffer_.reset();
-    } else {
+    if (backBuffer_ && backBufferDrawn_ == key.drawn) {
         region = backBuffer_->CreateRegion(hitTest_ - 1, 0, 0);
+    } else if (c32bppDIB* cache = PaintCache()) {
+        const bool controlSized = Flag(kRotateEnabled);
+        region = cache->CreateRegion(hitTest_ - 1, controlSized ? 0 : drawLeft_,
+                                     controlSized ? 0 : drawTop_);
+    } else if (isActualSize_) {
+        region = image_->CreateRegion(hitTest_ - 1, drawLeft_, drawTop_);
     }
     if (hitTest_ == 1) {
         RECT box{};
@@ -50,7 +65,16 @@ void aicAlphaImage::BuildHitRegion() {
         hitRect_ = box;
     } else {
         hitRegion_ = std::move(region);
+        if (!hitRegion_) hitRect_ = RECT{};
     }
+    MoveHitShape(imageOffsetX_, imageOffsetY_);
+}
+
+void aicAlphaImage::MoveHitShape(int32_t dx, int32_t dy) {
+    if (hitRegion_)
+        OffsetRgn(hitRegion_.get(), dx, dy);
+    else
+        OffsetRect(&hitRect_, dx, dy);
 }
 
 bool aicAlphaImage::HitsPoint(int32_t x, int32_t y) const {
@@ -63,7 +87,8 @@ void aicAlphaImage::UserControl_HitTest(float X, float Y, int16_t& HitResult) {
     if (!RunTime() || !shared_) return;
     const intptr_t me = Identity();
     if (shared_->CapturedControl() != me) {
-        if (shared_->CapturedControl() != 0) shared_->CapturedControl(0);
+        // A miss leaves the pointer with the instance that holds it (it may lie under this
+        // one); a hit takes it over, and the holder hears MouseExit first.
         if (HitResult != forms::vbHitResultHit) return;
         POINT cursor{};
         GetCursorPos(&cursor);
@@ -71,10 +96,15 @@ void aicAlphaImage::UserControl_HitTest(float X, float Y, int16_t& HitResult) {
         ClientToScreen(containerHwnd_, &origin);
         controlLeft_ = Round((cursor.x - origin.x) - X);
         controlTop_ = Round((cursor.y - origin.y) - Y);
-        shared_->CapturedControl(me);
-        MouseEnter();
+        // The control's state is complete before any handler runs: a handler may disable or
+        // destroy it.
         timers_.Set(0, containerHwnd_, MouseTimerId(), kTrackInterval);
         Tag(kTimerTag);
+        const std::weak_ptr<const bool> alive = alive_;
+        const std::shared_ptr<cCrossComm> shared = shared_;
+        shared->CapturedControl(me);
+        if (alive.expired() || shared->CapturedControl() != me) return;
+        MouseEnter();
     } else if (HitResult == forms::vbHitResultOutside) {
         timers_.Kill(containerHwnd_, MouseTimerId());
         Tag("");

@@ -106,6 +106,7 @@ bool aicAlphaImage::SetImageBytes(std::span<const uint8_t> imgBytes, bool isBGRf
     if (image_->ImageType() == imgNone) return false;
     if (!image_->SetDIBbits(imgBytes, isBGRformat, true, true, isBottomUp, 0, 0, 0, 0))
         return false;
+    PixelsChanged();
     if (!BuildBackBuffer(false, true)) BuildHitRegion();
     if (ShadowEnabled()) BuildShadowImage();
     Repaint();

@@ -15,7 +15,8 @@ struct RenderRequest {
     int32_t SrcY = 0;
     int32_t srcWidth = 0; // 0: the image's; negative mirrors
     int32_t srcHeight = 0;
-    int32_t Opacity = 100; // per cent
+    int32_t Opacity = 100;   // per cent
+    bool SetHalfTone = true; // halftone stretching where AlphaBlend draws
     int32_t grayScale = -1;
     float LightAdjustment = 0; // per cent, -100..100
     float Angle = 0;           // degrees

@@ -257,8 +257,16 @@ Control* Container::HitControl(POINT pt, std::vector<Control*>* asked) {
         RECT r = c->PixelRect();
         if (!PtInRect(&r, pt)) continue;
         if (asked) asked->push_back(c);
-        if (c->HitTest(static_cast<float>(pt.x - r.left), static_cast<float>(pt.y - r.top)))
-            return c;
+        const size_t count = controls_.size();
+        const bool hit =
+            c->HitTest(static_cast<float>(pt.x - r.left), static_cast<float>(pt.y - r.top));
+        // The control's event handlers may have removed controls, this one among them: then
+        // the walk stops, and a removed control is never the answer.
+        if (controls_.size() != count)
+            return hit && std::find(controls_.begin(), controls_.end(), c) != controls_.end()
+                       ? c
+                       : nullptr;
+        if (hit) return c;
     }
     return nullptr;
 }

@@ -27,8 +27,11 @@ template <class... Args> class Event {
     void Clear() { handler_ = nullptr; }
     explicit operator bool() const { return static_cast<bool>(handler_); }
 
+    // The handler runs from a copy: it may destroy the event's owner, and so this event.
     void operator()(Args... args) const {
-        if (handler_) handler_(args...);
+        if (!handler_) return;
+        const Handler handler = handler_;
+        handler(args...);
     }
 
   private:

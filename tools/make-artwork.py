@@ -11,6 +11,11 @@ to change them):
   button.gif          156 x 30           the picture under "Apply Texture" / "Exit Application"
   moirelle.ico        16, 32, 48, 256    the program icon (32-bit images; 256 stored as PNG)
 
+and the animated skin into samples/ (see animated_skin):
+
+  samples/skin-shimmer.gif   320 x 40, 24 frames of 80 ms, looping: a slow shimmer
+  docs/skin-shimmer.png      a still of it, four times as large, for the README
+
 The options window is 405 x 266 pixels at 96 dpi and shows the background 8 pixels to the
 left of its own origin, so window pixel (x, y) is background pixel (x + 8, y).
 """
@@ -289,6 +294,39 @@ def write_icon(path, sizes):
         f.write(out)
 
 
+def animated_skin():
+    """A slow shimmer over deep blue: a soft diagonal light sweeps across in about 2 s and
+    leaves the picture as it came, so the loop has no seam. 24 frames of 80 ms, one colour
+    table for all of them."""
+    w, h, frames = 320, 40, 24
+    base = vertical_gradient((w, h), (30, 48, 92), (8, 14, 32))
+    light = Image.new("RGB", (w, h), (120, 180, 255))
+    travel = w + 160                 # the band starts and ends outside the picture
+    pictures = []
+    for f in range(frames):
+        glow = Image.new("L", (w, h), 0)
+        d = ImageDraw.Draw(glow)
+        x = -80 + travel * f // frames
+        d.polygon([(x, h), (x + 36, h), (x + 60, 0), (x + 24, 0)], fill=150)
+        d.polygon([(x + 48, h), (x + 56, h), (x + 80, 0), (x + 72, 0)], fill=90)
+        glow = glow.filter(ImageFilter.GaussianBlur(7))
+        frame = Image.composite(light, base, glow)
+        ImageDraw.Draw(frame).line([(0, 0), (w, 0)], fill=(110, 150, 220))
+        pictures.append(frame)
+    # One adaptive palette from a strip of every frame, used by all.
+    strip = Image.new("RGB", (w, h * frames))
+    for i, frame in enumerate(pictures):
+        strip.paste(frame, (0, i * h))
+    palette = strip.quantize(colors=256, method=Image.MEDIANCUT)
+    indexed = [frame.quantize(palette=palette, dither=Image.NONE) for frame in pictures]
+    samples = os.path.join(HERE, "..", "samples")
+    indexed[0].save(os.path.join(samples, "skin-shimmer.gif"), save_all=True,
+                    append_images=indexed[1:], duration=80, loop=0, disposal=1,
+                    optimize=False)
+    still = pictures[frames // 2].resize((w * 4 // 2, h * 4 // 2), Image.NEAREST)
+    still.save(os.path.join(HERE, "..", "docs", "skin-shimmer.png"))
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     default_skin().save(os.path.join(OUT, "skin-default.bmp"))
@@ -298,6 +336,7 @@ def main():
     hide_button(back).save(os.path.join(OUT, "hide-button.gif"))
     button_picture().save(os.path.join(OUT, "button.gif"))
     write_icon(os.path.join(OUT, "moirelle.ico"), [16, 32, 48, 256])
+    animated_skin()
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ wine "$build/bin/rulescost.exe" "$exe" "$minutes" >"$build/rules-bench.txt" 2>&1
 cost=$!
 sample() {
     local pid
-    pid=$(pgrep -f 'rules-bench.Moirelle_Portable.exe$|rules-bench\\Moirelle_Portable.exe' | head -1 || true)
+    pid=$(pgrep -f 'rules-bench.Moirelle_Portable.exe$' | head -1 || true)
     [ -n "$pid" ] || return 0
     local rss data fds
     rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)

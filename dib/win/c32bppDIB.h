@@ -7,6 +7,7 @@
 #include "dib/ImageType.h"
 #include "dib/PixelLayout.h"
 #include "dib/PixelView.h"
+#include "dib/RenderRequest.h"
 #include "dib/win/DragDropData.h"
 #include "dib/win/SystemVersion.h"
 #include "platform/win/Handles.h"
@@ -24,7 +25,6 @@
 
 namespace moirelle {
 
-struct RenderRequest;
 struct PreparedSource;
 
 class c32bppDIB final : public IImageTarget {
@@ -132,6 +132,8 @@ class c32bppDIB final : public IImageTarget {
                 int32_t srcHeight = 0, int32_t Opacity = 100, bool Blend = true,
                 bool SetHalfTone = true, c32bppDIB* destHostDIB = nullptr, int32_t grayScale = -1,
                 float LightAdjustment = 0, float Angle = 0, bool CenterOnDestXY = false);
+    // The same with the arguments named in a request.
+    bool Render(HDC destinationDC, const RenderRequest& request, c32bppDIB* destHostDIB = nullptr);
 
     // --- Pixel effects and drop shadow --------------------------------------------
     // Inverts every visible pixel's colour. False without an image.

@@ -66,20 +66,27 @@ bool c32bppDIB::Render(HDC destinationDC, int32_t destX, int32_t destY, int32_t 
                        int32_t srcHeight, int32_t Opacity, bool /*Blend*/, bool SetHalfTone,
                        c32bppDIB* destHostDIB, int32_t grayScale, float LightAdjustment,
                        float Angle, bool CenterOnDestXY) {
-    RenderRequest r;
-    r.destX = destX;
-    r.destY = destY;
-    r.destWidth = destWidth;
-    r.destHeight = destHeight;
-    r.SrcX = SrcX;
-    r.SrcY = SrcY;
-    r.srcWidth = srcWidth;
-    r.srcHeight = srcHeight;
-    r.Opacity = Opacity;
-    r.grayScale = grayScale;
-    r.LightAdjustment = LightAdjustment;
-    r.Angle = Angle;
-    r.CenterOnDestXY = CenterOnDestXY;
+    return Render(destinationDC,
+                  RenderRequest{.destX = destX,
+                                .destY = destY,
+                                .destWidth = destWidth,
+                                .destHeight = destHeight,
+                                .SrcX = SrcX,
+                                .SrcY = SrcY,
+                                .srcWidth = srcWidth,
+                                .srcHeight = srcHeight,
+                                .Opacity = Opacity,
+                                .SetHalfTone = SetHalfTone,
+                                .grayScale = grayScale,
+                                .LightAdjustment = LightAdjustment,
+                                .Angle = Angle,
+                                .CenterOnDestXY = CenterOnDestXY},
+                  destHostDIB);
+}
+
+bool c32bppDIB::Render(HDC destinationDC, const RenderRequest& request, c32bppDIB* destHostDIB) {
+    RenderRequest r = request;
+    const bool SetHalfTone = r.SetHalfTone;
 
     // Drawing an image into itself would read pixels it has already written.
     const bool hasDestination = (destinationDC || destHostDIB) && destHostDIB != this &&

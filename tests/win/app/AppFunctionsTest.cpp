@@ -15,6 +15,8 @@
 #include "platform/win/Text.h"
 #include "tests/support/TestPaths.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -315,12 +317,38 @@ TEST(TrayIcon, IsLoadedAtTheSmallIconSizeOfTheScreensResolution) {
     ASSERT_TRUE(icon);
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    moirelle::win::UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
+    ASSERT_TRUE(colour) << "a monochrome icon";
     BITMAP bm{};
-    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    GetObjectW(colour.get(), sizeof(bm), &bm);
     EXPECT_EQ(bm.bmWidth, expected);
-    EXPECT_EQ(std::abs(bm.bmHeight), info.hbmColor ? expected : 2 * expected);
+    EXPECT_EQ(std::abs(bm.bmHeight), expected);
+}
+
+// Adding the icon again while the shell shows it succeeds (a repeated "TaskbarCreated");
+// removing it takes it away.
+TEST(TrayIcon, AddingTwiceKeepsTheIconAndRemovingTakesItAway) {
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (!FindWindowW(L"Shell_TrayWnd", nullptr) && GetTickCount64() < deadline)
+        Sleep(100);
+    if (!FindWindowW(L"Shell_TrayWnd", nullptr)) GTEST_SKIP() << "no notification area";
+    HWND owner = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(owner);
+    auto shown = [&] {
+        NOTIFYICONDATAW probe{};
+        probe.cbSize = sizeof(probe);
+        probe.hWnd = owner;
+        probe.uID = 1;
+        return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+    };
+    HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+    EXPECT_TRUE(AddTrayIcon(owner, icon, "Moirelle", WM_APP + 1));
+    EXPECT_TRUE(AddTrayIcon(owner, icon, "Moirelle", WM_APP + 1));
+    EXPECT_TRUE(shown());
+    RemoveTrayIcon();
+    EXPECT_FALSE(shown());
+    DestroyWindow(owner);
 }
 #endif
 
@@ -530,3 +558,24 @@ TEST(VersionInformation, NamesTheProgramItsVersionAndCopyright) {
     EXPECT_NE(text(L"LegalCopyright").find(L"Copyright"), std::wstring::npos);
 }
 #endif
+
+// The list the watcher reads: one block of its own size, shared once, holding the notes.
+TEST(LayeredWindowList, IsSharedInOneSmallBlockThatHoldsTheNotes) {
+    HANDLE block = LayeredWindows::Share();
+    ASSERT_TRUE(block);
+    EXPECT_EQ(LayeredWindows::Share(), block);
+    void* view = MapViewOfFile(block, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_TRUE(view);
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_TRUE(VirtualQuery(view, &region, sizeof(region)));
+    EXPECT_GE(region.RegionSize, sizeof(LayeredWindows::Block));
+    EXPECT_LE(region.RegionSize, size_t{65536});
+    HWND w = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    LayeredWindows::Note(w, true);
+    EXPECT_EQ(LayeredWindows::ListedIn(*static_cast<const LayeredWindows::Block*>(view)),
+              std::vector<HWND>{w});
+    LayeredWindows::Note(w, false);
+    UnmapViewOfFile(view);
+    DestroyWindow(w);
+}

@@ -60,9 +60,19 @@ TEST_F(AtomicFile, ReplacesTheWholeContentAndLeavesNothingElse) {
 TEST_F(AtomicFile, AWriteThatFailsHalfWayKeepsTheOldContent) {
     ASSERT_TRUE(test::WriteFile(target, "old\r\n"));
     SetLastError(0);
-    EXPECT_FALSE(ReplaceFileContent(wide, [](HANDLE file) {
+    EXPECT_FALSE(ReplaceFileContent(wide, [&](HANDLE file) {
         DWORD written = 0;
         WriteFile(file, "ne", 2, &written, nullptr);
+        // The temporary file lies beside the target, closed to everyone else.
+        std::vector<std::wstring> names = Names(folder);
+        EXPECT_EQ(names.size(), 2u);
+        for (const std::wstring& n : names) {
+            if (n == L"skin.cfg") continue;
+            EXPECT_EQ(CreateFileW(win::Widen(test::JoinPath(folder, win::Narrow(n))).c_str(),
+                                  GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr),
+                      INVALID_HANDLE_VALUE);
+        }
         SetLastError(ERROR_DISK_FULL);
         return false;
     }));

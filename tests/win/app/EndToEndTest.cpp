@@ -18,12 +18,15 @@
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
+#include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -120,7 +123,9 @@ class AppEndToEnd : public ::testing::Test {
         if (exe.empty()) return;
         SetProcessDPIAware();
         // The desktop's taskbar comes up with the first client of the desktop: this program.
-        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{0, 0, 1024, 740},
+        // The backdrop stays off the screen's edges: a window exactly covering the work area
+        // (0, 0, 1024, 740 at 144 dpi) counts as maximised and would turn the taskbar opaque.
+        backdrop_ = std::make_unique<ColourWindow>(L"MoirelleTestBackdrop", RECT{1, 1, 1023, 700},
                                                    kBackdrop);
         if (!WaitFor([] { return Taskbar() && IsWindowVisible(Taskbar()); }, 30000)) return;
         taskbarHome_ = WindowRect(Taskbar());
@@ -240,6 +245,8 @@ class AppEndToEnd : public ::testing::Test {
         ASSERT_TRUE(WaitFor([&] { return (dialog = app_.Find(L"#32770")) != nullptr; }))
             << "no open-file dialog";
         Pump(300);
+        // No read-only box.
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410)));
         if (path.empty()) {
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
@@ -362,6 +369,10 @@ TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
     POINT corner = app_.OptionsPoint(0, 0), panel = At({400, 180});
     EXPECT_EQ(ScreenPixel(corner.x, corner.y), kBackdrop);
     EXPECT_NE(ScreenPixel(panel.x, panel.y), kBackdrop);
+    // The picture button shows its built-in picture: a blue face.
+    POINT button = At({237, 135});
+    COLORREF face = ScreenPixel(button.x, button.y);
+    EXPECT_GT(GetBValue(face), GetRValue(face) + 40) << std::hex << face;
 }
 
 TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
@@ -382,18 +393,16 @@ TEST_F(AppEndToEnd, TaskbarOpacityFollowsTheSliderUntilApplyTextureRestoresIt) {
 
 // Neither this program's own buttons (with the taskbar out of the topmost band) nor another
 // program's window with a button above the taskbar may take the taskbar's place.
-// The button is found at the start; when its window goes, it is looked for again.
+// The button is found at the start; when it goes, it is looked for again.
 TEST_F(AppEndToEnd, TranslucencyGoesToTheTaskbarWhateverWindowsLieAboveIt) {
-    {
-        ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128),
-                             true);
-        CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24, foreign.hwnd(),
-                        nullptr, GetModuleHandleW(nullptr), nullptr);
-        Restart();
-        Slide(50);
-        EXPECT_EQ(TaskbarAlpha(), 205);
-        EXPECT_FALSE(LayeredOf(foreign.hwnd()));
-    }
+    ColourWindow foreign(L"MoirelleTestForeign", RECT{880, 8, 1000, 68}, RGB(0, 128, 128), true);
+    HWND other = CreateWindowExW(0, L"Button", L"Other", WS_CHILD | WS_VISIBLE, 4, 4, 80, 24,
+                                 foreign.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    Restart();
+    Slide(50);
+    EXPECT_EQ(TaskbarAlpha(), 205);
+    EXPECT_FALSE(LayeredOf(foreign.hwnd()));
+    DestroyWindow(other);
     SetWindowPos(Taskbar(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(app_.Options(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Slide(60);
@@ -654,13 +663,13 @@ TEST_F(AppEndToEnd, CancelAndUnreadableFilesChangeNothing) {
     EXPECT_EQ(OverlayPixel(x), kBaseGreen);
 }
 
-// The hidden "Make Magnet" command, reached as the keyboard would reach it.
+// The hidden "Restore" and "Make Magnet" commands, reached as the keyboard would reach them.
 TEST_F(AppEndToEnd, MakeMagnetBringsBackTheDefaultSkinAtTheSliderOpacity) {
     const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
     Choose(Button::Left, Path("base-green.bmp"));
     ASSERT_TRUE(OverlayShows(x, kBaseGreen));
     Slide(30);
-    ClickAt(At(kApplyTexture), Button::Left);
+    Click(ButtonNamed(L"Restore"));
     ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
     Click(ButtonNamed(L"Make Magnet"));
     EXPECT_EQ(TaskbarAlpha(), 225);
@@ -844,116 +853,374 @@ TEST_F(AppEndToEnd, PictureButtonsAnswerOnTheirPictures) {
     EXPECT_TRUE(app_.WaitForExit(5000)) << "Exit Application";
 }
 
-// The built-in skins: the default one is blue, "ember" (second in the upper row) is red and
-// orange, "aurora" (third) dark green and teal.
-bool Bluish(COLORREF c) {
-    return GetBValue(c) > GetRValue(c) + 20;
-}
-bool Reddish(COLORREF c) {
-    return GetRValue(c) > GetBValue(c) + 50;
+// --- The animated base skin -----------------------------------------------------------
+
+namespace {
+
+// A hash of the overlay's middle row as the screen shows it.
+uint64_t OverlayRowHash(HWND overlay) {
+    const RECT r = WindowRect(overlay);
+    const int w = r.right - r.left;
+    if (w <= 0) return 0;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = 1;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    win::UniqueBitmap row(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!row || !dc) return 0;
+    HGDIOBJ old = SelectObject(dc.get(), row.get());
+    {
+        win::WindowDC screen(nullptr);
+        BitBlt(dc.get(), 0, 0, w, 1, screen.get(), r.left, (r.top + r.bottom) / 2, SRCCOPY);
+    }
+    SelectObject(dc.get(), old);
+    GdiFlush();
+    uint64_t hash = 1469598103934665603ull;
+    const auto* p = static_cast<const uint8_t*>(bits);
+    for (int i = 0; i < w * 4; ++i)
+        hash = (hash ^ p[i]) * 1099511628211ull;
+    return hash;
 }
 
-TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackAClickKeepsIt) {
-    RemoveSkinFiles();
-    // A built-in skin's file that is gone is written again.
-    DeleteFileW(win::Widen(Path("skins\\ember.bmp")).c_str());
-    Restart();
-    const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
-    ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 3000))
-        << std::hex << OverlayPixel(x);
-    MoveTo(At(kHeader));
-    MoveTo(At(GalleryCell(0, 1)));
-    EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000))
-        << "no preview: " << std::hex << OverlayPixel(x);
-    // The one pointed at is framed in blue.
-    RaiseOnScreen(app_.Options());
-    Pump(200);
-    // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into it.
-    const POINT empty = At(GalleryCell(0, 7));
-    EXPECT_EQ(ScreenPixel(empty.x, empty.y), RGB(34, 34, 34));
-    const POINT edge = At({kGallery.x + 47, kGallery.y + 16});
-    EXPECT_EQ(ScreenPixel(edge.x + 1, edge.y), RGB(64, 156, 255));
-    MoveTo(At(kHeader));
-    EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000))
-        << "the kept skin did not come back: " << std::hex << OverlayPixel(x);
-    EXPECT_FALSE(FileBytes(Path("lastskin.cfg")) != "<missing>") << "a preview was written";
-    ClickAt(At(GalleryCell(0, 1)), Button::Left);
-    MoveTo(At(kHeader));
-    Pump(300);
-    EXPECT_TRUE(Reddish(OverlayPixel(x))) << "not kept: " << std::hex << OverlayPixel(x);
-    // The kept skin's thumbnail is framed in white, the others are not: the frame lies in the
-    // two pixels inside each cell's edge.
-    RaiseOnScreen(app_.Options());
-    Pump(200);
-    auto frame = [](int column) {
-        POINT p = At({kGallery.x + column * 47, kGallery.y + 16});
-        return ScreenPixel(p.x + 1, p.y);
-    };
-    EXPECT_EQ(frame(1), RGB(240, 244, 250));
-    EXPECT_NE(frame(0), RGB(240, 244, 250));
-    EXPECT_NE(frame(2), RGB(240, 244, 250));
-    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
-    Restart();
-    EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
-        << "not kept across a restart: " << std::hex << OverlayPixel(x);
+// The times (ms from the start) at which the overlay's row changed, watched for `ms`, and
+// the rows it showed, in order (each once in a row).
+std::vector<ULONGLONG> RowChanges(HWND overlay, DWORD ms, std::vector<uint64_t>* rows = nullptr) {
+    std::vector<ULONGLONG> changes;
+    const ULONGLONG start = GetTickCount64();
+    uint64_t last = OverlayRowHash(overlay);
+    if (rows) rows->push_back(last);
+    while (GetTickCount64() - start < ms) {
+        Pump(5);
+        const uint64_t now = OverlayRowHash(overlay);
+        if (now != last) {
+            changes.push_back(GetTickCount64() - start);
+            if (rows) rows->push_back(now);
+        }
+        last = now;
+    }
+    return changes;
 }
 
-// A picture chosen in the dialog comes first in the gallery's lower row; a picture that is
-// gone drops out of it.
-TEST_F(AppEndToEnd, PicturesUsedLastFillTheGallerysLowerRow) {
-    RemoveSkinFiles();
-    DeleteFileW(win::Widen(Path("Moirelle.ini")).c_str());
-    Restart();
-    const std::string picture = Path("recent-green.bmp");
-    ASSERT_TRUE(
-        CopyFileW(win::Widen(Path("base-green.bmp")).c_str(), win::Widen(picture).c_str(), FALSE));
-    Choose(Button::Left, picture);
-    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
-    ASSERT_TRUE(OverlayShows(x, kBaseGreen));
-    ClickAt(At(GalleryCell(0, 0)), Button::Left);
-    ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
-    MoveTo(At(GalleryCell(1, 0)));
-    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
-    MoveTo(At(kHeader));
-    EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
-    ASSERT_TRUE(DeleteFileW(win::Widen(picture).c_str()));
-    Restart();
-    MoveTo(At(kHeader));
-    MoveTo(At(GalleryCell(1, 0)));
-    Pump(500);
-    EXPECT_TRUE(Bluish(OverlayPixel(x)))
-        << "a missing picture still shows: " << std::hex << OverlayPixel(x);
-    MoveTo(At(kHeader));
+// The CPU time of every thread of the process, summed (read from outside).
+double ProcessCpuSeconds(DWORD processId) {
+    double seconds = 0;
+    win::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        win::UniqueKernelHandle thread(
+            OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
+        FILETIME created, ended, kernel, user;
+        if (!thread || !GetThreadTimes(thread.get(), &created, &ended, &kernel, &user)) continue;
+        auto add = [&](const FILETIME& t) {
+            seconds += ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+        };
+        add(kernel);
+        add(user);
+    }
+    return seconds;
 }
 
-// A real OLE drag from this process: a PNG with alpha dropped on the options window becomes
-// the texture; a text file is refused with the no-drop cursor and changes nothing.
-TEST_F(AppEndToEnd, ADroppedPngBecomesTheTextureAndATextFileIsRefused) {
+// The animated sample skin of the project, with every frame's delay set to `delay`
+// hundredths of a second when given.
+std::string SampleAnimation(int delay = -1) {
+    std::string gif;
+    if (!ReadFile(JoinPath(JoinPath(SourceDir(), "samples"), "skin-shimmer.gif"), gif)) return {};
+    if (delay >= 0)
+        for (size_t i = 0; i + 5 < gif.size(); ++i)
+            if (gif[i] == '\x21' && gif[i + 1] == '\xF9' && gif[i + 2] == '\x04') {
+                gif[i + 4] = static_cast<char>(delay & 0xFF);
+                gif[i + 5] = static_cast<char>(delay >> 8);
+            }
+    return gif;
+}
+
+} // namespace
+
+// The sample's frames last 80 ms (one of them 320 ms, where nothing moves): the overlay
+// changes at that pace, rests while it is hidden and goes on from there when shown again,
+// with the texture over it; a still picture chosen afterwards stays still.
+TEST_F(AppEndToEnd, AnAnimatedBaseSkinPlaysRestsWhileHiddenAndAStillStopsIt) {
+    const std::string gif = SampleAnimation();
+    ASSERT_FALSE(gif.empty()) << "samples/skin-shimmer.gif";
+    ASSERT_TRUE(WriteFile(Path("skin-shimmer.gif"), gif));
     RemoveSkinFiles();
     Restart();
+    Choose(Button::Left, Path("skin-shimmer.gif"));
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skin-shimmer.gif") + "\r\n");
+
+    // Over 3 s (more than one round of 1.92 s) the frames' rows, in the order they come.
+    std::vector<uint64_t> rows;
+    std::vector<ULONGLONG> changes = RowChanges(app_.Overlay(), 3000, &rows);
+    // About 20 changes in 1.92 s; at least 20 in 3 s.
+    ASSERT_GE(changes.size(), 20u);
+    std::vector<ULONGLONG> gaps;
+    for (size_t i = 1; i < changes.size(); ++i)
+        gaps.push_back(changes[i] - changes[i - 1]);
+    std::sort(gaps.begin(), gaps.end());
+    const ULONGLONG median = gaps[gaps.size() / 2];
+    EXPECT_GE(median, 60u) << "frames of 80 ms";
+    EXPECT_LE(median, 130u) << "frames of 80 ms";
+    EXPECT_GE(gaps.back(), 250u) << "the frame of 320 ms";
+
+    // Hidden for 3 s (more than a round), it rests: shown again, it goes on from the frame
+    // it showed, not from where 3 s of playing would have taken it.
+    HWND box = ButtonNamed(L"Transparent Taskbar");
+    ASSERT_NE(box, nullptr);
+    const uint64_t before = OverlayRowHash(app_.Overlay());
+    Click(box);
+    ASSERT_TRUE(WaitFor([] { return !IsWindowVisible(app_.Overlay()); }, 2000));
+    Pump(3000);
+    Click(box);
+    ASSERT_TRUE(WaitFor([] { return IsWindowVisible(app_.Overlay()) != FALSE; }, 2000));
+    uint64_t after = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            after = OverlayRowHash(app_.Overlay());
+            return std::find(rows.begin(), rows.end(), after) != rows.end();
+        },
+        2000))
+        << "the overlay shows a frame again";
+    // One frame may pass between the look before and the hiding itself, one after showing.
+    bool resumed = after == before;
+    for (size_t i = 0; i + 2 < rows.size(); ++i)
+        resumed |= rows[i] == before && (rows[i + 1] == after || rows[i + 2] == after);
+    EXPECT_TRUE(resumed) << "shown again, it goes on from where it was";
+    EXPECT_GE(RowChanges(app_.Overlay(), 2000).size(), 10u) << "goes on when shown";
+
+    // The texture lies over the animation: its opaque red half stays while the rest moves.
     const int screenW = GetSystemMetrics(SM_CXSCREEN);
-    WriteFile(Path("notes.txt"), "no picture here");
-    RaiseOnScreen(app_.Options());
-    const DragOutcome refused =
-        DragFiles({win::Widen(Path("notes.txt"))}, At(kHeader), At({120, 30}));
-    EXPECT_EQ(refused.result, DRAGDROP_S_DROP);
-    EXPECT_EQ(refused.effect, static_cast<DWORD>(DROPEFFECT_NONE));
-    EXPECT_FALSE(refused.feedback.empty());
-    for (DWORD e : refused.feedback)
-        EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
-
-    EXPECT_EQ(FileBytes(Path("FXskin.cfg")), "<missing>");
-    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>");
-    EXPECT_FALSE(OverlayPixel(screenW / 4) == kTextureRed);
-
-    const DragOutcome dropped =
-        DragFiles({win::Widen(Path("notes.txt")), win::Widen(Path("texture.png"))}, At(kHeader),
-                  At({120, 30}));
-    EXPECT_EQ(dropped.result, DRAGDROP_S_DROP);
-    EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    ASSERT_FALSE(dropped.feedback.empty());
-    EXPECT_EQ(dropped.feedback.back(), static_cast<DWORD>(DROPEFFECT_COPY));
+    Choose(Button::Right, Path("texture.png"));
     EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed)) << std::hex << OverlayPixel(screenW / 4);
-    EXPECT_EQ(FileBytes(Path("FXskin.cfg")), Path("texture.png") + "\r\n");
-    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>") << "the base picture changed";
+    int red = 0, samples = 0;
+    const ULONGLONG until = GetTickCount64() + 1000;
+    while (GetTickCount64() < until) {
+        red += OverlayPixel(screenW / 4) == kTextureRed;
+        ++samples;
+        Pump(20);
+    }
+    EXPECT_EQ(red, samples) << "the texture stays over every frame";
+    // Half the picture shows: the light crosses it in about 8 of the 24 frames each round.
+    EXPECT_GE(RowChanges(app_.Overlay(), 2000).size(), 5u) << "under the texture it plays on";
+
+    Choose(Button::Left, Path("base-green.bmp"));
+    EXPECT_TRUE(OverlayShows(screenW * 3 / 4, kBaseGreen));
+    EXPECT_TRUE(RowChanges(app_.Overlay(), 1500).empty()) << "a still stays still";
 }
+
+// A full-screen window in front lets the animation rest; when it goes, the animation goes on
+// from where it was. A file that loops once plays twice and then keeps its last frame.
+TEST_F(AppEndToEnd, AnAnimatedSkinRestsUnderAFullScreenWindowAndLoopsAsTheFileSays) {
+    std::string gif = SampleAnimation();
+    ASSERT_FALSE(gif.empty());
+    const size_t loop = gif.find("NETSCAPE2.0");
+    ASSERT_NE(loop, std::string::npos);
+    ASSERT_EQ(gif[loop + 12], '\x01');
+    std::string once = gif;
+    once[loop + 10] = '1'; // "NETSCAPE2.1": no loop extension, played once
+    ASSERT_TRUE(WriteFile(Path("skin-once.gif"), once));
+    gif[loop + 13] = 1; // played once more
+    gif[loop + 14] = 0;
+    ASSERT_TRUE(WriteFile(Path("skin-twice.gif"), gif));
+    RemoveSkinFiles();
+    Restart();
+
+    // Played once (1.92 s), it is covered from the start for 3 s: resting there (it looks
+    // every 8 frames), it still has frames to show when the window goes; playing on, it
+    // would have ended under the window.
+    Choose(Button::Left, Path("skin-once.gif"));
+    {
+        const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        ColourWindow full(L"MoirelleTestFullScreen", RECT{0, 0, w, h}, RGB(10, 10, 10));
+        SetForegroundWindow(full.hwnd());
+        Pump(3000);
+    }
+    Pump(300);
+    EXPECT_GE(RowChanges(app_.Overlay(), 2500).size(), 2u) << "it went on from where it was";
+    EXPECT_TRUE(RowChanges(app_.Overlay(), 1000).empty()) << "played once, it ends";
+
+    Choose(Button::Left, Path("skin-twice.gif"));
+    const std::vector<ULONGLONG> changes = RowChanges(app_.Overlay(), 3000);
+    ASSERT_GE(changes.size(), 15u);
+    EXPECT_GT(changes.back(), 2100u) << "a second round after the first (1.92 s)";
+    Pump(2000);
+    EXPECT_TRUE(RowChanges(app_.Overlay(), 1500).empty()) << "two rounds, then the last frame";
+}
+
+// What playing costs: a 25 fps animation stretched over the 1024-pixel taskbar for
+// MOIRELLE_ANIMATION_SOAK_SECONDS (not part of the usual run), the program's CPU time from
+// all its threads, its handles, GDI objects and memory at the start and the end.
+TEST_F(AppEndToEnd, AnimationCostOverALongRun) {
+    const char* env = std::getenv("MOIRELLE_ANIMATION_SOAK_SECONDS");
+    if (!env) GTEST_SKIP() << "set MOIRELLE_ANIMATION_SOAK_SECONDS to measure";
+    const int seconds = std::max(10, std::atoi(env));
+    ASSERT_TRUE(WriteFile(Path("skin-25fps.gif"), SampleAnimation(4)));
+    RemoveSkinFiles();
+    Restart();
+    // What the program costs with a still skin, for comparison.
+    Choose(Button::Left, Path("base-green.bmp"));
+    Pump(2000);
+    const double stillCpu0 = ProcessCpuSeconds(app_.Id());
+    const ULONGLONG stillT0 = GetTickCount64();
+    Pump(10000);
+    const double stillShare = 100.0 * (ProcessCpuSeconds(app_.Id()) - stillCpu0) /
+                              ((GetTickCount64() - stillT0) / 1000.0);
+    Choose(Button::Left, Path("skin-25fps.gif"));
+    Pump(2000);
+    win::UniqueKernelHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app_.Id()));
+    ASSERT_TRUE(process);
+    struct Sample {
+        DWORD handles = 0, gdi = 0, user = 0;
+        SIZE_T memory = 0;
+    };
+    auto sample = [&] {
+        Sample s;
+        GetProcessHandleCount(process.get(), &s.handles);
+        s.gdi = GetGuiResources(process.get(), GR_GDIOBJECTS);
+        s.user = GetGuiResources(process.get(), GR_USEROBJECTS);
+        PROCESS_MEMORY_COUNTERS memory{};
+        if (GetProcessMemoryInfo(process.get(), &memory, sizeof(memory)))
+            s.memory = memory.PagefileUsage;
+        return s;
+    };
+    const Sample first = sample();
+    const double cpu0 = ProcessCpuSeconds(app_.Id());
+    const ULONGLONG t0 = GetTickCount64();
+    const size_t changes = RowChanges(app_.Overlay(), 5000).size();
+    Pump(static_cast<DWORD>(seconds) * 1000 - 5000);
+    const double cpu = ProcessCpuSeconds(app_.Id()) - cpu0;
+    const double wall = (GetTickCount64() - t0) / 1000.0;
+    const Sample last = sample();
+    std::printf("animation at 25 fps on the taskbar for %.0f s: %.2f %% of one core (a still skin: "
+                "%.2f %%); %zu changes in the first 5 s; handles %lu -> %lu, GDI objects %lu -> "
+                "%lu, user objects %lu -> %lu, private bytes %zu -> %zu\n",
+                wall, 100.0 * cpu / wall, stillShare, changes, first.handles, last.handles,
+                first.gdi, last.gdi, first.user, last.user, static_cast<size_t>(first.memory),
+                static_cast<size_t>(last.memory));
+    EXPECT_GE(changes, 50u) << "it plays";
+    EXPECT_LE(last.handles, first.handles + 5);
+    EXPECT_LE(last.gdi, first.gdi + 5);
+    EXPECT_LE(last.memory, first.memory + 4 * 1024 * 1024);
+
+    // The built-in skins: the default one is blue, "ember" (second in the upper row) is red and
+    // orange, "aurora" (third) dark green and teal.
+    bool Bluish(COLORREF c) {
+        return GetBValue(c) > GetRValue(c) + 20;
+    }
+    bool Reddish(COLORREF c) {
+        return GetRValue(c) > GetBValue(c) + 50;
+    }
+
+    TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackAClickKeepsIt) {
+        RemoveSkinFiles();
+        // A built-in skin's file that is gone is written again.
+        DeleteFileW(win::Widen(Path("skins\\ember.bmp")).c_str());
+        Restart();
+        const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+        ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 3000))
+            << std::hex << OverlayPixel(x);
+        MoveTo(At(kHeader));
+        MoveTo(At(GalleryCell(0, 1)));
+        EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000))
+            << "no preview: " << std::hex << OverlayPixel(x);
+        // The one pointed at is framed in blue.
+        RaiseOnScreen(app_.Options());
+        Pump(200);
+        // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into
+        // it.
+        const POINT empty = At(GalleryCell(0, 7));
+        EXPECT_EQ(ScreenPixel(empty.x, empty.y), RGB(34, 34, 34));
+        const POINT edge = At({kGallery.x + 47, kGallery.y + 16});
+        EXPECT_EQ(ScreenPixel(edge.x + 1, edge.y), RGB(64, 156, 255));
+        MoveTo(At(kHeader));
+        EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000))
+            << "the kept skin did not come back: " << std::hex << OverlayPixel(x);
+        EXPECT_FALSE(FileBytes(Path("lastskin.cfg")) != "<missing>") << "a preview was written";
+        ClickAt(At(GalleryCell(0, 1)), Button::Left);
+        MoveTo(At(kHeader));
+        Pump(300);
+        EXPECT_TRUE(Reddish(OverlayPixel(x))) << "not kept: " << std::hex << OverlayPixel(x);
+        // The kept skin's thumbnail is framed in white, the others are not: the frame lies in the
+        // two pixels inside each cell's edge.
+        RaiseOnScreen(app_.Options());
+        Pump(200);
+        auto frame = [](int column) {
+            POINT p = At({kGallery.x + column * 47, kGallery.y + 16});
+            return ScreenPixel(p.x + 1, p.y);
+        };
+        EXPECT_EQ(frame(1), RGB(240, 244, 250));
+        EXPECT_NE(frame(0), RGB(240, 244, 250));
+        EXPECT_NE(frame(2), RGB(240, 244, 250));
+        EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
+        Restart();
+        EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
+            << "not kept across a restart: " << std::hex << OverlayPixel(x);
+    }
+
+    // A picture chosen in the dialog comes first in the gallery's lower row; a picture that is
+    // gone drops out of it.
+    TEST_F(AppEndToEnd, PicturesUsedLastFillTheGallerysLowerRow) {
+        RemoveSkinFiles();
+        DeleteFileW(win::Widen(Path("Moirelle.ini")).c_str());
+        Restart();
+        const std::string picture = Path("recent-green.bmp");
+        ASSERT_TRUE(CopyFileW(win::Widen(Path("base-green.bmp")).c_str(),
+                              win::Widen(picture).c_str(), FALSE));
+        Choose(Button::Left, picture);
+        const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+        ASSERT_TRUE(OverlayShows(x, kBaseGreen));
+        ClickAt(At(GalleryCell(0, 0)), Button::Left);
+        ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+        MoveTo(At(GalleryCell(1, 0)));
+        EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
+        MoveTo(At(kHeader));
+        EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+        ASSERT_TRUE(DeleteFileW(win::Widen(picture).c_str()));
+        Restart();
+        MoveTo(At(kHeader));
+        MoveTo(At(GalleryCell(1, 0)));
+        Pump(500);
+        EXPECT_TRUE(Bluish(OverlayPixel(x)))
+            << "a missing picture still shows: " << std::hex << OverlayPixel(x);
+        MoveTo(At(kHeader));
+    }
+
+    // A real OLE drag from this process: a PNG with alpha dropped on the options window becomes
+    // the texture; a text file is refused with the no-drop cursor and changes nothing.
+    TEST_F(AppEndToEnd, ADroppedPngBecomesTheTextureAndATextFileIsRefused) {
+        RemoveSkinFiles();
+        Restart();
+        const int screenW = GetSystemMetrics(SM_CXSCREEN);
+        WriteFile(Path("notes.txt"), "no picture here");
+        RaiseOnScreen(app_.Options());
+        const DragOutcome refused =
+            DragFiles({win::Widen(Path("notes.txt"))}, At(kHeader), At({120, 30}));
+        EXPECT_EQ(refused.result, DRAGDROP_S_DROP);
+        EXPECT_EQ(refused.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_FALSE(refused.feedback.empty());
+        for (DWORD e : refused.feedback)
+            EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
+
+        EXPECT_EQ(FileBytes(Path("FXskin.cfg")), "<missing>");
+        EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>");
+        EXPECT_FALSE(OverlayPixel(screenW / 4) == kTextureRed);
+
+        const DragOutcome dropped =
+            DragFiles({win::Widen(Path("notes.txt")), win::Widen(Path("texture.png"))}, At(kHeader),
+                      At({120, 30}));
+        EXPECT_EQ(dropped.result, DRAGDROP_S_DROP);
+        EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+        ASSERT_FALSE(dropped.feedback.empty());
+        EXPECT_EQ(dropped.feedback.back(), static_cast<DWORD>(DROPEFFECT_COPY));
+        EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed))
+            << std::hex << OverlayPixel(screenW / 4);
+        EXPECT_EQ(FileBytes(Path("FXskin.cfg")), Path("texture.png") + "\r\n");
+        EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>") << "the base picture changed";
+    }

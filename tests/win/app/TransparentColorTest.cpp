@@ -64,6 +64,26 @@ TEST(TransparentColorControl, KeysItsFormOnTheMaskColourAndTakesTheFormsBackgrou
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY));
     EXPECT_FALSE(form.Key.Enable());
     EXPECT_EQ(form.Key.BackColor(), 0x0000C0u);
+    // Once only: a later mask colour does not reach the form.
+    form.Key.MaskColor(0x654321);
+    PumpFor(100);
+    ASSERT_TRUE(GetLayeredWindowAttributes(form.hWnd(), &key, &alpha, &flags));
+    EXPECT_EQ(key, static_cast<COLORREF>(0x123456));
+}
+
+// The control shows itself to the designer as a red tile saying "TC".
+TEST(TransparentColorControl, PaintsARedTile) {
+    KeyedForm form(Stored(0x123456, 0x00C000, true), 0x00C000);
+    form.Show();
+    SetWindowPos(form.hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(form.hWnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    PumpFor(300);
+    POINT corner{0, 2};
+    ClientToScreen(form.hWnd(), &corner);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, corner.x, corner.y);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(c, RGB(255, 0, 0)) << std::hex << c;
 }
 
 TEST(TransparentColorControl, StoresWhatDiffersFromTheDefaultsAndMarksItsChanges) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the resolution-dependent end-to-end tests in shell desktops at 120 and 144 dpi.
+# Runs the resolution-dependent end-to-end tests (and the notification icon's size) in shell
+# desktops at 120 and 144 dpi.
 #   run-at-dpi.sh BUILD_DIR TEST_EXE
 # The resolution is the registry's LogPixels, read when the desktop starts, so each run has
 # a Wine prefix of its own (a linked copy of the build's prefix; the files Wine rewrites in
@@ -10,7 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 runner=$here/../../../tools/wine-run.sh
 build=$(cd "$1" && pwd)
 exe=$2
-filter='AppEndToEnd.OverlayLiesUnderTheTaskbar*:AppEndToEnd.OptionsWindowAndItsControls*:AppEndToEnd.SecondaryTaskbar*'
+filter='TrayIcon.*:AppEndToEnd.OverlayLiesUnderTheTaskbar*:AppEndToEnd.OptionsWindowAndItsControls*:AppEndToEnd.SecondaryTaskbar*'
 base=$build/wineprefix
 copy=$build/wineprefix-dpi
 unset DISPLAY MOIRELLE_IN_SESSION

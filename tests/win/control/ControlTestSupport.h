@@ -81,11 +81,23 @@ class Painted {
     int Red(int x, int y) const { return static_cast<int>(At(x, y) >> 16 & 0xFF); }
     int Green(int x, int y) const { return static_cast<int>(At(x, y) >> 8 & 0xFF); }
     int Blue(int x, int y) const { return static_cast<int>(At(x, y) & 0xFF); }
+    // How many pixels differ from another painting's.
+    int Differences(const Painted& other) const {
+        int n = 0;
+        for (int i = 0; i < 300 * 300; ++i)
+            n += (bits_[i] & 0xFFFFFF) != (other.bits_[i] & 0xFFFFFF) ? 1 : 0;
+        return n;
+    }
 
   private:
     uint32_t* bits_ = nullptr;
     win::UniqueBitmap bitmap_;
     win::UniqueMemoryDC dc_;
 };
+
+// The host's question whether a control takes the pointer at (x, y) of its own pixels.
+inline bool Hits(control::aicAlphaImage& c, int x, int y) {
+    return static_cast<forms::Control&>(c).HitTest(static_cast<float>(x), static_cast<float>(y));
+}
 
 } // namespace moirelle::test

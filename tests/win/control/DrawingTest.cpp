@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 using namespace moirelle;
 using namespace moirelle::control;
@@ -226,3 +228,153 @@ INSTANTIATE_TEST_SUITE_P(GdiplusOnAndOff, ControlPixels, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& i) {
                              return i.param ? "WithGdiplus" : "WithoutGdiplus";
                          });
+
+// --- A control without size, the turned shadow, and work done once ------------------------
+
+TEST(ControlLayout, AnEmptyAutoSizeControlGrowsToTheImageItLoads) {
+    struct Case {
+        const char* what;
+        int32_t method;
+        bool turned;
+        int widthPx, heightPx, drawWidth, drawHeight;
+    } cases[] = {
+        {"scale to fit", ScaleToFit, false, 100, 50, 100, 50},
+        {"stretch", StretchToFit, false, 100, 50, 100, 50},
+        {"shrink", ShrinkToFit, false, 100, 50, 100, 50},
+        // D = round(sqrt(100^2 + 50^2)) = 112: the square that holds the turned image.
+        {"turned", ScaleToFit, true, 112, 112, 100, 50},
+    };
+    for (const Case& c : cases) {
+        test::HostForm f;
+        Hosted<aicAlphaImage> img{f, {0, 0, 1500, 1500}}; // a new control: AutoSize on
+        f.Load();
+        ASSERT_TRUE(img.AutoSize());
+        img.ScaleMethod(c.method);
+        img.RotateEnabled(c.turned);
+        ASSERT_TRUE(img.LoadImage_FromArray(test::Solid(100, 50, kRed))) << c.what;
+        EXPECT_EQ(img.Width(), c.widthPx * 15) << c.what;
+        EXPECT_EQ(img.Height(), c.heightPx * 15) << c.what;
+        EXPECT_EQ(img.CurrentLayout().DrawWidth, c.drawWidth) << c.what;
+        EXPECT_EQ(img.CurrentLayout().DrawHeight, c.drawHeight) << c.what;
+    }
+    // Without AutoSize a control of no size still lays the image out at its own size.
+    test::HostForm f;
+    Hosted<aicAlphaImage> img{f, {0, 0, 0, 0}, PropertyBag{}};
+    f.Load();
+    ASSERT_TRUE(img.LoadImage_FromArray(test::Solid(100, 50, kRed)));
+    ExpectLayout(img.CurrentLayout(), 0, 0, 100, 50, "no size");
+}
+
+TEST(ControlShadow, ATurnedImageCastsTheSameShadowWhateverHitTestAndAutoRedraw) {
+    Host f;
+    f.Load();
+    f.img.ScaleMethod(ActualSize);
+    ASSERT_TRUE(f.img.LoadImage_FromArray(test::Solid(100, 50, kRed)));
+    f.img.RotateEnabled(true);
+    f.img.Rotation(90); // the image covers (125, 100)-(175, 200)
+    f.img.ShadowColor(0);
+    f.img.ShadowDepth(0);
+    f.img.OffsetShadow(0, 60); // the shadow shows below it: (125, 200)-(175, 260)
+    f.img.ShadowEnabled(true);
+    const test::Painted reference(f);
+    EXPECT_LT(reference.Red(150, 240), 0xF0) << "the shadow is there";
+    EXPECT_EQ(reference.At(110, 240), 0xFFFFFFu) << "in the shape of the turned image";
+    EXPECT_EQ(reference.At(150, 265), 0xFFFFFFu);
+    const std::pair<const char*, std::function<void()>> settings[] = {
+        {"HitTest 2", [&] { f.img.HitTest(2); }},
+        {"AutoRedraw", [&] { f.img.AutoRedraw(true), f.img.Rotation(90 + 360); }},
+        {"HitTest 0 with AutoRedraw", [&] { f.img.HitTest(0); }},
+        {"AutoRedraw off again", [&] { f.img.AutoRedraw(false); }},
+        {"HitTest 3", [&] { f.img.HitTest(3); }},
+    };
+    for (const auto& [what, set] : settings) {
+        set();
+        EXPECT_EQ(test::Painted(f).Differences(reference), 0) << what;
+    }
+}
+
+TEST(ControlWork, EachCostlyStepRunsOncePerChangeOfWhatItDependsOn) {
+    PropertyBag bag;
+    bag.WriteProperty("Image", test::Solid(200, 100, kRed), forms::ByteArray{});
+    bag.WriteProperty("Props", int32_t{0x081}, int32_t{1}); // quality, shadow
+    bag.WriteProperty("HitTest", int32_t{2}, int32_t{0});
+    test::HostForm f;
+    Hosted<aicAlphaImage> img{f, {0, 0, 4500, 4500}, bag};
+    f.Show();
+    using W = aicAlphaImage::WorkCounts;
+    const auto expectWork = [&](const W& w, const char* what) {
+        EXPECT_EQ(img.Work().layouts, w.layouts) << what;
+        EXPECT_EQ(img.Work().drawings, w.drawings) << what;
+        EXPECT_EQ(img.Work().shadowBlurs, w.shadowBlurs) << what;
+        EXPECT_EQ(img.Work().hitShapes, w.hitShapes) << what;
+    };
+    // Scaled to 300 x 150: one layout, one drawing that shadow, hit shape and paint share.
+    expectWork({1, 1, 1, 1}, "start-up");
+    test::Painted first(f);
+    test::Painted second(f);
+    EXPECT_EQ(first.At(150, 150), 0xFF0000u);
+    expectWork({1, 1, 1, 1}, "two paints");
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        W after;
+    } steps[] = {
+        {"shadow offset", [&] { img.ShadowOffsetX(5); }, {1, 1, 1, 1}},
+        {"opacity and grayscale", [&] { img.Opacity(50), img.GrayScale(2); }, {1, 1, 1, 1}},
+        {"hit mode", [&] { img.HitTest(3); }, {1, 1, 1, 2}},
+        {"shadow depth", [&] { img.ShadowDepth(4); }, {1, 1, 2, 2}},
+        {"the same scale method", [&] { img.ScaleMethod(ScaleToFit); }, {1, 1, 2, 2}},
+        {"another scale method", [&] { img.ScaleMethod(StretchToFit); }, {2, 2, 3, 3}},
+        {"mirror", [&] { img.Mirror(2); }, {2, 3, 4, 4}},
+        {"rotation stored while off", [&] { img.Rotation(30); }, {2, 3, 4, 4}},
+        {"rotation on", [&] { img.RotateEnabled(true); }, {3, 4, 5, 5}},
+        {"AutoRedraw", [&] { img.AutoRedraw(true), img.Rotation(40); }, {3, 5, 6, 6}},
+    };
+    for (const Step& s : steps) {
+        s.change();
+        test::Painted p(f);
+        expectWork(s.after, s.what);
+    }
+}
+
+TEST_P(ControlPixels, KeptScaledPixelsPaintAsAFreshScaleWould) {
+    f.Load();
+    if (!GetParam()) f.img.Image().isGDIplusEnabled(false);
+    ASSERT_TRUE(f.img.LoadImage_FromArray(
+        test::Picture(64, 16, [](int x, int y) { return (x + y) % 3 ? kRed : 0x80208040u; })));
+    f.img.ScaleMethod(StretchToFit);
+    const Layout l = f.img.CurrentLayout();
+    // At full opacity the very pixels of a fresh scale; faded, the kept pixels are blended
+    // after scaling instead of while scaling, which may round a level or two apart.
+    struct Case {
+        int32_t opacity;
+        int tolerance;
+    } cases[] = {{100, 0}, {70, 2}};
+    for (const Case& c : cases) {
+        f.img.Opacity(c.opacity);
+        // The image drawn straight from its own pixels, as without the kept drawing.
+        uint32_t* bits = nullptr;
+        win::UniqueBitmap bitmap = forms::CreateDibSection32(300, 300, &bits);
+        win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+        {
+            win::ScopedSelect select(dc.get(), bitmap.get());
+            for (int i = 0; i < 300 * 300; ++i)
+                bits[i] = 0xFFFFFFFF;
+            ASSERT_TRUE(f.img.Image().Render(dc.get(), l.DrawLeft, l.DrawTop, l.DrawWidth,
+                                             l.DrawHeight, 0, 0, 0, 0, c.opacity));
+            GdiFlush();
+        }
+        for (int paint = 0; paint < 2; ++paint) {
+            test::Painted p(f);
+            int worst = 0;
+            for (int y = 0; y < 300; ++y)
+                for (int x = 0; x < 300; ++x)
+                    for (int shift : {0, 8, 16})
+                        worst = std::max(
+                            worst, std::abs(static_cast<int>(p.At(x, y) >> shift & 0xFF) -
+                                            static_cast<int>(bits[y * 300 + x] >> shift & 0xFF)));
+            EXPECT_LE(worst, c.tolerance) << "opacity " << c.opacity << ", paint " << paint;
+        }
+    }
+    EXPECT_EQ(f.img.Work().drawings, 1) << "one drawing for every paint";
+}

@@ -104,3 +104,44 @@ TEST(ControlFading, IntervalsBelowTenMillisecondsStillRun) {
         EXPECT_EQ(f.ended, (std::vector<int32_t>{0})) << interval;
     }
 }
+
+TEST(ControlFading, AFadeSetsEachStepOnceAndEndsOnItsLastStep) {
+    Host f;
+    f.Show();
+    const size_t before = f.img.ChangedProperties().size();
+    f.img.FadeInOut(0, 25, 10);
+    EXPECT_EQ(f.Follow(), (std::vector<int32_t>{75, 50, 25, 0}));
+    test::PumpFor(60);
+    // 75, 50, 25, then 0 with the end: four assignments, each one notified.
+    EXPECT_EQ(f.img.ChangedProperties().size() - before, 4u);
+    EXPECT_EQ(f.ended, (std::vector<int32_t>{0}));
+    EXPECT_FALSE(KillTimer(f.hWnd(), static_cast<UINT_PTR>(-f.img.Identity())))
+        << "an ended fade leaves no timer";
+    // A fade to where the opacity already is does nothing at all.
+    f.img.FadeInOut(0);
+    f.img.FadeInOut(-20, 30);
+    test::PumpFor(60);
+    EXPECT_EQ(f.img.ChangedProperties().size() - before, 4u);
+    EXPECT_EQ(f.ended, (std::vector<int32_t>{0}));
+}
+
+TEST(ControlFading, ANewFadeCancelsTheRunningOneAlsoAtDesignTime) {
+    for (bool userMode : {true, false}) {
+        test::HostForm form(200, 200, userMode);
+        Hosted<aicAlphaImage> img{form, {0, 0, 1500, 1500}, PropertyBag{}};
+        std::vector<int32_t> ended;
+        img.FadeTerminated = [&](int32_t o) { ended.push_back(o); };
+        form.Show();
+        img.FadeInOut(0, 10, 10);
+        ASSERT_EQ(img.Opacity(), 90);
+        // The new fade's first step happens at once; its next comes after 300 ms, and no
+        // tick of the cancelled fade may step in before.
+        img.FadeInOut(100, 5, 300);
+        EXPECT_EQ(img.Opacity(), 95);
+        test::PumpFor(150);
+        EXPECT_EQ(img.Opacity(), 95) << (userMode ? "run time" : "design time");
+        EXPECT_TRUE(ended.empty());
+        ASSERT_TRUE(test::PumpUntil([&] { return !ended.empty(); }, 1500));
+        EXPECT_EQ(ended, (std::vector<int32_t>{100}));
+    }
+}

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,9 +104,9 @@ TEST(ControlPointer, OffsetImageMovesTheHitShapeAndTheTickNoticesIt) {
     f.Prepare();
     f.MoveTo(230, 50); // B's pixel (80, 50): opaque
     ASSERT_TRUE(f.WaitFor("B.MouseEnter"));
-    // The opaque half now starts at B's x = 0: the pointer is over nothing, and no pointer
-    // message tells the control; its tracking tick does.
-    int32_t x = 0, y = 0;
+    // Drawn 50 pixels to the left, the opaque half now starts at B's x = 0: the pointer is
+    // over nothing, and no pointer message tells the control; its tracking tick does.
+    int32_t x = -50, y = 0;
     f.b.OffsetImage(true, x, y);
     EXPECT_TRUE(f.b.isMouseOver());
     ASSERT_TRUE(f.WaitFor("B.MouseExit", 400));
@@ -113,8 +116,9 @@ TEST(ControlPointer, OffsetImageMovesTheHitShapeAndTheTickNoticesIt) {
     EXPECT_NE(KillTimer(f.hWnd(), static_cast<UINT_PTR>(f.b.Identity())), 0)
         << "the tracking timer runs on the form's window under the instance's identity";
     int32_t sx = 0, sy = 0;
+    x = 0;
     f.b.OffsetImage(false, x, y, sx, sy);
-    EXPECT_EQ(x, 0);
+    EXPECT_EQ(x, -50);
     EXPECT_EQ(sx, 2) << "shadow offsets of 0 leave the shadow where it was";
 }
 
@@ -142,4 +146,143 @@ TEST(ControlPointer, ADropHandsOnTheFilesWithTheirWideNames) {
     ASSERT_EQ(target->Drop(data.Get(), 0, POINTL{origin.x + 25, origin.y + 30}, &effect), S_OK);
     EXPECT_EQ(names, files);
     EXPECT_FLOAT_EQ(dropX, 25 * 15.0f) << "in the form's scale (twips)";
+}
+
+namespace {
+
+// L: (0, 0) 100 x 100, opaque. U, laid over it later: (50, 0) 100 x 100, exact hit shape,
+// opaque only from its x = 40 on (the form's x = 90), so the form's x 50..89 shows L
+// through U's transparent pixels.
+class Overlapping : public test::HostForm {
+  public:
+    Overlapping() {
+        for (auto* c : {&lower, &upper}) {
+            const std::string name = c == &lower ? "L" : "U";
+            c->MouseEnter = [this, name] { journal.push_back(name + ".MouseEnter"); };
+            c->MouseExit = [this, name] { journal.push_back(name + ".MouseExit"); };
+        }
+    }
+    void Prepare() {
+        Show();
+        SetForegroundWindow(hWnd());
+        for (auto* c : {&lower, &upper})
+            c->ScaleMethod(ActualSize);
+        ASSERT_TRUE(lower.LoadImage_FromArray(test::Solid(100, 100, 0xFFFF0000)));
+        ASSERT_TRUE(upper.LoadImage_FromArray(
+            test::Picture(100, 100, [](int x, int) { return x >= 40 ? 0xFF0000FFu : 0u; })));
+        upper.HitTest(2);
+        test::PumpFor(30);
+    }
+    void MoveTo(int x, int y) {
+        POINT p{x, y};
+        ClientToScreen(hWnd(), &p);
+        ASSERT_TRUE(test::PlacePointer(p));
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = MOUSEEVENTF_MOVE;
+        SendInput(1, &in, sizeof(in));
+    }
+    Hosted<aicAlphaImage> lower{*this, {0, 0, 1500, 1500}, PropertyBag{}};
+    Hosted<aicAlphaImage> upper{*this, {750, 0, 1500, 1500}, PropertyBag{}};
+    Journal journal;
+};
+
+} // namespace
+
+TEST(ControlPointer, ThroughATransparentPixelOfTheUpperControlTheLowerOneKeepsThePointer) {
+    Overlapping f;
+    f.Prepare();
+    for (int x : {70, 72, 74, 76, 78}) {
+        f.MoveTo(x, 50);
+        test::PumpFor(60);
+    }
+    test::PumpFor(150); // tracking ticks too
+    EXPECT_EQ(f.journal, (Journal{"L.MouseEnter"}));
+    EXPECT_TRUE(f.lower.isMouseOver());
+    // Onto an opaque pixel of the upper control, still over the lower one.
+    f.journal.clear();
+    f.MoveTo(95, 50);
+    test::PumpUntil([&] { return !f.journal.empty(); }, 1500);
+    test::PumpFor(150);
+    EXPECT_EQ(f.journal, (Journal{"L.MouseExit", "U.MouseEnter"}));
+    EXPECT_TRUE(f.upper.isMouseOver());
+}
+
+TEST(ControlPointer, AWindowOverTheControlTakesThePointerAwayAtTheNextTick) {
+    TwoControls f;
+    f.Prepare();
+    f.MoveTo(50, 50);
+    ASSERT_TRUE(f.WaitFor("A.MouseEnter"));
+    // A window of another program over the control's middle: the form hears nothing more.
+    POINT at{40, 40};
+    ClientToScreen(f.hWnd(), &at);
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"BUTTON", L"", WS_POPUP, at.x,
+                                 at.y, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(cover, nullptr);
+    ShowWindow(cover, SW_SHOWNOACTIVATE);
+    f.MoveTo(50, 50);
+    EXPECT_TRUE(f.WaitFor("A.MouseExit", 600)) << "the pointer is over another window";
+    DestroyWindow(cover);
+}
+
+TEST(ControlPointer, DisablingTheControlThatHoldsThePointerLetsItGoWithoutAnExit) {
+    TwoControls f;
+    f.Prepare();
+    f.MoveTo(230, 50); // B's pixel (80, 50): opaque
+    ASSERT_TRUE(f.WaitFor("B.MouseEnter"));
+    f.journal.clear();
+    f.b.Enabled(false);
+    EXPECT_FALSE(f.b.isMouseOver());
+    EXPECT_EQ(f.b.Tag(), "");
+    EXPECT_EQ(KillTimer(f.hWnd(), static_cast<UINT_PTR>(f.b.Identity())), FALSE)
+        << "the tracking timer is stopped";
+    test::PumpFor(150);
+    EXPECT_EQ(f.journal, Journal{}) << "no event";
+    // Mirrored while disabled, the shape is made anew when the control is enabled again.
+    f.b.Mirror(1);
+    f.b.Enabled(true);
+    EXPECT_TRUE(test::Hits(f.b, 20, 50));
+    EXPECT_FALSE(test::Hits(f.b, 80, 50));
+}
+
+TEST(ControlPointer, AMouseEnterHandlerMayDisableTheControl) {
+    TwoControls f;
+    f.Prepare();
+    f.a.MouseEnter = [&] {
+        f.journal.push_back("A.MouseEnter");
+        f.a.Enabled(false);
+    };
+    f.MoveTo(50, 50);
+    ASSERT_TRUE(f.WaitFor("A.MouseEnter"));
+    EXPECT_FALSE(f.a.Enabled());
+    EXPECT_EQ(f.a.Tag(), "");
+    EXPECT_EQ(KillTimer(f.hWnd(), static_cast<UINT_PTR>(f.a.Identity())), FALSE)
+        << "no tracking timer left armed";
+    EXPECT_FALSE(f.a.isMouseOver());
+}
+
+TEST(ControlPointer, AMouseEnterHandlerMayDestroyTheControl) {
+    using Victim = Hosted<aicAlphaImage>;
+    test::HostForm f;
+    // Its own storage, filled with garbage once the control is destroyed, as a checking heap
+    // fills freed blocks: any later use of the control's members goes wrong at once.
+    alignas(Victim) unsigned char storage[sizeof(Victim)];
+    Victim* victim = new (storage) Victim(f, forms::Bounds{0, 0, 1500, 1500}, PropertyBag{});
+    f.Show();
+    ASSERT_TRUE(victim->LoadImage_FromArray(test::Solid(100, 100, 0xFFFF0000)));
+    victim->HitTest(2);
+    int entered = 0;
+    victim->MouseEnter = [&] {
+        ++entered;
+        victim->~Victim();
+        victim = nullptr;
+        std::memset(storage, 0xDD, sizeof storage);
+    };
+    const auto identity = static_cast<UINT_PTR>(victim->Identity());
+    SendMessageW(f.hWnd(), WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
+    EXPECT_FALSE(KillTimer(f.hWnd(), identity)) << "nothing armed for the destroyed control";
+    SendMessageW(f.hWnd(), WM_MOUSEMOVE, 0, MAKELPARAM(51, 50));
+    test::PumpFor(250); // no tick may reach the destroyed control
+    EXPECT_EQ(entered, 1);
+    if (victim) victim->~Victim();
 }

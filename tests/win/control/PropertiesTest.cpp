@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 
@@ -205,4 +206,166 @@ TEST(ControlProperties, ClickReportsTheButtonOfTheLastAcceptedRelease) {
     SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50));
     SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(50, 50));
     EXPECT_EQ(clicks, (std::vector<int>{2, 1}));
+}
+
+TEST(ControlProperties, StoredValuesASetterWouldRefuseKeepTheirDefaults) {
+    struct Case {
+        const char* key;
+        int32_t stored;
+        std::function<double(const aicAlphaImage&)> get;
+        double expected;
+    } cases[] = {
+        {"HitTest", 7, [](const auto& c) { return c.HitTest(); }, 0},
+        {"HitTest", 3, [](const auto& c) { return c.HitTest(); }, 3},
+        {"Mirror", 4, [](const auto& c) { return c.Mirror(); }, 0},
+        {"Mirror", -1, [](const auto& c) { return c.Mirror(); }, 0},
+        {"Mirror", 3, [](const auto& c) { return c.Mirror(); }, 3},
+        {"GrayScale", 8, [](const auto& c) { return c.GrayScale(); }, 0}, // stored as kind - 1
+        {"GrayScale", -2, [](const auto& c) { return c.GrayScale(); }, 0},
+        {"GrayScale", 7, [](const auto& c) { return c.GrayScale(); }, 8},
+        {"MaskSource", 6, [](const auto& c) { return c.MaskUsed(); }, 0},
+        {"MaskSource", 5, [](const auto& c) { return c.MaskUsed(); }, 5},
+        {"ShadowDepth", 11, [](const auto& c) { return c.ShadowDepth(); }, 2},
+        {"ShadowDepth", -1, [](const auto& c) { return c.ShadowDepth(); }, 2},
+        {"ShadowDepth", 10, [](const auto& c) { return c.ShadowDepth(); }, 10},
+        {"ShadowOpacity", 101, [](const auto& c) { return c.ShadowOpacity(); }, 50},
+        {"ShadowOpacity", 0, [](const auto& c) { return c.ShadowOpacity(); }, 0},
+    };
+    for (const Case& c : cases) {
+        PropertyBag bag;
+        bag.WriteProperty("Image", test::Solid(4, 2, 0xFFFF0000), forms::ByteArray{});
+        // (A default that no case stores, so that every value is written.)
+        if (std::string(c.key).starts_with("Shadow"))
+            bag.WriteProperty(c.key, static_cast<int16_t>(c.stored), int16_t{-999});
+        else
+            bag.WriteProperty(c.key, c.stored, int32_t{-999});
+        StoredControl f{bag};
+        f.Load();
+        EXPECT_EQ(c.get(f.stored), c.expected) << c.key << " " << c.stored;
+    }
+    for (float intensity : {150.0f, -100.5f, std::nanf("")}) {
+        PropertyBag bag;
+        bag.WriteProperty("Intensity", intensity, 0.0f);
+        StoredControl f{bag};
+        f.Load();
+        EXPECT_EQ(f.stored.IntensityOffset(), 0.0f) << intensity;
+    }
+}
+
+TEST(ControlProperties, NoStoredSizeStopsOrOverflowsTheLayout) {
+    struct Case {
+        int32_t cx, cy, rotate;
+        int32_t drawWidth, drawHeight;
+    } cases[] = {
+        {-40, 30, 0, 0, 30}, // a negative width would mark a layout in progress for ever
+        {40, -30, 0, 40, 0},
+        {INT32_MAX, INT32_MAX, 0x100, 0, 0}, // its diagonal and its sums would overflow
+        {200, 100, 0x100, 200, 100},
+    };
+    for (const Case& c : cases) {
+        PropertyBag bag;
+        bag.WriteProperty("Image", test::Solid(100, 50, 0xFFFF0000), forms::ByteArray{});
+        bag.WriteProperty("Scaler", int32_t{CustomSize}, int32_t{0});
+        bag.WriteProperty("ScaleCx", c.cx, int32_t{0});
+        bag.WriteProperty("ScaleCy", c.cy, int32_t{0});
+        bag.WriteProperty("Props", int32_t{1 | c.rotate}, int32_t{1});
+        StoredControl f{bag};
+        f.Show();
+        const auto l = f.stored.CurrentLayout();
+        EXPECT_EQ(l.DrawWidth, c.drawWidth) << c.cx << " x " << c.cy;
+        EXPECT_EQ(l.DrawHeight, c.drawHeight) << c.cx << " x " << c.cy;
+        test::Painted p(f); // paints without fault
+        if (c.drawWidth == 200) {
+            // round(sqrt(200^2 + 100^2)) = 224, centred in 300: (300 - 224) \ 2 = 38.
+            EXPECT_EQ(l.RotatedSize, 224);
+            EXPECT_EQ(p.At(150, 150), 0xFF0000u);
+        }
+    }
+}
+
+TEST(ControlProperties, TheBackBufferIsNeverTakenFromStoredData) {
+    PropertyBag bag;
+    bag.WriteProperty("Image", test::Solid(4, 2, 0xFFFF0000), forms::ByteArray{});
+    bag.WriteProperty("Props", int32_t{0x21}, int32_t{1}); // the in-use bit without AutoRedraw
+    StoredControl f{bag};
+    f.Load();
+    EXPECT_FALSE(f.stored.HasBackBuffer());
+    EXPECT_FALSE(f.stored.AutoRedraw());
+}
+
+TEST(ControlProperties, AStoredMaskIsAppliedToTheStoredImage) {
+    PropertyBag bag;
+    bag.WriteProperty(
+        "Image",
+        test::OpaquePicture(100, 50, [](int x, int) { return x < 10 ? 0x00FF00u : 0xFF0000u; }),
+        forms::ByteArray{});
+    bag.WriteProperty("Scaler", int32_t{ActualSize}, int32_t{0});
+    bag.WriteProperty("MaskUsed", true, false);
+    bag.WriteProperty("MaskSource", int32_t{1}, int32_t{0});
+    bag.WriteProperty("MaskColor", int32_t{0x00FF00}, int32_t{0});
+    bag.WriteProperty("Mask", int32_t{0x00FF00}, int32_t{0});
+    StoredControl f{bag};
+    f.Load();
+    test::Painted p(f); // the image lies at (100, 125)
+    EXPECT_EQ(p.At(105, 150), 0xFFFFFFu) << "the green band is transparent";
+    EXPECT_EQ(p.At(150, 150), 0xFF0000u);
+    EXPECT_EQ(f.stored.MaskUsed(), 1);
+}
+
+TEST(ControlProperties, InversionTogglesAndComesBackThroughMaskRemovalAndLoads) {
+    StoredControl f{PropertyBag{}};
+    f.Load();
+    // Green frame (x < 2), red inside; no alpha channel. Colours read red in the low byte.
+    const auto picture =
+        test::OpaquePicture(8, 4, [](int x, int) { return x < 2 ? 0x00FF00u : 0xFF0000u; });
+    ASSERT_TRUE(f.stored.LoadImage_FromArray(picture));
+    aicAlphaImage& c = f.stored;
+    c.AutoRedraw(true);
+    c.ScaleMethod(StretchToFit); // the back buffer holds the drawn image
+    c.InversedImage(true);
+    EXPECT_TRUE(c.InversedImage());
+    EXPECT_EQ(c.Image().GetPixel(5, 1), 0xFFFF00) << "red inverted: cyan";
+    EXPECT_EQ(test::Painted(f).At(250, 150), 0x00FFFFu) << "and painted so";
+    c.AutoRedraw(false);
+    EXPECT_EQ(test::Painted(f).At(250, 150), 0x00FFFFu) << "also without the back buffer";
+    c.MaskColor(0x00FF00);
+    c.MaskUsed(1); // the inverted green frame (magenta) becomes transparent
+    c.MaskUsed(0); // and comes back as it was shown: magenta
+    EXPECT_EQ(c.Image().GetPixel(0, 1), 0xFF00FF);
+    ASSERT_TRUE(c.LoadImage_FromArray(picture));
+    EXPECT_EQ(c.Image().GetPixel(5, 1), 0xFFFF00) << "a new image is shown inverted";
+    c.InversedImage(false);
+    EXPECT_FALSE(c.InversedImage());
+    EXPECT_EQ(c.Image().GetPixel(5, 1), 0x0000FF);
+}
+
+TEST(ControlProperties, DoubleClicksAndKeysReachTheContainer) {
+    StoredControl f{PropertyBag{}};
+    f.Show();
+    test::PumpFor(20);
+    std::vector<int> clicks, doubles;
+    f.stored.Click = [&](int16_t b) { clicks.push_back(b); };
+    f.stored.DblClick = [&](int16_t b) { doubles.push_back(b); };
+    HWND w = f.hWnd();
+    SendMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
+    SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50));
+    SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(50, 50));
+    SendMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(50, 50));
+    SendMessageW(w, WM_RBUTTONUP, 0, MAKELPARAM(50, 50));
+    SendMessageW(w, WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(50, 50));
+    SendMessageW(w, WM_RBUTTONUP, 0, MAKELPARAM(50, 50));
+    EXPECT_EQ(clicks, (std::vector<int>{1, 2}));
+    EXPECT_EQ(doubles, (std::vector<int>{2})) << "the button of the last release";
+
+    std::vector<std::string> keys;
+    f.stored.KeyDown = [&](int16_t& code, int16_t) {
+        keys.push_back("down " + std::to_string(code));
+        code = 0; // the container may swallow the key
+    };
+    f.stored.KeyPress = [&](int16_t& ascii) { keys.push_back("press " + std::to_string(ascii)); };
+    f.stored.KeyUp = [&](int16_t& code, int16_t) { keys.push_back("up " + std::to_string(code)); };
+    static_cast<forms::Control&>(f.stored).KeyInput(WM_KEYDOWN, 'A');
+    static_cast<forms::Control&>(f.stored).KeyInput(WM_CHAR, 'a');
+    static_cast<forms::Control&>(f.stored).KeyInput(WM_KEYUP, 'A');
+    EXPECT_EQ(keys, (std::vector<std::string>{"down 65", "press 97", "up 65"}));
 }

@@ -260,6 +260,35 @@ TEST(TimerBinding, NoTickReachesAnEntryAfterItsTimerIsKilledOrItIsReleased) {
     EXPECT_EQ(killed + released + destroyed, 0);
 }
 
+TEST(TimerBinding, AThreadTimerReachesItsEntryUnderTheIdTheSystemChose) {
+    TimerEntries entries;
+    int ticks = 0;
+    UINT_PTR seenId = 0;
+    entries.Create(1, [&](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+        ++ticks;
+        seenId = id;
+        entries.Kill(hwnd, id);
+    });
+    const UINT_PTR id = entries.Set(1, nullptr, 77, 10);
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(Pump([&] { return ticks > 0; }, 1000));
+    EXPECT_EQ(seenId, id);
+    Pump(nullptr, 60);
+    EXPECT_EQ(ticks, 1) << "killed under that id";
+}
+
+TEST(TimerBinding, ReleasingEntriesStopsTheirTimersInTheSystem) {
+    Window w(nullptr, WS_POPUP);
+    TimerEntries entries;
+    entries.Create(0, [](HWND, UINT, UINT_PTR, DWORD) {});
+    entries.Create(1, [](HWND, UINT, UINT_PTR, DWORD) {});
+    ASSERT_NE(entries.Set(0, w.hwnd, 5, 1000), 0u);
+    ASSERT_NE(entries.Set(1, w.hwnd, 6, 1000), 0u);
+    entries.Release();
+    EXPECT_FALSE(KillTimer(w.hwnd, 5)) << "no timer left running";
+    EXPECT_FALSE(KillTimer(w.hwnd, 6));
+}
+
 TEST(TimerBinding, ATickMayDestroyItsOwnObject) {
     Window w(nullptr, WS_POPUP);
     int ticks = 0;
@@ -379,6 +408,9 @@ TEST_F(FakeGdiplus, ShutsDownAboutFiftyMillisecondsAfterTheRootIsDestroyedThenUn
         Pump(nullptr, 80);
         EXPECT_EQ(EnvCount("FAKE_GDIPLUS_SHUTDOWNS"), round - 1);
 
+        // Messages the marker handles before its end change nothing.
+        SendMessageW(marker, WM_NULL, 0, 0);
+        SendMessageW(marker, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"GDI+Safe Patch"));
         const ULONGLONG destroyed = GetTickCount64();
         DestroyWindow(root.hwnd);
         EXPECT_FALSE(IsWindow(marker));
@@ -450,6 +482,22 @@ TEST_F(FakeGdiplus, WithoutAWorkingGdiplusTheTokenStaysZeroAndNoMarkerIsMade) {
         EXPECT_EQ(shared.gdiToken(), 0);
     }
     EXPECT_EQ(MarkerOf(root.hwnd), nullptr);
+}
+
+TEST_F(FakeGdiplus, AMarkerThatCannotBeMadeLeavesGdiplusStartedAndNoErrorBehind) {
+    // A window that is gone: GDI+ starts, the marker cannot be made under it.
+    Window gone(nullptr, WS_OVERLAPPEDWINDOW);
+    const HWND stale = gone.hwnd;
+    DestroyWindow(stale);
+    cCrossComm shared;
+    SetLastError(ERROR_ACCESS_DENIED);
+    shared.ManageGDIToken(stale);
+    EXPECT_EQ(GetLastError(), 0u) << "errors inside are cleared";
+    EXPECT_NE(shared.gdiToken(), 0);
+    EXPECT_EQ(EnvCount("FAKE_GDIPLUS_STARTUPS"), 1);
+    ASSERT_TRUE(FakeLoaded()) << "with no shutdown arranged the library stays loaded";
+    FreeLibrary(GetModuleHandleW(L"fake_gdiplus.dll")); // for the tests after this one
+    EXPECT_FALSE(FakeLoaded());
 }
 
 } // namespace

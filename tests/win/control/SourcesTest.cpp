@@ -2,10 +2,13 @@
 // kept source bytes, raw pixels; design time's checkerboard; the back buffer.
 
 #include "ControlTestSupport.h"
+#include "forms/DibSection.h"
 #include "platform/win/Text.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
+
+#include <olectl.h>
 
 #include <string>
 
@@ -100,4 +103,102 @@ TEST(ControlSources, TheBackBufferPaintsTheSameImageAndTheShadowOfItsTurnedImage
     EXPECT_EQ(p.At(110, 150), 0xFFFFFFu);
     EXPECT_LT(p.Red(150, 240), 0xF0) << "the shadow lies under the turned image, moved down";
     EXPECT_EQ(p.At(110, 240), 0xFFFFFFu);
+}
+
+namespace {
+
+// A 4 x 2 bitmap, left half red, right half blue, as a GDI handle the caller owns.
+win::UniqueBitmap RedBlueBitmap() {
+    uint32_t* bits = nullptr;
+    win::UniqueBitmap bitmap = forms::CreateDibSection32(4, 2, &bits);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            bits[y * 4 + x] = x < 2 ? 0x00FF0000u : 0x000000FFu;
+    GdiFlush();
+    return bitmap;
+}
+
+} // namespace
+
+TEST(ControlSources, EverySourceLoadsThroughTheStepAfterALoad) {
+    Small f;
+    f.Load();
+    f.img.Mirror(1); // re-applied to every new image: red ends on the right
+    f.img.KeepOriginalFormat(true);
+    const win::UniqueBitmap bitmap = RedBlueBitmap();
+    const auto expectLoaded = [&](bool loaded, const char* what) {
+        ASSERT_TRUE(loaded) << what;
+        EXPECT_EQ(f.img.Image().Width(), 4) << what;
+        EXPECT_EQ(f.img.Image().GetPixel(0, 0) & 0xFFFFFF, 0xFF0000) << what << ": blue, mirrored";
+        EXPECT_EQ(f.img.Image().GetPixel(3, 1) & 0xFFFFFF, 0x0000FF) << what;
+        EXPECT_EQ(f.img.CurrentLayout().DrawWidth, 48) << what << ": laid out";
+        f.img.ClearImage();
+    };
+    expectLoaded(f.img.LoadImage_FromHandle(bitmap.get()), "handle");
+    EXPECT_FALSE(f.img.LoadImage_FromHandle(nullptr));
+
+    PICTDESC desc{};
+    desc.cbSizeofstruct = sizeof desc;
+    desc.picType = PICTYPE_BITMAP;
+    desc.bmp.hbitmap = bitmap.get();
+    IPicture* picture = nullptr;
+    ASSERT_EQ(
+        OleCreatePictureIndirect(&desc, IID_IPicture, FALSE, reinterpret_cast<void**>(&picture)),
+        S_OK);
+    expectLoaded(f.img.LoadImage_FromStdPicture(picture), "picture object");
+    picture->Release();
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_BITMAP, CopyImage(bitmap.get(), IMAGE_BITMAP, 0, 0, 0));
+    CloseClipboard();
+    const bool fromClipboard = f.img.LoadImage_FromClipboard();
+    ASSERT_TRUE(fromClipboard);
+    // Kept as encoded bytes of the loaded pixels: they load again.
+    expectLoaded(f.img.LoadImage_FromOrignalBytes(), "the clipboard's kept bytes");
+
+    expectLoaded(f.img.LoadImage_FromResource(nullptr, std::wstring(L"PICTURE"), 201), "resource");
+    EXPECT_FALSE(f.img.LoadImage_FromResource(nullptr, std::wstring(L"PICTURE"), 999));
+}
+
+TEST(ControlSources, ClearingAtDesignTimeShowsACheckerboardOfTheScaledSize) {
+    Small f(false);
+    f.Load();
+    ASSERT_TRUE(f.img.LoadImage_FromArray(test::Solid(20, 10, 0xFF00FF00)));
+    // 20 x 10 fitted into 48 x 32: r = min(2.4, 3.2), 48 x 24.
+    ASSERT_EQ(f.img.CurrentLayout().DrawHeight, 24);
+    f.img.ClearImage();
+    EXPECT_EQ(f.img.Image().ImageType(), imgCheckerBoard);
+    EXPECT_EQ(f.img.Image().Width(), 48);
+    EXPECT_EQ(f.img.Image().Height(), 24);
+    EXPECT_EQ(f.img.ImageType(), 0);
+}
+
+TEST(ControlSources, TheDesiredIconSizeAndDepthDefaultToTheControlAnd32Bits) {
+    // On the 48 x 32 control the defaults ask for 48 x 32 at 32 bits: the green entry. A
+    // depth of 1 would pick the 4-bit (red) one, a height of 1 the half-height (blue) one.
+    Small f;
+    f.Load();
+    const auto colourOf = [&] { return f.img.Image().GetPixel(10, 0) & 0xFFFFFF; };
+    ASSERT_TRUE(f.img.LoadImage_FromResource(nullptr, std::wstring(L"PICTURE"), 202));
+    EXPECT_EQ(colourOf(), 0x00FF00) << "resource";
+
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(202), L"PICTURE");
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, found)));
+    const std::vector<uint8_t> icon(data, data + SizeofResource(nullptr, found));
+    const std::wstring path = WritePicture("sizes.ico", icon);
+    ASSERT_TRUE(f.img.LoadImage_FromFile(path));
+    EXPECT_EQ(colourOf(), 0x00FF00) << "file";
+    ASSERT_TRUE(f.img.LoadImage_FromArray(icon));
+    EXPECT_EQ(colourOf(), 0x00FF00) << "array";
+
+    // Asked for explicitly, they are taken as given and stay as given.
+    int32_t w = 0, h = 0, depth = 1;
+    ASSERT_TRUE(f.img.LoadImage_FromFile(path, w, h, depth));
+    EXPECT_EQ(depth, 1);
+    EXPECT_EQ(colourOf(), 0x0000FF) << "the 4-bit entry, red";
+    w = 48, h = 16, depth = 32;
+    ASSERT_TRUE(f.img.LoadImage_FromResource(nullptr, std::wstring(L"PICTURE"), 202, w, h, depth));
+    EXPECT_EQ(colourOf(), 0xFF0000) << "the half-height entry, blue";
 }

@@ -106,6 +106,12 @@ INPUT MouseAt(POINT p, DWORD flags) {
 
 } // namespace
 
+void MoveTo(POINT p) {
+    INPUT move = MouseAt(p, 0);
+    SendInput(1, &move, sizeof(INPUT));
+    PlacePointer(p);
+}
+
 void ClickAt(POINT p, Button button) {
     PlacePointer(p);
     INPUT down = MouseAt(p, button == Button::Left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);

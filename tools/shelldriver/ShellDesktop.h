@@ -44,6 +44,8 @@ COLORREF ScreenPixel(int x, int y);
 
 // Real mouse input: the pointer goes to the screen point and stays, then one click.
 enum class Button { Left, Right };
+// Real input that moves the pointer to the screen point, and waits until it stays.
+void MoveTo(POINT screen);
 void ClickAt(POINT screen, Button button);
 
 // A visible top-level window of the process with the class and, when given, the title.

@@ -110,15 +110,6 @@ class Source final : public IDropSource {
 
 #pragma GCC diagnostic pop
 
-INPUT Mouse(POINT p, DWORD flags) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
-    return in;
-}
-
 } // namespace
 
 DragOutcome DragFiles(const std::vector<std::wstring>& files, POINT from, POINT to) {
@@ -127,7 +118,7 @@ DragOutcome DragFiles(const std::vector<std::wstring>& files, POINT from, POINT 
     {
         FilesData data(files);
         Source source(outcome.feedback);
-        INPUT press = Mouse(from, MOUSEEVENTF_LEFTDOWN);
+        INPUT press = MouseAt(from, MOUSEEVENTF_LEFTDOWN);
         SendInput(1, &press, sizeof(INPUT));
         Pump(100);
         // The pointer travels while DoDragDrop runs its own loop on this thread.
@@ -135,12 +126,12 @@ DragOutcome DragFiles(const std::vector<std::wstring>& files, POINT from, POINT 
             Sleep(300);
             for (int i = 1; i <= 10; ++i) {
                 POINT p{from.x + (to.x - from.x) * i / 10, from.y + (to.y - from.y) * i / 10};
-                INPUT move = Mouse(p, 0);
+                INPUT move = MouseAt(p, 0);
                 SendInput(1, &move, sizeof(INPUT));
                 Sleep(60);
             }
             Sleep(300);
-            INPUT release = Mouse(to, MOUSEEVENTF_LEFTUP);
+            INPUT release = MouseAt(to, MOUSEEVENTF_LEFTUP);
             SendInput(1, &release, sizeof(INPUT));
         });
         outcome.result = DoDragDrop(&data, &source, DROPEFFECT_COPY, &outcome.effect);

@@ -95,6 +95,8 @@ void PlacePointer(POINT p) {
     }
 }
 
+} // namespace
+
 INPUT MouseAt(POINT p, DWORD flags) {
     INPUT in{};
     in.type = INPUT_MOUSE;
@@ -103,8 +105,6 @@ INPUT MouseAt(POINT p, DWORD flags) {
     in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
     return in;
 }
-
-} // namespace
 
 void MoveTo(POINT p) {
     INPUT move = MouseAt(p, 0);

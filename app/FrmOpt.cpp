@@ -2,8 +2,10 @@
 
 #include "app/AppResources.h"
 #include "app/FrmMagnet.h"
+#include "app/GallerySkins.h"
 #include "app/Pictures.h"
 #include "app/ShowOpenDialog.h"
+#include "app/SkinDropTarget.h"
 #include "app/SkinFile.h"
 #include "app/SkinSource.h"
 #include "app/StartButton.h"
@@ -64,7 +66,7 @@ constexpr const char* kEveryTaskbar = "All taskbars";
 FrmOpt::FrmOpt(FrmMagnet& overlay, TaskbarSet& taskbars)
     : Form({.caption = "Moirelle options",
             .width = 6075,
-            .height = 2925,
+            .height = 2925 + kGalleryTwips,
             .borderStyle = 0,
             .showInTaskbar = false,
             .startUpPosition = 2,
@@ -74,6 +76,8 @@ FrmOpt::FrmOpt(FrmMagnet& overlay, TaskbarSet& taskbars)
     Design();
     Wire();
 }
+
+FrmOpt::~FrmOpt() = default;
 
 forms::PropertyBag FrmOpt::KeyBag() {
     forms::PropertyBag bag;
@@ -175,6 +179,25 @@ void FrmOpt::Form_Load() {
     // Run elevated, the program still hears the shell's announcement from a normal one.
     if (taskbarCreated_)
         ChangeWindowMessageFilterEx(hWnd(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
+    LoadGallery();
+}
+
+// The gallery, and pictures dropped on this window or on the overlay.
+void FrmOpt::LoadGallery() {
+    gallery_ = std::make_unique<GallerySkins>(
+        Gallery, taskbars_, [this] { return edited_; }, taskbars_.Settings(),
+        [this] { taskbars_.SaveSettings(); }, forms::App::Path());
+    gallery_->Load();
+    // A drop on the options window goes to the taskbar it edits, one on the primary overlay
+    // to the skin that overlay shows (the shared one).
+    dropOnOptions_ =
+        std::make_unique<SkinDropRegistration>(hWnd(), [this](const std::string& path, SkinLayer) {
+            return gallery_->KeepPicture(edited_, path);
+        });
+    dropOnOverlay_ = std::make_unique<SkinDropRegistration>(
+        overlay_.hWnd(), [this](const std::string& path, SkinLayer) {
+            return gallery_->KeepPicture(std::string(), path);
+        });
 }
 
 // Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
@@ -236,11 +259,13 @@ void FrmOpt::ChooseBasePicture() {
     if (!edited_.empty()) {
         Skin skin = taskbars_.KeptSkin(edited_);
         skin.base = path;
-        if (taskbars_.KeepSkin(edited_, skin))
+        if (taskbars_.KeepSkin(edited_, skin)) {
             if (auto picture = LoadBaseSource(path)) Image1.Picture(*picture);
+            if (gallery_) gallery_->Used(path);
+        }
         return;
     }
-    KeepBase(path);
+    if (KeepBase(path) && gallery_) gallery_->Used(path);
 }
 
 void FrmOpt::ChooseTexture() {
@@ -249,10 +274,13 @@ void FrmOpt::ChooseTexture() {
     if (!edited_.empty()) {
         Skin skin = taskbars_.KeptSkin(edited_);
         skin.texture = path;
-        if (taskbars_.KeepSkin(edited_, skin)) aicFX.LoadImage_FromFile(win::Widen(path));
+        if (taskbars_.KeepSkin(edited_, skin)) {
+            aicFX.LoadImage_FromFile(win::Widen(path));
+            if (gallery_) gallery_->Used(path);
+        }
         return;
     }
-    KeepTexture(path);
+    if (KeepTexture(path) && gallery_) gallery_->Used(path);
 }
 
 bool FrmOpt::KeepBase(const std::string& path) {

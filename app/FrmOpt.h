@@ -12,6 +12,7 @@
 // Leaving (Exit, or closing the window) restores the taskbar, the start menu when this
 // program made it translucent, and removes the notification icon, then ends the process.
 
+#include "app/SkinGallery.h"
 #include "app/TaskbarSkins.h"
 #include "app/TransparentColor.h"
 #include "app/clsAlpha.h"
@@ -29,17 +30,24 @@
 #include "platform/win/Handles.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace moirelle::app {
 
 class FrmMagnet;
+class GallerySkins;
+class SkinDropRegistration;
 class TaskbarSet;
+
+// The height the gallery strip adds to the window (twips).
+inline constexpr int32_t kGalleryTwips = 1065;
 
 class FrmOpt : public forms::Form {
   public:
     FrmOpt(FrmMagnet& overlay, TaskbarSet& taskbars);
+    ~FrmOpt() override;
 
     // The window's height in twips when it is neither minimized nor hidden (loads it).
     int32_t NormalHeight();
@@ -75,14 +83,18 @@ class FrmOpt : public forms::Form {
     forms::Label Label3_0{*this, {3600, 1920, 2055, 255}};
     forms::Image Image4_1{*this, {3480, 2280, 2325, 450}};
     forms::Label Label3_1{*this, {3600, 2400, 2055, 255}};
+    // The gallery strip lengthens the window: what lay below its visible area keeps its
+    // distance from the window's bottom edge.
+    SkinGallery Gallery{*this, {240, 2955, 5655, 960}};
     // Below the visible area.
-    forms::Label Label2{*this, {120, 3360, 2055, 255}};
-    forms::CommandButton Command1{*this, {120, 4080, 1215, 150}};
-    forms::CommandButton Command2{*this, {120, 4230, 1215, 150}};
-    forms::CommandButton Command3{*this, {120, 4380, 1215, 150}};
-    forms::CommandButton Command4{*this, {120, 4530, 1215, 150}};
-    forms::CommandButton Command5{*this, {120, 4680, 1215, 150}};
-    forms::Hosted<TransparentColor> TransparentColor1{*this, {120, 5280, 495, 405}, KeyBag()};
+    forms::Label Label2{*this, {120, 3360 + kGalleryTwips, 2055, 255}};
+    forms::CommandButton Command1{*this, {120, 4080 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command2{*this, {120, 4230 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command3{*this, {120, 4380 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command4{*this, {120, 4530 + kGalleryTwips, 1215, 150}};
+    forms::CommandButton Command5{*this, {120, 4680 + kGalleryTwips, 1215, 150}};
+    forms::Hosted<TransparentColor> TransparentColor1{
+        *this, {120, 5280 + kGalleryTwips, 495, 405}, KeyBag()};
 
     // Tries the notification icon again while the shell refuses it.
     forms::Timer TrayRetry{*this, 3000, false};
@@ -115,6 +127,7 @@ class FrmOpt : public forms::Form {
     bool KeepTexture(const std::string& path);
     // Tells the user that a chosen skin could not be written to its file.
     void SkinNotKept();
+    void LoadGallery();
 
     void Preview_Click(int16_t button);
     void PictureButton_Click(int16_t index);
@@ -148,6 +161,10 @@ class FrmOpt : public forms::Form {
     bool toldSkinNotKept_ = false;
     win::UniqueIcon trayIcon_;
     int trayRetries_ = 0;
+    // The gallery's contents and the drops of pictures on this window and on the overlay.
+    std::unique_ptr<GallerySkins> gallery_;
+    std::unique_ptr<SkinDropRegistration> dropOnOptions_;
+    std::unique_ptr<SkinDropRegistration> dropOnOverlay_;
 };
 
 } // namespace moirelle::app

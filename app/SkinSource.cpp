@@ -1,5 +1,6 @@
 #include "app/SkinSource.h"
 
+#include "app/SkinPictures.h"
 #include "dib/win/c32bppDIB.h"
 #include "platform/win/Text.h"
 
@@ -7,7 +8,8 @@ namespace moirelle::app {
 
 std::optional<forms::Picture> LoadBaseSource(std::string_view path) {
     if (path.empty()) return std::nullopt;
-    return forms::LoadPicture(path);
+    if (auto picture = forms::LoadPicture(path)) return picture;
+    return OpaquePictureOf(std::string(path));
 }
 
 bool IsLoadableTexture(std::string_view path) {

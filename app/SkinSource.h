@@ -1,6 +1,7 @@
 #pragma once
 // The one place that turns a skin's file names into what the windows show: the base
-// picture through the plain picture loader, the texture through the image library.
+// picture through the plain picture loader (or, for a picture only the image library reads,
+// such as a PNG, drawn opaque over black), the texture through the image library.
 
 #include "forms/Picture.h"
 

@@ -3,7 +3,8 @@
 to change them):
 
   skin-default.bmp    254 x 63, 24-bit   the overlay's default skin
-  options-back.bmp    420 x 203, 24-bit  the options window's background; everything outside
+  skin-<name>.bmp     254 x 63, 24-bit   the gallery's other built-in skins (gallery_skins)
+  options-back.bmp    420 x 274, 24-bit  the options window's background; everything outside
                                          the rounded panel is exactly RGB 64,64,64, the colour
                                          key that cuts the window into its shape
   hide-button.gif     22 x 22            the options window's hide button
@@ -15,7 +16,7 @@ and the animated skin into samples/ (see animated_skin):
   samples/skin-shimmer.gif   320 x 40, 24 frames of 80 ms, looping: a slow shimmer
   docs/skin-shimmer.png      a still of it, four times as large, for the README
 
-The options window is 405 x 195 pixels at 96 dpi and shows the background 8 pixels to the
+The options window is 405 x 266 pixels at 96 dpi and shows the background 8 pixels to the
 left of its own origin, so window pixel (x, y) is background pixel (x + 8, y).
 """
 
@@ -78,10 +79,103 @@ def default_skin():
     return img
 
 
+# The gallery's built-in skins: name -> picture, each 254 x 63 like the default skin and
+# distinct from it and from each other at a glance (hue, lightness and pattern differ).
+GALLERY_SKINS = ["ember", "aurora", "slate", "dusk", "moss", "sand"]
+
+
+def horizontal_gradient(size, left, right):
+    return vertical_gradient((size[1], size[0]), left, right).transpose(Image.Transpose.ROTATE_90)
+
+
+def skin_ember():
+    """Glowing coals: dark red rising into orange, with soft sparks."""
+    w, h = 254, 63
+    img = vertical_gradient((w, h), (60, 10, 4), (200, 70, 10))
+    glow = Image.new("L", (w, h), 0)
+    d = ImageDraw.Draw(glow)
+    for x in range(6, w, 23):
+        d.ellipse((x, h - 18 - (x * 7) % 13, x + 10, h - 8 - (x * 7) % 13), fill=200)
+    glow = glow.filter(ImageFilter.GaussianBlur(4))
+    return Image.composite(Image.new("RGB", (w, h), (255, 190, 80)), img, glow)
+
+
+def skin_aurora():
+    """Night sky with green and teal curtains."""
+    w, h = 254, 63
+    img = vertical_gradient((w, h), (4, 10, 24), (8, 28, 40))
+    curtain = Image.new("L", (w, h), 0)
+    d = ImageDraw.Draw(curtain)
+    for i, x in enumerate(range(-20, w, 36)):
+        d.polygon([(x, h), (x + 18, h), (x + 48, 0), (x + 30, 0)], fill=110 + (i % 3) * 40)
+    curtain = curtain.filter(ImageFilter.GaussianBlur(6))
+    light = horizontal_gradient((w, h), (40, 230, 120), (30, 170, 200))
+    return Image.composite(light, img, curtain)
+
+
+def skin_slate():
+    """Brushed grey stone with fine horizontal grain."""
+    w, h = 254, 63
+    img = vertical_gradient((w, h), (150, 154, 160), (86, 90, 96))
+    px = img.load()
+    for y in range(h):
+        grain = ((y * 37) % 11) - 5
+        for x in range(w):
+            r, g, b = px[x, y]
+            t = grain + (((x * 13 + y * 7) % 5) - 2)
+            px[x, y] = (max(0, min(255, r + t)), max(0, min(255, g + t)), max(0, min(255, b + t)))
+    return img
+
+
+def skin_dusk():
+    """Sunset: violet above, pink and gold at the horizon."""
+    w, h = 254, 63
+    top = vertical_gradient((w, h // 2), (60, 30, 110), (190, 70, 140))
+    bottom = vertical_gradient((w, h - h // 2), (240, 120, 110), (250, 200, 110))
+    img = Image.new("RGB", (w, h))
+    img.paste(top, (0, 0))
+    img.paste(bottom, (0, h // 2))
+    return img.filter(ImageFilter.GaussianBlur(2))
+
+
+def skin_moss():
+    """Deep forest green with leaf-like dapples."""
+    w, h = 254, 63
+    img = vertical_gradient((w, h), (20, 70, 30), (6, 34, 14))
+    spots = Image.new("L", (w, h), 0)
+    d = ImageDraw.Draw(spots)
+    for i in range(40):
+        x, y = (i * 53) % w, (i * 29) % h
+        d.ellipse((x, y, x + 14, y + 8), fill=120)
+    spots = spots.filter(ImageFilter.GaussianBlur(3))
+    return Image.composite(Image.new("RGB", (w, h), (120, 180, 70)), img, spots)
+
+
+def skin_sand():
+    """Pale dunes: beige bands with soft shaded ridges."""
+    w, h = 254, 63
+    img = vertical_gradient((w, h), (236, 214, 170), (200, 166, 112))
+    shade = Image.new("L", (w, h), 0)
+    d = ImageDraw.Draw(shade)
+    for i, y in enumerate(range(8, h, 14)):
+        d.arc((-40 + i * 20, y - 20, w + 40 - i * 10, y + 24), 200, 340, fill=150, width=4)
+    shade = shade.filter(ImageFilter.GaussianBlur(2))
+    return Image.composite(Image.new("RGB", (w, h), (150, 112, 64)), img, shade)
+
+
+def gallery_skins():
+    return {name: globals()["skin_" + name]() for name in GALLERY_SKINS}
+
+
+def write_gallery_skins():
+    for name, img in gallery_skins().items():
+        img.save(os.path.join(OUT, "skin-%s.bmp" % name))
+
+
 def options_background():
-    w, h = 420, 203
-    # Window 405 x 195 seen through a shift of 8: the panel covers window (1..404, 1..194).
-    panel_box = (SHIFT_X + 1, 1, SHIFT_X + 404, 195)
+    w, h = 420, 274
+    # Window 405 x 266 seen through a shift of 8: the panel covers window (1..404, 1..265).
+    panel_box = (SHIFT_X + 1, 1, SHIFT_X + 404, 266)
     img = Image.new("RGB", (w, h), PANEL)
     header = vertical_gradient((w, 45), HEADER_TOP, HEADER_BOTTOM)
     img.paste(header, (0, 0))
@@ -93,6 +187,8 @@ def options_background():
     d.rectangle((SHIFT_X + 16, 116, SHIFT_X + 392, 117), fill=SEPARATOR)
     # A faint vertical rule between the check boxes and the buttons.
     d.line([(SHIFT_X + 220, 124), (SHIFT_X + 220, 182)], fill=(36, 36, 36))
+    # A frame around the gallery strip (window 16..393 x 197..260).
+    d.rectangle((SHIFT_X + 14, 195, SHIFT_X + 394, 262), outline=(48, 56, 72))
     mask = rounded_mask((w, h), panel_box, 12)
     out = Image.new("RGB", (w, h), KEY)
     out.paste(img, (0, 0), mask)
@@ -234,6 +330,7 @@ def animated_skin():
 def main():
     os.makedirs(OUT, exist_ok=True)
     default_skin().save(os.path.join(OUT, "skin-default.bmp"))
+    write_gallery_skins()
     back = options_background()
     back.save(os.path.join(OUT, "options-back.bmp"))
     hide_button(back).save(os.path.join(OUT, "hide-button.gif"))

@@ -3,7 +3,8 @@
 #   tools/run-app.sh BUILD_DIR
 # With a DISPLAY it runs there until the user chooses "Exit" (notification icon menu or the
 # "Exit Application" button). Without one it runs on a private Xvfb for RUN_SECONDS
-# (default 15), writes a screenshot of the desktop after start-up to build/run/moirelle.png,
+# (default 15), writes a screenshot of the desktop after start-up (the pointer resting on a
+# gallery thumbnail, whose skin the taskbar previews) to build/run/moirelle.png,
 # then chooses "Exit" through the notification menu and reports whether the taskbar was
 # restored.
 set -euo pipefail

@@ -76,6 +76,13 @@ struct ModuleTraits {
     static void close(HMODULE h) { FreeLibrary(h); }
 };
 
+// A directory search (FindFirstFileW).
+struct FindHandleTraits {
+    using handle_type = HANDLE;
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { FindClose(h); }
+};
+
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
@@ -88,6 +95,7 @@ using UniqueMappedView = UniqueHandle<MappedViewTraits>;
 using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 
 // A window's (or, for null, the screen's) device context, released on scope exit.
 class WindowDC {

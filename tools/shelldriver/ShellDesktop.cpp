@@ -95,6 +95,8 @@ void PlacePointer(POINT p) {
     }
 }
 
+} // namespace
+
 INPUT MouseAt(POINT p, DWORD flags) {
     INPUT in{};
     in.type = INPUT_MOUSE;
@@ -104,7 +106,11 @@ INPUT MouseAt(POINT p, DWORD flags) {
     return in;
 }
 
-} // namespace
+void MoveTo(POINT p) {
+    INPUT move = MouseAt(p, 0);
+    SendInput(1, &move, sizeof(INPUT));
+    PlacePointer(p);
+}
 
 void ClickAt(POINT p, Button button) {
     PlacePointer(p);

@@ -42,8 +42,12 @@ void RaiseOnScreen(HWND hwnd);
 // The colour of a screen pixel (RGB value), read from the screen's device context.
 COLORREF ScreenPixel(int x, int y);
 
+// One absolute mouse input at the screen point, with the given button flags (0: a move).
+INPUT MouseAt(POINT screen, DWORD flags);
 // Real mouse input: the pointer goes to the screen point and stays, then one click.
 enum class Button { Left, Right };
+// Real input that moves the pointer to the screen point, and waits until it stays.
+void MoveTo(POINT screen);
 void ClickAt(POINT screen, Button button);
 
 // A visible top-level window of the process with the class and, when given, the title.

@@ -1,10 +1,13 @@
 // Runs the application in the shell desktop for `make run` and watches it from outside.
 //
 //   shellprobe EXE                      start it and wait until it ends (the user exits it)
-//   shellprobe EXE SECONDS READY SHOT   start it; once it is up, create the file READY and
-//                                       wait (at most a minute) for the file SHOT (the caller
-//                                       takes its screenshot in between); after SECONDS in
-//                                       all, choose "Exit" in its notification menu
+//   shellprobe EXE SECONDS READY SHOT   start it; once it is up, rest the pointer on the
+//                                       third thumbnail of its gallery (the taskbar previews
+//                                       that skin), create the file READY and wait (at most a
+//                                       minute) for the file SHOT (the caller takes its
+//                                       screenshot in between); then move the pointer off
+//                                       (the kept skin comes back) and after SECONDS in all
+//                                       choose "Exit" in its notification menu
 //
 // It prints what it saw and exits 0 when the program came up and, when it was ended here,
 // ended with the taskbar restored; 1 otherwise; 2 on a usage error. The probe is a client of
@@ -63,9 +66,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     const ULONGLONG seconds = std::wcstoul(argv[2], nullptr, 10);
     Pump(1500);
+    // The gallery's third thumbnail and a place off the controls, in pixels at 96 dpi.
+    MoveTo(app.OptionsPoint(16 + 2 * 47 + 23, 197 + 16));
+    Pump(500);
     HANDLE ready = CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     WaitFor([&] { return FileExists(argv[4]); }, 60000);
+    MoveTo(app.OptionsPoint(200, 30));
     while (GetTickCount64() - started < seconds * 1000)
         Pump(100);
     HWND menu = app.OpenTrayMenu(Button::Left);

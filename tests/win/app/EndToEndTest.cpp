@@ -9,6 +9,7 @@
 #include "tests/support/PngWriter.h"
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
+#include "tools/shelldriver/FileDrag.h"
 #include "tools/shelldriver/RunningApp.h"
 
 #include "app/modTray.h"
@@ -53,6 +54,13 @@ constexpr POINT kPreview{16 + 188, 48 + 10};
 constexpr POINT kApplyTexture{232 + 78, 120 + 15};
 constexpr POINT kExitApplication{232 + 78, 152 + 15};
 constexpr POINT kHideButton{376 + 11, 8 + 11};
+// The gallery strip: 377 x 64 pixels at (16, 197), two rows of eight cells of 47 x 32.
+constexpr POINT kGallery{16, 197};
+constexpr POINT GalleryCell(int row, int column) {
+    return {kGallery.x + column * 47 + 23, kGallery.y + row * 32 + 16};
+}
+// A place of the options window off every control (the header).
+constexpr POINT kHeader{200, 30};
 
 // A 24-bit bitmap of one colour.
 std::string SolidBmp(int w, int h, COLORREF c) {
@@ -330,7 +338,7 @@ TEST_F(AppEndToEnd, OptionsWindowAndItsControlsSitAtTheirDesignPlaces) {
     }
     const double tpp = 1440.0 / Dpi();
     auto px = [&](int twips) { return static_cast<int>(std::nearbyint(twips / tpp)); };
-    const int w = px(6075), h = px(2925);
+    const int w = px(6075), h = px(3990);
     const int sx = GetSystemMetrics(SM_CXSCREEN), sy = GetSystemMetrics(SM_CYSCREEN);
     RECT expected{(sx - w) / 2, (sy - h) / 2, (sx - w) / 2 + w, (sy - h) / 2 + h};
     EXPECT_TRUE(SameRect(WindowRect(app_.Options()), expected))
@@ -1100,4 +1108,119 @@ TEST_F(AppEndToEnd, AnimationCostOverALongRun) {
     EXPECT_LE(last.handles, first.handles + 5);
     EXPECT_LE(last.gdi, first.gdi + 5);
     EXPECT_LE(last.memory, first.memory + 4 * 1024 * 1024);
+}
+
+// The built-in skins: the default one is blue, "ember" (second in the upper row) is red and
+// orange, "aurora" (third) dark green and teal.
+bool Bluish(COLORREF c) {
+    return GetBValue(c) > GetRValue(c) + 20;
+}
+bool Reddish(COLORREF c) {
+    return GetRValue(c) > GetBValue(c) + 50;
+}
+
+TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackAClickKeepsIt) {
+    RemoveSkinFiles();
+    // A built-in skin's file that is gone is written again.
+    DeleteFileW(win::Widen(Path("skins\\ember.bmp")).c_str());
+    Restart();
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+    ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 3000))
+        << std::hex << OverlayPixel(x);
+    MoveTo(At(kHeader));
+    MoveTo(At(GalleryCell(0, 1)));
+    EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000))
+        << "no preview: " << std::hex << OverlayPixel(x);
+    // The one pointed at is framed in blue.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into
+    // it.
+    const POINT empty = At(GalleryCell(0, 7));
+    EXPECT_EQ(ScreenPixel(empty.x, empty.y), RGB(34, 34, 34));
+    const POINT edge = At({kGallery.x + 47, kGallery.y + 16});
+    EXPECT_EQ(ScreenPixel(edge.x + 1, edge.y), RGB(64, 156, 255));
+    MoveTo(At(kHeader));
+    EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000))
+        << "the kept skin did not come back: " << std::hex << OverlayPixel(x);
+    EXPECT_FALSE(FileBytes(Path("lastskin.cfg")) != "<missing>") << "a preview was written";
+    ClickAt(At(GalleryCell(0, 1)), Button::Left);
+    MoveTo(At(kHeader));
+    Pump(300);
+    EXPECT_TRUE(Reddish(OverlayPixel(x))) << "not kept: " << std::hex << OverlayPixel(x);
+    // The kept skin's thumbnail is framed in white, the others are not: the frame lies in the
+    // two pixels inside each cell's edge.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    auto frame = [](int column) {
+        POINT p = At({kGallery.x + column * 47, kGallery.y + 16});
+        return ScreenPixel(p.x + 1, p.y);
+    };
+    EXPECT_EQ(frame(1), RGB(240, 244, 250));
+    EXPECT_NE(frame(0), RGB(240, 244, 250));
+    EXPECT_NE(frame(2), RGB(240, 244, 250));
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
+    Restart();
+    EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
+        << "not kept across a restart: " << std::hex << OverlayPixel(x);
+}
+
+// A picture chosen in the dialog comes first in the gallery's lower row; a picture that is
+// gone drops out of it.
+TEST_F(AppEndToEnd, PicturesUsedLastFillTheGallerysLowerRow) {
+    RemoveSkinFiles();
+    DeleteFileW(win::Widen(Path("Moirelle.ini")).c_str());
+    Restart();
+    const std::string picture = Path("recent-green.bmp");
+    ASSERT_TRUE(
+        CopyFileW(win::Widen(Path("base-green.bmp")).c_str(), win::Widen(picture).c_str(), FALSE));
+    Choose(Button::Left, picture);
+    const int x = GetSystemMetrics(SM_CXSCREEN) * 3 / 4;
+    ASSERT_TRUE(OverlayShows(x, kBaseGreen));
+    ClickAt(At(GalleryCell(0, 0)), Button::Left);
+    ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+    MoveTo(At(GalleryCell(1, 0)));
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
+    MoveTo(At(kHeader));
+    EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+    ASSERT_TRUE(DeleteFileW(win::Widen(picture).c_str()));
+    Restart();
+    MoveTo(At(kHeader));
+    MoveTo(At(GalleryCell(1, 0)));
+    Pump(500);
+    EXPECT_TRUE(Bluish(OverlayPixel(x)))
+        << "a missing picture still shows: " << std::hex << OverlayPixel(x);
+    MoveTo(At(kHeader));
+}
+
+// A real OLE drag from this process: a PNG with alpha dropped on the options window becomes
+// the texture; a text file is refused with the no-drop cursor and changes nothing.
+TEST_F(AppEndToEnd, ADroppedPngBecomesTheTextureAndATextFileIsRefused) {
+    RemoveSkinFiles();
+    Restart();
+    const int screenW = GetSystemMetrics(SM_CXSCREEN);
+    WriteFile(Path("notes.txt"), "no picture here");
+    RaiseOnScreen(app_.Options());
+    const DragOutcome refused =
+        DragFiles({win::Widen(Path("notes.txt"))}, At(kHeader), At({120, 30}));
+    EXPECT_EQ(refused.result, DRAGDROP_S_DROP);
+    EXPECT_EQ(refused.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_FALSE(refused.feedback.empty());
+    for (DWORD e : refused.feedback)
+        EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
+
+    EXPECT_EQ(FileBytes(Path("FXskin.cfg")), "<missing>");
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>");
+    EXPECT_FALSE(OverlayPixel(screenW / 4) == kTextureRed);
+
+    const DragOutcome dropped =
+        DragFiles({win::Widen(Path("notes.txt")), win::Widen(Path("texture.png"))}, At(kHeader),
+                  At({120, 30}));
+    EXPECT_EQ(dropped.result, DRAGDROP_S_DROP);
+    EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    ASSERT_FALSE(dropped.feedback.empty());
+    EXPECT_EQ(dropped.feedback.back(), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed)) << std::hex << OverlayPixel(screenW / 4);
+    EXPECT_EQ(FileBytes(Path("FXskin.cfg")), Path("texture.png") + "\r\n");
+    EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>") << "the base picture changed";
 }

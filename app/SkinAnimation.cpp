@@ -6,8 +6,6 @@
 #include "formats/win/modParsersWin.h"
 #include "platform/win/Text.h"
 
-#include <wtsapi32.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -17,8 +15,6 @@
 namespace moirelle::app {
 namespace {
 
-constexpr const wchar_t* kWindowClass = L"MoirelleSkinAnimation";
-constexpr UINT_PTR kTimerId = 1;
 // While nothing shows the animation, the timer only looks every so often.
 constexpr UINT kPausedPollMs = 250;
 // Ticks between looks at full-screen windows and at the overlay's size.
@@ -45,51 +41,17 @@ bool MonitorInFullScreen(HMONITOR monitor) {
 
 } // namespace
 
-SkinAnimation::SkinAnimation(std::function<std::vector<Overlay>()> overlays)
-    : overlays_(std::move(overlays)) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &SkinAnimation::WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kWindowClass;
-    RegisterClassExW(&wc); // fails harmlessly when already registered
-    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                              nullptr, instance, this);
-    if (window_) WTSRegisterSessionNotification(window_, NOTIFY_FOR_THIS_SESSION);
-}
+SkinAnimation::SkinAnimation(AnimationClock& clock, std::function<std::vector<Overlay>()> overlays)
+    : clock_(clock), overlays_(std::move(overlays)) {}
 
 SkinAnimation::~SkinAnimation() {
     Stop();
-    if (window_) {
-        WTSUnRegisterSessionNotification(window_);
-        DestroyWindow(window_);
-    }
-}
-
-LRESULT CALLBACK SkinAnimation::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<SkinAnimation*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && msg == WM_TIMER && wParam == kTimerId) {
-        self->Tick();
-        return 0;
-    }
-    if (self && msg == WM_WTSSESSION_CHANGE) {
-        if (wParam == WTS_SESSION_LOCK) self->locked_ = true;
-        if (wParam == WTS_SESSION_UNLOCK) self->locked_ = false;
-        return 0;
-    }
-    return DefWindowProcW(window, msg, wParam, lParam);
 }
 
 bool SkinAnimation::Play(const std::string& path) {
     Stop();
     bytes_ = ReadWholeFile(path);
-    if (!window_ || !animation_.Open(bytes_) || animation_.FrameCount() < 2 ||
+    if (!clock_.Ready() || !animation_.Open(bytes_) || animation_.FrameCount() < 2 ||
         !animation_.Rewind(screen_) || !animation_.NextFrame(screen_)) {
         Stop();
         return false;
@@ -104,8 +66,8 @@ bool SkinAnimation::Play(const std::string& path) {
 }
 
 void SkinAnimation::Stop() {
-    if (timer_) KillTimer(window_, kTimerId);
-    timer_ = 0;
+    clock_.Cancel(this);
+    playing_ = false;
     ticksToCheck_ = 0;
     covered_.clear();
     picture_ = forms::Picture(); // the overlays hold their own reference while they show it
@@ -118,9 +80,8 @@ void SkinAnimation::Stop() {
 }
 
 void SkinAnimation::Arm(UINT ms) {
-    if (timer_ && ms == armedMs_) return; // the timer goes on at the same interval
-    timer_ = SetTimer(window_, kTimerId, ms, nullptr);
-    armedMs_ = ms;
+    clock_.Schedule(this, ms, [this] { Tick(); });
+    playing_ = true;
 }
 
 bool SkinAnimation::FitBitmap() {
@@ -168,7 +129,7 @@ void SkinAnimation::Tick() {
     ticksToCheck_ = check ? kCheckEvery - 1 : ticksToCheck_ - 1;
     if (check) covered_.clear();
     std::vector<Overlay> showing;
-    if (!locked_)
+    if (!clock_.Locked())
         for (const Overlay& o : overlays_()) {
             if (o.image->Picture() != picture_ || !IsWindowVisible(o.window)) continue;
             if (check && Covered(o.window)) covered_.push_back(o.window);
@@ -183,8 +144,7 @@ void SkinAnimation::Tick() {
     if (!animation_.NextFrame(screen_)) {
         // The end of a play: again while plays are left, else the last frame stays.
         if (playsLeft_ == 0) {
-            KillTimer(window_, kTimerId);
-            timer_ = 0;
+            playing_ = false;
             return;
         }
         if (playsLeft_ > 0) --playsLeft_;

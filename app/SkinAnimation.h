@@ -1,12 +1,13 @@
 #pragma once
-// The base picture when it is an animated GIF: plays it on every overlay at its own delays
-// (delays under 20 ms at 100 ms), looping as the file says, with one timer for the whole
-// program. Each tick composites at most one frame into a bitmap that every overlay's base
-// picture shows, and redraws only the overlays that show it now; the texture above is
-// redrawn with it. Playing pauses while no overlay shows (hidden, or its monitor covered by
-// a full-screen window) and while the session is locked, and goes on from where it was.
-// A still picture stops the timer and keeps nothing.
+// A base picture that is an animated GIF: plays it on the overlays that show it at its own
+// delays (delays under 20 ms at 100 ms), looping as the file says, on the program's one
+// clock, shared with every other animation. Each of its ticks composites at most one frame into a
+// bitmap that every overlay's base picture shows, and redraws only the overlays that show it now;
+// the texture above is redrawn with it. Playing pauses while no overlay shows (hidden, or its
+// monitor covered by a full-screen window) and while the session is locked, and goes on from where
+// it was. A still picture stops the timer and keeps nothing.
 
+#include "app/AnimationClock.h"
 #include "dib/MemoryImage.h"
 #include "formats/GifAnimation.h"
 #include "forms/Image.h"
@@ -27,8 +28,8 @@ class SkinAnimation {
         forms::Image* image; // its base picture
     };
 
-    // `overlays` answers the overlays there are now, each time the animation draws.
-    explicit SkinAnimation(std::function<std::vector<Overlay>()> overlays);
+    // `overlays` answers the overlays that may show it now, each time the animation draws.
+    SkinAnimation(AnimationClock& clock, std::function<std::vector<Overlay>()> overlays);
     ~SkinAnimation();
     SkinAnimation(const SkinAnimation&) = delete;
     SkinAnimation& operator=(const SkinAnimation&) = delete;
@@ -38,12 +39,11 @@ class SkinAnimation {
     // plays.
     bool Play(const std::string& path);
     void Stop();
-    bool Playing() const { return timer_ != 0; }
+    bool Playing() const { return playing_; }
     // The picture the overlays show while it plays (empty when nothing plays).
     const forms::Picture& Picture() const { return picture_; }
 
   private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     void Tick();
     // Whether this overlay's monitor is covered by the foreground window in full screen.
     static bool Covered(HWND overlay);
@@ -54,11 +54,9 @@ class SkinAnimation {
     void Present();
     void Arm(UINT ms);
 
+    AnimationClock& clock_;
     std::function<std::vector<Overlay>()> overlays_;
-    HWND window_ = nullptr; // hidden: receives the timer and the session's lock changes
-    UINT_PTR timer_ = 0;
-    UINT armedMs_ = 0;
-    bool locked_ = false;
+    bool playing_ = false; // a frame is awaited (or it rests, looking now and then)
     // The full-screen test and the overlay's size are looked at every kCheckEvery ticks
     // (and at every tick while paused); in between the last answers stand.
     int ticksToCheck_ = 0;

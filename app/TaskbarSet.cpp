@@ -155,6 +155,8 @@ std::optional<TaskbarState> TaskbarSet::StateOf(const std::string& key) {
 void TaskbarSet::ShowSkin(Entry& e, const std::optional<Skin>& skin) {
     if (!skin) {
         if (e.showsShared) return;
+        e.animation.reset();
+        e.animatedBase.clear();
         e.overlay->BasePicture(sharedPicture_);
         e.overlay->Texture(win::Widen(shared_.texture));
         e.showsShared = true;
@@ -162,13 +164,37 @@ void TaskbarSet::ShowSkin(Entry& e, const std::optional<Skin>& skin) {
         return;
     }
     if (!e.showsShared && e.shown == skin) return;
-    if (skin->base.empty())
-        e.overlay->BasePicture(primary_.Image2.Picture());
-    else if (auto picture = LoadBaseSource(skin->base))
-        e.overlay->BasePicture(*picture);
+    // The same animation under another texture plays on from where it is.
+    const bool playsOn = e.animation && !e.showsShared && e.animatedBase == skin->base;
+    if (!playsOn) {
+        e.animation.reset();
+        e.animatedBase.clear();
+        if (skin->base.empty())
+            e.overlay->BasePicture(primary_.Image2.Picture());
+        else if (PlayOwnBase(e, skin->base))
+            e.overlay->BasePicture(e.animation->Picture());
+        else if (auto picture = LoadBaseSource(skin->base))
+            e.overlay->BasePicture(*picture);
+    }
     e.overlay->Texture(win::Widen(skin->texture));
     e.showsShared = false;
     e.shown = skin;
+}
+
+bool TaskbarSet::PlayOwnBase(Entry& e, const std::string& path) {
+    FrmMagnet* overlay = e.overlay;
+    auto animation = std::make_unique<SkinAnimation>(Clock(), [overlay] {
+        return std::vector<SkinAnimation::Overlay>{{overlay->hWnd(), &overlay->Image1}};
+    });
+    if (!animation->Play(path)) return false;
+    e.animation = std::move(animation);
+    e.animatedBase = path;
+    return true;
+}
+
+AnimationClock& TaskbarSet::Clock() {
+    if (!clock_) clock_ = std::make_unique<AnimationClock>();
+    return *clock_;
 }
 
 void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& path) {
@@ -180,7 +206,7 @@ void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& pa
     // come back to it) show the animation's picture.
     if (path.empty() && !animation_) return;
     if (!animation_)
-        animation_ = std::make_unique<SkinAnimation>([this] {
+        animation_ = std::make_unique<SkinAnimation>(Clock(), [this] {
             std::vector<SkinAnimation::Overlay> shown;
             for (Entry& e : entries_)
                 if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});

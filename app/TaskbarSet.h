@@ -8,6 +8,7 @@
 // While the taskbars are translucent, the normal state's opacity is the one the options
 // window sets; restored, states change no opacity.
 
+#include "app/AnimationClock.h"
 #include "app/DesktopEvents.h"
 #include "app/FrmMagnet.h"
 #include "app/Settings.h"
@@ -79,6 +80,9 @@ class TaskbarSet : public TaskbarSkins {
         std::optional<Skin> shown;
         bool showsShared = true;
         std::optional<Skin> preview;
+        // Its own base picture when that is an animated GIF (its file in animatedBase).
+        std::unique_ptr<SkinAnimation> animation;
+        std::string animatedBase;
     };
 
     void FollowSecondaryTaskbars();
@@ -88,10 +92,17 @@ class TaskbarSet : public TaskbarSkins {
     void Apply(bool force = false);
     void Apply(Entry& e, bool force);
     void ShowSkin(Entry& e, const std::optional<Skin>& skin);
+    // Plays the file as the taskbar's own animated base picture; false (and nothing kept)
+    // when it is no animation.
+    bool PlayOwnBase(Entry& e, const std::string& path);
+    AnimationClock& Clock();
     void StatesChanged() { Apply(); }
 
     FrmMagnet& primary_;
     FrmOpt* options_ = nullptr;
+    // The one timer of every animation, made at first use (before the animations, which
+    // leave it as they go).
+    std::unique_ptr<AnimationClock> clock_;
     std::vector<Entry> entries_;
     // The shared base picture when it is an animated GIF, made at first use.
     std::unique_ptr<SkinAnimation> animation_;

@@ -17,8 +17,10 @@
 #include "platform/win/Text.h"
 
 #include <gtest/gtest.h>
+#include <wtsapi32.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <utility>
@@ -104,6 +106,72 @@ std::string SolidBmp(int w, int h, COLORREF c) {
     }
     Bytes b = BuildBmp(w, h, 24, 0, rows);
     return std::string(b.begin(), b.end());
+}
+
+// A hash of a screen row from `left` to `right` at `y`.
+uint64_t ScreenRowHash(int left, int right, int y) {
+    const int w = right - left;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = 1;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    win::UniqueBitmap row(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!row || !dc) return 0;
+    {
+        win::ScopedSelect select(dc.get(), row.get());
+        win::WindowDC screen(nullptr);
+        BitBlt(dc.get(), 0, 0, w, 1, screen.get(), left, y, SRCCOPY);
+    }
+    GdiFlush();
+    uint64_t hash = 1469598103934665603ull;
+    const auto* p = static_cast<const uint8_t*>(bits);
+    for (int i = 0; i < w * 4; ++i)
+        hash = (hash ^ p[i]) * 1099511628211ull;
+    return hash;
+}
+
+// How many times each of the screen rows changed, watched together for `ms`.
+std::vector<int> RowChanges(const std::vector<RECT>& rows, DWORD ms) {
+    std::vector<uint64_t> last;
+    for (const RECT& r : rows)
+        last.push_back(ScreenRowHash(r.left, r.right, r.top));
+    std::vector<int> changes(rows.size(), 0);
+    const ULONGLONG start = GetTickCount64();
+    while (GetTickCount64() - start < ms) {
+        Pump(10);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const uint64_t now = ScreenRowHash(rows[i].left, rows[i].right, rows[i].top);
+            changes[i] += now != last[i];
+            last[i] = now;
+        }
+    }
+    return changes;
+}
+
+// The windows of the process with the class, hidden ones too.
+std::vector<HWND> WindowsOfClass(DWORD processId, const wchar_t* className) {
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{processId, className, {}};
+    EnumWindows(
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(l);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            wchar_t name[64]{};
+            GetClassNameW(w, name, 64);
+            if (owner == s->processId && std::wcscmp(name, s->className) == 0)
+                s->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 } // namespace
@@ -298,6 +366,50 @@ TEST_F(DesktopRules, APictureChosenForOneTaskbarGoesToItAlone) {
     EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) != kBlue; }, 2000));
     // The taskbar's own skin is kept for when it is edited again.
     EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
+}
+
+// A taskbar's own animated base picture plays on its overlay alone while the primary shows
+// a still one; with the shared picture animated too, both play on the program's one clock.
+TEST_F(DesktopRules, ATaskbarsOwnAnimatedSkinPlaysBesideAStillOrAnimatedOne) {
+    std::string gif;
+    ASSERT_TRUE(ReadFile(JoinPath(JoinPath(SourceDir(), "samples"), "skin-shimmer.gif"), gif));
+    ASSERT_TRUE(WriteFile(Path("skin-shimmer.gif"), gif));
+    DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
+    auto secondary = std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd",
+                                                    RECT{100, 600, 700, 630}, RGB(20, 20, 20));
+    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
+                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
+                  win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    Pump(500);
+    // The sample changes about 10 times a second (one frame rests 320 ms): over 3 s, at
+    // least 10 changes (the light crosses the row in part of each round).
+    const std::vector<RECT> rows{{110, 615, 690, 616}, {80, 758, 900, 759}};
+    std::vector<int> changes = RowChanges(rows, 3000);
+    EXPECT_GE(changes[0], 10) << "the secondary taskbar's own animation plays";
+    EXPECT_EQ(changes[1], 0) << "the primary taskbar's still picture stays still";
+    const std::vector<HWND> clock = WindowsOfClass(app_.Id(), L"MoirelleAnimationClock");
+    ASSERT_EQ(clock.size(), 1u);
+    // While the session is locked it rests, and goes on when it is unlocked. (Wine tells no
+    // window of lock changes; the test brings the program the message Windows sends.)
+    PostMessageW(clock[0], WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
+    Pump(300);
+    EXPECT_EQ(RowChanges(rows, 1500)[0], 0) << "locked, it rests";
+    PostMessageW(clock[0], WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_GE(RowChanges(rows, 3000)[0], 10) << "unlocked, it plays on";
+
+    // The shared picture animated as well: both play, still on one clock.
+    app_.Kill();
+    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    Pump(500);
+    changes = RowChanges(rows, 3000);
+    EXPECT_GE(changes[0], 10) << "the secondary taskbar's own animation plays";
+    EXPECT_GE(changes[1], 10) << "the shared animation plays on the primary taskbar";
+    EXPECT_EQ(WindowsOfClass(app_.Id(), L"MoirelleAnimationClock").size(), 1u);
+    DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
 }
 
 // The Start button's menu, opened by a real click: the start-menu state applies while it is

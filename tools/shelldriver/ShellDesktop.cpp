@@ -62,6 +62,32 @@ void RaiseOnScreen(HWND hwnd) {
     }
 }
 
+uint64_t ScreenRowHash(int left, int right, int y) {
+    const int w = right - left;
+    if (w <= 0) return 0;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = 1;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    win::UniqueBitmap row(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!row || !dc) return 0;
+    {
+        win::ScopedSelect select(dc.get(), row.get());
+        win::WindowDC screen(nullptr);
+        BitBlt(dc.get(), 0, 0, w, 1, screen.get(), left, y, SRCCOPY);
+    }
+    GdiFlush();
+    uint64_t hash = 1469598103934665603ull;
+    const auto* p = static_cast<const uint8_t*>(bits);
+    for (int i = 0; i < w * 4; ++i)
+        hash = (hash ^ p[i]) * 1099511628211ull;
+    return hash;
+}
+
 COLORREF ScreenPixel(int x, int y) {
     win::WindowDC screen(nullptr);
     win::UniqueMemoryDC mem(CreateCompatibleDC(screen.get()));

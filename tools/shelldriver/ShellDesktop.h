@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,8 @@ void RaiseOnScreen(HWND hwnd);
 
 // The colour of a screen pixel (RGB value), read from the screen's device context.
 COLORREF ScreenPixel(int x, int y);
+// A hash of the screen's row `y` from `left` to `right` (0 for an empty or unreadable row).
+uint64_t ScreenRowHash(int left, int right, int y);
 
 // One absolute mouse input at the screen point, with the given button flags (0: a move).
 INPUT MouseAt(POINT screen, DWORD flags);

@@ -860,30 +860,7 @@ namespace {
 // A hash of the overlay's middle row as the screen shows it.
 uint64_t OverlayRowHash(HWND overlay) {
     const RECT r = WindowRect(overlay);
-    const int w = r.right - r.left;
-    if (w <= 0) return 0;
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = 1;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    win::UniqueBitmap row(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
-    if (!row || !dc) return 0;
-    HGDIOBJ old = SelectObject(dc.get(), row.get());
-    {
-        win::WindowDC screen(nullptr);
-        BitBlt(dc.get(), 0, 0, w, 1, screen.get(), r.left, (r.top + r.bottom) / 2, SRCCOPY);
-    }
-    SelectObject(dc.get(), old);
-    GdiFlush();
-    uint64_t hash = 1469598103934665603ull;
-    const auto* p = static_cast<const uint8_t*>(bits);
-    for (int i = 0; i < w * 4; ++i)
-        hash = (hash ^ p[i]) * 1099511628211ull;
-    return hash;
+    return ScreenRowHash(r.left, r.right, (r.top + r.bottom) / 2);
 }
 
 // The times (ms from the start) at which the overlay's row changed, watched for `ms`, and

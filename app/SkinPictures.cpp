@@ -4,6 +4,7 @@
 #include "app/SkinSource.h"
 #include "dib/win/c32bppDIB.h"
 #include "formats/win/modParsersWin.h"
+#include "forms/DibSection.h"
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
@@ -16,18 +17,11 @@ constexpr uint32_t kThumbnailBack = 0x222222;
 class Canvas {
   public:
     Canvas(int32_t w, int32_t h, uint32_t rgb) : w_(w), h_(h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        uint32_t* bits = nullptr;
+        bitmap_ = forms::CreateDibSection32(w, h, &bits);
         dc_.reset(CreateCompatibleDC(nullptr));
         if (!bitmap_ || !dc_) return;
-        bits_ = static_cast<uint32_t*>(bits);
+        bits_ = bits;
         old_ = SelectObject(dc_.get(), bitmap_.get());
         std::fill(bits_, bits_ + static_cast<size_t>(w) * h, rgb);
     }

@@ -37,11 +37,13 @@ MOIRELLE_AVX2 void PrefixAvx2(const uint8_t* pixels, uint16_t* prefix, size_t co
         a = _mm256_add_epi16(a, _mm256_slli_si256(a, 2)); // within each half
         a = _mm256_add_epi16(a, _mm256_slli_si256(a, 4));
         a = _mm256_add_epi16(a, _mm256_slli_si256(a, 8));
-        const __m256i low = HalfTotals(a);
-        a = _mm256_add_epi16(a, _mm256_add_epi16(_mm256_permute2x128_si256(low, low, 0x08), carry));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), a);
-        const __m256i high = HalfTotals(a);
-        carry = _mm256_permute2x128_si256(high, high, 0x11);
+        // Each half's total into the high half and into both: the running sum waits for
+        // one addition per step, not for the shuffles.
+        const __m256i totals = HalfTotals(a);
+        a = _mm256_add_epi16(a, _mm256_permute2x128_si256(totals, totals, 0x08));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), _mm256_add_epi16(a, carry));
+        carry = _mm256_add_epi16(
+            carry, _mm256_add_epi16(totals, _mm256_permute2x128_si256(totals, totals, 0x01)));
     }
     run = static_cast<uint16_t>(_mm256_cvtsi256_si32(carry));
 }

@@ -27,9 +27,9 @@ void PrefixSse2(const uint8_t* pixels, uint16_t* prefix, size_t count, uint16_t&
         a = _mm_add_epi16(a, _mm_slli_si128(a, 2));
         a = _mm_add_epi16(a, _mm_slli_si128(a, 4));
         a = _mm_add_epi16(a, _mm_slli_si128(a, 8));
-        a = _mm_add_epi16(a, carry);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), a);
-        carry = _mm_shuffle_epi32(_mm_shufflehi_epi16(a, 0xFF), 0xFF);
+        // The running sum waits for one addition per step, not for the shuffles.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), _mm_add_epi16(a, carry));
+        carry = _mm_add_epi16(carry, _mm_shuffle_epi32(_mm_shufflehi_epi16(a, 0xFF), 0xFF));
     };
     size_t x = 0;
     for (; x + 16 <= count; x += 16) { // one cache line of source pixels

@@ -21,70 +21,99 @@ MOIRELLE_AVX2 inline __m256i HalfTotals(__m256i v) {
     return _mm256_shuffle_epi32(_mm256_shufflehi_epi16(v, 0xFF), 0xFF);
 }
 
+// The running sums of sixteen pixels after `carry`, stored to `prefix`; answers the new
+// carry.
+MOIRELLE_AVX2 inline __m256i PrefixStep(const uint8_t* p, uint16_t* prefix, __m256i carry) {
+    // Pixels 0-3, 8-11 | 4-7, 12-15 once packed: put back in order.
+    __m256i a = _mm256_permute4x64_epi64(
+        _mm256_packs_epi32(
+            _mm256_srli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), 24),
+            _mm256_srli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), 24)),
+        0xD8);
+    a = _mm256_add_epi16(a, _mm256_slli_si256(a, 2)); // within each half
+    a = _mm256_add_epi16(a, _mm256_slli_si256(a, 4));
+    a = _mm256_add_epi16(a, _mm256_slli_si256(a, 8));
+    // Each half's total into the high half and into both: the running sum waits for one
+    // addition per step, not for the shuffles.
+    const __m256i totals = HalfTotals(a);
+    a = _mm256_add_epi16(a, _mm256_permute2x128_si256(totals, totals, 0x08));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix), _mm256_add_epi16(a, carry));
+    return _mm256_add_epi16(
+        carry, _mm256_add_epi16(totals, _mm256_permute2x128_si256(totals, totals, 0x01)));
+}
+
 MOIRELLE_AVX2 void PrefixAvx2(const uint8_t* pixels, uint16_t* prefix, size_t count,
                               uint16_t& run) {
     __m256i carry = _mm256_set1_epi16(static_cast<short>(run));
-    for (size_t x = 0; x < count; x += 16) {
-        const uint8_t* p = pixels + x * 4;
-        _mm_prefetch(reinterpret_cast<const char*>(p + kShadowPrefetch), _MM_HINT_T0);
-        // Pixels 0-3, 8-11 | 4-7, 12-15 once packed: put back in order.
-        __m256i a = _mm256_permute4x64_epi64(
-            _mm256_packs_epi32(
-                _mm256_srli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), 24),
-                _mm256_srli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)),
-                                  24)),
-            0xD8);
-        a = _mm256_add_epi16(a, _mm256_slli_si256(a, 2)); // within each half
-        a = _mm256_add_epi16(a, _mm256_slli_si256(a, 4));
-        a = _mm256_add_epi16(a, _mm256_slli_si256(a, 8));
-        // Each half's total into the high half and into both: the running sum waits for
-        // one addition per step, not for the shuffles.
-        const __m256i totals = HalfTotals(a);
-        a = _mm256_add_epi16(a, _mm256_permute2x128_si256(totals, totals, 0x08));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), _mm256_add_epi16(a, carry));
-        carry = _mm256_add_epi16(
-            carry, _mm256_add_epi16(totals, _mm256_permute2x128_si256(totals, totals, 0x01)));
-    }
+    for (size_t x = 0; x < count; x += 16)
+        carry = PrefixStep(pixels + x * 4, prefix + x, carry);
     run = static_cast<uint16_t>(_mm256_cvtsi256_si32(carry));
 }
 
-template <bool kFull>
-MOIRELLE_AVX2 inline void Colour16(const ShadowRow& row, __m256i q, uint8_t* dst) {
-    __m256i b, g, r;
-    if constexpr (kFull) {
-        b = Div255x16(_mm256_mullo_epi16(q, _mm256_set1_epi16(static_cast<short>(row.bytes[0]))));
-        g = Div255x16(_mm256_mullo_epi16(q, _mm256_set1_epi16(static_cast<short>(row.bytes[1]))));
-        r = Div255x16(_mm256_mullo_epi16(q, _mm256_set1_epi16(static_cast<short>(row.bytes[2]))));
-    } else {
-        b = _mm256_mulhi_epu16(q, _mm256_set1_epi16(static_cast<short>(row.factor[0])));
-        g = _mm256_mulhi_epu16(q, _mm256_set1_epi16(static_cast<short>(row.factor[1])));
-        r = _mm256_mulhi_epu16(q, _mm256_set1_epi16(static_cast<short>(row.factor[2])));
-    }
-    const __m256i bg = _mm256_or_si256(b, _mm256_slli_epi16(g, 8));
-    const __m256i rq = _mm256_or_si256(r, _mm256_slli_epi16(q, 8));
-    const __m256i lo = _mm256_unpacklo_epi16(bg, rq); // pixels 0-3 | 8-11
-    const __m256i hi = _mm256_unpackhi_epi16(bg, rq); // pixels 4-7 | 12-15
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(lo, hi, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32),
-                        _mm256_permute2x128_si256(lo, hi, 0x31));
-}
+// The pixels of sixteen alphas q, as Colour8 of the SSE2 level.
+template <bool kFull> class Colour16 {
+  public:
+    MOIRELLE_AVX2 explicit Colour16(const ShadowRow& row)
+        : blue_(Splat(row, 0)), green_(Splat(row, 1)), red_(Splat(row, 2)) {}
 
-template <bool kWide, bool kFull> MOIRELLE_AVX2 void PixelsAvx2(const ShadowRow& row) {
+    MOIRELLE_AVX2 void operator()(__m256i q, uint8_t* dst) const {
+        const __m256i bg = _mm256_or_si256(Byte(q, blue_), _mm256_slli_epi16(Byte(q, green_), 8));
+        const __m256i rq = _mm256_or_si256(Byte(q, red_), _mm256_slli_epi16(q, 8));
+        const __m256i lo = _mm256_unpacklo_epi16(bg, rq); // pixels 0-3 | 8-11
+        const __m256i hi = _mm256_unpackhi_epi16(bg, rq); // pixels 4-7 | 12-15
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
+                            _mm256_permute2x128_si256(lo, hi, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32),
+                            _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+
+  private:
+    MOIRELLE_AVX2 static __m256i Splat(const ShadowRow& row, int c) {
+        return _mm256_set1_epi16(static_cast<short>(kFull ? row.bytes[c] : row.factor[c]));
+    }
+    MOIRELLE_AVX2 static __m256i Byte(__m256i q, __m256i k) {
+        if constexpr (kFull)
+            return Div255x16(_mm256_mullo_epi16(q, k));
+        else
+            return _mm256_mulhi_epu16(q, k);
+    }
+    __m256i blue_, green_, red_;
+};
+
+template <bool kWide, bool kFull, bool kNext> MOIRELLE_AVX2 void PixelsAvx2(const ShadowRow& row) {
+    // Everything in locals: the stores below could otherwise be the row's own fields.
     const uint16_t* prefix = row.prefix;
-    const size_t n = row.n;
+    const uint16_t* entering = row.prefix + row.n;
+    uint16_t* ring = row.ring;
+    uint16_t* sums16 = static_cast<uint16_t*>(row.sums);
+    uint32_t* sums32 = static_cast<uint32_t*>(row.sums);
+    uint8_t* out = row.out;
+    uint8_t* outTail = row.outTail;
+    const size_t outFull = row.outFull, columns = row.columns;
+    const uint8_t* next = row.next;
+    const uint8_t* nextTail = row.nextTail;
+    const size_t nextFull = row.nextFull;
+    uint16_t* nextPrefix = row.nextPrefix;
     const __m256i multiplier = _mm256_set1_epi16(static_cast<short>(row.narrow.multiplier));
-    const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(row.narrow.shift));
+    const __m256i shift = _mm256_set1_epi16(static_cast<short>(row.narrow.ShiftFactor()));
     const __m256 reciprocal = _mm256_set1_ps(row.reciprocal);
-    for (size_t x = 0; x < row.columns; x += 16) {
+    const Colour16<kFull> colour(row);
+    __m256i carry = _mm256_setzero_si256();
+    for (size_t x = 0; x < columns; x += 16) {
+        if constexpr (kNext) {
+            const uint8_t* p = x < nextFull ? next + x * 4 : nextTail + (x - nextFull) * 4;
+            _mm_prefetch(reinterpret_cast<const char*>(p + kShadowPrefetch), _MM_HINT_T0);
+            carry = PrefixStep(p, nextPrefix + x, carry);
+        }
         const __m256i h =
-            _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + n + x)),
+            _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(entering + x)),
                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x)));
-        __m256i* ring = reinterpret_cast<__m256i*>(row.ring + x);
-        const __m256i change = _mm256_sub_epi16(h, _mm256_loadu_si256(ring));
-        _mm256_storeu_si256(ring, h);
+        __m256i* slot = reinterpret_cast<__m256i*>(ring + x);
+        const __m256i change = _mm256_sub_epi16(h, _mm256_loadu_si256(slot));
+        _mm256_storeu_si256(slot, h);
         __m256i q;
         if constexpr (kWide) {
-            __m256i* sums = reinterpret_cast<__m256i*>(static_cast<uint32_t*>(row.sums) + x);
+            __m256i* sums = reinterpret_cast<__m256i*>(sums32 + x);
             const __m256i s0 = _mm256_add_epi32(
                 _mm256_loadu_si256(sums), _mm256_cvtepi16_epi32(_mm256_castsi256_si128(change)));
             const __m256i s1 =
@@ -98,13 +127,12 @@ template <bool kWide, bool kFull> MOIRELLE_AVX2 void PixelsAvx2(const ShadowRow&
                     _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(s1), reciprocal))),
                 0xD8);
         } else {
-            __m256i* sums = reinterpret_cast<__m256i*>(static_cast<uint16_t*>(row.sums) + x);
+            __m256i* sums = reinterpret_cast<__m256i*>(sums16 + x);
             const __m256i s = _mm256_add_epi16(_mm256_loadu_si256(sums), change);
             _mm256_storeu_si256(sums, s);
-            q = _mm256_srl_epi16(_mm256_mulhi_epu16(s, multiplier), shift);
+            q = _mm256_mulhi_epu16(_mm256_mulhi_epu16(s, multiplier), shift);
         }
-        Colour16<kFull>(row, q,
-                        x < row.outFull ? row.out + x * 4 : row.outTail + (x - row.outFull) * 4);
+        colour(q, x < outFull ? out + x * 4 : outTail + (x - outFull) * 4);
     }
 }
 
@@ -114,8 +142,10 @@ bool DropShadowAvx2(const ShadowJob& job) {
     static constexpr ShadowRowStages kStages = {
         16,
         PrefixAvx2,
-        {{PixelsAvx2<false, false>, PixelsAvx2<false, true>},
-         {PixelsAvx2<true, false>, PixelsAvx2<true, true>}}};
+        {{{PixelsAvx2<false, false, false>, PixelsAvx2<false, false, true>},
+          {PixelsAvx2<false, true, false>, PixelsAvx2<false, true, true>}},
+         {{PixelsAvx2<true, false, false>, PixelsAvx2<true, false, true>},
+          {PixelsAvx2<true, true, false>, PixelsAvx2<true, true, true>}}}};
     return RunShadowRows(job, kStages);
 }
 

@@ -41,11 +41,11 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
     const size_t width = static_cast<size_t>(job.out.width);
     const size_t columns = (width + step - 1) & ~(step - 1);
     const size_t full = w & ~(step - 1); // source columns read in place
-    std::vector<uint16_t> prefix, ring;
+    std::vector<uint16_t> prefixes, ring;
     std::vector<uint32_t> sums;
     std::vector<uint8_t> tail, rowBytes;
     try {
-        prefix.assign(n + columns, 0);
+        prefixes.assign(2 * (n + columns), 0);
         ring.assign(n * columns, 0);
         sums.assign(columns, 0);
         tail.assign((columns - full) * 4, 0);
@@ -54,12 +54,20 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
         return false;
     }
     uint8_t* rowBuffer = rowBytes.data() + (-reinterpret_cast<uintptr_t>(rowBytes.data()) & 63);
+    // Each holds n zeros, then a row's running sums.
+    uint16_t* prefix = prefixes.data();
+    uint16_t* nextPrefix = prefixes.data() + n + columns;
+    // Source pixels full .. w, then zeros.
+    auto loadTail = [&](const uint8_t* src) {
+        if (columns > full) std::memcpy(tail.data(), src + full * 4, (w - full) * 4);
+    };
 
     ShadowRow row;
     row.n = n;
     row.columns = columns;
-    row.prefix = prefix.data();
     row.sums = sums.data();
+    row.nextFull = full;
+    row.nextTail = tail.data();
     const uint32_t d = static_cast<uint32_t>(job.n * job.n);
     const bool wide = job.n < 3 || job.n > 15;
     if (!wide) row.narrow = NarrowBoxDivider(d);
@@ -71,20 +79,20 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
         row.factor[c] = ColourFactor(colour[c]);
         fullByte = fullByte || colour[c] == 255;
     }
-    const auto pixels = stages.pixels[wide][fullByte];
 
+    if (h > 0) {
+        const uint8_t* src = job.source.row(0);
+        uint16_t run = 0;
+        stages.prefix(src, prefix + n, full, run);
+        loadTail(src);
+        if (columns > full) stages.prefix(tail.data(), prefix + n + full, columns - full, run);
+    }
     for (size_t y = 0; y < static_cast<size_t>(job.out.height); ++y) {
-        if (y < h) {
-            const uint8_t* src = job.source.row(static_cast<int32_t>(y));
-            uint16_t run = 0;
-            stages.prefix(src, prefix.data() + n, full, run);
-            if (columns > full) {
-                std::memcpy(tail.data(), src + full * 4, (w - full) * 4);
-                stages.prefix(tail.data(), prefix.data() + n + full, columns - full, run);
-            }
-        } else if (y == h) {
-            std::fill(prefix.begin(), prefix.end(), uint16_t{0});
-        }
+        const bool next = y + 1 < h;
+        if (next) loadTail(job.source.row(static_cast<int32_t>(y + 1)));
+        row.next = next ? job.source.row(static_cast<int32_t>(y + 1)) : nullptr;
+        row.prefix = prefix;
+        row.nextPrefix = nextPrefix + n;
         uint8_t* out = job.out.row(static_cast<int32_t>(y));
         row.ring = ring.data() + (y % n) * columns;
         if (job.stream) {
@@ -95,11 +103,15 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
             row.outFull = width & ~(step - 1);
             row.outTail = rowBuffer;
         }
-        pixels(row);
+        stages.pixels[wide][fullByte][next](row);
         if (job.stream)
             StreamRow(out, rowBuffer, width * 4);
         else
             std::memcpy(out + row.outFull * 4, rowBuffer, (width - row.outFull) * 4);
+        if (next || y + 1 == h) {
+            if (!next) std::fill(nextPrefix, nextPrefix + n + columns, uint16_t{0});
+            std::swap(prefix, nextPrefix);
+        }
     }
     return true;
 }

@@ -21,7 +21,9 @@ constexpr size_t kShadowPrefetch = 8192;
 // floor(S / d) = (S * multiplier >> 16) >> shift for every S of a box of 3 to 15
 // (S <= 255 * d < 2^16): multiplier = ceil(2^(16 + shift) / d), shift = floor(log2 d). The
 // rounding error S * (multiplier * d - 2^(16 + shift)) / (d * 2^(16 + shift)) has no
-// bound simple enough to state; every such S is checked by the tests.
+// bound simple enough to state; every such S is checked by the tests. The vector stages
+// shift by taking the high half of the product with 2^(16 - shift) (shift is 3 to 7): a
+// shift by a register count costs two operations.
 struct NarrowBoxDivider {
     explicit NarrowBoxDivider(uint32_t d) {
         while ((2u << shift) <= d)
@@ -31,6 +33,7 @@ struct NarrowBoxDivider {
     uint32_t operator()(uint32_t sum) const { return (sum * multiplier >> 16) >> shift; }
     uint16_t multiplier = 0;
     uint32_t shift = 0;
+    uint16_t ShiftFactor() const { return static_cast<uint16_t>(0x10000u >> shift); }
 };
 
 // floor(q * byte / 255) = q * ColourFactor(byte) >> 16 for q 0..255 and a byte below 255:
@@ -41,7 +44,9 @@ inline uint16_t ColourFactor(uint32_t byte) {
     return static_cast<uint16_t>(257 * byte + 1);
 }
 
-// One shadow row as the level's pixel stage sees it.
+// One shadow row as the level's pixel stage sees it. The stage also makes the running
+// sums of the next source row, when there is one, in the same pass: its shuffles and this
+// row's products and shifts then share the processor's ports.
 struct ShadowRow {
     size_t n = 0;
     size_t columns = 0;               // the shadow's width rounded up to whole steps
@@ -50,7 +55,11 @@ struct ShadowRow {
     void* sums = nullptr;     // S per column: 16-bit (narrow) or 32-bit (wide)
     uint8_t* out = nullptr;   // pixels 0 .. outFull
     size_t outFull = 0;
-    uint8_t* outTail = nullptr; // pixels outFull .. columns
+    uint8_t* outTail = nullptr;    // pixels outFull .. columns
+    const uint8_t* next = nullptr; // the next source row's pixels 0 .. nextFull, or null
+    size_t nextFull = 0;
+    const uint8_t* nextTail = nullptr; // its pixels nextFull .. columns (zeros past its end)
+    uint16_t* nextPrefix = nullptr;    // its `columns` running sums
     NarrowBoxDivider narrow{1};
     float reciprocal = 0;    // BoxReciprocal(n * n)
     uint16_t factor[3] = {}; // ColourFactor of blue, green, red (no byte is 255)
@@ -62,8 +71,8 @@ struct ShadowRowStages {
     // The running alpha sum of `count` pixels (whole steps), from `run` on; leaves the last
     // sum in `run`.
     void (*prefix)(const uint8_t* pixels, uint16_t* prefix, size_t count, uint16_t& run);
-    // The row's pixels. Indexed [S in 32 bits][a colour byte is 255].
-    void (*pixels[2][2])(const ShadowRow& row);
+    // The row's pixels. Indexed [S in 32 bits][a colour byte is 255][a next row is given].
+    void (*pixels[2][2][2])(const ShadowRow& row);
 };
 
 // The shadow of ShadowJob with the level's stages; false when its rows cannot be had.

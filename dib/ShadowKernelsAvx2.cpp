@@ -51,14 +51,28 @@ MOIRELLE_AVX2 void PrefixAvx2(const uint8_t* pixels, uint16_t* prefix, size_t co
 }
 
 // The pixels of sixteen alphas q, as Colour8 of the SSE2 level.
-template <bool kFull> class Colour16 {
+template <int kColour> class Colour16 {
   public:
     MOIRELLE_AVX2 explicit Colour16(const ShadowRow& row)
         : blue_(Splat(row, 0)), green_(Splat(row, 1)), red_(Splat(row, 2)) {}
 
     MOIRELLE_AVX2 void operator()(__m256i q, uint8_t* dst) const {
-        const __m256i bg = _mm256_or_si256(Byte(q, blue_), _mm256_slli_epi16(Byte(q, green_), 8));
-        const __m256i rq = _mm256_or_si256(Byte(q, red_), _mm256_slli_epi16(q, 8));
+        const __m256i q8 = _mm256_slli_epi16(q, 8);
+        __m256i bg, rq;
+        if constexpr (kColour == kShadowGrey) {
+            const __m256i c = _mm256_mulhi_epu16(q, blue_);
+            bg = _mm256_mullo_epi16(c, _mm256_set1_epi16(0x101));
+            rq = _mm256_or_si256(c, q8);
+        } else if constexpr (kColour == kShadowFactors) {
+            const __m256i g8 =
+                _mm256_and_si256(_mm256_mulhi_epu16(q8, green_), _mm256_set1_epi16(-256));
+            bg = _mm256_or_si256(_mm256_mulhi_epu16(q, blue_), g8);
+            rq = _mm256_or_si256(_mm256_mulhi_epu16(q, red_), q8);
+        } else {
+            bg = _mm256_or_si256(Div255x16(_mm256_mullo_epi16(q, blue_)),
+                                 _mm256_slli_epi16(Div255x16(_mm256_mullo_epi16(q, green_)), 8));
+            rq = _mm256_or_si256(Div255x16(_mm256_mullo_epi16(q, red_)), q8);
+        }
         const __m256i lo = _mm256_unpacklo_epi16(bg, rq); // pixels 0-3 | 8-11
         const __m256i hi = _mm256_unpackhi_epi16(bg, rq); // pixels 4-7 | 12-15
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
@@ -69,18 +83,13 @@ template <bool kFull> class Colour16 {
 
   private:
     MOIRELLE_AVX2 static __m256i Splat(const ShadowRow& row, int c) {
-        return _mm256_set1_epi16(static_cast<short>(kFull ? row.bytes[c] : row.factor[c]));
-    }
-    MOIRELLE_AVX2 static __m256i Byte(__m256i q, __m256i k) {
-        if constexpr (kFull)
-            return Div255x16(_mm256_mullo_epi16(q, k));
-        else
-            return _mm256_mulhi_epu16(q, k);
+        return _mm256_set1_epi16(
+            static_cast<short>(kColour == kShadowFullByte ? row.bytes[c] : row.factor[c]));
     }
     __m256i blue_, green_, red_;
 };
 
-template <bool kWide, bool kFull, bool kNext> MOIRELLE_AVX2 void PixelsAvx2(const ShadowRow& row) {
+template <bool kWide, int kColour, bool kNext> MOIRELLE_AVX2 void PixelsAvx2(const ShadowRow& row) {
     // Everything in locals: the stores below could otherwise be the row's own fields.
     const uint16_t* prefix = row.prefix;
     const uint16_t* entering = row.prefix + row.n;
@@ -97,7 +106,7 @@ template <bool kWide, bool kFull, bool kNext> MOIRELLE_AVX2 void PixelsAvx2(cons
     const __m256i multiplier = _mm256_set1_epi16(static_cast<short>(row.narrow.multiplier));
     const __m256i shift = _mm256_set1_epi16(static_cast<short>(row.narrow.ShiftFactor()));
     const __m256 reciprocal = _mm256_set1_ps(row.reciprocal);
-    const Colour16<kFull> colour(row);
+    const Colour16<kColour> colour(row);
     __m256i carry = _mm256_setzero_si256();
     for (size_t x = 0; x < columns; x += 16) {
         if constexpr (kNext) {
@@ -142,10 +151,12 @@ bool DropShadowAvx2(const ShadowJob& job) {
     static constexpr ShadowRowStages kStages = {
         16,
         PrefixAvx2,
-        {{{PixelsAvx2<false, false, false>, PixelsAvx2<false, false, true>},
-          {PixelsAvx2<false, true, false>, PixelsAvx2<false, true, true>}},
-         {{PixelsAvx2<true, false, false>, PixelsAvx2<true, false, true>},
-          {PixelsAvx2<true, true, false>, PixelsAvx2<true, true, true>}}}};
+        {{{PixelsAvx2<false, 0, false>, PixelsAvx2<false, 0, true>},
+          {PixelsAvx2<false, 1, false>, PixelsAvx2<false, 1, true>},
+          {PixelsAvx2<false, 2, false>, PixelsAvx2<false, 2, true>}},
+         {{PixelsAvx2<true, 0, false>, PixelsAvx2<true, 0, true>},
+          {PixelsAvx2<true, 1, false>, PixelsAvx2<true, 1, true>},
+          {PixelsAvx2<true, 2, false>, PixelsAvx2<true, 2, true>}}}};
     return RunShadowRows(job, kStages);
 }
 

@@ -2,6 +2,8 @@
 #include "dib/ShadowKernels.h"
 #include "dib/ShadowRowFrame.h"
 
+#include <algorithm>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 
@@ -40,38 +42,44 @@ void PrefixSse2(const uint8_t* pixels, uint16_t* prefix, size_t count, uint16_t&
 }
 
 // The pixels of eight alphas q (16-bit lanes): colour bytes q * byte / 255 by their
-// factors, or, with a byte of 255 among them, by the product and the division by 255.
-template <bool kFull> class Colour8 {
+// factors (one product for a grey), or, with a byte of 255, by the product and the
+// division by 255.
+template <int kColour> class Colour8 {
   public:
     explicit Colour8(const ShadowRow& row)
         : blue_(Splat(row, 0)), green_(Splat(row, 1)), red_(Splat(row, 2)) {}
 
     void operator()(__m128i q, uint8_t* dst) const {
-        // Green straight into the high byte: the high half of the product with q << 8 is
-        // green << 8 plus the fraction's bits below.
         const __m128i q8 = _mm_slli_epi16(q, 8);
-        const __m128i g8 = kFull ? _mm_slli_epi16(Byte(q, green_), 8)
-                                 : _mm_and_si128(_mm_mulhi_epu16(q8, green_), _mm_set1_epi16(-256));
-        const __m128i bg = _mm_or_si128(Byte(q, blue_), g8);
-        const __m128i rq = _mm_or_si128(Byte(q, red_), q8);
+        __m128i bg, rq;
+        if constexpr (kColour == kShadowGrey) {
+            const __m128i c = _mm_mulhi_epu16(q, blue_);
+            bg = _mm_mullo_epi16(c, _mm_set1_epi16(0x101));
+            rq = _mm_or_si128(c, q8);
+        } else if constexpr (kColour == kShadowFactors) {
+            // Green straight into the high byte: the high half of the product with q << 8
+            // is green << 8 plus the fraction's bits below.
+            const __m128i g8 = _mm_and_si128(_mm_mulhi_epu16(q8, green_), _mm_set1_epi16(-256));
+            bg = _mm_or_si128(_mm_mulhi_epu16(q, blue_), g8);
+            rq = _mm_or_si128(_mm_mulhi_epu16(q, red_), q8);
+        } else {
+            bg = _mm_or_si128(Div255x8(_mm_mullo_epi16(q, blue_)),
+                              _mm_slli_epi16(Div255x8(_mm_mullo_epi16(q, green_)), 8));
+            rq = _mm_or_si128(Div255x8(_mm_mullo_epi16(q, red_)), q8);
+        }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(bg, rq));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi16(bg, rq));
     }
 
   private:
     static __m128i Splat(const ShadowRow& row, int c) {
-        return _mm_set1_epi16(static_cast<short>(kFull ? row.bytes[c] : row.factor[c]));
-    }
-    static __m128i Byte(__m128i q, __m128i k) {
-        if constexpr (kFull)
-            return Div255x8(_mm_mullo_epi16(q, k));
-        else
-            return _mm_mulhi_epu16(q, k);
+        return _mm_set1_epi16(
+            static_cast<short>(kColour == kShadowFullByte ? row.bytes[c] : row.factor[c]));
     }
     __m128i blue_, green_, red_;
 };
 
-template <bool kWide, bool kFull, bool kNext> void PixelsSse2(const ShadowRow& row) {
+template <bool kWide, int kColour, bool kNext> void PixelsSse2(const ShadowRow& row) {
     // Everything in locals: the stores below could otherwise be the row's own fields.
     const uint16_t* prefix = row.prefix;
     const uint16_t* entering = row.prefix + row.n;
@@ -88,15 +96,10 @@ template <bool kWide, bool kFull, bool kNext> void PixelsSse2(const ShadowRow& r
     const __m128i multiplier = _mm_set1_epi16(static_cast<short>(row.narrow.multiplier));
     const __m128i shift = _mm_set1_epi16(static_cast<short>(row.narrow.ShiftFactor()));
     const __m128 reciprocal = _mm_set1_ps(row.reciprocal);
-    const Colour8<kFull> colour(row);
+    const Colour8<kColour> colour(row);
     __m128i carry = _mm_setzero_si128();
-    for (size_t x = 0; x < columns; x += 8) {
-        if constexpr (kNext) {
-            const uint8_t* p = x < nextFull ? next + x * 4 : nextTail + (x - nextFull) * 4;
-            if ((x & 15) == 0) // once per cache line of source pixels
-                _mm_prefetch(reinterpret_cast<const char*>(p + kShadowPrefetch), _MM_HINT_T0);
-            carry = PrefixStep(p, nextPrefix + x, carry);
-        }
+    auto step = [&](size_t x, const uint8_t* src, uint8_t* dst) {
+        if constexpr (kNext) carry = PrefixStep(src, nextPrefix + x, carry);
         const __m128i h =
             _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entering + x)),
                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + x)));
@@ -105,33 +108,55 @@ template <bool kWide, bool kFull, bool kNext> void PixelsSse2(const ShadowRow& r
         _mm_storeu_si128(slot, h);
         __m128i q;
         if constexpr (kWide) {
+            // The even and the odd columns' sums, each widened by a multiply-add (no
+            // shuffle); their quotients go back to 16-bit lanes by a shift.
             __m128i* sums = reinterpret_cast<__m128i*>(sums32 + x);
-            const __m128i sign = _mm_cmpgt_epi16(_mm_setzero_si128(), change);
-            const __m128i s0 =
-                _mm_add_epi32(_mm_loadu_si128(sums), _mm_unpacklo_epi16(change, sign));
-            const __m128i s1 =
-                _mm_add_epi32(_mm_loadu_si128(sums + 1), _mm_unpackhi_epi16(change, sign));
-            _mm_storeu_si128(sums, s0);
-            _mm_storeu_si128(sums + 1, s1);
-            q = _mm_packs_epi32(_mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(s0), reciprocal)),
-                                _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(s1), reciprocal)));
+            const __m128i even =
+                _mm_add_epi32(_mm_loadu_si128(sums), _mm_madd_epi16(change, _mm_set1_epi32(1)));
+            const __m128i odd = _mm_add_epi32(_mm_loadu_si128(sums + 1),
+                                              _mm_madd_epi16(change, _mm_set1_epi32(0x10000)));
+            _mm_storeu_si128(sums, even);
+            _mm_storeu_si128(sums + 1, odd);
+            q = _mm_or_si128(
+                _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(even), reciprocal)),
+                _mm_slli_epi32(_mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(odd), reciprocal)), 16));
         } else {
             __m128i* sums = reinterpret_cast<__m128i*>(sums16 + x);
             const __m128i s = _mm_add_epi16(_mm_loadu_si128(sums), change);
             _mm_storeu_si128(sums, s);
             q = _mm_mulhi_epu16(_mm_mulhi_epu16(s, multiplier), shift);
         }
-        colour(q, x < outFull ? out + x * 4 : outTail + (x - outFull) * 4);
+        colour(q, dst);
+    };
+    // Whole cache lines of source pixels read and of shadow pixels written in place, then
+    // the steps that take the tails.
+    const size_t inPlace = std::min(kNext ? nextFull : columns, outFull) & ~size_t{15};
+    size_t x = 0;
+    for (; x < inPlace; x += 16) {
+        const uint8_t* src = nullptr;
+        if constexpr (kNext) {
+            src = next + x * 4;
+            _mm_prefetch(reinterpret_cast<const char*>(src + kShadowPrefetch), _MM_HINT_T0);
+        }
+        step(x, src, out + x * 4);
+        step(x + 8, kNext ? src + 32 : nullptr, out + x * 4 + 32);
+    }
+    for (; x < columns; x += 8) {
+        const uint8_t* src = nullptr;
+        if constexpr (kNext) src = x < nextFull ? next + x * 4 : nextTail + (x - nextFull) * 4;
+        step(x, src, x < outFull ? out + x * 4 : outTail + (x - outFull) * 4);
     }
 }
 
 constexpr ShadowRowStages kStagesSse2 = {
     8,
     PrefixSse2,
-    {{{PixelsSse2<false, false, false>, PixelsSse2<false, false, true>},
-      {PixelsSse2<false, true, false>, PixelsSse2<false, true, true>}},
-     {{PixelsSse2<true, false, false>, PixelsSse2<true, false, true>},
-      {PixelsSse2<true, true, false>, PixelsSse2<true, true, true>}}}};
+    {{{PixelsSse2<false, 0, false>, PixelsSse2<false, 0, true>},
+      {PixelsSse2<false, 1, false>, PixelsSse2<false, 1, true>},
+      {PixelsSse2<false, 2, false>, PixelsSse2<false, 2, true>}},
+     {{PixelsSse2<true, 0, false>, PixelsSse2<true, 0, true>},
+      {PixelsSse2<true, 1, false>, PixelsSse2<true, 1, true>},
+      {PixelsSse2<true, 2, false>, PixelsSse2<true, 2, true>}}}};
 
 } // namespace
 

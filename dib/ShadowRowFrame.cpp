@@ -79,6 +79,9 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
         row.factor[c] = ColourFactor(colour[c]);
         fullByte = fullByte || colour[c] == 255;
     }
+    const ShadowColourWay way = fullByte                                        ? kShadowFullByte
+                                : job.blue == job.green && job.green == job.red ? kShadowGrey
+                                                                                : kShadowFactors;
 
     if (h > 0) {
         const uint8_t* src = job.source.row(0);
@@ -103,7 +106,7 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
             row.outFull = width & ~(step - 1);
             row.outTail = rowBuffer;
         }
-        stages.pixels[wide][fullByte][next](row);
+        stages.pixels[wide][way][next](row);
         if (job.stream)
             StreamRow(out, rowBuffer, width * 4);
         else

@@ -62,17 +62,21 @@ struct ShadowRow {
     uint16_t* nextPrefix = nullptr;    // its `columns` running sums
     NarrowBoxDivider narrow{1};
     float reciprocal = 0;    // BoxReciprocal(n * n)
-    uint16_t factor[3] = {}; // ColourFactor of blue, green, red (no byte is 255)
+    uint16_t factor[3] = {}; // ColourFactor of blue, green, red (when no byte is 255)
     uint16_t bytes[3] = {};  // blue, green, red
 };
+
+// How a stage makes the colour bytes: by their factors, by one factor for a grey (blue =
+// green = red, the usual shadow), or, with a byte of 255, by the product and the division.
+enum ShadowColourWay : int { kShadowFactors = 0, kShadowGrey = 1, kShadowFullByte = 2 };
 
 struct ShadowRowStages {
     size_t step; // pixels per step of the stages, a power of two
     // The running alpha sum of `count` pixels (whole steps), from `run` on; leaves the last
     // sum in `run`.
     void (*prefix)(const uint8_t* pixels, uint16_t* prefix, size_t count, uint16_t& run);
-    // The row's pixels. Indexed [S in 32 bits][a colour byte is 255][a next row is given].
-    void (*pixels[2][2][2])(const ShadowRow& row);
+    // The row's pixels. Indexed [S in 32 bits][ShadowColourWay][a next row is given].
+    void (*pixels[2][3][2])(const ShadowRow& row);
 };
 
 // The shadow of ShadowJob with the level's stages; false when its rows cannot be had.

@@ -18,7 +18,7 @@ namespace moirelle {
 namespace {
 
 // The level's shadow against the portable one on random pictures: widths and heights
-// around the vector steps, every box, a colour with and one without a 255 byte, the
+// around the vector steps, every box, colours of each kind the levels treat apart, the
 // output at every start offset within 32 bytes, written through the caches and past them.
 // Bytes around the output stay as they were.
 TEST(DropShadowRows, LevelsGiveThePortableShadow) {
@@ -40,8 +40,11 @@ TEST(DropShadowRows, LevelsGiveThePortableShadow) {
                         ShadowJob job;
                         job.source = src.View();
                         job.n = n;
-                        const bool full = offset & 4;
-                        job.blue = full ? 0xFF : 0x31, job.green = 0x7F, job.red = full ? 0 : 0xE0;
+                        // A colour by its factors, a grey, one with a byte of 255.
+                        static const uint32_t colours[3][3] = {
+                            {0x31, 0x7F, 0xE0}, {0x40, 0x40, 0x40}, {0xFF, 0x7F, 0}};
+                        const uint32_t* colour = colours[offset / 4 % 3];
+                        job.blue = colour[0], job.green = colour[1], job.red = colour[2];
                         job.stream = stream;
                         job.out = PixelView{fast.data() + skew, outWidth, outHeight};
                         ASSERT_TRUE(ActiveRenderKernels().dropShadow(job));

@@ -285,8 +285,8 @@ TEST(DropShadow, ColourFactorGivesEveryPremultipliedByte) {
             ASSERT_EQ(a * ColourFactor(byte) >> 16, a * byte / 255) << a << " " << byte;
 }
 
-// Every box sum 0 .. 255 * n^2 at every box size, with two colours (one with a byte of
-// 255): an n-row picture whose column sums make the box at x of shadow row n - 1 sum to x.
+// Every box sum 0 .. 255 * n^2 at every box size, with three colours (a grey, one with a
+// byte of 255): an n-row picture whose column sums make the box at x of shadow row n - 1 sum to x.
 // Alpha and colour bytes are checked against the rule.
 TEST(DropShadow, EveryBoxSumGivesItsAlphaAndColour) {
     for (int32_t n = 1; n <= 21; n += 2) {
@@ -302,7 +302,7 @@ TEST(DropShadow, EveryBoxSumGivesItsAlphaAndColour) {
                 const uint8_t a = static_cast<uint8_t>(std::clamp(left, 0, 255));
                 test::SetPixel(img.View(), x, y, a, a, a, a);
             }
-        for (uint32_t colour : {0x51A93Cu, 0x7FFF00u}) {
+        for (uint32_t colour : {0x51A93Cu, 0x404040u, 0x7FFF00u}) {
             MemoryImage shadow;
             ASSERT_TRUE(MakeDropShadow(img.View(), n / 2, colour, shadow));
             const uint32_t d = static_cast<uint32_t>(n * n);

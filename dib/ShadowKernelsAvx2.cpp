@@ -114,6 +114,7 @@ template <bool kWide, int kColour, bool kNext> MOIRELLE_AVX2 void PixelsAvx2(con
             _mm_prefetch(reinterpret_cast<const char*>(p + kShadowPrefetch), _MM_HINT_T0);
             carry = PrefixStep(p, nextPrefix + x, carry);
         }
+        _mm_prefetch(reinterpret_cast<const char*>(out + x * 4 + kShadowWriteAhead), _MM_HINT_T0);
         const __m256i h =
             _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(entering + x)),
                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x)));

@@ -138,6 +138,7 @@ template <bool kWide, int kColour, bool kNext> void PixelsSse2(const ShadowRow& 
             src = next + x * 4;
             _mm_prefetch(reinterpret_cast<const char*>(src + kShadowPrefetch), _MM_HINT_T0);
         }
+        _mm_prefetch(reinterpret_cast<const char*>(out + x * 4 + kShadowWriteAhead), _MM_HINT_T0);
         step(x, src, out + x * 4);
         step(x + 8, kNext ? src + 32 : nullptr, out + x * 4 + 32);
     }

@@ -17,6 +17,12 @@ namespace moirelle {
 // How far ahead of the row being summed the shadow asks for source bytes: about a row of
 // a large picture, which the processor's own prefetch does not reach in time.
 constexpr size_t kShadowPrefetch = 8192;
+// How far ahead of the pixels being written the shadow asks for the shadow's own lines.
+// Stores that miss the caches leave the processor's store queue in order, so every store
+// behind one waits for its line; fetched ahead, the lines are there when the stores come.
+// Farther than this the lines of a large box's ring start to fall out of the first-level
+// cache (8 KiB ahead, measured slower).
+constexpr size_t kShadowWriteAhead = 1024;
 
 // floor(S / d) = (S * multiplier >> 16) >> shift for every S of a box of 3 to 15
 // (S <= 255 * d < 2^16): multiplier = ceil(2^(16 + shift) / d), shift = floor(log2 d). The

@@ -12,13 +12,11 @@ namespace moirelle {
 
 bool DropShadowPortable(const ShadowJob& job) {
     const int32_t w = job.source.width, h = job.source.height, n = job.n;
+    // The shadow pixel of every alpha: a * byte / 255 is the byte itself at 255.
     std::array<uint32_t, 256> pixelFor{};
-    for (uint32_t a = 1; a < 256; ++a) {
-        const uint32_t b = a == 255 ? job.blue : a * job.blue / 255;
-        const uint32_t g = a == 255 ? job.green : a * job.green / 255;
-        const uint32_t r = a == 255 ? job.red : a * job.red / 255;
-        pixelFor[a] = b | g << 8 | r << 16 | a << 24;
-    }
+    for (uint32_t a = 1; a < 256; ++a)
+        pixelFor[a] =
+            a * job.blue / 255 | (a * job.green / 255) << 8 | (a * job.red / 255) << 16 | a << 24;
     std::vector<uint32_t> columnSums;
     try {
         columnSums.assign(static_cast<size_t>(w), 0);

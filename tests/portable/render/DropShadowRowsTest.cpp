@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
+#include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace moirelle {
@@ -90,9 +93,11 @@ TEST(DropShadowRows, KeptImageIsOverwrittenOrReplaced) {
         ASSERT_TRUE(shadow.InitializeDIB(21 + r + extra, 6 + r));
         std::memset(shadow.BitsPointer(), 0xA5, shadow.View().size());
         shadow.SetImageType(imgNone);
+        shadow.SetAlphaFlag(false);
         ASSERT_TRUE(MakeDropShadow(img.View(), r / 2, 0x000000FF, shadow));
         ASSERT_EQ(shadow.Width(), 21 + r);
         ASSERT_EQ(shadow.Height(), 6 + r);
+        EXPECT_TRUE(shadow.Alpha());
         EXPECT_EQ(shadow.ImageType(), imgAlphaPremultiplied);
         for (int32_t y = 0; y < shadow.Height(); ++y)
             for (int32_t x = 0; x < shadow.Width(); ++x) {
@@ -107,6 +112,42 @@ TEST(DropShadowRows, KeptImageIsOverwrittenOrReplaced) {
                 ASSERT_EQ(p[1] | p[0], 0) << extra << " at " << x << "," << y;
             }
     }
+}
+
+// A target that records the size asked of it and cannot make it.
+class RefusingTarget final : public IImageTarget {
+  public:
+    bool InitializeDIB(int32_t width, int32_t height) override {
+        asked = {width, height};
+        return false;
+    }
+    void DestroyDIB() override {}
+    uint8_t* BitsPointer() const override { return nullptr; }
+    int32_t Width() const override { return 0; }
+    int32_t Height() const override { return 0; }
+    void SetAlphaFlag(bool) override {}
+    void SetImageType(int32_t) override {}
+    std::unique_ptr<IImageTarget> NewSameKind() const override { return nullptr; }
+    bool TakePixels(IImageTarget&) override { return false; }
+    std::pair<int32_t, int32_t> asked{0, 0};
+};
+
+// The shadow's size is asked for up to the largest that a 32-bit side holds; a source one
+// pixel larger is refused before (its shadow's side would not fit).
+TEST(DropShadowRows, ShadowSizeUpToTheLargestSide) {
+    uint8_t pixel[4] = {};
+    const int32_t r = 4; // depth 2
+    for (bool tall : {false, true})
+        for (int32_t extra : {0, 1}) {
+            const int32_t side = INT32_MAX - r + extra;
+            const PixelView source{pixel, tall ? 1 : side, tall ? side : 1};
+            RefusingTarget target;
+            EXPECT_FALSE(MakeDropShadow(source, 2, 0, target));
+            const std::pair<int32_t, int32_t> expected = extra  ? std::pair{0, 0}
+                                                         : tall ? std::pair{1 + r, INT32_MAX}
+                                                                : std::pair{INT32_MAX, 1 + r};
+            EXPECT_EQ(target.asked, expected) << tall << " " << extra;
+        }
 }
 
 } // namespace

@@ -142,7 +142,7 @@ template <bool kWide, int kColour, bool kNext> MOIRELLE_AVX2 void PixelsAvx2(con
             _mm256_storeu_si256(sums, s);
             q = _mm256_mulhi_epu16(_mm256_mulhi_epu16(s, multiplier), shift);
         }
-        colour(q, x < outFull ? out + x * 4 : outTail + (x - outFull) * 4);
+        colour(q, x < outFull ? out + x * 4 : outTail); // one step at most past outFull
     }
 }
 

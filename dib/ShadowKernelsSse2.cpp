@@ -145,7 +145,7 @@ template <bool kWide, int kColour, bool kNext> void PixelsSse2(const ShadowRow& 
     for (; x < columns; x += 8) {
         const uint8_t* src = nullptr;
         if constexpr (kNext) src = x < nextFull ? next + x * 4 : nextTail + (x - nextFull) * 4;
-        step(x, src, x < outFull ? out + x * 4 : outTail + (x - outFull) * 4);
+        step(x, src, x < outFull ? out + x * 4 : outTail); // one step at most past outFull
     }
 }
 

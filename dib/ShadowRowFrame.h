@@ -61,7 +61,7 @@ struct ShadowRow {
     void* sums = nullptr;     // S per column: 16-bit (narrow) or 32-bit (wide)
     uint8_t* out = nullptr;   // pixels 0 .. outFull
     size_t outFull = 0;
-    uint8_t* outTail = nullptr;    // pixels outFull .. columns
+    uint8_t* outTail = nullptr;    // pixels outFull .. columns (one step)
     const uint8_t* next = nullptr; // the next source row's pixels 0 .. nextFull, or null
     size_t nextFull = 0;
     const uint8_t* nextTail = nullptr; // its pixels nextFull .. columns (zeros past its end)

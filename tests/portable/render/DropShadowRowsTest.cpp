@@ -45,7 +45,7 @@ TEST(DropShadowRows, LevelsGiveThePortableShadow) {
                         job.n = n;
                         // A colour by its factors, a grey, one with a byte of 255.
                         static const uint32_t colours[3][3] = {
-                            {0x31, 0x7F, 0xE0}, {0x40, 0x40, 0x40}, {0xFF, 0x7F, 0}};
+                            {0x31, 0x7F, 0xE0}, {0x40, 0x40, 0x40}, {0xFF, 0x80, 0x5E}};
                         const uint32_t* colour = colours[offset / 4 % 3];
                         job.blue = colour[0], job.green = colour[1], job.red = colour[2];
                         job.stream = stream;
@@ -114,23 +114,46 @@ TEST(DropShadowRows, KeptImageIsOverwrittenOrReplaced) {
     }
 }
 
-// A target that records the size asked of it and cannot make it.
-class RefusingTarget final : public IImageTarget {
+// A target that records what it is asked: with `refuse`, it cannot make the image; else
+// it makes one whose alpha flag stays false until it is set.
+class RecordingTarget final : public IImageTarget {
   public:
+    explicit RecordingTarget(bool refuse) : refuse_(refuse) {}
     bool InitializeDIB(int32_t width, int32_t height) override {
         asked = {width, height};
-        return false;
+        if (refuse_) return false;
+        pixels_.assign(static_cast<size_t>(width) * height * 4, 0);
+        width_ = width, height_ = height;
+        return true;
     }
-    void DestroyDIB() override {}
-    uint8_t* BitsPointer() const override { return nullptr; }
-    int32_t Width() const override { return 0; }
-    int32_t Height() const override { return 0; }
-    void SetAlphaFlag(bool) override {}
-    void SetImageType(int32_t) override {}
+    void DestroyDIB() override { pixels_.clear(), width_ = height_ = 0; }
+    uint8_t* BitsPointer() const override { return const_cast<uint8_t*>(pixels_.data()); }
+    int32_t Width() const override { return width_; }
+    int32_t Height() const override { return height_; }
+    void SetAlphaFlag(bool value) override { alpha = value; }
+    void SetImageType(int32_t value) override { type = value; }
     std::unique_ptr<IImageTarget> NewSameKind() const override { return nullptr; }
     bool TakePixels(IImageTarget&) override { return false; }
     std::pair<int32_t, int32_t> asked{0, 0};
+    bool alpha = false;
+    int32_t type = imgNone;
+
+  private:
+    bool refuse_;
+    std::vector<uint8_t> pixels_;
+    int32_t width_ = 0, height_ = 0;
 };
+
+TEST(DropShadowRows, ShadowGetsTheAlphaFlagAndType) {
+    MemoryImage img;
+    ASSERT_TRUE(img.InitializeDIB(5, 3));
+    test::FillRandomPremultiplied(img.View(), 9);
+    RecordingTarget shadow(false);
+    ASSERT_TRUE(MakeDropShadow(img.View(), 1, 0x404040, shadow));
+    EXPECT_EQ(shadow.asked, (std::pair{7, 5}));
+    EXPECT_TRUE(shadow.alpha);
+    EXPECT_EQ(shadow.type, imgAlphaPremultiplied);
+}
 
 // The shadow's size is asked for up to the largest that a 32-bit side holds; a source one
 // pixel larger is refused before (its shadow's side would not fit).
@@ -141,7 +164,7 @@ TEST(DropShadowRows, ShadowSizeUpToTheLargestSide) {
         for (int32_t extra : {0, 1}) {
             const int32_t side = INT32_MAX - r + extra;
             const PixelView source{pixel, tall ? 1 : side, tall ? side : 1};
-            RefusingTarget target;
+            RecordingTarget target(true);
             EXPECT_FALSE(MakeDropShadow(source, 2, 0, target));
             const std::pair<int32_t, int32_t> expected = extra  ? std::pair{0, 0}
                                                          : tall ? std::pair{1 + r, INT32_MAX}

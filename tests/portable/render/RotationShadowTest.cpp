@@ -302,7 +302,7 @@ TEST(DropShadow, EveryBoxSumGivesItsAlphaAndColour) {
                 const uint8_t a = static_cast<uint8_t>(std::clamp(left, 0, 255));
                 test::SetPixel(img.View(), x, y, a, a, a, a);
             }
-        for (uint32_t colour : {0x51A93Cu, 0x404040u, 0x7FFF00u}) {
+        for (uint32_t colour : {0x51A93Cu, 0x404040u, 0x80FF5Eu}) {
             MemoryImage shadow;
             ASSERT_TRUE(MakeDropShadow(img.View(), n / 2, colour, shadow));
             const uint32_t d = static_cast<uint32_t>(n * n);

@@ -28,7 +28,94 @@ bool Weight128(double w, int32_t& k) {
     return true;
 }
 
+// Whether w0 + w1 is exactly 1. The larger weight is at least 1/2, so 1 minus it is
+// exact.
+bool SumsToOne(double w0, double w1) {
+    return w0 >= 0.5 ? 1 - w0 == w1 : 1 - w1 == w0;
+}
+
+// w rounded to the nearest multiple of 2^-24 (0 <= w <= 1), exact as a float.
+float Weight24(double w) {
+    return static_cast<float>(std::nearbyint(w * 16777216.0) / 16777216.0);
+}
+
 } // namespace
+
+// The float form. Let V be the rule's value taken in exact arithmetic with its double
+// weights: V = sum of s * wc * wr over the four taps. Its double-precision value v
+// differs from V by under 2^-43 (six roundings of values below 256, the weights of each
+// pass summing to exactly 1). The float form rounds each weight to a multiple of 2^-24
+// (error at most 2^-25, the pair still summing to 1), then makes
+//   P = float(float(a * r0) + float(d * r1))   (error under 255 * 2^-25 + 3 * 2^-17)
+//   F = float(float(P0 * w0) + float(P1 * w1)) (error of V under 2^-14 = 4 / 65536)
+// with the column weights times 65536 (exact), and t, F's nearest integer, is within
+// 4.5 + 2^-27 of 65536 * v. So when t mod 65536 lies in [8, 65527], v lies strictly
+// between two whole numbers and the byte floor(v) is t >> 16.
+// Otherwise v is within 2^-12 of n, the nearest whole number, and the byte is n or
+// n - 1. When the four taps are all at least n it is n: every operation of the rule is
+// monotonic, and with weights summing to exactly 1 the rule gives s itself for four
+// taps equal to s (s * w0 and s * w1 round to the nearest doubles, whose sum is s or
+// half a unit of s away, and a half rounds to s's even last bit). Pixels that neither
+// test settles are made by the double-precision rule, as are the columns and rows
+// whose two weights do not sum to exactly 1 (positions below 1/2 only).
+void ScaledRows::StartFloats() {
+    const size_t n = static_cast<size_t>(outWidth_);
+    floatColumns_.resize(n);
+    floatWeights_.resize(8 * n);
+    unresolved_.resize(n);
+    exactColumns_.clear();
+    for (size_t i = 0; i < n; ++i) {
+        const double w0 = tapWeights_[2 * i], w1 = tapWeights_[2 * i + 1];
+        if (!SumsToOne(w0, w1)) exactColumns_.push_back(static_cast<uint32_t>(i));
+        floatColumns_[i] = tapColumns_[2 * i] - job_.rect.x;
+        const float q1 = Weight24(w1);
+        for (int c = 0; c < 4; ++c) {
+            floatWeights_[8 * i + c] = (1 - q1) * 65536;
+            floatWeights_[8 * i + 4 + c] = q1 * 65536;
+        }
+    }
+    // The taps rise with the output column: the source columns reached are those of the
+    // first and the last, and one more (the right neighbour, or the room past the last
+    // column read with weight 0).
+    firstColumn_ = floatColumns_.front();
+    lastColumn_ = std::min(floatColumns_.back() + 1, job_.rect.width - 1);
+    const size_t room = (static_cast<size_t>(job_.rect.width) + 1) * 4;
+    floatRows_.assign(room, 0);
+    floatLeast_.assign(room, 255);
+    exactPixels_ = 0;
+    floatRowsDone_ = 0;
+    float_ = true;
+}
+
+void ScaledRows::ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const {
+    const ColumnTaps c{tapColumns_[2 * i], tapColumns_[2 * i + 1], tapWeights_[2 * i],
+                       tapWeights_[2 * i + 1]};
+    SampleBilinear(job_.source, c, r, out + 4 * i);
+}
+
+bool ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
+    if (!SumsToOne(r.w0, r.w1)) return false;
+    const float q1 = Weight24(r.w1);
+    const size_t first = static_cast<size_t>(job_.rect.x + firstColumn_) * 4;
+    const size_t at = static_cast<size_t>(firstColumn_) * 4;
+    BilinearRowsFloat(job_.source.row(r.y0) + first, job_.source.row(r.y1) + first, 1 - q1, q1,
+                      static_cast<size_t>(lastColumn_ - firstColumn_ + 1) * 4,
+                      floatRows_.data() + at, floatLeast_.data() + at);
+    const size_t n = static_cast<size_t>(outWidth_);
+    const size_t left =
+        BilinearColumnsFloat(floatRows_.data(), floatLeast_.data(), floatColumns_.data(),
+                             floatWeights_.data(), n, out, unresolved_.data());
+    for (size_t u = 0; u < left; ++u)
+        ExactPixel(unresolved_[u], r, out);
+    for (uint32_t i : exactColumns_)
+        ExactPixel(i, r, out);
+    exactPixels_ += static_cast<int64_t>(left);
+    // Weights that leave many pixels to the rule (thirds, fifths, ...) run faster on the
+    // double-precision passes.
+    if (++floatRowsDone_ >= 8 && exactPixels_ * 8 > int64_t{floatRowsDone_} * outWidth_)
+        float_ = false;
+    return true;
+}
 
 bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetHeight) {
     job_ = job;
@@ -62,6 +149,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     passRow_[0] = passRow_[1] = -1;
     nearestRow_ = -1;
     integer_ = false;
+    float_ = false;
     const size_t n = static_cast<size_t>(outWidth_);
     try {
         row_.assign(n * 4, 0);
@@ -119,6 +207,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
                 // The rectangle's columns and one more, read with weight 0.
                 combined_.assign((static_cast<size_t>(job_.rect.width) + 1) * 4, 0);
             } else {
+                if (job_.floatWeights) StartFloats();
                 for (auto& pass : passes_)
                     pass.assign(n * 4, 0);
             }
@@ -174,6 +263,10 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
                 BilinearColumns128(combined_.data(), integerColumns_.data(), integerPairs_.data(),
                                    n, out);
             }
+        } else if (float_) {
+            if (!FloatRow(r, out)) // a row whose weights do not sum to exactly 1
+                for (size_t i = 0; i < n; ++i)
+                    ExactPixel(i, r, out);
         } else if (r.w1 == 0) {
             // One row alone: its pass is the value (BilinearTruncate).
             const int keep = passRow_[0] == r.y0 + 1 ? 0 : passRow_[1] == r.y0 + 1 ? 1 : -1;

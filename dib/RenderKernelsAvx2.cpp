@@ -258,7 +258,7 @@ MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const in
                                       const float* weights, size_t count, uint8_t* out,
                                       uint32_t* unresolved) {
     const __m256i eight = _mm256_set1_epi32(8), low = _mm256_set1_epi32(0xFFFF);
-    const __m256i sixteen = _mm256_set1_epi32(16);
+    const __m256i sixteen = _mm256_set1_epi32(16), belowOne = _mm256_set1_epi32(0xFFFF);
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     const auto pairOfM = [M](int32_t x) {
         return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(x) * 4));
@@ -266,32 +266,32 @@ MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const in
     size_t left = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m256i t[4], near[4];
-        __m256i any = _mm256_setzero_si256();
+        __m256i t[4];
+        uint32_t bad = 0; // four bits per pixel, the pixels in order
         for (int p = 0; p < 4; ++p) {
-            t[p] = ColumnsFloatPair(P, columns + i + 2 * p, weights + 8 * (i + 2 * p));
-            // Lanes within 8 / 65536 of a whole number.
-            near[p] =
-                _mm256_cmpgt_epi32(sixteen, _mm256_and_si256(_mm256_add_epi32(t[p], eight), low));
-            any = _mm256_or_si256(any, near[p]);
+            const int32_t* c = columns + i + 2 * p;
+            // t + 8: its high half is the byte, its low half below 16 near a whole number
+            // other than 0.
+            const __m256i t8 =
+                _mm256_add_epi32(ColumnsFloatPair(P, c, weights + 8 * (i + 2 * p)), eight);
+            const __m256i near =
+                _mm256_and_si256(_mm256_cmpgt_epi32(sixteen, _mm256_and_si256(t8, low)),
+                                 _mm256_cmpgt_epi32(t8, belowOne));
+            t[p] = _mm256_srli_epi32(t8, 16);
+            // M at x and x + 1 for both pixels, the smaller per channel, as 32-bit lanes.
+            const __m128i m = _mm_unpacklo_epi32(pairOfM(c[0]), pairOfM(c[1]));
+            const __m256i least = _mm256_cvtepu8_epi32(_mm_min_epu8(m, _mm_srli_si128(m, 8)));
+            bad |= static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(
+                       _mm256_and_si256(near, _mm256_cmpgt_epi32(t[p], least)))))
+                   << (8 * p);
         }
-        if (!_mm256_testz_si256(any, any)) {
-            for (int p = 0; p < 4; ++p) {
-                const int32_t* c = columns + i + 2 * p;
-                const __m256i n = _mm256_srli_epi32(_mm256_add_epi32(t[p], eight), 16);
-                // M at x and x + 1 for both pixels, the smaller per channel, as 32-bit lanes.
-                const __m128i m = _mm_unpacklo_epi32(pairOfM(c[0]), pairOfM(c[1]));
-                const __m256i least = _mm256_cvtepu8_epi32(_mm_min_epu8(m, _mm_srli_si128(m, 8)));
-                const uint32_t bad = static_cast<uint32_t>(_mm256_movemask_ps(
-                    _mm256_castsi256_ps(_mm256_and_si256(near[p], _mm256_cmpgt_epi32(n, least)))));
-                if (bad & 0x0F) unresolved[left++] = static_cast<uint32_t>(i + 2 * p);
-                if (bad & 0xF0) unresolved[left++] = static_cast<uint32_t>(i + 2 * p + 1);
-                t[p] = _mm256_add_epi32(t[p], _mm256_and_si256(near[p], eight));
+        if (bad != 0)
+            for (uint32_t k = 0; k < 8; ++k) {
+                unresolved[left] = static_cast<uint32_t>(i + k);
+                left += (bad >> (4 * k) & 0xF) != 0;
             }
-        }
-        const __m256i bytes = _mm256_packus_epi16(
-            _mm256_packs_epi32(_mm256_srli_epi32(t[0], 16), _mm256_srli_epi32(t[1], 16)),
-            _mm256_packs_epi32(_mm256_srli_epi32(t[2], 16), _mm256_srli_epi32(t[3], 16)));
+        const __m256i bytes =
+            _mm256_packus_epi16(_mm256_packs_epi32(t[0], t[1]), _mm256_packs_epi32(t[2], t[3]));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i),
                             _mm256_permutevar8x32_epi32(bytes, order));
     }

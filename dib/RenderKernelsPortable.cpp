@@ -129,13 +129,11 @@ size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_
         const float W0 = weights[8 * i], W1 = weights[8 * i + 4];
         bool resolved = true;
         for (size_t c = 0; c < 4; ++c) {
-            const int32_t t = static_cast<int32_t>(std::lrint(P[x + c] * W0 + P[x + 4 + c] * W1));
-            const int32_t n = (t + 8) >> 16;
-            if (((t + 8) & 0xFFFF) >= 16)
-                out[c] = static_cast<uint8_t>(t >> 16);
-            else if (std::min(M[x + c], M[x + 4 + c]) >= n)
-                out[c] = static_cast<uint8_t>(n);
-            else
+            const int32_t t =
+                static_cast<int32_t>(std::lrint(P[x + c] * W0 + P[x + 4 + c] * W1)) + 8;
+            const int32_t n = t >> 16;
+            out[c] = static_cast<uint8_t>(n);
+            if ((t & 0xFFFF) < 16 && n > 0 && std::min(M[x + c], M[x + 4 + c]) < n)
                 resolved = false;
         }
         if (!resolved) unresolved[left++] = static_cast<uint32_t>(i);

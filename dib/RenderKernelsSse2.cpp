@@ -305,29 +305,30 @@ inline __m128i ColumnsFloatLeast(const uint8_t* M, int32_t column) {
 size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns,
                         const float* weights, size_t count, uint8_t* out, uint32_t* unresolved) {
     const __m128i eight = _mm_set1_epi32(8), low = _mm_set1_epi32(0xFFFF);
-    const __m128i sixteen = _mm_set1_epi32(16);
+    const __m128i sixteen = _mm_set1_epi32(16), belowOne = _mm_set1_epi32(0xFFFF);
     size_t left = 0;
     size_t i = 0;
     for (; i + 4 <= count; i += 4) {
         __m128i t[4], near[4];
         __m128i any = _mm_setzero_si128();
         for (int p = 0; p < 4; ++p) {
-            t[p] = ColumnsFloatPixel(P, columns[i + p], weights + 8 * (i + p));
-            // Lanes within 8 / 65536 of a whole number.
-            near[p] = _mm_cmpgt_epi32(sixteen, _mm_and_si128(_mm_add_epi32(t[p], eight), low));
+            // t + 8: its high half is the byte, its low half below 16 near a whole number
+            // other than 0.
+            t[p] =
+                _mm_add_epi32(ColumnsFloatPixel(P, columns[i + p], weights + 8 * (i + p)), eight);
+            near[p] = _mm_and_si128(_mm_cmpgt_epi32(sixteen, _mm_and_si128(t[p], low)),
+                                    _mm_cmpgt_epi32(t[p], belowOne));
             any = _mm_or_si128(any, near[p]);
+            t[p] = _mm_srli_epi32(t[p], 16);
         }
-        if (_mm_movemask_epi8(any) != 0) {
+        if (_mm_movemask_epi8(any) != 0)
             for (int p = 0; p < 4; ++p) {
-                const __m128i n = _mm_srli_epi32(_mm_add_epi32(t[p], eight), 16);
                 const __m128i least = ColumnsFloatLeast(M, columns[i + p]);
-                if (_mm_movemask_epi8(_mm_and_si128(near[p], _mm_cmpgt_epi32(n, least))) != 0)
+                if (_mm_movemask_epi8(_mm_and_si128(near[p], _mm_cmpgt_epi32(t[p], least))) != 0)
                     unresolved[left++] = static_cast<uint32_t>(i + p);
-                t[p] = _mm_add_epi32(t[p], _mm_and_si128(near[p], eight));
             }
-        }
-        const __m128i p01 = _mm_packs_epi32(_mm_srli_epi32(t[0], 16), _mm_srli_epi32(t[1], 16));
-        const __m128i p23 = _mm_packs_epi32(_mm_srli_epi32(t[2], 16), _mm_srli_epi32(t[3], 16));
+        const __m128i p01 = _mm_packs_epi32(t[0], t[1]);
+        const __m128i p23 = _mm_packs_epi32(t[2], t[3]);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
     }
     const size_t tail = BilinearColumnsFloatScalar(P, M, columns + i, weights + 8 * i, count - i,

@@ -61,12 +61,11 @@ void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float
 // Then the columns: with x = columns[i] and W0, W1 the column weights times 65536, each
 // given four times (weights[8i .. 8i + 3] = W0, weights[8i + 4 .. 8i + 7] = W1), per
 // channel c
-//   t = nearest integer to float(float(P[4x + c] * W0) + float(P[4x + 4 + c] * W1))
-// and the byte is t >> 16 when t mod 65536 lies in [8, 65527]. Otherwise, with n the
-// nearest integer to t / 65536, the byte is n when min(M[4x + c], M[4x + 4 + c]) >= n;
-// when it is not, the pixel is left to the caller: its index goes to `unresolved`
-// (room for `count`), in rising order, and the count of those is the answer. P and M
-// hold pixel x + 1 for every x given.
+//   t = 8 + nearest integer to float(float(P[4x + c] * W0) + float(P[4x + 4 + c] * W1))
+// the byte is n = t >> 16. It is left to the caller when t mod 65536 is below 16, n is
+// above 0 and min(M[4x + c], M[4x + 4 + c]) is below n: the pixel's index goes to
+// `unresolved` (room for `count`), in rising order, and the count of those is the
+// answer. P and M hold pixel x + 1 for every x given.
 size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,
                             const float* weights, size_t count, uint8_t* out, uint32_t* unresolved);
 

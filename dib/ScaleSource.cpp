@@ -50,9 +50,10 @@ float Weight24(double w) {
 //   F = float(float(P0 * w0) + float(P1 * w1)) (error of V under 2^-14 = 4 / 65536)
 // with the column weights times 65536 (exact), and t, F's nearest integer, is within
 // 4.5 + 2^-27 of 65536 * v. So when t mod 65536 lies in [8, 65527], v lies strictly
-// between two whole numbers and the byte floor(v) is t >> 16.
-// Otherwise v is within 2^-12 of n, the nearest whole number, and the byte is n or
-// n - 1. When the four taps are all at least n it is n: every operation of the rule is
+// between two whole numbers and the byte floor(v) is t >> 16, which is also
+// (t + 8) >> 16.
+// Otherwise v is within 2^-12 of n = (t + 8) >> 16, and the byte is n or n - 1: n when
+// n is 0, and when the four taps are all at least n it is n: every operation of the rule is
 // monotonic, and with weights summing to exactly 1 the rule gives s itself for four
 // taps equal to s (s * w0 and s * w1 round to the nearest doubles, whose sum is s or
 // half a unit of s away, and a half rounds to s's even last bit). Pixels that neither
@@ -74,16 +75,12 @@ void ScaledRows::StartFloats() {
             floatWeights_[8 * i + 4 + c] = q1 * 65536;
         }
     }
-    // The taps rise with the output column: the source columns reached are those of the
-    // first and the last, and one more (the right neighbour, or the room past the last
-    // column read with weight 0).
-    firstColumn_ = floatColumns_.front();
-    lastColumn_ = std::min(floatColumns_.back() + 1, job_.rect.width - 1);
     const size_t room = (static_cast<size_t>(job_.rect.width) + 1) * 4;
     floatRows_.assign(room, 0);
     floatLeast_.assign(room, 255);
     exactPixels_ = 0;
     floatRowsDone_ = 0;
+
     float_ = true;
 }
 
@@ -96,23 +93,36 @@ void ScaledRows::ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const {
 bool ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
     if (!SumsToOne(r.w0, r.w1)) return false;
     const float q1 = Weight24(r.w1);
-    const size_t first = static_cast<size_t>(job_.rect.x + firstColumn_) * 4;
-    const size_t at = static_cast<size_t>(firstColumn_) * 4;
-    BilinearRowsFloat(job_.source.row(r.y0) + first, job_.source.row(r.y1) + first, 1 - q1, q1,
-                      static_cast<size_t>(lastColumn_ - firstColumn_ + 1) * 4,
-                      floatRows_.data() + at, floatLeast_.data() + at);
+    const uint8_t* row0 = job_.source.row(r.y0) + static_cast<size_t>(job_.rect.x) * 4;
+    const uint8_t* row1 = job_.source.row(r.y1) + static_cast<size_t>(job_.rect.x) * 4;
     const size_t n = static_cast<size_t>(outWidth_);
-    const size_t left =
-        BilinearColumnsFloat(floatRows_.data(), floatLeast_.data(), floatColumns_.data(),
-                             floatWeights_.data(), n, out, unresolved_.data());
+    size_t left = 0;
+    // A block of output columns at a time, so that its rows' combination is still in the
+    // nearest cache when the columns read it.
+    constexpr size_t kBlock = 128;
+    for (size_t i = 0; i < n; i += kBlock) {
+        const size_t count = std::min(kBlock, n - i);
+        const int32_t first = floatColumns_[i];
+        const int32_t last = std::min(floatColumns_[i + count - 1] + 1, job_.rect.width - 1);
+        const size_t at = static_cast<size_t>(first) * 4;
+        BilinearRowsFloat(row0 + at, row1 + at, 1 - q1, q1,
+                          static_cast<size_t>(last - first + 1) * 4, floatRows_.data() + at,
+                          floatLeast_.data() + at);
+        const size_t blockLeft = BilinearColumnsFloat(
+            floatRows_.data(), floatLeast_.data(), floatColumns_.data() + i,
+            floatWeights_.data() + 8 * i, count, out + 4 * i, unresolved_.data() + left);
+        for (size_t u = left; u < left + blockLeft; ++u)
+            unresolved_[u] += static_cast<uint32_t>(i);
+        left += blockLeft;
+    }
     for (size_t u = 0; u < left; ++u)
         ExactPixel(unresolved_[u], r, out);
     for (uint32_t i : exactColumns_)
         ExactPixel(i, r, out);
     exactPixels_ += static_cast<int64_t>(left);
-    // Weights that leave many pixels to the rule (thirds, fifths, ...) run faster on the
+    // Weights that leave many pixels to the rule (fifths, sixths, ...) run faster on the
     // double-precision passes.
-    if (++floatRowsDone_ >= 8 && exactPixels_ * 8 > int64_t{floatRowsDone_} * outWidth_)
+    if (++floatRowsDone_ >= 8 && exactPixels_ * 32 > int64_t{floatRowsDone_} * outWidth_)
         float_ = false;
     return true;
 }
@@ -207,7 +217,11 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
                 // The rectangle's columns and one more, read with weight 0.
                 combined_.assign((static_cast<size_t>(job_.rect.width) + 1) * 4, 0);
             } else {
-                if (job_.floatWeights) StartFloats();
+                // The float form combines every source column of the two rows for each
+                // output row, so it pays where the source is wider than the output by a
+                // modest factor (measured: from 1.25 to 1.6) and the rows shrink too.
+                if (job_.floatWeights && xRatio_ >= 1.25 && xRatio_ <= 1.6 && yRatio_ >= 1)
+                    StartFloats();
                 for (auto& pass : passes_)
                     pass.assign(n * 4, 0);
             }

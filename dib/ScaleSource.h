@@ -90,8 +90,8 @@ class ScaledRows final : public SourceRows {
     std::vector<int16_t> combined_;
     size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     // Float form: per output column its left tap (from the rectangle's left) and weights
-    // (dib/ScaleKernels.h); one row of the rows' combination and its minima over the
-    // source columns firstColumn_ .. lastColumn_ that the taps reach; the output columns
+    // (dib/ScaleKernels.h); one row of the rows' combination and its minima, with room for
+    // a column past the rectangle (0 and 255, read with weight 0); the output columns
     // whose weights do not sum to exactly 1, made by the double-precision rule.
     bool float_ = false;
     std::vector<int32_t> floatColumns_;
@@ -100,7 +100,6 @@ class ScaledRows final : public SourceRows {
     std::vector<uint8_t> floatLeast_;
     std::vector<uint32_t> unresolved_;
     std::vector<uint32_t> exactColumns_;
-    int32_t firstColumn_ = 0, lastColumn_ = 0;
     int64_t exactPixels_ = 0;
     int32_t floatRowsDone_ = 0;
     std::vector<uint8_t> row_;

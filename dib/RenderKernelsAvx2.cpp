@@ -258,7 +258,7 @@ MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const in
                                       const float* weights, size_t count, uint8_t* out,
                                       uint32_t* unresolved) {
     const __m256i eight = _mm256_set1_epi32(8), low = _mm256_set1_epi32(0xFFFF);
-    const __m256i sixteen = _mm256_set1_epi32(16), belowOne = _mm256_set1_epi32(0xFFFF);
+    const __m256i sixteen = _mm256_set1_epi32(16);
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     const auto pairOfM = [M](int32_t x) {
         return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(x) * 4));
@@ -270,13 +270,10 @@ MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const in
         uint32_t bad = 0; // four bits per pixel, the pixels in order
         for (int p = 0; p < 4; ++p) {
             const int32_t* c = columns + i + 2 * p;
-            // t + 8: its high half is the byte, its low half below 16 near a whole number
-            // other than 0.
+            // t + 8: its high half is the byte, its low half below 16 near a whole number.
             const __m256i t8 =
                 _mm256_add_epi32(ColumnsFloatPair(P, c, weights + 8 * (i + 2 * p)), eight);
-            const __m256i near =
-                _mm256_and_si256(_mm256_cmpgt_epi32(sixteen, _mm256_and_si256(t8, low)),
-                                 _mm256_cmpgt_epi32(t8, belowOne));
+            const __m256i near = _mm256_cmpgt_epi32(sixteen, _mm256_and_si256(t8, low));
             t[p] = _mm256_srli_epi32(t8, 16);
             // M at x and x + 1 for both pixels, the smaller per channel, as 32-bit lanes.
             const __m128i m = _mm_unpacklo_epi32(pairOfM(c[0]), pairOfM(c[1]));

@@ -133,8 +133,7 @@ size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_
                 static_cast<int32_t>(std::lrint(P[x + c] * W0 + P[x + 4 + c] * W1)) + 8;
             const int32_t n = t >> 16;
             out[c] = static_cast<uint8_t>(n);
-            if ((t & 0xFFFF) < 16 && n > 0 && std::min(M[x + c], M[x + 4 + c]) < n)
-                resolved = false;
+            if ((t & 0xFFFF) < 16 && std::min(M[x + c], M[x + 4 + c]) < n) resolved = false;
         }
         if (!resolved) unresolved[left++] = static_cast<uint32_t>(i);
     }

@@ -62,8 +62,8 @@ void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float
 // given four times (weights[8i .. 8i + 3] = W0, weights[8i + 4 .. 8i + 7] = W1), per
 // channel c
 //   t = 8 + nearest integer to float(float(P[4x + c] * W0) + float(P[4x + 4 + c] * W1))
-// the byte is n = t >> 16. It is left to the caller when t mod 65536 is below 16, n is
-// above 0 and min(M[4x + c], M[4x + 4 + c]) is below n: the pixel's index goes to
+// the byte is n = t >> 16. It is left to the caller when t mod 65536 is below 16 and
+// min(M[4x + c], M[4x + 4 + c]) is below n: the pixel's index goes to
 // `unresolved` (room for `count`), in rising order, and the count of those is the
 // answer. P and M hold pixel x + 1 for every x given.
 size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,

@@ -28,12 +28,6 @@ bool Weight128(double w, int32_t& k) {
     return true;
 }
 
-// Whether w0 + w1 is exactly 1. The larger weight is at least 1/2, so 1 minus it is
-// exact.
-bool SumsToOne(double w0, double w1) {
-    return w0 >= 0.5 ? 1 - w0 == w1 : 1 - w1 == w0;
-}
-
 // w rounded to the nearest multiple of 2^-24 (0 <= w <= 1), exact as a float.
 float Weight24(double w) {
     return static_cast<float>(std::nearbyint(w * 16777216.0) / 16777216.0);
@@ -42,34 +36,31 @@ float Weight24(double w) {
 } // namespace
 
 // The float form. Let V be the rule's value taken in exact arithmetic with its double
-// weights: V = sum of s * wc * wr over the four taps. Its double-precision value v
-// differs from V by under 2^-43 (six roundings of values below 256, the weights of each
-// pass summing to exactly 1). The float form rounds each weight to a multiple of 2^-24
-// (error at most 2^-25, the pair still summing to 1), then makes
+// weights: V = sum of s * wc * wr over the four taps. Each pair of weights sums to
+// exactly 1: a position is 0 or at least 1 (ratios of 1 and more), so its fraction is a
+// multiple of 2^-52 and 1 minus it is exact. The rule's double-precision value v then
+// differs from V by under 2^-43 (six roundings of values below 256). The float form
+// rounds each weight to a multiple of 2^-24 (error at most 2^-25, the pair still summing
+// to 1), then makes
 //   P = float(float(a * r0) + float(d * r1))   (error under 255 * 2^-25 + 3 * 2^-17)
 //   F = float(float(P0 * w0) + float(P1 * w1)) (error of V under 2^-14 = 4 / 65536)
 // with the column weights times 65536 (exact), and t, F's nearest integer, is within
 // 4.5 + 2^-27 of 65536 * v. So when t mod 65536 lies in [8, 65527], v lies strictly
 // between two whole numbers and the byte floor(v) is t >> 16, which is also
-// (t + 8) >> 16.
-// Otherwise v is within 2^-12 of n = (t + 8) >> 16, and the byte is n or n - 1: n when
-// n is 0, and when the four taps are all at least n it is n: every operation of the rule is
-// monotonic, and with weights summing to exactly 1 the rule gives s itself for four
-// taps equal to s (s * w0 and s * w1 round to the nearest doubles, whose sum is s or
-// half a unit of s away, and a half rounds to s's even last bit). Pixels that neither
-// test settles are made by the double-precision rule, as are the columns and rows
-// whose two weights do not sum to exactly 1 (positions below 1/2 only).
+// (t + 8) >> 16. Otherwise v is within 2^-12 of n = (t + 8) >> 16, and the byte is n or
+// n - 1: n when n is 0, and n when the four taps are all at least n. For the latter,
+// every operation of the rule is monotonic, and it gives s itself for four taps equal
+// to s: s * w0 and s * w1 round to doubles whose sum is s or half a unit of s away, and
+// a half rounds to s's even last bit. Pixels that neither test settles are made by the
+// double-precision rule.
 void ScaledRows::StartFloats() {
     const size_t n = static_cast<size_t>(outWidth_);
     floatColumns_.resize(n);
     floatWeights_.resize(8 * n);
     unresolved_.resize(n);
-    exactColumns_.clear();
     for (size_t i = 0; i < n; ++i) {
-        const double w0 = tapWeights_[2 * i], w1 = tapWeights_[2 * i + 1];
-        if (!SumsToOne(w0, w1)) exactColumns_.push_back(static_cast<uint32_t>(i));
         floatColumns_[i] = tapColumns_[2 * i] - job_.rect.x;
-        const float q1 = Weight24(w1);
+        const float q1 = Weight24(tapWeights_[2 * i + 1]);
         for (int c = 0; c < 4; ++c) {
             floatWeights_[8 * i + c] = (1 - q1) * 65536;
             floatWeights_[8 * i + 4 + c] = q1 * 65536;
@@ -90,8 +81,7 @@ void ScaledRows::ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const {
     SampleBilinear(job_.source, c, r, out + 4 * i);
 }
 
-bool ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
-    if (!SumsToOne(r.w0, r.w1)) return false;
+void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
     const float q1 = Weight24(r.w1);
     const uint8_t* row0 = job_.source.row(r.y0) + static_cast<size_t>(job_.rect.x) * 4;
     const uint8_t* row1 = job_.source.row(r.y1) + static_cast<size_t>(job_.rect.x) * 4;
@@ -117,14 +107,11 @@ bool ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
     }
     for (size_t u = 0; u < left; ++u)
         ExactPixel(unresolved_[u], r, out);
-    for (uint32_t i : exactColumns_)
-        ExactPixel(i, r, out);
     exactPixels_ += static_cast<int64_t>(left);
     // Weights that leave many pixels to the rule (fifths, sixths, ...) run faster on the
     // double-precision passes.
     if (++floatRowsDone_ >= 8 && exactPixels_ * 32 > int64_t{floatRowsDone_} * outWidth_)
         float_ = false;
-    return true;
 }
 
 bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetHeight) {
@@ -278,9 +265,7 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
                                    n, out);
             }
         } else if (float_) {
-            if (!FloatRow(r, out)) // a row whose weights do not sum to exactly 1
-                for (size_t i = 0; i < n; ++i)
-                    ExactPixel(i, r, out);
+            FloatRow(r, out);
         } else if (r.w1 == 0) {
             // One row alone: its pass is the value (BilinearTruncate).
             const int keep = passRow_[0] == r.y0 + 1 ? 0 : passRow_[1] == r.y0 + 1 ? 1 : -1;

@@ -64,8 +64,8 @@ class ScaledRows final : public SourceRows {
     int PassSlot(int32_t sourceRow, int avoidSlot);
     // Output pixel i of a row by the double-precision rule, straight from the source.
     void ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const;
-    // The row by the float form; false when the row's weights do not sum to exactly 1.
-    bool FloatRow(const RowTaps& r, uint8_t* out);
+    // The row by the float form.
+    void FloatRow(const RowTaps& r, uint8_t* out);
     void StartFloats();
     // Storage row of the source rectangle's top row.
     int32_t LastRow() const { return bottom_ + job_.rect.height - 1; }
@@ -91,15 +91,13 @@ class ScaledRows final : public SourceRows {
     size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     // Float form: per output column its left tap (from the rectangle's left) and weights
     // (dib/ScaleKernels.h); one row of the rows' combination and its minima, with room for
-    // a column past the rectangle (0 and 255, read with weight 0); the output columns
-    // whose weights do not sum to exactly 1, made by the double-precision rule.
+    // a column past the rectangle (0 and 255, read with weight 0).
     bool float_ = false;
     std::vector<int32_t> floatColumns_;
     std::vector<float> floatWeights_;
     std::vector<float> floatRows_;
     std::vector<uint8_t> floatLeast_;
     std::vector<uint32_t> unresolved_;
-    std::vector<uint32_t> exactColumns_;
     int64_t exactPixels_ = 0;
     int32_t floatRowsDone_ = 0;
     std::vector<uint8_t> row_;

@@ -198,11 +198,10 @@ class InputCursor {
         r.end = windowEnd_;
     }
 
-    // Copies `count` bytes of the data (the zero tail not counted) from `position` on;
-    // false when they reach past the data.
+    // Copies `count` (at least 1) bytes of the data (the zero tail not counted) from
+    // `position` on; false when they reach past the data.
     bool ReadData(uint64_t position, uint8_t* to, size_t count) {
-        if (position > dataSize_ || dataSize_ - position < count) return false;
-        if (count == 0) return true;
+        if (position >= dataSize_ || dataSize_ - position < count) return false;
         FindPiece(position);
         CopyOut(position, to, count);
         return true;

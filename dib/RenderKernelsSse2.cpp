@@ -313,8 +313,8 @@ size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns
         __m128i any = _mm_setzero_si128();
         for (int p = 0; p < 4; ++p) {
             // t + 8: its high half is the byte, its low half below 16 near a whole number.
-            // Near 0 the byte is 0 (at least every tap's minimum), so lanes there need no
-            // minima and transparent areas skip them.
+            // A byte near 0 is 0 (it is at least its taps' minimum), so those lanes need no
+            // minima, and transparent areas skip them.
             t[p] =
                 _mm_add_epi32(ColumnsFloatPixel(P, columns[i + p], weights + 8 * (i + p)), eight);
             near[p] = _mm_and_si128(_mm_cmpgt_epi32(sixteen, _mm_and_si128(t[p], low)),

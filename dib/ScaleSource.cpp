@@ -71,7 +71,6 @@ void ScaledRows::StartFloats() {
     floatLeast_.assign(room, 255);
     exactPixels_ = 0;
     floatRowsDone_ = 0;
-
     float_ = true;
 }
 

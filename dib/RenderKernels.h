@@ -53,6 +53,11 @@ struct RenderKernels {
                                size_t count, uint8_t* out);
     void (*bilinearColumnsOneRow128)(const uint8_t* row, const int32_t* columns,
                                      const uint32_t* pairs, size_t count, uint8_t* out);
+    void (*bilinearRowsFloat)(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
+                              size_t count, float* P, uint8_t* M);
+    size_t (*bilinearColumnsFloat)(const float* P, const uint8_t* M, const int32_t* columns,
+                                   const float* weights, size_t count, uint8_t* out,
+                                   uint32_t* unresolved);
     // The pixels of a drop shadow: pixel (x, y) has alpha floor(S / n^2), S the sum of the
     // source alpha over the source pixels (x - n + 1 .. x, y - n + 1 .. y) that exist, and
     // colour bytes alpha * byte / 255 (the byte itself at alpha 255). False when its

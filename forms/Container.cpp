@@ -3,6 +3,7 @@
 #include "forms/Color.h"
 #include "forms/DibSection.h"
 #include "forms/DropTargetSite.h"
+#include "forms/FormsWindowClasses.h"
 #include "forms/ScaleMode.h"
 #include "forms/Screen.h"
 #include "forms/Timer.h"
@@ -574,15 +575,19 @@ LRESULT CALLBACK Container::WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, 
         if (self) self->window_ = hwnd;
     }
     auto* self = reinterpret_cast<Container*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
+    LRESULT r = 0;
+    if (!self) {
+        r = DefWindowProcW(hwnd, msg, wParam, lParam);
+    } else if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+        r = DefWindowProcW(hwnd, msg, wParam, lParam);
         self->window_ = nullptr;
         self->WindowDestroyed();
-        return r;
+    } else {
+        r = self->HandleMessage(msg, wParam, lParam);
     }
-    return self->HandleMessage(msg, wParam, lParam);
+    if ((msg == WM_NCCREATE && r) || msg == WM_NCDESTROY) CountFormWindow(hwnd, msg == WM_NCCREATE);
+    return r;
 }
 
 } // namespace moirelle::forms

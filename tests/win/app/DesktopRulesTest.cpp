@@ -372,9 +372,23 @@ TEST_F(DesktopRules, ATaskbarsOwnAnimatedSkinPlaysBesideAStillOrAnimatedOne) {
     EXPECT_EQ(RowChanges(rows, 1500)[0], 0) << "locked, it rests";
     PostMessageW(clock[0], WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     EXPECT_GE(RowChanges(rows, 3000)[0], 10) << "unlocked, it plays on";
+    // A still picture chosen for that taskbar takes the animation's place: with no animation
+    // left, the clock and its window go.
+    NextTaskbar();
+    NextTaskbar();
+    ChooseBase(Path("blue.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBlue; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
+    EXPECT_TRUE(
+        WaitFor([&] { return WindowsOfClass(app_.Id(), L"MoirelleAnimationClock").empty(); }, 2000))
+        << "the old animation is gone";
+    EXPECT_EQ(RowChanges(rows, 1000)[0], 0);
 
     // The shared picture animated as well: both play, still on one clock.
     app_.Kill();
+    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
+                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
+                  win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
     ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
     Start();
     ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));

@@ -433,7 +433,6 @@ void Container::DrawArea(const RECT& area) {
         if (drawBitmap_) drawDC_.reset(CreateCompatibleDC(nullptr));
         if (!drawDC_) {
             drawBitmap_.reset();
-            drawSize_ = {};
             InvalidateRect(window_, &r, FALSE); // painted as usual, then
             return;
         }

@@ -93,6 +93,11 @@ TEST(DrawNow, DrawsTheAreaAtOnceWithWhatLiesOverItAndNothingBeyond) {
     EXPECT_EQ(WindowPixel(w, {under.left + 1, under.top + 1}), RGB(0, 160, 0));
     EXPECT_EQ(WindowPixel(w, {under.right - 2, under.bottom - 2}), RGB(0, 160, 0));
     EXPECT_EQ(WindowPixel(w, Middle(f.Over)), RGB(250, 250, 0)) << "what lies over it";
+    const RECT over = f.Over.PixelRect();
+    EXPECT_EQ(WindowPixel(w, {over.left - 1, over.top}), RGB(0, 160, 0)) << "in place";
+    EXPECT_EQ(WindowPixel(w, {over.left, over.top}), RGB(250, 250, 0));
+    EXPECT_EQ(WindowPixel(w, {over.right - 1, over.top}), RGB(250, 250, 0));
+    EXPECT_EQ(WindowPixel(w, {over.right, over.top}), RGB(0, 160, 0));
     EXPECT_EQ(WindowPixel(w, Middle(f.Beside)), RGB(0, 0, 255)) << "beside it, nothing changes";
     EXPECT_FALSE(GetUpdateRect(w, nullptr, FALSE)) << "nothing is left to paint";
 }
@@ -114,14 +119,27 @@ TEST(ImagePaint, ABitmapAtItsOwnSizeIsCopiedExactlyOthersAreStretchedOrMasked) {
             EXPECT_EQ(own.At(x, y), pixels[y * 3 + x]) << x << "," << y;
     EXPECT_EQ(own.At(3, 0), 0x404040u) << "the image takes the picture's size";
 
-    // Stretched over a larger rectangle, it fills it.
+    // The copy leaves the bitmap free for another device context.
+    {
+        win::UniqueMemoryDC other(CreateCompatibleDC(nullptr));
+        const auto bitmap =
+            reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(image.Picture().Handle()));
+        win::ScopedSelect select(other.get(), bitmap);
+        EXPECT_EQ(GetCurrentObject(other.get(), OBJ_BITMAP), bitmap);
+    }
+
+    // Stretched to another height (its own width), it fills its rectangle and no more.
     image.Stretch(true);
-    image.Move(0, 0, 45, 30); // 3 x 2 pixels at 96 dpi, more at higher resolutions
-    image.Picture(BitmapPicture(1, {0x2060A0}));
+    image.Move(0, 30, 45, 30); // 3 x 2 pixels from (0, 2) at 96 dpi
     const RECT r = image.PixelRect();
+    image.Picture(
+        BitmapPicture(r.right - r.left, std::vector<uint32_t>(r.right - r.left, 0x2060A0)));
     Canvas stretched(f, 10, 10);
+    EXPECT_EQ(stretched.At(r.left, r.top), 0x2060A0u);
     EXPECT_EQ(stretched.At(r.right - 1, r.bottom - 1), 0x2060A0u);
-    EXPECT_EQ(stretched.At(r.right - 1, 0), 0x2060A0u);
+    EXPECT_EQ(stretched.At(r.left, r.bottom), 0x404040u);
+    EXPECT_EQ(stretched.At(r.left, r.top - 1), 0x404040u);
+    image.Move(0, 0, 45, 30);
 
     // A GIF of a red pixel and a transparent one: the background shows through.
     const std::vector<uint8_t> gif{

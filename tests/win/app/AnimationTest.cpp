@@ -6,6 +6,7 @@
 #include "forms/App.h"
 #include "forms/Form.h"
 #include "forms/Image.h"
+#include "platform/win/Handles.h"
 #include "tests/portable/animation/GifBuilder.h"
 #include "tests/support/TestPaths.h"
 
@@ -165,20 +166,21 @@ std::string WriteGif(const std::string& name, const test::Bytes& bytes) {
 
 } // namespace
 
-// Four frames of 250 ms played once, the third the same as the second: three are drawn (the first
-// with the picture), the third is not drawn again; when the play ends the clock forgets it,
-// and a still picture afterwards leaves nothing playing.
+// Four frames of 250 ms played once, the third the same as the second: three are drawn
+// (the first with the picture), the third is not drawn again. The third is then cleared, and
+// the fourth covers the left half: the right half shows the overlay's background. When the
+// play ends the clock forgets it, and a still picture afterwards leaves nothing playing.
 TEST(SkinAnimation, AFrameThatChangesNothingIsNotDrawnAndAnEndedPlayLeavesNoTimer) {
     const std::vector<uint32_t> colours{0xFF0000, 0x0000FF};
-    const test::Bytes gif = test::GifBuilder(4, 1, colours)
+    const test::Bytes gif = test::GifBuilder(4, 2, colours)
                                 .Control(1, 25)
-                                .Image(0, 0, 4, 1, test::Indices("0000"))
+                                .Image(0, 0, 4, 2, test::Indices("00000000"))
                                 .Control(1, 25)
-                                .Image(0, 0, 4, 1, test::Indices("1111"))
+                                .Image(0, 0, 4, 2, test::Indices("11111111"))
+                                .Control(2, 25)
+                                .Image(0, 0, 4, 2, test::Indices("11111111"))
                                 .Control(1, 25)
-                                .Image(0, 0, 4, 1, test::Indices("1111"))
-                                .Control(1, 25)
-                                .Image(0, 0, 4, 1, test::Indices("0110"))
+                                .Image(0, 0, 2, 2, test::Indices("0000"))
                                 .Finish();
     AnimatedForm f;
     f.Show();
@@ -196,6 +198,15 @@ TEST(SkinAnimation, AFrameThatChangesNothingIsNotDrawnAndAnEndedPlayLeavesNoTime
     PumpFor(100);
     EXPECT_EQ(f.Counter1.paints, 2) << "the second and the fourth frame";
     EXPECT_FALSE(clock.Running()) << "the play ended";
+    {
+        const RECT r = f.Image1.PixelRect();
+        win::WindowDC dc(f.hWnd());
+        const int y = (r.top + r.bottom) / 2;
+        EXPECT_EQ(GetPixel(dc.get(), r.left + (r.right - r.left) / 8, y), RGB(255, 0, 0));
+        EXPECT_EQ(GetPixel(dc.get(), r.right - (r.right - r.left) / 8, y),
+                  GetSysColor(COLOR_BTNFACE))
+            << "the cleared half shows the background";
+    }
 
     ASSERT_TRUE(animation.Play(WriteGif("four.gif", gif)));
     EXPECT_TRUE(clock.Running());

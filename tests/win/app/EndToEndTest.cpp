@@ -1003,6 +1003,9 @@ TEST_F(AppEndToEnd, AnAnimatedBaseSkinPlaysRestsWhileHiddenAndAStillStopsIt) {
     EXPECT_TRUE(OverlayShows(screenW * 3 / 4, kBaseGreen));
     EXPECT_TRUE(RowChanges(app_.Overlay(), 1500).empty()) << "a still stays still";
     EXPECT_FALSE(HasAnimationClock(app_.Id())) << "with no animation left, no clock";
+    Choose(Button::Left, Path("skin-shimmer.gif"));
+    EXPECT_GE(RowChanges(app_.Overlay(), 2000).size(), 10u) << "chosen again, it plays again";
+    EXPECT_TRUE(HasAnimationClock(app_.Id()));
 }
 
 // A full-screen window in front lets the animation rest; when it goes, the animation goes on

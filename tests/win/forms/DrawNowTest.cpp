@@ -131,13 +131,13 @@ TEST(ImagePaint, ABitmapAtItsOwnSizeIsCopiedExactlyOthersAreStretchedOrMasked) {
     // Stretched to another height (its own width), each row doubled, it fills its rectangle
     // and no more.
     image.Stretch(true);
-    image.Move(0, 30, 45, 60); // 3 x 4 pixels from (0, 2) at 96 dpi
+    image.Move(0, 150, 45, 60); // 3 x 4 pixels from (0, 10) at 96 dpi
     const RECT r = image.PixelRect();
     const int rw = r.right - r.left;
     std::vector<uint32_t> rows(rw, 0x2060A0);
     rows.resize(2 * rw, 0xA06020);
     image.Picture(BitmapPicture(rw, rows));
-    Canvas stretched(f, 10, 10);
+    Canvas stretched(f, 10, 20);
     EXPECT_EQ(stretched.At(r.left, r.top), 0x2060A0u);
     EXPECT_EQ(stretched.At(r.right - 1, r.bottom - 1), 0xA06020u);
     EXPECT_EQ(stretched.At(r.left, r.bottom), 0x404040u);

@@ -10,8 +10,6 @@
 #include "tests/portable/animation/GifBuilder.h"
 #include "tests/support/TestPaths.h"
 
-#include <wtsapi32.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -108,26 +106,6 @@ TEST(AnimationClock, NoCallComesBeforeItsTimeWhateverTheDelaysOfTheOwners) {
             EXPECT_GE(r->offsets[i], -kEarlyMs) << "call " << i << " of " << r->delays.size();
     PumpFor(100);
     EXPECT_FALSE(clock.Running()) << "both ended";
-}
-
-TEST(AnimationClock, HearsTheSessionLockAndUnlock) {
-    AnimationClock clock;
-    HWND window = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM found) -> BOOL {
-            wchar_t name[64] = {};
-            GetClassNameW(w, name, 64);
-            if (std::wstring(name) != L"MoirelleAnimationClock") return TRUE;
-            *reinterpret_cast<HWND*>(found) = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&window));
-    ASSERT_NE(window, nullptr);
-    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
-    EXPECT_TRUE(clock.Locked());
-    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
-    EXPECT_FALSE(clock.Locked());
 }
 
 namespace {

@@ -289,6 +289,25 @@ TEST(TimerBinding, ReleasingEntriesStopsTheirTimersInTheSystem) {
     EXPECT_FALSE(KillTimer(w.hwnd, 6));
 }
 
+TEST(TimerBinding, ATickForAWindowAndIdNoEntrySetStopsThatTimer) {
+    Window w(nullptr, WS_POPUP);
+    TimerEntries entries;
+    entries.Create(0, [](HWND, UINT, UINT_PTR, DWORD) {});
+    ASSERT_NE(entries.Set(0, w.hwnd, 5, 10), 0u);
+    // The system's timer message names the procedure that handles it.
+    MSG msg{};
+    const ULONGLONG end = GetTickCount64() + 1000;
+    while (!PeekMessageW(&msg, w.hwnd, WM_TIMER, WM_TIMER, PM_NOREMOVE) && GetTickCount64() < end)
+        Sleep(5);
+    const auto procedure = reinterpret_cast<TIMERPROC>(msg.lParam);
+    ASSERT_NE(procedure, nullptr);
+    // The same procedure for an id that no entry set, as a timer outliving its entry would be.
+    ASSERT_NE(SetTimer(w.hwnd, 6, 10, procedure), 0u);
+    Pump(nullptr, 100);
+    EXPECT_FALSE(KillTimer(w.hwnd, 6)) << "its first tick stopped it";
+    EXPECT_TRUE(KillTimer(w.hwnd, 5)) << "the entry's own timer runs on";
+}
+
 TEST(TimerBinding, ATickMayDestroyItsOwnObject) {
     Window w(nullptr, WS_POPUP);
     int ticks = 0;

@@ -285,6 +285,7 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     HWND containerHwnd_ = nullptr;
     int32_t controlLeft_ = 0;
     int32_t controlTop_ = 0;
+    // The last fade's step, target and interval; a fade runs while its timer is set.
     int32_t fadeStep_ = 0;
     int32_t fadeInterval_ = 10;
     int32_t fadeTarget_ = 0;

@@ -2,32 +2,15 @@
 
 #include "control/GdiplusShared.h"
 
+#include <algorithm>
+
 namespace moirelle::control {
 
 bool cCrossComm::FindControl(intptr_t value, size_t& index) const {
-    // 1-based bounds, probe = low + (high - low) \ 2.
-    const auto count = static_cast<ptrdiff_t>(registered_.size());
-    if (count == 0) {
-        index = 0;
-        return false;
-    }
-    ptrdiff_t low = 1, high = count, probe = 1;
-    while (low <= high) {
-        probe = low + (high - low) / 2;
-        const intptr_t entry = registered_[static_cast<size_t>(probe - 1)];
-        if (entry == value) {
-            index = static_cast<size_t>(probe - 1);
-            return true;
-        }
-        if (value < entry)
-            high = probe - 1;
-        else
-            low = probe + 1;
-    }
-    // The last probe, or the place after it when its entry is smaller than the value.
-    const bool after = registered_[static_cast<size_t>(probe - 1)] < value;
-    index = static_cast<size_t>(probe - 1) + (after ? 1 : 0);
-    return false;
+    // The first entry not below the value: the value itself, or the place it belongs.
+    const auto at = std::lower_bound(registered_.begin(), registered_.end(), value);
+    index = static_cast<size_t>(at - registered_.begin());
+    return at != registered_.end() && *at == value;
 }
 
 void cCrossComm::AddRef(intptr_t ucPointer) {

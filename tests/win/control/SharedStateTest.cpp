@@ -374,7 +374,10 @@ TEST(SharedGdiplus, ContainersUnderOneRootShareOneStartUpAndOtherRootsGetTheirOw
               static_cast<DWORD>(WS_CHILD));
     RECT box{};
     GetWindowRect(marker, &box);
-    EXPECT_TRUE(box.right == box.left && box.bottom == box.top);
+    POINT origin{0, 0};
+    ClientToScreen(root.hwnd, &origin);
+    const RECT atOrigin{origin.x, origin.y, origin.x, origin.y};
+    EXPECT_TRUE(EqualRect(&box, &atOrigin)) << "at the root's client origin, 0 x 0";
 
     second.ManageGDIToken(inner.hwnd);
     EXPECT_EQ(second.gdiToken(), -1);

@@ -6,24 +6,20 @@
 
 namespace moirelle::control {
 
-bool cCrossComm::FindControl(intptr_t value, size_t& index) const {
-    // The first entry not below the value: the value itself, or the place it belongs.
-    const auto at = std::lower_bound(registered_.begin(), registered_.end(), value);
-    index = static_cast<size_t>(at - registered_.begin());
-    return at != registered_.end() && *at == value;
+std::vector<intptr_t>::const_iterator cCrossComm::Place(intptr_t value) const {
+    return std::lower_bound(registered_.begin(), registered_.end(), value);
 }
 
 void cCrossComm::AddRef(intptr_t ucPointer) {
     if (ucPointer == 0) return;
-    size_t index = 0;
-    if (FindControl(ucPointer, index)) return;
-    registered_.insert(registered_.begin() + static_cast<ptrdiff_t>(index), ucPointer);
+    const auto at = Place(ucPointer);
+    if (at == registered_.end() || *at != ucPointer) registered_.insert(at, ucPointer);
 }
 
 void cCrossComm::RemoveRef(intptr_t ucPointer) {
-    size_t index = 0;
-    if (ucPointer != 0 && FindControl(ucPointer, index))
-        registered_.erase(registered_.begin() + static_cast<ptrdiff_t>(index));
+    // 0 is never registered.
+    const auto at = Place(ucPointer);
+    if (at != registered_.end() && *at == ucPointer) registered_.erase(at);
     if (captured_ == ucPointer) captured_ = 0;
 }
 

@@ -427,12 +427,11 @@ TEST_F(FakeGdiplus, ShutsDownAboutFiftyMillisecondsAfterTheRootIsDestroyedThenUn
         const HWND marker = MarkerOf(container.hwnd);
         ASSERT_NE(marker, nullptr);
         EXPECT_TRUE(FakeLoaded()) << "the start-up holds the library";
-        Pump(nullptr, 80);
-        EXPECT_EQ(EnvCount("FAKE_GDIPLUS_SHUTDOWNS"), round - 1);
-
-        // Messages the marker handles before its end change nothing.
+        // Neither time nor the messages the marker handles before its end shut GDI+ down.
         SendMessageW(marker, WM_NULL, 0, 0);
         SendMessageW(marker, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"GDI+Safe Patch"));
+        Pump(nullptr, 80);
+        EXPECT_EQ(EnvCount("FAKE_GDIPLUS_SHUTDOWNS"), round - 1);
         const ULONGLONG destroyed = GetTickCount64();
         DestroyWindow(root.hwnd);
         EXPECT_FALSE(IsWindow(marker));

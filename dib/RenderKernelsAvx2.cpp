@@ -4,10 +4,9 @@
 // levels. The Windows build assembles this file with -muse-unaligned-vector-move (see
 // CMakeLists.txt): the Windows x86-64 compiler cannot align the stack to 32 bytes.
 #include "dib/BilinearTaps.h"
-#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
-#include "dib/ShadowRowFrame.h"
+#include "dib/ShadowKernels.h"
 
 #include <cstring>
 
@@ -220,100 +219,83 @@ MOIRELLE_AVX2 void ColumnsOneRow128Avx2(const uint8_t* row, const int32_t* colum
                                                  out + 4 * i);
 }
 
-// The 128-bit forms (RenderKernelsSse2.cpp), eight pixels at a time.
-template <bool kAdded, bool kRemoved>
-MOIRELLE_AVX2 size_t SumColumnsAvx2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                                    uint32_t* prefix, size_t w, uint32_t& run) {
-    __m256i carry = _mm256_setzero_si256();
-    const __m256i last = _mm256_set1_epi32(7);
-    auto step = [&](size_t x) MOIRELLE_AVX2 {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
-        if constexpr (kAdded)
-            v = _mm256_add_epi32(
-                v, _mm256_srli_epi32(
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
-        if constexpr (kRemoved)
-            v = _mm256_sub_epi32(
-                v, _mm256_srli_epi32(
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(removed + x * 4)), 24));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), v);
-        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4)); // within each 128-bit lane
-        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
-        // The low lane's total into the high lane.
-        const __m256i lowTotal = _mm256_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
-        v = _mm256_add_epi32(v, _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08));
-        // The running sum waits for one addition per step, not for the shuffles.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), _mm256_add_epi32(v, carry));
-        carry = _mm256_add_epi32(carry, _mm256_permutevar8x32_epi32(v, last));
-    };
-    size_t x = 0;
-    for (; x + 16 <= w; x += 16) { // one cache line of source pixels
-        if constexpr (kAdded)
-            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
-                         _MM_HINT_T0);
-        step(x), step(x + 8);
-    }
-    for (; x + 8 <= w; x += 8)
-        step(x);
-    run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
-    return x;
+// Eight bytes as floats.
+MOIRELLE_AVX2 inline __m256 Floats8(const uint8_t* p) {
+    return _mm256_cvtepi32_ps(
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
 
-template <bool kStream>
-MOIRELLE_AVX2 void ShadowPixelsAvx2(const ShadowRowJob& job, const uint32_t* prefix,
-                                    const uint32_t* before) {
-    const size_t width = static_cast<size_t>(job.outWidth);
-    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m256 reciprocal = _mm256_set1_ps(BoxReciprocal(d));
-    const __m256i blue = _mm256_set1_epi16(static_cast<short>(job.blue));
-    const __m256i green = _mm256_set1_epi16(static_cast<short>(job.green));
-    const __m256i red = _mm256_set1_epi16(static_cast<short>(job.red));
-    const BoxDivider divide(d);
-    uint8_t* out = job.out;
-    size_t x = 0;
-    if constexpr (kStream) // up to a 32-byte boundary for the streaming stores
-        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 31) != 0; ++x) {
-            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-            std::memcpy(out + x * 4, &px, 4);
+MOIRELLE_AVX2 void RowsFloatAvx2(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
+                                 size_t count, float* P, uint8_t* M) {
+    const __m256 vr0 = _mm256_set1_ps(r0), vr1 = _mm256_set1_ps(r1);
+    size_t k = 0;
+    for (; k + 32 <= count; k += 32) {
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(M + k),
+            _mm256_min_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row0 + k)),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row1 + k))));
+        for (size_t e = k; e < k + 32; e += 8)
+            _mm256_storeu_ps(P + e, _mm256_add_ps(_mm256_mul_ps(Floats8(row0 + e), vr0),
+                                                  _mm256_mul_ps(Floats8(row1 + e), vr1)));
+    }
+    Sse2RenderKernels().bilinearRowsFloat(row0 + k, row1 + k, r0, r1, count - k, P + k, M + k);
+}
+
+// Output pixels i and i + 1 (one per 128-bit lane): their values times 65536, rounded.
+MOIRELLE_AVX2 inline __m256i ColumnsFloatPair(const float* P, const int32_t* columns,
+                                              const float* weights) {
+    const __m256 a = _mm256_mul_ps(_mm256_loadu_ps(P + static_cast<size_t>(columns[0]) * 4),
+                                   _mm256_loadu_ps(weights));
+    const __m256 b = _mm256_mul_ps(_mm256_loadu_ps(P + static_cast<size_t>(columns[1]) * 4),
+                                   _mm256_loadu_ps(weights + 8));
+    // (x taps of both pixels) + (x + 1 taps of both pixels).
+    return _mm256_cvtps_epi32(
+        _mm256_add_ps(_mm256_permute2f128_ps(a, b, 0x20), _mm256_permute2f128_ps(a, b, 0x31)));
+}
+
+MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const int32_t* columns,
+                                      const float* weights, size_t count, uint8_t* out,
+                                      uint32_t* unresolved) {
+    const __m256i eight = _mm256_set1_epi32(8), low = _mm256_set1_epi32(0xFFFF);
+    const __m256i sixteen = _mm256_set1_epi32(16);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const auto pairOfM = [M](int32_t x) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(x) * 4));
+    };
+    size_t left = 0;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i t[4];
+        uint32_t bad = 0; // four bits per pixel, the pixels in order
+        for (int p = 0; p < 4; ++p) {
+            const int32_t* c = columns + i + 2 * p;
+            // t + 8: its high half is the byte, its low half below 16 near a whole number.
+            const __m256i t8 =
+                _mm256_add_epi32(ColumnsFloatPair(P, c, weights + 8 * (i + 2 * p)), eight);
+            const __m256i near = _mm256_cmpgt_epi32(sixteen, _mm256_and_si256(t8, low));
+            t[p] = _mm256_srli_epi32(t8, 16);
+            // M at x and x + 1 for both pixels, the smaller per channel, as 32-bit lanes.
+            const __m128i m = _mm_unpacklo_epi32(pairOfM(c[0]), pairOfM(c[1]));
+            const __m256i least = _mm256_cvtepu8_epi32(_mm_min_epu8(m, _mm_srli_si128(m, 8)));
+            bad |= static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(
+                       _mm256_and_si256(near, _mm256_cmpgt_epi32(t[p], least)))))
+                   << (8 * p);
         }
-    auto quotient = [&](size_t at) MOIRELLE_AVX2 {
-        const __m256i box =
-            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + at)),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + at)));
-        return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), reciprocal));
-    };
-    auto store = [&](size_t at, __m256i px) MOIRELLE_AVX2 {
-        if constexpr (kStream)
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + at * 4), px);
-        else
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at * 4), px);
-    };
-    // Sixteen alphas in 16-bit lanes (pixels 0-3, 8-11 | 4-7, 12-15), each colour byte
-    // colour * q / 255, then b | g << 8 and r | q << 8 interleaved back to pixel order.
-    for (; x + 16 <= width; x += 16) {
-        const __m256i q = _mm256_packus_epi32(quotient(x), quotient(x + 8));
-        const __m256i b = Div255x16(_mm256_mullo_epi16(q, blue));
-        const __m256i g = Div255x16(_mm256_mullo_epi16(q, green));
-        const __m256i r = Div255x16(_mm256_mullo_epi16(q, red));
-        const __m256i bg = _mm256_or_si256(b, _mm256_slli_epi16(g, 8));
-        const __m256i rq = _mm256_or_si256(r, _mm256_slli_epi16(q, 8));
-        store(x, _mm256_unpacklo_epi16(bg, rq));
-        store(x + 8, _mm256_unpackhi_epi16(bg, rq));
+        if (bad != 0)
+            for (uint32_t k = 0; k < 8; ++k) {
+                unresolved[left] = static_cast<uint32_t>(i + k);
+                left += (bad >> (4 * k) & 0xF) != 0;
+            }
+        const __m256i bytes =
+            _mm256_packus_epi16(_mm256_packs_epi32(t[0], t[1]), _mm256_packs_epi32(t[2], t[3]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i),
+                            _mm256_permutevar8x32_epi32(bytes, order));
     }
-    if constexpr (kStream) _mm_sfence();
-    for (; x < width; ++x) {
-        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(out + x * 4, &px, 4);
-    }
-}
-
-constexpr ShadowRowStages kShadowStagesAvx2 = {
-    {{SumColumnsAvx2<false, false>, SumColumnsAvx2<false, true>},
-     {SumColumnsAvx2<true, false>, SumColumnsAvx2<true, true>}},
-    {ShadowPixelsAvx2<false>, ShadowPixelsAvx2<true>}};
-
-void ShadowRowAvx2(const ShadowRowJob& job) {
-    RunShadowRow(job, kShadowStagesAvx2);
+    const size_t tail = Sse2RenderKernels().bilinearColumnsFloat(
+        P, M, columns + i, weights + 8 * i, count - i, out + 4 * i, unresolved + left);
+    for (size_t u = left; u < left + tail; ++u)
+        unresolved[u] += static_cast<uint32_t>(i);
+    return left + tail;
 }
 
 MOIRELLE_AVX2 inline __m256d Channels(const uint8_t* p) {
@@ -358,7 +340,9 @@ const RenderKernels& Avx2RenderKernels() {
         .bilinearRows128 = Rows128Avx2,
         .bilinearColumns128 = Columns128Avx2,
         .bilinearColumnsOneRow128 = ColumnsOneRow128Avx2,
-        .shadowRow = ShadowRowAvx2,
+        .bilinearRowsFloat = RowsFloatAvx2,
+        .bilinearColumnsFloat = ColumnsFloatAvx2,
+        .dropShadow = DropShadowAvx2,
         .rotateRowBilinear = RotateRowBilinearAvx2,
     };
     return table;

@@ -1,9 +1,8 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
 #include "dib/BilinearTaps.h"
-#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
-#include "dib/ShadowRowFrame.h"
+#include "dib/ShadowKernels.h"
 
 #include <cstring>
 
@@ -262,98 +261,81 @@ void ColumnsOneRow128Sse2(const uint8_t* row, const int32_t* columns, const uint
     BilinearColumnsOneRow128Scalar(row, columns + i, pairs + i, count - i, out + 4 * i);
 }
 
-// The column sums brought up to date and their running sum (prefix) in one pass, for the
-// columns of whole steps; answers the columns done and the running total.
-template <bool kAdded, bool kRemoved>
-size_t SumColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                      uint32_t* prefix, size_t w, uint32_t& run) {
-    __m128i carry = _mm_setzero_si128();
-    auto step = [&](size_t x) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
-        if constexpr (kAdded)
-            v = _mm_add_epi32(
-                v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
-                                  24));
-        if constexpr (kRemoved)
-            v = _mm_sub_epi32(
-                v, _mm_srli_epi32(
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
-        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
-        v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
-        // The running sum waits for one addition per step, not for the shuffle.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), _mm_add_epi32(v, carry));
-        carry = _mm_add_epi32(carry, _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)));
-    };
-    size_t x = 0;
-    for (; x + 16 <= w; x += 16) { // one cache line of source pixels
-        if constexpr (kAdded)
-            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
-                         _MM_HINT_T0);
-        step(x), step(x + 4), step(x + 8), step(x + 12);
-    }
-    for (; x + 4 <= w; x += 4)
-        step(x);
-    run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
-    return x;
-}
-
-// The box sums as differences of prefixes (modulo 2^32, like the running sum), divided as
-// BoxReciprocal says, and their pixels.
-template <bool kStream>
-void ShadowPixelsSse2(const ShadowRowJob& job, const uint32_t* prefix, const uint32_t* before) {
-    const size_t width = static_cast<size_t>(job.outWidth);
-    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m128 reciprocal = _mm_set1_ps(BoxReciprocal(d));
-    const __m128i blue = _mm_set1_epi16(static_cast<short>(job.blue));
-    const __m128i green = _mm_set1_epi16(static_cast<short>(job.green));
-    const __m128i red = _mm_set1_epi16(static_cast<short>(job.red));
-    const BoxDivider divide(d);
-    uint8_t* out = job.out;
-    size_t x = 0;
-    if constexpr (kStream) // up to a 16-byte boundary for the streaming stores
-        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 15) != 0; ++x) {
-            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-            std::memcpy(out + x * 4, &px, 4);
+void RowsFloatSse2(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
+                   float* P, uint8_t* M) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 vr0 = _mm_set1_ps(r0), vr1 = _mm_set1_ps(r1);
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + k));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + k));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(M + k), _mm_min_epu8(a, d));
+        const __m128i a16[2] = {_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)};
+        const __m128i d16[2] = {_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)};
+        for (int h = 0; h < 2; ++h) {
+            const __m128 alo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(a16[h], zero));
+            const __m128 ahi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(a16[h], zero));
+            const __m128 dlo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(d16[h], zero));
+            const __m128 dhi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(d16[h], zero));
+            _mm_storeu_ps(P + k + 8 * h, _mm_add_ps(_mm_mul_ps(alo, vr0), _mm_mul_ps(dlo, vr1)));
+            _mm_storeu_ps(P + k + 8 * h + 4,
+                          _mm_add_ps(_mm_mul_ps(ahi, vr0), _mm_mul_ps(dhi, vr1)));
         }
-    auto quotient = [&](size_t at) {
-        const __m128i box =
-            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + at)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + at)));
-        return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), reciprocal));
-    };
-    auto store = [&](size_t at, __m128i px) {
-        if constexpr (kStream)
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + at * 4), px);
-        else
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at * 4), px);
-    };
-    // Eight alphas in 16-bit lanes, each colour byte colour * q / 255, then b | g << 8 and
-    // r | q << 8 interleaved to pixels.
-    for (; x + 8 <= width; x += 8) {
-        const __m128i q = _mm_packs_epi32(quotient(x), quotient(x + 4));
-        const __m128i b = Div255x8(_mm_mullo_epi16(q, blue));
-        const __m128i g = Div255x8(_mm_mullo_epi16(q, green));
-        const __m128i r = Div255x8(_mm_mullo_epi16(q, red));
-        const __m128i bg = _mm_or_si128(b, _mm_slli_epi16(g, 8));
-        const __m128i rq = _mm_or_si128(r, _mm_slli_epi16(q, 8));
-        store(x, _mm_unpacklo_epi16(bg, rq));
-        store(x + 4, _mm_unpackhi_epi16(bg, rq));
     }
-    if constexpr (kStream) _mm_sfence();
-    for (; x < width; ++x) {
-        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(out + x * 4, &px, 4);
-    }
+    BilinearRowsFloatScalar(row0 + k, row1 + k, r0, r1, count - k, P + k, M + k);
 }
 
-constexpr ShadowRowStages kShadowStagesSse2 = {
-    {{SumColumnsSse2<false, false>, SumColumnsSse2<false, true>},
-     {SumColumnsSse2<true, false>, SumColumnsSse2<true, true>}},
-    {ShadowPixelsSse2<false>, ShadowPixelsSse2<true>}};
+// One output pixel's four values times 65536, rounded to integers.
+inline __m128i ColumnsFloatPixel(const float* P, int32_t column, const float* weights) {
+    const float* p = P + static_cast<size_t>(column) * 4;
+    const __m128 f = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(p), _mm_loadu_ps(weights)),
+                                _mm_mul_ps(_mm_loadu_ps(p + 4), _mm_loadu_ps(weights + 4)));
+    return _mm_cvtps_epi32(f);
+}
 
-void ShadowRowSse2(const ShadowRowJob& job) {
-    RunShadowRow(job, kShadowStagesSse2);
+// The smaller of each channel's two M values, for the pixel at `column`, in 32-bit lanes.
+inline __m128i ColumnsFloatLeast(const uint8_t* M, int32_t column) {
+    const __m128i m =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(column) * 4));
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_min_epu8(m, _mm_srli_si128(m, 4)), zero), zero);
+}
+
+size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns,
+                        const float* weights, size_t count, uint8_t* out, uint32_t* unresolved) {
+    const __m128i eight = _mm_set1_epi32(8), low = _mm_set1_epi32(0xFFFF);
+    const __m128i sixteen = _mm_set1_epi32(16), belowOne = _mm_set1_epi32(0xFFFF);
+    size_t left = 0;
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i t[4], near[4];
+        __m128i any = _mm_setzero_si128();
+        for (int p = 0; p < 4; ++p) {
+            // t + 8: its high half is the byte, its low half below 16 near a whole number.
+            // A byte near 0 is 0 (it is at least its taps' minimum), so those lanes need no
+            // minima, and transparent areas skip them.
+            t[p] =
+                _mm_add_epi32(ColumnsFloatPixel(P, columns[i + p], weights + 8 * (i + p)), eight);
+            near[p] = _mm_and_si128(_mm_cmpgt_epi32(sixteen, _mm_and_si128(t[p], low)),
+                                    _mm_cmpgt_epi32(t[p], belowOne));
+            any = _mm_or_si128(any, near[p]);
+            t[p] = _mm_srli_epi32(t[p], 16);
+        }
+        if (_mm_movemask_epi8(any) != 0)
+            for (int p = 0; p < 4; ++p) {
+                const __m128i least = ColumnsFloatLeast(M, columns[i + p]);
+                if (_mm_movemask_epi8(_mm_and_si128(near[p], _mm_cmpgt_epi32(t[p], least))) != 0)
+                    unresolved[left++] = static_cast<uint32_t>(i + p);
+            }
+        const __m128i p01 = _mm_packs_epi32(t[0], t[1]);
+        const __m128i p23 = _mm_packs_epi32(t[2], t[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
+    }
+    const size_t tail = BilinearColumnsFloatScalar(P, M, columns + i, weights + 8 * i, count - i,
+                                                   out + 4 * i, unresolved + left);
+    for (size_t u = left; u < left + tail; ++u)
+        unresolved[u] += static_cast<uint32_t>(i);
+    return left + tail;
 }
 
 // The four channels of a pixel as doubles: blue and green, red and alpha.
@@ -432,7 +414,9 @@ const RenderKernels& Sse2RenderKernels() {
         .bilinearRows128 = Rows128Sse2,
         .bilinearColumns128 = Columns128Sse2,
         .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,
-        .shadowRow = ShadowRowSse2,
+        .bilinearRowsFloat = RowsFloatSse2,
+        .bilinearColumnsFloat = ColumnsFloatSse2,
+        .dropShadow = DropShadowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,
     };
     return table;

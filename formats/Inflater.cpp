@@ -146,7 +146,21 @@ struct BitReader {
         return entry;
     }
 
-    // Extra bits of a length or distance entry that Decode returned.
+    // Decodes one literal/length code: the entry of its symbol with that one code
+    // dropped (an entry that gives more symbols gives the first one this way).
+    uint64_t DecodeLiteral(const uint64_t* table) {
+        if (held < 15) Refill();
+        uint64_t entry = table[LowBits(buffer, inflate::kLiteralTableBits)];
+        if (entry & inflate::kLitSubtable) {
+            Drop(inflate::kLiteralTableBits);
+            entry = table[inflate::LitSubtableStart(entry) +
+                          LowBits(buffer, inflate::LitBeforeExtra(entry))];
+        }
+        Drop(inflate::LitFirstLength(entry));
+        return entry;
+    }
+
+    // Extra bits of a distance entry that Decode returned.
     bool Extra(uint32_t entry, uint32_t& value) {
         return Get(EntryDropBits(entry) - EntryCodeLength(entry), value);
     }
@@ -278,7 +292,7 @@ void CatchUpChecksum(Output& output, uint8_t* upTo) {
 
 // Tables of one dynamic block.
 struct DynamicTables {
-    uint32_t literal[inflate::kLiteralTableSize];
+    uint64_t literal[inflate::kLiteralTableSize];
     uint32_t distance[inflate::kDistanceTableSize];
 };
 
@@ -373,18 +387,14 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     }
 }
 
-// Fast path: writes the one or two literals of `entry` (always storing two bytes) and
-// drops their codes.
-inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
-    r.buffer >>= EntryDropBits(entry);
-    r.held -= EntryDropBits(entry);
-    // Both bytes in one store: the first literal, then the second (or rubbish).
-    auto both = static_cast<uint16_t>(entry >> 16);
+// Fast path: stores the literals of `entry` (always four bytes, of which any beyond its
+// literals are rubbish that the next symbol overwrites).
+inline void StoreLiterals(uint8_t* out, uint64_t entry) {
+    auto bytes = static_cast<uint32_t>(entry >> 32);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    both = static_cast<uint16_t>((both >> 8) | (both << 8));
+    bytes = __builtin_bswap32(bytes);
 #endif
-    std::memcpy(out, &both, 2);
-    out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
+    std::memcpy(out, &bytes, 4);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -459,7 +469,7 @@ struct Avx2RunningSum {
 // windowed output) a full window.
 template <typename RunningSum>
 MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& output,
-                                                const uint32_t* literalTable,
+                                                const uint64_t* literalTable,
                                                 const uint32_t* distanceTable) {
     constexpr uint32_t litBits = inflate::kLiteralTableBits;
     constexpr uint32_t distBits = inflate::kDistanceTableBits;
@@ -498,70 +508,73 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                                       : outFastEnd;
             RunningSum sum;
             sum.Begin(output);
-            // Each round starts with a full buffer and the next entry looked up.
+            // Each round starts with the next entry looked up and at least 56 bits held:
+            // enough for two entries of literals, or one and then a length and its
+            // distance (11 + 16 + 28 bits).
             r.RefillFast();
-            uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
+            uint64_t entry = literalTable[LowBits(r.buffer, litBits)];
             do {
-                if (entry & kEntryLiteral) {
-                    PutLiterals(r, out, entry);
+                // Every entry drops its bits and stores its literals (a length alone
+                // has none) before anything else; only entries that give more than
+                // literals branch off.
+            nextEntry:
+                uint64_t saved = r.buffer;
+                r.buffer >>= inflate::LitDropBits(entry);
+                r.held -= inflate::LitDropBits(entry);
+                StoreLiterals(out, entry);
+                out += inflate::LitCount(entry);
+                if ((entry & inflate::kLitNotLiterals) == 0) {
                     entry = literalTable[LowBits(r.buffer, litBits)];
-                    if (entry & kEntryLiteral) {
-                        PutLiterals(r, out, entry);
+                    saved = r.buffer;
+                    r.buffer >>= inflate::LitDropBits(entry);
+                    r.held -= inflate::LitDropBits(entry);
+                    StoreLiterals(out, entry);
+                    out += inflate::LitCount(entry);
+                    if ((entry & inflate::kLitNotLiterals) == 0) {
+                        // The next entry comes from the bits still held; the refill
+                        // after it is off the lookups' chain.
                         entry = literalTable[LowBits(r.buffer, litBits)];
-                        if (entry & kEntryLiteral) {
-                            PutLiterals(r, out, entry);
-                            r.RefillFast();
-                            entry = literalTable[LowBits(r.buffer, litBits)];
-                            continue;
-                        }
-                    }
-                    r.RefillFast();
-                }
-                if (entry & kEntrySubtable) {
-                    r.buffer >>= litBits;
-                    r.held -= litBits;
-                    entry =
-                        literalTable[EntryValue(entry) + LowBits(r.buffer, EntryCodeLength(entry))];
-                    if (entry & kEntryLiteral) {
-                        PutLiterals(r, out, entry);
                         r.RefillFast();
-                        entry = literalTable[LowBits(r.buffer, litBits)];
                         continue;
                     }
                 }
-                if (entry & kEntryExceptional) {
-                    if (entry & kEntryEndOfBlock) {
-                        r.buffer >>= EntryDropBits(entry);
-                        r.held -= EntryDropBits(entry);
-                        result = BlockEnd::EndOfBlock;
+                if ((entry & inflate::kLitLength) == 0) {
+                    if (entry & inflate::kLitSubtable) {
+                        // The rest of a long code (rare): a new round starts with it, its
+                        // first bits already dropped.
+                        r.RefillFast();
+                        entry = literalTable[inflate::LitSubtableStart(entry) +
+                                             LowBits(r.buffer, inflate::LitBeforeExtra(entry))];
+                        goto nextEntry;
                     }
+                    if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
                     sum.End(output);
                     goto done;
                 }
-                // A length, then its distance: at most 20 + 28 bits, all in the buffer.
-                uint64_t saved = r.buffer;
-                r.buffer >>= EntryDropBits(entry);
-                r.held -= EntryDropBits(entry);
+                // A length (after the entry's literals), then its distance, all in the
+                // buffer.
                 const size_t length =
-                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
-                                                            EntryCodeLength(entry));
-                entry = distanceTable[LowBits(r.buffer, distBits)];
-                if (entry & kEntrySubtable) {
+                    inflate::LitLengthBase(entry) +
+                    static_cast<size_t>(LowBits(saved, inflate::LitDropBits(entry)) >>
+                                        inflate::LitBeforeExtra(entry));
+                uint32_t dist = distanceTable[LowBits(r.buffer, distBits)];
+                if (dist & kEntrySubtable) {
                     r.buffer >>= distBits;
                     r.held -= distBits;
-                    entry = distanceTable[EntryValue(entry) +
-                                          LowBits(r.buffer, EntryCodeLength(entry))];
+                    dist =
+                        distanceTable[EntryValue(dist) + LowBits(r.buffer, EntryCodeLength(dist))];
                 }
-                if (entry & kEntryExceptional) {
+                if (dist & kEntryExceptional) {
                     sum.End(output);
                     goto done;
                 }
-                saved = r.buffer;
-                r.buffer >>= EntryDropBits(entry);
-                r.held -= EntryDropBits(entry);
+                const uint64_t distBitsHeld = r.buffer;
+                r.buffer >>= EntryDropBits(dist);
+                r.held -= EntryDropBits(dist);
                 const size_t distance =
-                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
-                                                            EntryCodeLength(entry));
+                    EntryValue(dist) +
+                    static_cast<size_t>(LowBits(distBitsHeld, EntryDropBits(dist)) >>
+                                        EntryCodeLength(dist));
                 if (distance > static_cast<size_t>(out - outStart)) {
                     sum.End(output);
                     goto done;
@@ -587,20 +600,20 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
             goto done;
         }
         if (r.end - r.next < static_cast<ptrdiff_t>(kInputMargin) && r.input->Advance(r)) continue;
-        uint32_t entry = r.Decode(literalTable, litBits);
-        if (entry & kEntryLiteral) {
+        const uint64_t first = r.DecodeLiteral(literalTable);
+        if (inflate::LitCount(first) != 0) {
             if (out == outEnd) goto done;
-            *out++ = static_cast<uint8_t>(EntryValue(entry));
+            *out++ = static_cast<uint8_t>(first >> 32);
             continue;
         }
-        if (entry & kEntryExceptional) {
-            if (entry & kEntryEndOfBlock) result = BlockEnd::EndOfBlock;
+        if ((first & inflate::kLitLength) == 0) {
+            if (first & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
             goto done;
         }
         uint32_t extra = 0;
-        if (!r.Extra(entry, extra)) goto done;
-        const size_t length = EntryValue(entry) + extra;
-        entry = r.Decode(distanceTable, distBits);
+        if (!r.Get(inflate::LitDropBits(first) - inflate::LitBeforeExtra(first), extra)) goto done;
+        const size_t length = inflate::LitLengthBase(first) + extra;
+        uint32_t entry = r.Decode(distanceTable, distBits);
         if (entry & kEntryExceptional) goto done;
         if (!r.Extra(entry, extra)) goto done;
         const size_t distance = EntryValue(entry) + extra;
@@ -635,14 +648,14 @@ done:
 
 // The decode loop is built twice on x86-64: as is, and with the BMI2 bit-field
 // instructions, used when the processor has them.
-BlockEnd DecodeBlockPortable(BitReader& reader, Output& output, const uint32_t* literalTable,
+BlockEnd DecodeBlockPortable(BitReader& reader, Output& output, const uint64_t* literalTable,
                              const uint32_t* distanceTable) {
     return DecodeBlockBody<NoRunningSum>(reader, output, literalTable, distanceTable);
 }
 
 #if MOIRELLE_INFLATE_BMI2
 __attribute__((target("bmi2"))) BlockEnd DecodeBlockBmi2(BitReader& reader, Output& output,
-                                                         const uint32_t* literalTable,
+                                                         const uint64_t* literalTable,
                                                          const uint32_t* distanceTable) {
     return DecodeBlockBody<NoRunningSum>(reader, output, literalTable, distanceTable);
 }
@@ -651,7 +664,7 @@ __attribute__((target("bmi2"))) BlockEnd DecodeBlockBmi2(BitReader& reader, Outp
 // file with unaligned vector moves, see CMakeLists.txt).
 __attribute__((target("avx2,bmi2"))) BlockEnd DecodeBlockAvx2Summed(BitReader& reader,
                                                                     Output& output,
-                                                                    const uint32_t* literalTable,
+                                                                    const uint64_t* literalTable,
                                                                     const uint32_t* distanceTable) {
     return DecodeBlockBody<Avx2RunningSum>(reader, output, literalTable, distanceTable);
 }
@@ -659,7 +672,7 @@ __attribute__((target("avx2,bmi2"))) BlockEnd DecodeBlockAvx2Summed(BitReader& r
 
 std::atomic<bool> preferPortable{false};
 
-BlockEnd DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
+BlockEnd DecodeBlock(BitReader& reader, Output& output, const uint64_t* literalTable,
                      const uint32_t* distanceTable) {
 #if MOIRELLE_INFLATE_BMI2
     static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
@@ -758,8 +771,8 @@ bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
         std::memset(lengths.data() + i, value, repeat);
         i += repeat;
     }
-    return inflate::BuildDecodeTable(inflate::Alphabet::LiteralLength, lengths.data(),
-                                     static_cast<int>(literalCount), tables.literal) &&
+    return inflate::BuildLiteralTable(lengths.data(), static_cast<int>(literalCount),
+                                      tables.literal) &&
            inflate::BuildDecodeTable(inflate::Alphabet::Distance, lengths.data() + literalCount,
                                      static_cast<int>(hdist + 1), tables.distance);
 }
@@ -773,7 +786,7 @@ struct DecodeState {
     Phase phase = Phase::BlockHeader;
     bool final = false;
     uint32_t storedLeft = 0;
-    const uint32_t* literalTable = nullptr;
+    const uint64_t* literalTable = nullptr;
     const uint32_t* distanceTable = nullptr;
     std::unique_ptr<DynamicTables> dynamic;
 };

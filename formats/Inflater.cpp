@@ -509,8 +509,8 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
             RunningSum sum;
             sum.Begin(output);
             // Each round starts with the next entry looked up and at least 56 bits held:
-            // enough for two entries of literals, or one and then a length and its
-            // distance (11 + 16 + 28 bits).
+            // enough for two entries of literals and the next lookup, or one and then a
+            // length and the first bits of its distance (11 + 16 + 8).
             r.RefillFast();
             uint64_t entry = literalTable[LowBits(r.buffer, litBits)];
             do {
@@ -551,13 +551,16 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                     sum.End(output);
                     goto done;
                 }
-                // A length (after the entry's literals), then its distance, all in the
-                // buffer.
+                // A length (after the entry's literals), then its distance. The distance's
+                // first bits are still held (at least 29); the refill after looking them up
+                // is off the lookups' chain and leaves room for the whole distance and the
+                // next entry's bits.
                 const size_t length =
                     inflate::LitLengthBase(entry) +
                     static_cast<size_t>(LowBits(saved, inflate::LitDropBits(entry)) >>
                                         inflate::LitBeforeExtra(entry));
                 uint32_t dist = distanceTable[LowBits(r.buffer, distBits)];
+                r.RefillFast();
                 if (dist & kEntrySubtable) {
                     r.buffer >>= distBits;
                     r.held -= distBits;
@@ -579,9 +582,10 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                     sum.End(output);
                     goto done;
                 }
-                // Look up the next symbol before copying, so the two overlap.
-                r.RefillFast();
+                // Look up the next entry (from at least 28 bits held) before copying, so
+                // the two overlap; a new round needs its 56 bits.
                 entry = literalTable[LowBits(r.buffer, litBits)];
+                r.RefillFast();
                 CopyMatchFast(out, distance, length);
                 out += length;
                 sum.Take(out);

@@ -48,11 +48,22 @@ struct CanonicalCodes {
 
 // False for an over-subscribed set or a length above 15.
 bool MakeCanonical(const uint8_t* lengths, int count, CanonicalCodes& codes) {
+    // Counted in two halves: runs of equal lengths would otherwise wait on each other's
+    // increments.
     std::array<int, 16> perLength{};
-    for (int i = 0; i < count; ++i) {
+    std::array<int, 16> perLengthOdd{};
+    int i = 0;
+    for (; i + 1 < count; i += 2) {
+        if ((lengths[i] | lengths[i + 1]) > 15) return false;
+        ++perLength[lengths[i]];
+        ++perLengthOdd[lengths[i + 1]];
+    }
+    if (i < count) {
         if (lengths[i] > 15) return false;
         ++perLength[lengths[i]];
     }
+    for (size_t l = 0; l < 16; ++l)
+        perLength[l] += perLengthOdd[l];
     int left = 1;
     for (int length = 1; length <= 15; ++length) {
         left = 2 * left - perLength[length];
@@ -220,19 +231,31 @@ void CombineCodes(uint64_t* table, int width, const uint8_t* lengths, const Cano
                 entry = one | (alone & (uint64_t{0xFFFF} << 48)) | kLitLength |
                         (uint64_t{1} << 16) | (uint64_t{both} << 8) | (both + LitDropBits(alone));
             }
-            Replicate(table, index, both, width, entry);
-            if (second.symbol > 255) continue;
-            for (int c = 0; c < n && both + shortCodes[static_cast<size_t>(c)].length <= w; ++c) {
-                const Code third = shortCodes[static_cast<size_t>(c)];
-                const uint32_t all = both + third.length;
-                const uint64_t last = LiteralKind::Symbol(static_cast<int>(third.symbol), 0);
-                uint64_t triple = one | (uint64_t{second.symbol} << 40);
-                if (third.symbol < 256)
-                    triple |= (uint64_t{third.symbol} << 48) | (uint64_t{3} << 16) | all;
-                else
-                    triple |= (last & (uint64_t{0xFFFF} << 48)) | kLitLength | (uint64_t{2} << 16) |
-                              (uint64_t{all} << 8) | (all + LitDropBits(last));
-                Replicate(table, index | (third.index << both), all, width, triple);
+            const uint32_t rest = w - both;
+            if (second.symbol > 255 || rest < shortest) {
+                Replicate(table, index, both, width, entry);
+                continue;
+            }
+            // A third symbol: each index of the pair is written once, with the symbol
+            // whose code starts the bits after the pair where a whole one fits. The
+            // entry at those bits as an index tells it: its first symbol is that code's
+            // whatever has been laid down there.
+            const uint64_t two = one | (uint64_t{second.symbol} << 40);
+            for (uint32_t u = 0; u < (uint32_t{1} << rest); ++u) {
+                const uint64_t next = table[u];
+                const uint32_t length = LitFirstLength(next);
+                uint64_t written = entry;
+                if (length <= rest) {
+                    const uint32_t all = both + length;
+                    if (LitCount(next) != 0)
+                        written = two | ((next & (uint64_t{0xFF} << 32)) << 16) |
+                                  (uint64_t{3} << 16) | all;
+                    else if (next & kLitLength)
+                        written = two | (next & (uint64_t{0xFFFF} << 48)) | kLitLength |
+                                  (uint64_t{2} << 16) | (uint64_t{all} << 8) |
+                                  (all + LitDropBits(next) - LitBeforeExtra(next));
+                }
+                table[index | (u << both)] = written;
             }
         }
     }

@@ -1,8 +1,6 @@
 #include "formats/Inflater.h"
 
-#include "dib/VectorLevel.h"
 #include "formats/Adler32.h"
-#include "formats/Adler32Avx2Pieces.h"
 #include "formats/InflateCpu.h"
 #include "formats/InflateTables.h"
 
@@ -21,13 +19,17 @@
 #endif
 
 // How it goes fast: a 64-bit bit buffer refilled with one unaligned word load; decode
-// tables that give one or two literals, or a length or distance with its base and
-// extra-bit count, in one lookup; the next symbol looked up before a match is copied;
-// match copies in pieces of 8 to 32 bytes that may run past the match's end. This runs
-// while at least kInputMargin bytes of input and kOutputMargin bytes of output remain;
-// near either end the same tables are used with byte-wise refills and exact bounds
-// checks, one symbol at a time, which is where the rules about the ends are decided.
-// Scribbles past the decoded end are wiped before returning.
+// tables whose literal/length entries give up to three literals, or one or two literals
+// and a length with its base and extra-bit count, in one lookup; every entry's literals
+// stored and its bits dropped without a branch, two entries per refill, each next entry
+// looked up from the bits still held before the refill; a match's distance looked up
+// before the refill that makes room for it; the next entry looked up before a match is
+// copied; match copies in pieces of 8 to 32 bytes that may run past the match's end.
+// With a checksum asked for, the bytes are summed every 8 KiB, while still in the
+// nearest cache. This runs while at least kInputMargin bytes of input and kOutputMargin
+// bytes of output remain; near either end the same tables are used with byte-wise
+// refills and exact bounds checks, one symbol at a time, which is where the rules about
+// the ends are decided. Scribbles past the decoded end are wiped before returning.
 //
 // The same decoder also runs a window at a time (InflateStream): its input is a run of
 // pieces lying apart in memory, read in place, with the few bytes around a boundary
@@ -405,69 +407,8 @@ inline void StoreLiterals(uint8_t* out, uint64_t entry) {
 #define MOIRELLE_ALWAYS_INLINE inline
 #endif
 
-// The checksum kept while decoding, or not. The fast loop hands it the output once a
-// match is copied; what it has not taken when the loop stops is left to CatchUpChecksum.
-struct NoRunningSum {
-    static constexpr bool kActive = false;
-    void Begin(const Output&) {}
-    void Take(const uint8_t*) {}
-    void End(Output&) {}
-};
-
-#if MOIRELLE_INFLATE_BMI2
-// Adler-32 summed in pieces of 128 bytes as the output grows, while the bytes are still in
-// the nearest cache (formats/Adler32Avx2Pieces.h); the sums are independent of the decode,
-// so the processor overlaps the two. The sums are reduced every 5504 bytes, within the
-// bound that keeps the high sum below 2^32.
-struct Avx2RunningSum {
-    static constexpr bool kActive = true;
-    static constexpr uint32_t kReduceEvery = 43 * 128;
-
-    MOIRELLE_ADLER_AVX2 void Begin(const Output& output) {
-        a = *output.adler & 0xFFFF;
-        b = *output.adler >> 16;
-        summed = output.summed;
-        pieces.Clear();
-        pending = 0;
-    }
-
-    MOIRELLE_ADLER_AVX2 void Take(const uint8_t* upTo) {
-        while (upTo - summed >= 128) {
-            if (pending == kReduceEvery) Reduce();
-            pieces.Add128(summed);
-            summed += 128;
-            pending += 128;
-        }
-    }
-
-    MOIRELLE_ADLER_AVX2 void End(Output& output) {
-        Reduce();
-        *output.adler = (b << 16) | a;
-        output.summed = summed;
-    }
-
-  private:
-    // Folds the pieces since the last reduction into a and b.
-    MOIRELLE_ADLER_AVX2 void Reduce() {
-        if (pending == 0) return;
-        const uint32_t total = adler::Sum32(pieces.low);
-        b += a * pending + pieces.HighPart(total);
-        a += total;
-        a %= 65521;
-        b %= 65521;
-        pieces.Clear();
-        pending = 0;
-    }
-
-    adler::Avx2Pieces pieces;
-    uint32_t a = 1, b = 0, pending = 0;
-    uint8_t* summed = nullptr;
-};
-#endif
-
 // Decodes symbols of one Huffman block until its end-of-block code, a fault, or (for a
 // windowed output) a full window.
-template <typename RunningSum>
 MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& output,
                                                 const uint64_t* literalTable,
                                                 const uint32_t* distanceTable) {
@@ -502,12 +443,9 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
         // Fast rounds: every bound is guaranteed by the margins.
         if (r.next < inFastEnd && out < outFastEnd) {
             // Rounds up to the next checksum catch-up, if one is due.
-            uint8_t* const stop = !RunningSum::kActive && output.adler &&
-                                          static_cast<size_t>(outFastEnd - out) > kSumEvery
+            uint8_t* const stop = output.adler && static_cast<size_t>(outFastEnd - out) > kSumEvery
                                       ? out + kSumEvery
                                       : outFastEnd;
-            RunningSum sum;
-            sum.Begin(output);
             // Each round starts with the next entry looked up and at least 56 bits held:
             // enough for two entries of literals and the next lookup, or one and then a
             // length and the first bits of its distance (11 + 16 + 8).
@@ -548,7 +486,6 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                         goto nextEntry;
                     }
                     if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
-                    sum.End(output);
                     goto done;
                 }
                 // A length (after the entry's literals), then its distance. The distance's
@@ -568,7 +505,6 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                         distanceTable[EntryValue(dist) + LowBits(r.buffer, EntryCodeLength(dist))];
                 }
                 if (dist & kEntryExceptional) {
-                    sum.End(output);
                     goto done;
                 }
                 const uint64_t distBitsHeld = r.buffer;
@@ -579,7 +515,6 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                     static_cast<size_t>(LowBits(distBitsHeld, EntryDropBits(dist)) >>
                                         EntryCodeLength(dist));
                 if (distance > static_cast<size_t>(out - outStart)) {
-                    sum.End(output);
                     goto done;
                 }
                 // Look up the next entry (from at least 28 bits held) before copying, so
@@ -588,9 +523,7 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                 r.RefillFast();
                 CopyMatchFast(out, distance, length);
                 out += length;
-                sum.Take(out);
             } while (r.next < inFastEnd && out < stop);
-            sum.End(output);
             output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
             if (output.adler && static_cast<size_t>(out - output.summed) >= kSumEvery)
                 CatchUpChecksum(output, out);
@@ -654,24 +587,16 @@ done:
 // instructions, used when the processor has them.
 BlockEnd DecodeBlockPortable(BitReader& reader, Output& output, const uint64_t* literalTable,
                              const uint32_t* distanceTable) {
-    return DecodeBlockBody<NoRunningSum>(reader, output, literalTable, distanceTable);
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
 }
 
 #if MOIRELLE_INFLATE_BMI2
 __attribute__((target("bmi2"))) BlockEnd DecodeBlockBmi2(BitReader& reader, Output& output,
                                                          const uint64_t* literalTable,
                                                          const uint32_t* distanceTable) {
-    return DecodeBlockBody<NoRunningSum>(reader, output, literalTable, distanceTable);
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
 }
 
-// With a checksum asked for on a processor with AVX2 (the Windows build assembles this
-// file with unaligned vector moves, see CMakeLists.txt).
-__attribute__((target("avx2,bmi2"))) BlockEnd DecodeBlockAvx2Summed(BitReader& reader,
-                                                                    Output& output,
-                                                                    const uint64_t* literalTable,
-                                                                    const uint32_t* distanceTable) {
-    return DecodeBlockBody<Avx2RunningSum>(reader, output, literalTable, distanceTable);
-}
 #endif
 
 std::atomic<bool> preferPortable{false};
@@ -681,8 +606,6 @@ BlockEnd DecodeBlock(BitReader& reader, Output& output, const uint64_t* literalT
 #if MOIRELLE_INFLATE_BMI2
     static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
     if (hasBmi2 && !preferPortable.load(std::memory_order_relaxed)) {
-        if (output.adler && ActiveVectorLevel() >= VectorLevel::Avx2)
-            return DecodeBlockAvx2Summed(reader, output, literalTable, distanceTable);
         return DecodeBlockBmi2(reader, output, literalTable, distanceTable);
     }
 #endif

@@ -464,7 +464,6 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                 // Every entry drops its bits and stores its literals (a length alone
                 // has none) before anything else; only entries that give more than
                 // literals branch off.
-            nextEntry:
                 uint64_t saved = r.buffer;
                 r.buffer >>= inflate::LitDropBits(entry);
                 r.held -= inflate::LitDropBits(entry);
@@ -486,16 +485,28 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                     }
                 }
                 if ((entry & inflate::kLitLength) == 0) {
-                    if (entry & inflate::kLitSubtable) {
-                        // The rest of a long code (rare): a new round starts with it, its
-                        // first bits already dropped.
-                        r.RefillFast();
-                        entry = literalTable[inflate::LitSubtableStart(entry) +
-                                             LowBits(r.buffer, inflate::LitBeforeExtra(entry))];
-                        goto nextEntry;
+                    if ((entry & inflate::kLitSubtable) == 0) {
+                        if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
+                        goto done;
                     }
-                    if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
-                    goto done;
+                    // The rest of a long code (rare), one symbol, decoded here: the round
+                    // ends with it, so that the input's margin is checked before the next.
+                    r.RefillFast();
+                    entry = literalTable[inflate::LitSubtableStart(entry) +
+                                         LowBits(r.buffer, inflate::LitBeforeExtra(entry))];
+                    saved = r.buffer;
+                    r.buffer >>= inflate::LitDropBits(entry);
+                    r.held -= inflate::LitDropBits(entry);
+                    if (inflate::LitCount(entry) != 0) {
+                        *out++ = static_cast<uint8_t>(entry >> 32);
+                        entry = literalTable[LowBits(r.buffer, litBits)];
+                        r.RefillFast();
+                        continue;
+                    }
+                    if ((entry & inflate::kLitLength) == 0) {
+                        if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
+                        goto done;
+                    }
                 }
                 // A length (after the entry's literals), then its distance. The distance's
                 // first bits are still held (at least 29); the refill after looking them up

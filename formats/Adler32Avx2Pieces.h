@@ -1,10 +1,9 @@
 #pragma once
-// Adler-32's AVX2 step over pieces of 64 bytes, shared by the checksum's block loop and the
-// inflater's running sum. Per piece the low sum grows by the bytes' sum and the high sum
-// by 64 times the low sum before the piece plus the bytes weighted 64, 63, ..., 1. The
-// weights are taken less 32, from 32 down to -31, and 32 times the bytes' sum is added
-// back at the end: byte products of one piece summed in fours then lie within 255 × ±63,
-// so two pieces add up in 16 bits and one widening step serves 128 bytes.
+// Adler-32's AVX2 step over pieces of 64 bytes, for the checksum's block loop. Per piece the low
+// sum grows by the bytes' sum and the high sum by 64 times the low sum before the piece plus the
+// bytes weighted 64, 63, ..., 1. The weights are taken less 32, from 32 down to -31, and 32 times
+// the bytes' sum is added back at the end: byte products of one piece summed in fours then lie
+// within 255 × ±63, so two pieces add up in 16 bits and one widening step serves 128 bytes.
 //
 // Only these functions carry the AVX2 target; the Windows build assembles the files that
 // include this one with -muse-unaligned-vector-move (see CMakeLists.txt), as the Windows

@@ -20,36 +20,6 @@ constexpr std::array<uint8_t, 30> kDistanceExtra = {0, 0, 0,  0,  1,  1,  2,  2,
                                                     4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
                                                     9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
-// The entry of a symbol before its code length is added: kind, value and extra bits.
-uint32_t SymbolEntry(Alphabet alphabet, int symbol) {
-    const auto s = static_cast<uint32_t>(symbol);
-    switch (alphabet) {
-    case Alphabet::LiteralLength:
-        if (symbol < 256) return (s << 16) | kEntryLiteral;
-        if (symbol == 256) return kEntryEndOfBlock;
-        if (symbol < 286) return (uint32_t{kLengthBase[s - 257]} << 16) | kLengthExtra[s - 257];
-        return kEntryInvalid;
-    case Alphabet::Distance:
-        if (symbol < 30) return (uint32_t{kDistanceBase[s]} << 16) | kDistanceExtra[s];
-        return kEntryInvalid;
-    case Alphabet::CodeLength:
-        return (s << 16) | kEntryLiteral;
-    }
-    return kEntryInvalid;
-}
-
-int TableBits(Alphabet alphabet) {
-    switch (alphabet) {
-    case Alphabet::LiteralLength:
-        return kLiteralTableBits;
-    case Alphabet::Distance:
-        return kDistanceTableBits;
-    case Alphabet::CodeLength:
-        return kCodeLengthTableBits;
-    }
-    return 0;
-}
-
 constexpr std::array<uint8_t, 256> kReversedBytes = [] {
     std::array<uint8_t, 256> table{};
     for (int i = 0; i < 256; ++i) {
@@ -68,47 +38,225 @@ uint32_t Reverse(uint32_t code, int length) {
     return reversed16 >> (16 - length);
 }
 
+// The used symbols of a set of code lengths in canonical order (by code length, then by
+// symbol) with their codes bit-reversed, so that they index a table directly.
+struct CanonicalCodes {
+    std::array<uint16_t, kMaxLiteralSymbols> sorted;
+    std::array<uint16_t, kMaxLiteralSymbols> reversed;
+    int used = 0;
+};
+
+// False for an over-subscribed set or a length above 15.
+bool MakeCanonical(const uint8_t* lengths, int count, CanonicalCodes& codes) {
+    // Counted in two halves: runs of equal lengths would otherwise wait on each other's
+    // increments.
+    std::array<int, 16> perLength{};
+    std::array<int, 16> perLengthOdd{};
+    int i = 0;
+    for (; i + 1 < count; i += 2) {
+        if ((lengths[i] | lengths[i + 1]) > 15) return false;
+        ++perLength[lengths[i]];
+        ++perLengthOdd[lengths[i + 1]];
+    }
+    if (i < count) {
+        if (lengths[i] > 15) return false;
+        ++perLength[lengths[i]];
+    }
+    for (size_t l = 0; l < 16; ++l)
+        perLength[l] += perLengthOdd[l];
+    int left = 1;
+    for (int length = 1; length <= 15; ++length) {
+        left = 2 * left - perLength[length];
+        if (left < 0) return false;
+    }
+    std::array<int, 16> offsets{};
+    for (int length = 1; length < 15; ++length)
+        offsets[length + 1] = offsets[length] + perLength[length];
+    for (int s = 0; s < count; ++s)
+        if (lengths[s] != 0)
+            codes.sorted[static_cast<size_t>(offsets[lengths[s]]++)] = static_cast<uint16_t>(s);
+    codes.used = count - perLength[0];
+    uint32_t code = 0;
+    for (int k = 0; k < codes.used; ++k) {
+        const int length = lengths[codes.sorted[static_cast<size_t>(k)]];
+        const int previous = k > 0 ? lengths[codes.sorted[static_cast<size_t>(k - 1)]] : length;
+        if (k > 0) code = (code + 1) << (length - previous);
+        codes.reversed[static_cast<size_t>(k)] = static_cast<uint16_t>(Reverse(code, length));
+    }
+    return true;
+}
+
 // Writes `entry` at every index of a table of 2^width entries whose low `length` bits
 // equal `index`.
-void Replicate(uint32_t* table, uint32_t index, int length, int width, uint32_t entry) {
+template <typename Entry>
+void Replicate(Entry* table, uint32_t index, uint32_t length, int width, Entry entry) {
     const uint32_t end = uint32_t{1} << width;
     for (uint32_t i = index; i < end; i += uint32_t{1} << length)
         table[i] = entry;
 }
 
-// Where a literal's code leaves room in the index for a whole second literal code, the
-// entry gives both. Pairs are laid down from the literal codes themselves, shortest
-// first, rather than by testing every index: each index that starts with a literal code
-// followed by another is written once. `sorted` lists the used symbols by code length,
-// `reversed` their codes as table indices.
-void PairLiterals(uint32_t* table, int width, const uint8_t* lengths, const uint16_t* sorted,
-                  const uint16_t* reversed, int used) {
+// Fills a table of main width `width`: `Kind` gives the entry of a symbol whose code
+// has `length` bits in its table, the entry for an unused code, and a pointer entry.
+template <typename Kind>
+void FillTable(const uint8_t* lengths, const CanonicalCodes& codes, int width,
+               typename Kind::Entry* table) {
+    using Entry = typename Kind::Entry;
+    const uint32_t mainSize = uint32_t{1} << width;
+    // Codes up to the main width, shortest first: the filled part of the table doubles
+    // (its entries repeating) each time the code length grows, so that every code ends
+    // up at each index whose low bits are the code.
+    table[0] = Kind::Invalid();
+    uint32_t filled = 1;
+    int k = 0;
+    for (; k < codes.used; ++k) {
+        const int symbol = codes.sorted[static_cast<size_t>(k)];
+        const int length = lengths[symbol];
+        if (length > width) break;
+        for (; filled < (uint32_t{1} << length); filled *= 2)
+            std::memcpy(table + filled, table, filled * sizeof(Entry));
+        table[codes.reversed[static_cast<size_t>(k)]] =
+            Kind::Symbol(symbol, static_cast<uint32_t>(length));
+    }
+    for (; filled < mainSize; filled *= 2)
+        std::memcpy(table + filled, table, filled * sizeof(Entry));
+    if (k == codes.used) return;
+
+    // Codes longer than the main width: each first-bits prefix gets a subtable as wide as
+    // its longest code needs.
+    std::array<uint8_t, size_t{1} << kLiteralTableBits> longest{};
+    for (int j = k; j < codes.used; ++j) {
+        const int length = lengths[codes.sorted[static_cast<size_t>(j)]];
+        uint8_t& l = longest[codes.reversed[static_cast<size_t>(j)] & (mainSize - 1)];
+        l = std::max(l, static_cast<uint8_t>(length));
+    }
+    uint32_t tableEnd = mainSize;
+    for (; k < codes.used; ++k) {
+        const int symbol = codes.sorted[static_cast<size_t>(k)];
+        const int length = lengths[symbol];
+        const uint32_t rev = codes.reversed[static_cast<size_t>(k)];
+        const uint32_t prefix = rev & (mainSize - 1);
+        const int subBits = longest[prefix] - width;
+        if (!Kind::IsPointer(table[prefix])) {
+            table[prefix] = Kind::Pointer(tableEnd, static_cast<uint32_t>(subBits),
+                                          static_cast<uint32_t>(width));
+            std::fill(table + tableEnd, table + tableEnd + (uint32_t{1} << subBits),
+                      Kind::Invalid());
+            tableEnd += uint32_t{1} << subBits;
+        }
+        const auto l = static_cast<uint32_t>(length - width);
+        Replicate(table + Kind::Start(table[prefix]), rev >> width, l, subBits,
+                  Kind::Symbol(symbol, l));
+    }
+}
+
+struct DistanceKind {
+    using Entry = uint32_t;
+    static uint32_t Symbol(int symbol, uint32_t length) {
+        const auto s = static_cast<uint32_t>(symbol);
+        if (symbol >= 30) return kEntryInvalid | (length << 8) | length;
+        return (uint32_t{kDistanceBase[s]} << 16) | (length << 8) | (length + kDistanceExtra[s]);
+    }
+    static uint32_t Invalid() { return kEntryInvalid; }
+    static uint32_t Pointer(uint32_t start, uint32_t subBits, uint32_t width) {
+        return (start << 16) | kEntrySubtable | (subBits << 8) | width;
+    }
+    static bool IsPointer(uint32_t entry) { return (entry & kEntrySubtable) != 0; }
+    static uint32_t Start(uint32_t entry) { return EntryValue(entry); }
+};
+
+struct CodeLengthKind : DistanceKind {
+    static uint32_t Symbol(int symbol, uint32_t length) {
+        return (static_cast<uint32_t>(symbol) << 16) | kEntryLiteral | (length << 8) | length;
+    }
+};
+
+struct LiteralKind {
+    using Entry = uint64_t;
+    static uint64_t Symbol(int symbol, uint32_t length) {
+        const uint64_t l = length;
+        const auto s = static_cast<uint64_t>(symbol);
+        if (symbol < 256) return (s << 32) | (l << 24) | (uint64_t{1} << 16) | (l << 8) | l;
+        if (symbol == 256) return kLitEndOfBlock | (l << 24) | (l << 8) | l;
+        if (symbol >= 286) return kLitInvalid | (l << 24) | (l << 8) | l;
+        const size_t i = static_cast<size_t>(symbol - 257);
+        return (uint64_t{kLengthBase[i]} << 48) | kLitLength | (l << 24) | (l << 8) |
+               (l + kLengthExtra[i]);
+    }
+    static uint64_t Invalid() { return kLitInvalid; }
+    static uint64_t Pointer(uint32_t start, uint32_t subBits, uint32_t width) {
+        return (uint64_t{start} << 32) | kLitSubtable | (uint64_t{subBits} << 8) | width;
+    }
+    static bool IsPointer(uint64_t entry) { return (entry & kLitSubtable) != 0; }
+    static uint32_t Start(uint64_t entry) { return LitSubtableStart(entry); }
+};
+
+// Where a literal's code leaves room in the index for whole further codes, the entry
+// gives them too: a second literal, then a third literal; or after one or two literals,
+// a length. Entries are laid down from the short codes themselves, shortest first,
+// rather than by testing every index: each index that starts with such a run of codes
+// is written once per run length. `codes` are the table's canonical codes.
+void CombineCodes(uint64_t* table, int width, const uint8_t* lengths, const CanonicalCodes& codes) {
     struct Code {
-        uint32_t index, length, byte;
+        uint32_t index, length, symbol;
     };
-    std::array<Code, 256> codes;
+    std::array<Code, kMaxLiteralSymbols> shortCodes;
     int n = 0;
-    for (int k = 0; k < used; ++k) {
-        const int symbol = sorted[static_cast<size_t>(k)];
+    for (int k = 0; k < codes.used; ++k) {
+        const int symbol = codes.sorted[static_cast<size_t>(k)];
         const int length = lengths[symbol];
         if (length >= width) break;
-        if (symbol < 256)
-            codes[static_cast<size_t>(n++)] = {reversed[static_cast<size_t>(k)],
-                                               static_cast<uint32_t>(length),
-                                               static_cast<uint32_t>(symbol)};
+        if (symbol != 256 && symbol < 286)
+            shortCodes[static_cast<size_t>(n++)] = {codes.reversed[static_cast<size_t>(k)],
+                                                    static_cast<uint32_t>(length),
+                                                    static_cast<uint32_t>(symbol)};
     }
+    if (n == 0) return;
     const auto w = static_cast<uint32_t>(width);
-    const uint32_t size = uint32_t{1} << width;
-    for (int a = 0; a < n && codes[static_cast<size_t>(a)].length + codes[0].length <= w; ++a) {
-        const Code first = codes[static_cast<size_t>(a)];
-        for (int b = 0; b < n && first.length + codes[static_cast<size_t>(b)].length <= w; ++b) {
-            const Code second = codes[static_cast<size_t>(b)];
+    const uint32_t shortest = shortCodes[0].length;
+    for (int a = 0; a < n && shortCodes[static_cast<size_t>(a)].length + shortest <= w; ++a) {
+        const Code first = shortCodes[static_cast<size_t>(a)];
+        if (first.symbol > 255) continue;
+        const uint64_t one = (uint64_t{first.symbol} << 32) | (uint64_t{first.length} << 24);
+        for (int b = 0; b < n && first.length + shortCodes[static_cast<size_t>(b)].length <= w;
+             ++b) {
+            const Code second = shortCodes[static_cast<size_t>(b)];
             const uint32_t both = first.length + second.length;
-            const uint32_t entry = (first.byte << 16) | (second.byte << 24) | kEntryLiteral |
-                                   kEntrySecondLiteral | (first.length << 8) | both;
-            for (uint32_t i = first.index | (second.index << first.length); i < size;
-                 i += uint32_t{1} << both)
-                table[i] = entry;
+            const uint32_t index = first.index | (second.index << first.length);
+            // The entry of the second symbol alone, its code moved past the first.
+            const uint64_t alone = LiteralKind::Symbol(static_cast<int>(second.symbol), 0);
+            uint64_t entry;
+            if (second.symbol < 256) {
+                entry = one | (uint64_t{second.symbol} << 40) | (uint64_t{2} << 16) | both;
+            } else {
+                entry = one | (alone & (uint64_t{0xFFFF} << 48)) | kLitLength |
+                        (uint64_t{1} << 16) | (uint64_t{both} << 8) | (both + LitDropBits(alone));
+            }
+            const uint32_t rest = w - both;
+            if (second.symbol > 255 || rest < shortest) {
+                Replicate(table, index, both, width, entry);
+                continue;
+            }
+            // A third symbol: each index of the pair is written once, with the symbol
+            // whose code starts the bits after the pair where a whole one fits. The
+            // entry at those bits as an index tells it: its first symbol is that code's
+            // whatever has been laid down there.
+            const uint64_t two = one | (uint64_t{second.symbol} << 40);
+            for (uint32_t u = 0; u < (uint32_t{1} << rest); ++u) {
+                const uint64_t next = table[u];
+                const uint32_t length = LitFirstLength(next);
+                uint64_t written = entry;
+                if (length <= rest) {
+                    const uint32_t all = both + length;
+                    if (LitCount(next) != 0)
+                        written = two | ((next & (uint64_t{0xFF} << 32)) << 16) |
+                                  (uint64_t{3} << 16) | all;
+                    else if (next & kLitLength)
+                        written = two | (next & (uint64_t{0xFFFF} << 48)) | kLitLength |
+                                  (uint64_t{2} << 16) | (uint64_t{all} << 8) |
+                                  (all + LitDropBits(next) - LitBeforeExtra(next));
+                }
+                table[index | (u << both)] = written;
+            }
         }
     }
 }
@@ -116,90 +264,20 @@ void PairLiterals(uint32_t* table, int width, const uint8_t* lengths, const uint
 } // namespace
 
 bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint32_t* table) {
-    std::array<int, 16> perLength{};
-    for (int i = 0; i < count; ++i) {
-        if (lengths[i] > 15) return false;
-        ++perLength[lengths[i]];
-    }
-    int left = 1;
-    for (int length = 1; length <= 15; ++length) {
-        left = 2 * left - perLength[length];
-        if (left < 0) return false;
-    }
+    CanonicalCodes codes;
+    if (!MakeCanonical(lengths, count, codes)) return false;
+    if (alphabet == Alphabet::Distance)
+        FillTable<DistanceKind>(lengths, codes, kDistanceTableBits, table);
+    else
+        FillTable<CodeLengthKind>(lengths, codes, kCodeLengthTableBits, table);
+    return true;
+}
 
-    // Symbols sorted by code length, then by symbol: the canonical order.
-    std::array<int, 16> offsets{};
-    for (int length = 1; length < 15; ++length)
-        offsets[length + 1] = offsets[length] + perLength[length];
-    std::array<uint16_t, kMaxLiteralSymbols> sorted{};
-    for (int s = 0; s < count; ++s)
-        if (lengths[s] != 0)
-            sorted[static_cast<size_t>(offsets[lengths[s]]++)] = static_cast<uint16_t>(s);
-    const int used = count - perLength[0];
-
-    // Canonical codes, bit-reversed so that they index the table directly.
-    std::array<uint16_t, kMaxLiteralSymbols> reversed{};
-    uint32_t code = 0;
-    for (int k = 0; k < used; ++k) {
-        const int length = lengths[sorted[static_cast<size_t>(k)]];
-        const int previous = k > 0 ? lengths[sorted[static_cast<size_t>(k - 1)]] : length;
-        if (k > 0) code = (code + 1) << (length - previous);
-        reversed[static_cast<size_t>(k)] = static_cast<uint16_t>(Reverse(code, length));
-    }
-
-    const int width = TableBits(alphabet);
-    const uint32_t mainSize = uint32_t{1} << width;
-
-    // Codes up to the main width, shortest first: the filled part of the table doubles
-    // (its entries repeating) each time the code length grows, so that every code ends
-    // up at each index whose low bits are the code.
-    table[0] = kEntryInvalid;
-    uint32_t filled = 1;
-    int k = 0;
-    for (; k < used; ++k) {
-        const int symbol = sorted[static_cast<size_t>(k)];
-        const int length = lengths[symbol];
-        if (length > width) break;
-        for (; filled < (uint32_t{1} << length); filled *= 2)
-            std::memcpy(table + filled, table, filled * sizeof(uint32_t));
-        const auto l = static_cast<uint32_t>(length);
-        table[reversed[static_cast<size_t>(k)]] = SymbolEntry(alphabet, symbol) + (l << 8) + l;
-    }
-    for (; filled < mainSize; filled *= 2)
-        std::memcpy(table + filled, table, filled * sizeof(uint32_t));
-    if (k == used) {
-        if (alphabet == Alphabet::LiteralLength)
-            PairLiterals(table, width, lengths, sorted.data(), reversed.data(), used);
-        return true;
-    }
-
-    // Codes longer than the main width: each first-bits prefix gets a subtable as wide as
-    // its longest code needs.
-    std::array<uint8_t, size_t{1} << kLiteralTableBits> longest{};
-    for (int j = k; j < used; ++j) {
-        const int length = lengths[sorted[static_cast<size_t>(j)]];
-        uint8_t& l = longest[reversed[static_cast<size_t>(j)] & (mainSize - 1)];
-        l = std::max(l, static_cast<uint8_t>(length));
-    }
-    uint32_t tableEnd = mainSize;
-    for (; k < used; ++k) {
-        const int symbol = sorted[static_cast<size_t>(k)];
-        const int length = lengths[symbol];
-        const uint32_t rev = reversed[static_cast<size_t>(k)];
-        const uint32_t prefix = rev & (mainSize - 1);
-        const int subBits = longest[prefix] - width;
-        if ((table[prefix] & kEntrySubtable) == 0) {
-            table[prefix] = (tableEnd << 16) | kEntrySubtable |
-                            (static_cast<uint32_t>(subBits) << 8) | static_cast<uint32_t>(width);
-            std::fill(table + tableEnd, table + tableEnd + (uint32_t{1} << subBits), kEntryInvalid);
-            tableEnd += uint32_t{1} << subBits;
-        }
-        const auto l = static_cast<uint32_t>(length - width);
-        Replicate(table + EntryValue(table[prefix]), rev >> width, length - width, subBits,
-                  SymbolEntry(alphabet, symbol) + (l << 8) + l);
-    }
-    if (alphabet == Alphabet::LiteralLength)
-        PairLiterals(table, width, lengths, sorted.data(), reversed.data(), used);
+bool BuildLiteralTable(const uint8_t* lengths, int count, uint64_t* table) {
+    CanonicalCodes codes;
+    if (!MakeCanonical(lengths, count, codes)) return false;
+    FillTable<LiteralKind>(lengths, codes, kLiteralTableBits, table);
+    CombineCodes(table, kLiteralTableBits, lengths, codes);
     return true;
 }
 
@@ -209,7 +287,7 @@ const FixedTables& GetFixedTables() {
         std::array<uint8_t, kMaxLiteralSymbols> lengths{};
         for (int i = 0; i < kMaxLiteralSymbols; ++i)
             lengths[static_cast<size_t>(i)] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-        BuildDecodeTable(Alphabet::LiteralLength, lengths.data(), kMaxLiteralSymbols, t->literal);
+        BuildLiteralTable(lengths.data(), kMaxLiteralSymbols, t->literal);
         std::array<uint8_t, kMaxDistanceSymbols> distances{};
         distances.fill(5);
         BuildDecodeTable(Alphabet::Distance, distances.data(), kMaxDistanceSymbols, t->distance);

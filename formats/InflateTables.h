@@ -3,17 +3,24 @@
 // stream (least significant bit first); codes longer than the table's index width
 // continue in a subtable that the main entry points to.
 //
-// An entry is 32 bits:
+// Distance and code-length entries are 32 bits:
 //   bits 0-5    bits to drop: code length plus extra bits (pointer: the main width);
 //               bits 6-7 stay zero, so the entry itself serves as a shift count
 //   bits 8-11   code length within this table (pointer: the subtable's index width)
 //   bits 12-15  kind flags below
-//   bits 16-31  value: literal byte, length or distance base, code-length symbol,
-//               or the subtable's first index
-// A literal entry of a literal/length main table may hold two literals whose codes
-// together fit the index width: kEntrySecondLiteral is set, the second byte is in bits
-// 24-31, the bits to drop cover both codes and the code length is the first code's.
-// Decoding one symbol at a time just takes the first literal and its code length.
+//   bits 16-31  value: distance base or code-length symbol, or the subtable's first index
+//
+// Literal/length entries are 64 bits and may give several symbols at once: up to three
+// literals, or one or two literals and then a length, where all their codes fit the
+// index width together:
+//   bits 0-7    bits to drop: every code of the entry plus a length's extra bits
+//               (pointer: the main width); serves as a shift count
+//   bits 8-15   the bits before a length's extra bits (pointer: the subtable's width)
+//   bits 16-17  how many literals the entry gives
+//   bits 18-21  kind flags below
+//   bits 24-31  code length of the first symbol: what decoding one symbol drops
+//   bits 32-63  the literals from bit 32 up; a length's base in bits 48-63 (after at
+//               most two literals); pointer: the subtable's first index
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +32,14 @@ inline constexpr uint32_t kEntrySubtable = 1u << 13;
 inline constexpr uint32_t kEntryEndOfBlock = 1u << 14;
 inline constexpr uint32_t kEntryInvalid = 1u << 15;
 inline constexpr uint32_t kEntryExceptional = kEntryEndOfBlock | kEntryInvalid;
-inline constexpr uint32_t kEntrySecondLiteral = kEntryInvalid; // only with kEntryLiteral
+
+inline constexpr uint64_t kLitLength = uint64_t{1} << 18;
+inline constexpr uint64_t kLitSubtable = uint64_t{1} << 19;
+inline constexpr uint64_t kLitEndOfBlock = uint64_t{1} << 20;
+inline constexpr uint64_t kLitInvalid = uint64_t{1} << 21;
+// Anything but literals alone.
+inline constexpr uint64_t kLitNotLiterals =
+    kLitLength | kLitSubtable | kLitEndOfBlock | kLitInvalid;
 
 inline constexpr int kLiteralTableBits = 11;
 inline constexpr int kDistanceTableBits = 8;
@@ -54,16 +68,37 @@ inline uint32_t EntryValue(uint32_t entry) {
     return entry >> 16;
 }
 
-enum class Alphabet { LiteralLength, Distance, CodeLength };
+inline uint32_t LitDropBits(uint64_t entry) {
+    return static_cast<uint32_t>(entry) & 0x3F;
+}
+inline uint32_t LitBeforeExtra(uint64_t entry) {
+    return static_cast<uint32_t>(entry >> 8) & 0xFF;
+}
+inline uint32_t LitCount(uint64_t entry) {
+    return static_cast<uint32_t>(entry >> 16) & 3;
+}
+inline uint32_t LitFirstLength(uint64_t entry) {
+    return static_cast<uint32_t>(entry >> 24) & 0xFF;
+}
+inline uint32_t LitLengthBase(uint64_t entry) {
+    return static_cast<uint32_t>(entry >> 48);
+}
+inline uint32_t LitSubtableStart(uint64_t entry) {
+    return static_cast<uint32_t>(entry >> 32);
+}
+
+enum class Alphabet { Distance, CodeLength };
 
 // Builds the table for `count` code lengths (0 = unused) of `alphabet`. False for an
 // over-subscribed set (or a length above 15); incomplete sets are accepted, their unused
-// codes decode to kEntryInvalid entries. `table` holds the alphabet's table size.
+// codes decode to invalid entries. `table` holds the alphabet's table size.
 bool BuildDecodeTable(Alphabet alphabet, const uint8_t* lengths, int count, uint32_t* table);
+// The same for the literal/length alphabet, with its entries of several symbols.
+bool BuildLiteralTable(const uint8_t* lengths, int count, uint64_t* table);
 
 // The fixed-code tables, built once per process.
 struct FixedTables {
-    uint32_t literal[kLiteralTableSize];
+    uint64_t literal[kLiteralTableSize];
     uint32_t distance[kDistanceTableSize];
 };
 const FixedTables& GetFixedTables();

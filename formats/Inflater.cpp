@@ -1,8 +1,6 @@
 #include "formats/Inflater.h"
 
-#include "dib/VectorLevel.h"
 #include "formats/Adler32.h"
-#include "formats/Adler32Avx2Pieces.h"
 #include "formats/InflateCpu.h"
 #include "formats/InflateTables.h"
 
@@ -21,13 +19,17 @@
 #endif
 
 // How it goes fast: a 64-bit bit buffer refilled with one unaligned word load; decode
-// tables that give one or two literals, or a length or distance with its base and
-// extra-bit count, in one lookup; the next symbol looked up before a match is copied;
-// match copies in pieces of 8 to 32 bytes that may run past the match's end. This runs
-// while at least kInputMargin bytes of input and kOutputMargin bytes of output remain;
-// near either end the same tables are used with byte-wise refills and exact bounds
-// checks, one symbol at a time, which is where the rules about the ends are decided.
-// Scribbles past the decoded end are wiped before returning.
+// tables whose literal/length entries give up to three literals, or one or two literals
+// and a length with its base and extra-bit count, in one lookup; every entry's literals
+// stored and its bits dropped without a branch, two entries per refill, each next entry
+// looked up from the bits still held before the refill; a match's distance looked up
+// before the refill that makes room for it; the next entry looked up before a match is
+// copied; match copies in pieces of 8 to 32 bytes that may run past the match's end.
+// With a checksum asked for, the bytes are summed every 8 KiB, while still in the
+// nearest cache. This runs while at least kInputMargin bytes of input and kOutputMargin
+// bytes of output remain; near either end the same tables are used with byte-wise
+// refills and exact bounds checks, one symbol at a time, which is where the rules about
+// the ends are decided. Scribbles past the decoded end are wiped before returning.
 //
 // The same decoder also runs a window at a time (InflateStream): its input is a run of
 // pieces lying apart in memory, read in place, with the few bytes around a boundary
@@ -146,7 +148,21 @@ struct BitReader {
         return entry;
     }
 
-    // Extra bits of a length or distance entry that Decode returned.
+    // Decodes one literal/length code: the entry of its symbol with that one code
+    // dropped (an entry that gives more symbols gives the first one this way).
+    uint64_t DecodeLiteral(const uint64_t* table) {
+        if (held < 15) Refill();
+        uint64_t entry = table[LowBits(buffer, inflate::kLiteralTableBits)];
+        if (entry & inflate::kLitSubtable) {
+            Drop(inflate::kLiteralTableBits);
+            entry = table[inflate::LitSubtableStart(entry) +
+                          LowBits(buffer, inflate::LitBeforeExtra(entry))];
+        }
+        Drop(inflate::LitFirstLength(entry));
+        return entry;
+    }
+
+    // Extra bits of a distance entry that Decode returned.
     bool Extra(uint32_t entry, uint32_t& value) {
         return Get(EntryDropBits(entry) - EntryCodeLength(entry), value);
     }
@@ -287,7 +303,7 @@ void CatchUpChecksum(Output& output, uint8_t* upTo) {
 
 // Tables of one dynamic block.
 struct DynamicTables {
-    uint32_t literal[inflate::kLiteralTableSize];
+    uint64_t literal[inflate::kLiteralTableSize];
     uint32_t distance[inflate::kDistanceTableSize];
 };
 
@@ -382,18 +398,14 @@ inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     }
 }
 
-// Fast path: writes the one or two literals of `entry` (always storing two bytes) and
-// drops their codes.
-inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
-    r.buffer >>= EntryDropBits(entry);
-    r.held -= EntryDropBits(entry);
-    // Both bytes in one store: the first literal, then the second (or rubbish).
-    auto both = static_cast<uint16_t>(entry >> 16);
+// Fast path: stores the literals of `entry` (always four bytes, of which any beyond its
+// literals are rubbish that the next symbol overwrites).
+inline void StoreLiterals(uint8_t* out, uint64_t entry) {
+    auto bytes = static_cast<uint32_t>(entry >> 32);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    both = static_cast<uint16_t>((both >> 8) | (both << 8));
+    bytes = __builtin_bswap32(bytes);
 #endif
-    std::memcpy(out, &both, 2);
-    out += 1 + ((entry & inflate::kEntrySecondLiteral) != 0 ? 1 : 0);
+    std::memcpy(out, &bytes, 4);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -404,71 +416,10 @@ inline void PutLiterals(BitReader& r, uint8_t*& out, uint32_t entry) {
 #define MOIRELLE_ALWAYS_INLINE inline
 #endif
 
-// The checksum kept while decoding, or not. The fast loop hands it the output once a
-// match is copied; what it has not taken when the loop stops is left to CatchUpChecksum.
-struct NoRunningSum {
-    static constexpr bool kActive = false;
-    void Begin(const Output&) {}
-    void Take(const uint8_t*) {}
-    void End(Output&) {}
-};
-
-#if MOIRELLE_INFLATE_BMI2
-// Adler-32 summed in pieces of 128 bytes as the output grows, while the bytes are still in
-// the nearest cache (formats/Adler32Avx2Pieces.h); the sums are independent of the decode,
-// so the processor overlaps the two. The sums are reduced every 5504 bytes, within the
-// bound that keeps the high sum below 2^32.
-struct Avx2RunningSum {
-    static constexpr bool kActive = true;
-    static constexpr uint32_t kReduceEvery = 43 * 128;
-
-    MOIRELLE_ADLER_AVX2 void Begin(const Output& output) {
-        a = *output.adler & 0xFFFF;
-        b = *output.adler >> 16;
-        summed = output.summed;
-        pieces.Clear();
-        pending = 0;
-    }
-
-    MOIRELLE_ADLER_AVX2 void Take(const uint8_t* upTo) {
-        while (upTo - summed >= 128) {
-            if (pending == kReduceEvery) Reduce();
-            pieces.Add128(summed);
-            summed += 128;
-            pending += 128;
-        }
-    }
-
-    MOIRELLE_ADLER_AVX2 void End(Output& output) {
-        Reduce();
-        *output.adler = (b << 16) | a;
-        output.summed = summed;
-    }
-
-  private:
-    // Folds the pieces since the last reduction into a and b.
-    MOIRELLE_ADLER_AVX2 void Reduce() {
-        if (pending == 0) return;
-        const uint32_t total = adler::Sum32(pieces.low);
-        b += a * pending + pieces.HighPart(total);
-        a += total;
-        a %= 65521;
-        b %= 65521;
-        pieces.Clear();
-        pending = 0;
-    }
-
-    adler::Avx2Pieces pieces;
-    uint32_t a = 1, b = 0, pending = 0;
-    uint8_t* summed = nullptr;
-};
-#endif
-
 // Decodes symbols of one Huffman block until its end-of-block code, a fault, or (for a
 // windowed output) a full window.
-template <typename RunningSum>
 MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& output,
-                                                const uint32_t* literalTable,
+                                                const uint64_t* literalTable,
                                                 const uint32_t* distanceTable) {
     constexpr uint32_t litBits = inflate::kLiteralTableBits;
     constexpr uint32_t distBits = inflate::kDistanceTableBits;
@@ -501,88 +452,98 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
         // Fast rounds: every bound is guaranteed by the margins.
         if (r.next < inFastEnd && out < outFastEnd) {
             // Rounds up to the next checksum catch-up, if one is due.
-            uint8_t* const stop = !RunningSum::kActive && output.adler &&
-                                          static_cast<size_t>(outFastEnd - out) > kSumEvery
+            uint8_t* const stop = output.adler && static_cast<size_t>(outFastEnd - out) > kSumEvery
                                       ? out + kSumEvery
                                       : outFastEnd;
-            RunningSum sum;
-            sum.Begin(output);
-            // Each round starts with a full buffer and the next entry looked up.
+            // Each round starts with the next entry looked up and at least 56 bits held:
+            // enough for two entries of literals and the next lookup, or one and then a
+            // length and the first bits of its distance (11 + 16 + 8).
             r.RefillFast();
-            uint32_t entry = literalTable[LowBits(r.buffer, litBits)];
+            uint64_t entry = literalTable[LowBits(r.buffer, litBits)];
             do {
-                if (entry & kEntryLiteral) {
-                    PutLiterals(r, out, entry);
+                // Every entry drops its bits and stores its literals (a length alone
+                // has none) before anything else; only entries that give more than
+                // literals branch off.
+                uint64_t saved = r.buffer;
+                r.buffer >>= inflate::LitDropBits(entry);
+                r.held -= inflate::LitDropBits(entry);
+                StoreLiterals(out, entry);
+                out += inflate::LitCount(entry);
+                if ((entry & inflate::kLitNotLiterals) == 0) {
                     entry = literalTable[LowBits(r.buffer, litBits)];
-                    if (entry & kEntryLiteral) {
-                        PutLiterals(r, out, entry);
+                    saved = r.buffer;
+                    r.buffer >>= inflate::LitDropBits(entry);
+                    r.held -= inflate::LitDropBits(entry);
+                    StoreLiterals(out, entry);
+                    out += inflate::LitCount(entry);
+                    if ((entry & inflate::kLitNotLiterals) == 0) {
+                        // The next entry comes from the bits still held; the refill
+                        // after it is off the lookups' chain.
                         entry = literalTable[LowBits(r.buffer, litBits)];
-                        if (entry & kEntryLiteral) {
-                            PutLiterals(r, out, entry);
-                            r.RefillFast();
-                            entry = literalTable[LowBits(r.buffer, litBits)];
-                            continue;
-                        }
-                    }
-                    r.RefillFast();
-                }
-                if (entry & kEntrySubtable) {
-                    r.buffer >>= litBits;
-                    r.held -= litBits;
-                    entry =
-                        literalTable[EntryValue(entry) + LowBits(r.buffer, EntryCodeLength(entry))];
-                    if (entry & kEntryLiteral) {
-                        PutLiterals(r, out, entry);
                         r.RefillFast();
-                        entry = literalTable[LowBits(r.buffer, litBits)];
                         continue;
                     }
                 }
-                if (entry & kEntryExceptional) {
-                    if (entry & kEntryEndOfBlock) {
-                        r.buffer >>= EntryDropBits(entry);
-                        r.held -= EntryDropBits(entry);
-                        result = BlockEnd::EndOfBlock;
+                if ((entry & inflate::kLitLength) == 0) {
+                    if ((entry & inflate::kLitSubtable) == 0) {
+                        if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
+                        goto done;
                     }
-                    sum.End(output);
-                    goto done;
+                    // The rest of a long code (rare), one symbol, decoded here: the round
+                    // ends with it, so that the input's margin is checked before the next.
+                    r.RefillFast();
+                    entry = literalTable[inflate::LitSubtableStart(entry) +
+                                         LowBits(r.buffer, inflate::LitBeforeExtra(entry))];
+                    saved = r.buffer;
+                    r.buffer >>= inflate::LitDropBits(entry);
+                    r.held -= inflate::LitDropBits(entry);
+                    if (inflate::LitCount(entry) != 0) {
+                        *out++ = static_cast<uint8_t>(entry >> 32);
+                        entry = literalTable[LowBits(r.buffer, litBits)];
+                        r.RefillFast();
+                        continue;
+                    }
+                    if ((entry & inflate::kLitLength) == 0) {
+                        if (entry & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
+                        goto done;
+                    }
                 }
-                // A length, then its distance: at most 20 + 28 bits, all in the buffer.
-                uint64_t saved = r.buffer;
-                r.buffer >>= EntryDropBits(entry);
-                r.held -= EntryDropBits(entry);
+                // A length (after the entry's literals), then its distance. The distance's
+                // first bits are still held (at least 29); the refill after looking them up
+                // is off the lookups' chain and leaves room for the whole distance and the
+                // next entry's bits.
                 const size_t length =
-                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
-                                                            EntryCodeLength(entry));
-                entry = distanceTable[LowBits(r.buffer, distBits)];
-                if (entry & kEntrySubtable) {
+                    inflate::LitLengthBase(entry) +
+                    static_cast<size_t>(LowBits(saved, inflate::LitDropBits(entry)) >>
+                                        inflate::LitBeforeExtra(entry));
+                uint32_t dist = distanceTable[LowBits(r.buffer, distBits)];
+                r.RefillFast();
+                if (dist & kEntrySubtable) {
                     r.buffer >>= distBits;
                     r.held -= distBits;
-                    entry = distanceTable[EntryValue(entry) +
-                                          LowBits(r.buffer, EntryCodeLength(entry))];
+                    dist =
+                        distanceTable[EntryValue(dist) + LowBits(r.buffer, EntryCodeLength(dist))];
                 }
-                if (entry & kEntryExceptional) {
-                    sum.End(output);
+                if (dist & kEntryExceptional) {
                     goto done;
                 }
-                saved = r.buffer;
-                r.buffer >>= EntryDropBits(entry);
-                r.held -= EntryDropBits(entry);
+                const uint64_t distBitsHeld = r.buffer;
+                r.buffer >>= EntryDropBits(dist);
+                r.held -= EntryDropBits(dist);
                 const size_t distance =
-                    EntryValue(entry) + static_cast<size_t>(LowBits(saved, EntryDropBits(entry)) >>
-                                                            EntryCodeLength(entry));
+                    EntryValue(dist) +
+                    static_cast<size_t>(LowBits(distBitsHeld, EntryDropBits(dist)) >>
+                                        EntryCodeLength(dist));
                 if (distance > static_cast<size_t>(out - outStart)) {
-                    sum.End(output);
                     goto done;
                 }
-                // Look up the next symbol before copying, so the two overlap.
-                r.RefillFast();
+                // Look up the next entry (from at least 28 bits held) before copying, so
+                // the two overlap; a new round needs its 56 bits.
                 entry = literalTable[LowBits(r.buffer, litBits)];
+                r.RefillFast();
                 CopyMatchFast(out, distance, length);
                 out += length;
-                sum.Take(out);
             } while (r.next < inFastEnd && out < stop);
-            sum.End(output);
             output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
             if (output.adler && static_cast<size_t>(out - output.summed) >= kSumEvery)
                 CatchUpChecksum(output, out);
@@ -596,20 +557,20 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
             goto done;
         }
         if (r.end - r.next < static_cast<ptrdiff_t>(kInputMargin) && r.input->Advance(r)) continue;
-        uint32_t entry = r.Decode(literalTable, litBits);
-        if (entry & kEntryLiteral) {
+        const uint64_t first = r.DecodeLiteral(literalTable);
+        if (inflate::LitCount(first) != 0) {
             if (out == outEnd) goto done;
-            *out++ = static_cast<uint8_t>(EntryValue(entry));
+            *out++ = static_cast<uint8_t>(first >> 32);
             continue;
         }
-        if (entry & kEntryExceptional) {
-            if (entry & kEntryEndOfBlock) result = BlockEnd::EndOfBlock;
+        if ((first & inflate::kLitLength) == 0) {
+            if (first & inflate::kLitEndOfBlock) result = BlockEnd::EndOfBlock;
             goto done;
         }
         uint32_t extra = 0;
-        if (!r.Extra(entry, extra)) goto done;
-        const size_t length = EntryValue(entry) + extra;
-        entry = r.Decode(distanceTable, distBits);
+        if (!r.Get(inflate::LitDropBits(first) - inflate::LitBeforeExtra(first), extra)) goto done;
+        const size_t length = inflate::LitLengthBase(first) + extra;
+        uint32_t entry = r.Decode(distanceTable, distBits);
         if (entry & kEntryExceptional) goto done;
         if (!r.Extra(entry, extra)) goto done;
         const size_t distance = EntryValue(entry) + extra;
@@ -644,37 +605,27 @@ done:
 
 // The decode loop is built twice on x86-64: as is, and with the BMI2 bit-field
 // instructions, used when the processor has them.
-BlockEnd DecodeBlockPortable(BitReader& reader, Output& output, const uint32_t* literalTable,
+BlockEnd DecodeBlockPortable(BitReader& reader, Output& output, const uint64_t* literalTable,
                              const uint32_t* distanceTable) {
-    return DecodeBlockBody<NoRunningSum>(reader, output, literalTable, distanceTable);
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
 }
 
 #if MOIRELLE_INFLATE_BMI2
 __attribute__((target("bmi2"))) BlockEnd DecodeBlockBmi2(BitReader& reader, Output& output,
-                                                         const uint32_t* literalTable,
+                                                         const uint64_t* literalTable,
                                                          const uint32_t* distanceTable) {
-    return DecodeBlockBody<NoRunningSum>(reader, output, literalTable, distanceTable);
+    return DecodeBlockBody(reader, output, literalTable, distanceTable);
 }
 
-// With a checksum asked for on a processor with AVX2 (the Windows build assembles this
-// file with unaligned vector moves, see CMakeLists.txt).
-__attribute__((target("avx2,bmi2"))) BlockEnd DecodeBlockAvx2Summed(BitReader& reader,
-                                                                    Output& output,
-                                                                    const uint32_t* literalTable,
-                                                                    const uint32_t* distanceTable) {
-    return DecodeBlockBody<Avx2RunningSum>(reader, output, literalTable, distanceTable);
-}
 #endif
 
 std::atomic<bool> preferPortable{false};
 
-BlockEnd DecodeBlock(BitReader& reader, Output& output, const uint32_t* literalTable,
+BlockEnd DecodeBlock(BitReader& reader, Output& output, const uint64_t* literalTable,
                      const uint32_t* distanceTable) {
 #if MOIRELLE_INFLATE_BMI2
     static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
     if (hasBmi2 && !preferPortable.load(std::memory_order_relaxed)) {
-        if (output.adler && ActiveVectorLevel() >= VectorLevel::Avx2)
-            return DecodeBlockAvx2Summed(reader, output, literalTable, distanceTable);
         return DecodeBlockBmi2(reader, output, literalTable, distanceTable);
     }
 #endif
@@ -767,8 +718,8 @@ bool ReadDynamicTables(BitReader& r, DynamicTables& tables) {
         std::memset(lengths.data() + i, value, repeat);
         i += repeat;
     }
-    return inflate::BuildDecodeTable(inflate::Alphabet::LiteralLength, lengths.data(),
-                                     static_cast<int>(literalCount), tables.literal) &&
+    return inflate::BuildLiteralTable(lengths.data(), static_cast<int>(literalCount),
+                                      tables.literal) &&
            inflate::BuildDecodeTable(inflate::Alphabet::Distance, lengths.data() + literalCount,
                                      static_cast<int>(hdist + 1), tables.distance);
 }
@@ -782,7 +733,7 @@ struct DecodeState {
     Phase phase = Phase::BlockHeader;
     bool final = false;
     uint32_t storedLeft = 0;
-    const uint32_t* literalTable = nullptr;
+    const uint64_t* literalTable = nullptr;
     const uint32_t* distanceTable = nullptr;
     std::unique_ptr<DynamicTables> dynamic;
 };

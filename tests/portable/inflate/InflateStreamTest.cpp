@@ -92,6 +92,52 @@ TEST(InflateStream, EveryInputBoundary) {
     }
 }
 
+TEST(InflateStream, BlockHeadersAcrossPieces) {
+    REQUIRE_ZLIB();
+    // Bytes of every value, small ones more often (the AND of two random bytes), make a
+    // dynamic header of well over a hundred bytes: split anywhere inside it, the header's
+    // bits are read on from the next piece.
+    Bytes data(3000);
+    uint32_t state = 4;
+    for (uint8_t& byte : data) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>((state >> 8) & (state >> 20));
+    }
+    const Bytes stream = Deflated(data, 9);
+    for (size_t at = 70; at < 400 && at < stream.size(); ++at)
+        ExpectSameAsWhole(Split(stream, {at, stream.size()}), 0, data.size(),
+                          InflateStream::kDefaultChunk, "split at " + std::to_string(at));
+}
+
+TEST(InflateStream, InterleavedStreamsKeepTheirOwnWindows) {
+    REQUIRE_ZLIB();
+    // Two streams alive at once on one thread, taken in turns: neither sees the other's
+    // history (both want the default window).
+    const Bytes first = MakeData(DataKind::ImageRows, 600000, 1);
+    const Bytes second = MakeData(DataKind::Text, 600000, 2);
+    const Bytes firstStream = Deflated(first, 6), secondStream = Deflated(second, 6);
+    InflateStream a({firstStream}, 0, first.size());
+    InflateStream b({secondStream}, 0, second.size());
+    Bytes outA, outB;
+    InflateStream::Status statusA = InflateStream::Status::More;
+    InflateStream::Status statusB = InflateStream::Status::More;
+    while (statusA == InflateStream::Status::More || statusB == InflateStream::Status::More) {
+        std::span<const uint8_t> produced;
+        if (statusA == InflateStream::Status::More) {
+            statusA = a.Next(produced);
+            outA.insert(outA.end(), produced.begin(), produced.end());
+        }
+        if (statusB == InflateStream::Status::More) {
+            statusB = b.Next(produced);
+            outB.insert(outB.end(), produced.begin(), produced.end());
+        }
+    }
+    EXPECT_EQ(statusA, InflateStream::Status::Done);
+    EXPECT_EQ(statusB, InflateStream::Status::Done);
+    EXPECT_TRUE(outA == first);
+    EXPECT_TRUE(outB == second);
+}
+
 TEST(InflateStream, LongStreamsSlideTheirHistory) {
     REQUIRE_ZLIB();
     // Matches reach back across many windows; stored blocks longer than a window.

@@ -1,9 +1,11 @@
 // The inflater's own rules around the DEFLATE format, on hand-made streams.
+#include "formats/Inflater.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/StreamWriter.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace moirelle::test {
 namespace {
@@ -424,6 +426,36 @@ TEST(InflaterRules, LargestHeaderCountsAreAccepted) {
     reserved.Code(0, 1);
     reserved.Symbol(codes, 256);
     EXPECT_FALSE(RunInflate(reserved.Finish(), 64).ok);
+}
+
+TEST(InflaterRules, LongRunsOfLongCodesStayWithinTheInput) {
+    // Every literal's code is 12 bits, longer than a table index: thousands of them in a
+    // row, read from an input buffer of exactly the stream's size (the sanitizers see any
+    // read past it).
+    std::vector<int> literalLengths(260, 0);
+    for (int s = 0; s < 256; ++s)
+        literalLengths[static_cast<size_t>(s)] = 12;
+    literalLengths[256] = 1; // with 257-259 at 2, 3 and 4 bits the code is complete
+    literalLengths[257] = 2;
+    literalLengths[258] = 3;
+    literalLengths[259] = 4;
+    const std::vector<int> distanceLengths = {1};
+    const HuffmanCodes codes = CanonicalCodes(literalLengths);
+    StreamWriter w;
+    w.DynamicHeader(true, literalLengths, distanceLengths);
+    Bytes expected(3000);
+    Random rng(9);
+    for (uint8_t& byte : expected) {
+        byte = static_cast<uint8_t>(rng.Next());
+        w.Symbol(codes, byte);
+    }
+    w.Symbol(codes, 256);
+    const Bytes stream = w.Finish();
+    const auto input = std::make_unique<uint8_t[]>(stream.size());
+    std::copy(stream.begin(), stream.end(), input.get());
+    Bytes output(expected.size(), 0);
+    EXPECT_TRUE(Inflate(output.data(), output.size(), input.get(), stream.size()));
+    EXPECT_TRUE(output == expected);
 }
 
 } // namespace

@@ -75,6 +75,7 @@ void TaskbarSet::FollowSecondaryTaskbars() {
         e.overlay = e.owned.get();
         e.showsShared = false;
         e.overlay->Load();
+        TakeDrops(e);
         entries_.push_back(std::move(e));
         changed = true;
     }
@@ -241,6 +242,24 @@ void TaskbarSet::SameOnEveryTaskbar(bool same) {
     settings_.sameOnEveryTaskbar = same;
     SaveSettings();
     Apply();
+}
+
+void TaskbarSet::TakeDrops(DroppedPicture dropped) {
+    dropped_ = std::move(dropped);
+    for (Entry& e : entries_)
+        TakeDrops(e);
+}
+
+// The taskbar's key is looked up at the drop: keys follow the taskbars as they come and go.
+void TaskbarSet::TakeDrops(Entry& e) {
+    if (!dropped_ || e.drops) return;
+    FrmMagnet* overlay = e.overlay;
+    e.drops = std::make_unique<SkinDropRegistration>(
+        overlay->hWnd(), [this, overlay](const std::string& path, SkinLayer) {
+            auto on = std::find_if(entries_.begin(), entries_.end(),
+                                   [&](const Entry& x) { return x.overlay == overlay; });
+            return on != entries_.end() && dropped_(on->key, path);
+        });
 }
 
 std::vector<TaskbarInfo> TaskbarSet::Taskbars() {

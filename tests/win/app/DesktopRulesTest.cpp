@@ -10,6 +10,7 @@
 #include "tests/support/PngWriter.h"
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
+#include "tools/shelldriver/FileDrag.h"
 #include "tools/shelldriver/RunningApp.h"
 #include "tools/shelldriver/ShellDesktop.h"
 
@@ -40,6 +41,7 @@ constexpr BYTE kStartAlpha = 155;
 constexpr ULONGLONG kStateDelayMs = 200;
 constexpr COLORREF kGreen = RGB(0, 160, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 200);
+constexpr COLORREF kRed = RGB(255, 0, 0);
 
 LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // Windows raises this as the window goes; Wine 8 does not.
@@ -340,6 +342,66 @@ TEST_F(DesktopRules, APictureChosenForOneTaskbarGoesToItAlone) {
     EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) != kBlue; }, 2000));
     // The taskbar's own skin is kept for when it is edited again.
     EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
+}
+
+// A picture dropped on a secondary taskbar's overlay becomes that taskbar's own skin (a PNG
+// with alpha its texture, a bitmap its base picture); the primary taskbar and the shared
+// skin files stay as they were, and the options window now edits that taskbar.
+TEST_F(DesktopRules, APictureDroppedOnASecondaryOverlayBecomesThatTaskbarsOwnSkin) {
+    for (const char* name : {"lastskin.cfg", "FXskin.cfg"})
+        DeleteFileW(win::Widen(Path(name)).c_str());
+    PngSpec half;
+    half.width = 16;
+    half.height = 4;
+    for (uint32_t i = 0; i < half.width * half.height; ++i) {
+        const uint8_t left = i % half.width < half.width / 2 ? 255 : 0;
+        half.pixels.insert(half.pixels.end(), {left, 0, 0, left});
+    }
+    const Bytes png = EncodePng(half);
+    ASSERT_TRUE(WriteFile(Path("half-red.png"), std::string(png.begin(), png.end())));
+    const RECT place{100, 600, 700, 630};
+    auto secondary =
+        std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    // Wine draws the overlay over its taskbar; the stand-in (layered by now) lets the pointer
+    // through to it, so that the drop lands where the skin is seen.
+    SetWindowLongPtrW(secondary->hwnd(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(secondary->hwnd(), GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    // The files come from a window of this program's own, as from a file manager.
+    ColourWindow source(L"MoirelleDragSource", RECT{880, 300, 1000, 400}, RGB(200, 200, 200));
+    RaiseOnScreen(source.hwnd());
+    const POINT left{250, 615}, right{550, 615}, from{940, 350};
+    DWORD owner = 0;
+    GetWindowThreadProcessId(WindowFromPoint(left), &owner);
+    ASSERT_EQ(owner, app_.Id()) << "the overlay is not under the pointer";
+    const COLORREF primaryBefore = ScreenPixel(300, 758);
+
+    const DragOutcome texture = DragFiles({win::Widen(Path("half-red.png"))}, from, left);
+    EXPECT_EQ(texture.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(left.x, left.y) == kRed; }, 2000))
+        << std::hex << ScreenPixel(left.x, left.y);
+    EXPECT_NE(ScreenPixel(right.x, right.y), kRed);
+    const DragOutcome base = DragFiles({win::Widen(Path("green.bmp"))}, from, right);
+    EXPECT_EQ(base.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(right.x, right.y) == kGreen; }, 2000))
+        << std::hex << ScreenPixel(right.x, right.y);
+    EXPECT_EQ(ScreenPixel(left.x, left.y), kRed) << "the texture stays over the new base";
+
+    EXPECT_EQ(ScreenPixel(300, 758), primaryBefore) << "the primary taskbar changed";
+    for (const char* name : {"lastskin.cfg", "FXskin.cfg"})
+        EXPECT_EQ(GetFileAttributesW(win::Widen(Path(name)).c_str()), INVALID_FILE_ATTRIBUTES)
+            << name;
+    EXPECT_EQ(SettingsValue(L"General", L"SameOnEveryTaskbar"), L"0");
+    EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Texture"),
+              win::Widen(Path("half-red.png")));
+    EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("green.bmp")));
+    // The options window edits that taskbar now: a picture chosen goes to it as well.
+    ChooseBase(Path("blue.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(right.x, right.y) == kBlue; }, 2000))
+        << std::hex << ScreenPixel(right.x, right.y);
+    EXPECT_EQ(GetFileAttributesW(win::Widen(Path("lastskin.cfg")).c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 // A taskbar's own animated base picture plays on its overlay alone while the primary shows

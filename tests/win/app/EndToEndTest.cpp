@@ -1108,9 +1108,14 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     MoveTo(At(GalleryCell(0, 1)));
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000))
         << "no preview: " << std::hex << OverlayPixel(x);
-    // The one pointed at is framed in blue.
+    // The thumbnails show their skins; the one pointed at is framed in blue.
     RaiseOnScreen(app_.Options());
     Pump(200);
+    const POINT ember = At(GalleryCell(0, 1)), sand = At(GalleryCell(0, 6));
+    EXPECT_TRUE(Reddish(ScreenPixel(ember.x, ember.y)))
+        << std::hex << ScreenPixel(ember.x, ember.y);
+    EXPECT_GT(GetRValue(ScreenPixel(sand.x, sand.y)), 180)
+        << std::hex << ScreenPixel(sand.x, sand.y);
     // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into
     // it.
     const POINT empty = At(GalleryCell(0, 7));

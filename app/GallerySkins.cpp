@@ -1,6 +1,7 @@
 #include "app/GallerySkins.h"
 
 #include "app/AppResources.h"
+#include "app/SamePath.h"
 #include "app/SkinPictures.h"
 #include "forms/App.h"
 #include "platform/win/Handles.h"
@@ -118,9 +119,7 @@ void GallerySkins::Fill() {
     // Pictures that are gone drop out; the built-in skins have their own row.
     std::vector<std::string> recent;
     for (const std::string& path : settings_.recentPictures)
-        if (StampOf(path) &&
-            std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end())
-            recent.push_back(path);
+        if (StampOf(path) && !IsBuiltIn(path)) recent.push_back(path);
     std::vector<GalleryItem> builtIn = ItemsOf(builtInFiles_), used = ItemsOf(recent);
     std::vector<std::string> shown;
     for (const auto* row : {&builtIn, &used})
@@ -143,11 +142,16 @@ bool GallerySkins::KeepPicture(const std::string& key, const std::string& path) 
 }
 
 void GallerySkins::Used(const std::string& path) {
-    if (std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end()) {
+    if (!IsBuiltIn(path)) {
         settings_.UsePicture(path);
         saveSettings_();
     }
     Fill();
+}
+
+bool GallerySkins::IsBuiltIn(const std::string& path) const {
+    return std::any_of(builtInFiles_.begin(), builtInFiles_.end(),
+                       [&](const std::string& f) { return SamePath(f, path); });
 }
 
 void GallerySkins::Pointed(const std::string& path) {

@@ -50,6 +50,7 @@ class GallerySkins {
     const std::vector<std::string>& BuiltInFiles() const { return builtInFiles_; }
 
   private:
+    bool IsBuiltIn(const std::string& path) const;
     std::vector<GalleryItem> ItemsOf(const std::vector<std::string>& paths);
     void Pointed(const std::string& path);
     void Unpointed();

@@ -20,7 +20,10 @@ constexpr DWORD kEventObjectUncloaked = 0x8018;
 constexpr UINT kMenuLookMs = 15;
 constexpr int kMenuLooks = 20;
 
-constexpr DWORD kHookedEvents[][2] = {
+struct EventRange {
+    DWORD first, last;
+};
+constexpr EventRange kHookedEvents[] = {
     {EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND},
     {EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPEND},
     {EVENT_SYSTEM_MINIMIZESTART, EVENT_SYSTEM_MINIMIZEEND},
@@ -84,7 +87,7 @@ DesktopEvents::DesktopEvents(std::function<void()> changed) : changed_(std::move
     else
         launcher_.reset();
     for (const auto& range : kHookedEvents)
-        if (HWINEVENTHOOK hook = SetWinEventHook(range[0], range[1], nullptr, OnEvent, 0, 0,
+        if (HWINEVENTHOOK hook = SetWinEventHook(range.first, range.last, nullptr, OnEvent, 0, 0,
                                                  WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS))
             hooks_.push_back(hook);
     // The windows there are already: looked at once.

@@ -86,10 +86,11 @@ GallerySkins::GallerySkins(SkinGallery& gallery, TaskbarSkins& skins,
       settings_(settings), saveSettings_(std::move(saveSettings)) {
     gallery_.Pointed = [this](const std::string& path) { Pointed(path); };
     gallery_.Unpointed = [this] { Unpointed(); };
-    // Keeping shows the kept skin: a preview has nothing left to put back.
+    // The preview ends once the picture is kept (or is not): every taskbar then shows its
+    // kept skin, and later changes of it show.
     gallery_.Chosen = [this](const std::string& path) {
-        previewing_ = false;
         KeepPicture(editedKey_(), path);
+        skins_.EndPreview();
     };
 }
 
@@ -160,12 +161,9 @@ void GallerySkins::Pointed(const std::string& path) {
     if (layer == SkinLayer::None) return;
     // Each preview is the kept skin with one layer changed.
     skins_.PreviewSkin(key, SkinWithPicture(skins_.KeptSkin(key), path, layer));
-    previewing_ = true;
 }
 
 void GallerySkins::Unpointed() {
-    if (!previewing_) return;
-    previewing_ = false;
     skins_.EndPreview();
 }
 

@@ -63,7 +63,6 @@ class GallerySkins {
     Settings& settings_;
     std::function<void()> saveSettings_;
     std::vector<std::string> builtInFiles_;
-    bool previewing_ = false;
 };
 
 } // namespace moirelle::app

@@ -1142,6 +1142,20 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     EXPECT_NE(frame(0), RGB(240, 244, 250));
     EXPECT_NE(frame(2), RGB(240, 244, 250));
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
+    // No thumbnail spills into the border below it (aurora's, neither pointed nor kept).
+    const POINT border = At({kGallery.x + 2 * 47 + 23, kGallery.y + 31});
+    EXPECT_EQ(ScreenPixel(border.x, border.y), RGB(20, 20, 20));
+    // The built-in skin written again is the artwork's bitmap file as it was made.
+    std::string artwork;
+    ASSERT_TRUE(ReadFile(
+        JoinPath(JoinPath(JoinPath(SourceDir(), "app"), "resources"), "skin-ember.bmp"), artwork));
+    EXPECT_TRUE(FileBytes(Path("skins\\ember.bmp")) == artwork);
+    // A picture chosen after a click shows: the click left no preview behind.
+    Choose(Button::Left, Path("base-green.bmp"));
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
+    ClickAt(At(GalleryCell(0, 1)), Button::Left);
+    MoveTo(At(kHeader));
+    ASSERT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000));
     Restart();
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
         << "not kept across a restart: " << std::hex << OverlayPixel(x);
@@ -1161,6 +1175,12 @@ TEST_F(AppEndToEnd, PicturesUsedLastFillTheGallerysLowerRow) {
     ASSERT_TRUE(OverlayShows(x, kBaseGreen));
     ClickAt(At(GalleryCell(0, 0)), Button::Left);
     ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+    // Its thumbnail leads the lower row.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    const POINT first = At(GalleryCell(1, 0));
+    EXPECT_EQ(ScreenPixel(first.x, first.y), kBaseGreen)
+        << std::hex << ScreenPixel(first.x, first.y);
     MoveTo(At(GalleryCell(1, 0)));
     EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
     MoveTo(At(kHeader));

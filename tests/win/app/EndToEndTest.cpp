@@ -1098,9 +1098,13 @@ bool Reddish(COLORREF c) {
 
 TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackAClickKeepsIt) {
     RemoveSkinFiles();
-    // A built-in skin's file that is gone is written again.
+    // A built-in skin's file that is gone is written again; a cached thumbnail of no picture
+    // shown goes.
     DeleteFileW(win::Widen(Path("skins\\ember.bmp")).c_str());
+    const std::string stale = Path("thumbnails\\0123456789abcdef.thumb");
+    ASSERT_TRUE(WriteFile(stale, "of a picture long gone"));
     Restart();
+    EXPECT_EQ(FileBytes(stale), "<missing>");
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 3000))
         << std::hex << OverlayPixel(x);
@@ -1142,9 +1146,11 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     EXPECT_NE(frame(0), RGB(240, 244, 250));
     EXPECT_NE(frame(2), RGB(240, 244, 250));
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
-    // No thumbnail spills into the border below it (aurora's, neither pointed nor kept).
-    const POINT border = At({kGallery.x + 2 * 47 + 23, kGallery.y + 31});
-    EXPECT_EQ(ScreenPixel(border.x, border.y), RGB(20, 20, 20));
+    // No thumbnail spills into the borders below it and right of it (aurora's, neither
+    // pointed nor kept).
+    for (POINT border : {At({kGallery.x + 2 * 47 + 23, kGallery.y + 31}),
+                         At({kGallery.x + 3 * 47 - 1, kGallery.y + 16})})
+        EXPECT_EQ(ScreenPixel(border.x, border.y), RGB(20, 20, 20)) << border.x << ", " << border.y;
     // The built-in skin written again is the artwork's bitmap file as it was made.
     std::string artwork;
     ASSERT_TRUE(ReadFile(
@@ -1225,4 +1231,9 @@ TEST_F(AppEndToEnd, ADroppedPngBecomesTheTextureAndATextFileIsRefused) {
     EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed)) << std::hex << OverlayPixel(screenW / 4);
     EXPECT_EQ(FileBytes(Path("FXskin.cfg")), Path("texture.png") + "\r\n");
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>") << "the base picture changed";
+    // The picture dropped leads the pictures used.
+    wchar_t first[MAX_PATH]{};
+    GetPrivateProfileStringW(L"Recent", L"1", L"", first, MAX_PATH,
+                             win::Widen(Path("Moirelle.ini")).c_str());
+    EXPECT_EQ(win::Narrow(first), Path("texture.png"));
 }

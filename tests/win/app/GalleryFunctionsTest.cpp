@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -128,7 +129,9 @@ TEST(SkinDrop, OffersACopyOnlyForPicturesAndKeepsWhatTheDropCarries) {
     ASSERT_TRUE(WriteFile(text, "plain words"));
     ASSERT_TRUE(WriteFile(png, AsText(PngOfColourType(6))));
     std::vector<std::pair<std::string, SkinLayer>> kept;
-    auto target = SkinDropTarget::Create([&](const std::string& path, SkinLayer layer) {
+    // The target holds its callback, and this with it, for as long as it lives.
+    auto alive = std::make_shared<int>();
+    auto target = SkinDropTarget::Create([&, alive](const std::string& path, SkinLayer layer) {
         kept.emplace_back(path, layer);
         return true;
     });
@@ -171,7 +174,10 @@ TEST(SkinDrop, OffersACopyOnlyForPicturesAndKeepsWhatTheDropCarries) {
     EXPECT_EQ(out, nullptr);
     ASSERT_EQ(target->QueryInterface(IID_IDropTarget, &out), S_OK);
     EXPECT_EQ(out, target.Get());
-    target->Release();
+    EXPECT_EQ(target->Release(), 1u);
+    EXPECT_EQ(alive.use_count(), 2) << "released while still held";
+    target = {};
+    EXPECT_EQ(alive.use_count(), 1) << "never released";
 }
 
 TEST(ThumbnailEntry, ReadsBackOnlyForTheSamePathAndStamp) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 namespace moirelle::app {
 namespace {
@@ -34,7 +35,7 @@ constexpr EventRange kHookedEvents[] = {
 
 std::wstring ClassOf(HWND hwnd) {
     wchar_t name[64]{};
-    GetClassNameW(hwnd, name, 64);
+    GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
     return name;
 }
 

@@ -252,7 +252,7 @@ void TaskbarSet::TakeDrops(DroppedPicture dropped) {
 
 // The taskbar's key is looked up at the drop: keys follow the taskbars as they come and go.
 void TaskbarSet::TakeDrops(Entry& e) {
-    if (!dropped_ || e.drops) return;
+    if (!dropped_) return;
     FrmMagnet* overlay = e.overlay;
     e.drops = std::make_unique<SkinDropRegistration>(
         overlay->hWnd(), [this, overlay](const std::string& path, SkinLayer) {

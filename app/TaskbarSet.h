@@ -62,7 +62,7 @@ class TaskbarSet : public TaskbarSkins {
     // Every taskbar shows the shared skin and rules, or each its own.
     void SameOnEveryTaskbar(bool same);
     // Picture files dropped on an overlay, now or on any overlay to come, go to `dropped`
-    // with the key of the overlay's taskbar; it answers whether one was kept.
+    // with the key of the overlay's taskbar; it answers whether one was kept. Called once.
     using DroppedPicture = std::function<bool(const std::string& key, const std::string& path)>;
     void TakeDrops(DroppedPicture dropped);
 

@@ -344,21 +344,32 @@ TEST_F(DesktopRules, APictureChosenForOneTaskbarGoesToItAlone) {
     EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("blue.bmp")));
 }
 
-// A picture dropped on a secondary taskbar's overlay becomes that taskbar's own skin (a PNG
-// with alpha its texture, a bitmap its base picture); the primary taskbar and the shared
-// skin files stay as they were, and the options window now edits that taskbar.
+// A picture dropped on a secondary taskbar's overlay becomes that taskbar's own skin (a
+// bitmap its base picture under the shared texture, a PNG with alpha its texture); the
+// primary taskbar and the shared skin files stay as they were, and the options window now
+// edits that taskbar.
 TEST_F(DesktopRules, APictureDroppedOnASecondaryOverlayBecomesThatTaskbarsOwnSkin) {
-    for (const char* name : {"lastskin.cfg", "FXskin.cfg"})
-        DeleteFileW(win::Widen(Path(name)).c_str());
-    PngSpec half;
-    half.width = 16;
-    half.height = 4;
-    for (uint32_t i = 0; i < half.width * half.height; ++i) {
-        const uint8_t left = i % half.width < half.width / 2 ? 255 : 0;
-        half.pixels.insert(half.pixels.end(), {left, 0, 0, left});
-    }
-    const Bytes png = EncodePng(half);
-    ASSERT_TRUE(WriteFile(Path("half-red.png"), std::string(png.begin(), png.end())));
+    // Red over the left half, or over the top half, of a 16 x 4 texture.
+    auto halfRed = [](bool top) {
+        PngSpec half;
+        half.width = 16;
+        half.height = 4;
+        for (uint32_t y = 0; y < half.height; ++y)
+            for (uint32_t x = 0; x < half.width; ++x) {
+                const uint8_t red = (top ? y < 2 : x < 8) ? 255 : 0;
+                half.pixels.insert(half.pixels.end(), {red, 0, 0, red});
+            }
+        const Bytes png = EncodePng(half);
+        return std::string(png.begin(), png.end());
+    };
+    ASSERT_TRUE(WriteFile(Path("left-red.png"), halfRed(false)));
+    ASSERT_TRUE(WriteFile(Path("top-red.png"), halfRed(true)));
+    // The shared skin: yellow under the top-red texture.
+    ASSERT_TRUE(WriteFile(Path("yellow.bmp"), SolidBmp(16, 8, RGB(200, 200, 0))));
+    const std::string sharedBase = Path("yellow.bmp") + "\r\n",
+                      sharedTexture = Path("top-red.png") + "\r\n";
+    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), sharedBase));
+    ASSERT_TRUE(WriteFile(Path("FXskin.cfg"), sharedTexture));
     const RECT place{100, 600, 700, 630};
     auto secondary =
         std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd", place, RGB(20, 20, 20));
@@ -368,40 +379,50 @@ TEST_F(DesktopRules, APictureDroppedOnASecondaryOverlayBecomesThatTaskbarsOwnSki
     // through to it, so that the drop lands where the skin is seen.
     SetWindowLongPtrW(secondary->hwnd(), GWL_EXSTYLE,
                       GetWindowLongPtrW(secondary->hwnd(), GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    // The texture's 4 rows stretched over the overlay's 30: the top-red one is red down to
+    // about row 611 and clear from 619, the left-red one red down to 622 (its lower edge
+    // fades out below).
     // The files come from a window of this program's own, as from a file manager.
     ColourWindow source(L"MoirelleDragSource", RECT{880, 300, 1000, 400}, RGB(200, 200, 200));
     RaiseOnScreen(source.hwnd());
-    const POINT left{250, 615}, right{550, 615}, from{940, 350};
+    const POINT from{940, 350}, leftLow{250, 621}, rightLow{550, 621}, rightHigh{550, 605};
     DWORD owner = 0;
-    GetWindowThreadProcessId(WindowFromPoint(left), &owner);
+    GetWindowThreadProcessId(WindowFromPoint(leftLow), &owner);
     ASSERT_EQ(owner, app_.Id()) << "the overlay is not under the pointer";
+    auto pixel = [](POINT p) { return ScreenPixel(p.x, p.y); };
+    ASSERT_TRUE(WaitFor([&] { return pixel(rightHigh) == kRed; }, 2000)) << "no shared texture";
     const COLORREF primaryBefore = ScreenPixel(300, 758);
 
-    const DragOutcome texture = DragFiles({win::Widen(Path("half-red.png"))}, from, left);
-    EXPECT_EQ(texture.effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(left.x, left.y) == kRed; }, 2000))
-        << std::hex << ScreenPixel(left.x, left.y);
-    EXPECT_NE(ScreenPixel(right.x, right.y), kRed);
-    const DragOutcome base = DragFiles({win::Widen(Path("green.bmp"))}, from, right);
+    const DragOutcome base = DragFiles({win::Widen(Path("green.bmp"))}, from, rightLow);
     EXPECT_EQ(base.effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(right.x, right.y) == kGreen; }, 2000))
-        << std::hex << ScreenPixel(right.x, right.y);
-    EXPECT_EQ(ScreenPixel(left.x, left.y), kRed) << "the texture stays over the new base";
+    EXPECT_TRUE(WaitFor([&] { return pixel(rightLow) == kGreen; }, 2000))
+        << std::hex << pixel(rightLow);
+    EXPECT_EQ(pixel(rightHigh), kRed) << "the shared texture stays over the new base";
+    const DragOutcome texture = DragFiles({win::Widen(Path("left-red.png"))}, from, leftLow);
+    EXPECT_EQ(texture.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_TRUE(WaitFor([&] { return pixel(leftLow) == kRed; }, 2000))
+        << std::hex << pixel(leftLow);
+    EXPECT_EQ(pixel(rightLow), kGreen);
+    EXPECT_EQ(pixel(rightHigh), kGreen) << "the shared texture was not replaced";
 
     EXPECT_EQ(ScreenPixel(300, 758), primaryBefore) << "the primary taskbar changed";
-    for (const char* name : {"lastskin.cfg", "FXskin.cfg"})
-        EXPECT_EQ(GetFileAttributesW(win::Widen(Path(name)).c_str()), INVALID_FILE_ATTRIBUTES)
-            << name;
+    auto fileText = [](const std::string& path) {
+        std::string text;
+        return ReadFile(path, text) ? text : std::string("<missing>");
+    };
+    EXPECT_EQ(fileText(Path("lastskin.cfg")), sharedBase);
+    EXPECT_EQ(fileText(Path("FXskin.cfg")), sharedTexture);
     EXPECT_EQ(SettingsValue(L"General", L"SameOnEveryTaskbar"), L"0");
     EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Texture"),
-              win::Widen(Path("half-red.png")));
+              win::Widen(Path("left-red.png")));
     EXPECT_EQ(SettingsValue(L"Taskbar \\\\.\\DISPLAY1#2", L"Base"), win::Widen(Path("green.bmp")));
     // The options window edits that taskbar now: a picture chosen goes to it as well.
     ChooseBase(Path("blue.bmp"));
-    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(right.x, right.y) == kBlue; }, 2000))
-        << std::hex << ScreenPixel(right.x, right.y);
-    EXPECT_EQ(GetFileAttributesW(win::Widen(Path("lastskin.cfg")).c_str()),
-              INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(WaitFor([&] { return pixel(rightLow) == kBlue; }, 2000))
+        << std::hex << pixel(rightLow);
+    EXPECT_EQ(fileText(Path("lastskin.cfg")), sharedBase);
+    for (const char* name : {"lastskin.cfg", "FXskin.cfg"})
+        DeleteFileW(win::Widen(Path(name)).c_str());
 }
 
 // A taskbar's own animated base picture plays on its overlay alone while the primary shows

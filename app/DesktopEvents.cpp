@@ -82,7 +82,11 @@ MonitorFacts DesktopEvents::MonitorFactsOf(HMONITOR monitor) {
 
 DesktopEvents::DesktopEvents(std::function<void()> changed) : changed_(std::move(changed)) {
     g_events = this;
-    launcher_ = std::make_unique<LauncherVisibility>([this](bool v) { LauncherChanged(v); });
+    // The taskbars' owner applies only what changed.
+    launcher_ = std::make_unique<LauncherVisibility>([this](bool visible) {
+        launcherVisible_ = visible;
+        changed_();
+    });
     if (launcher_->Available())
         launcherVisible_ = launcher_->Visible();
     else
@@ -204,10 +208,8 @@ void DesktopEvents::WatchNewMenu() {
 
 void CALLBACK DesktopEvents::MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
     DesktopEvents* self = g_events;
-    if (!self || id != self->menuTimer_) {
-        KillTimer(nullptr, id);
-        return;
-    }
+    // A tick already queued when its timer was killed.
+    if (!self || id != self->menuTimer_) return;
     const bool wasOpen = self->StartMenuOpen();
     self->LookAtMenus();
     if (self->StartMenuOpen() || --self->menuLooks_ <= 0) {
@@ -215,12 +217,6 @@ void CALLBACK DesktopEvents::MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
         self->menuTimer_ = 0;
     }
     if (self->StartMenuOpen() != wasOpen) self->changed_();
-}
-
-void DesktopEvents::LauncherChanged(bool visible) {
-    if (visible == launcherVisible_) return;
-    launcherVisible_ = visible;
-    changed_();
 }
 
 } // namespace moirelle::app

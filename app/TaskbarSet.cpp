@@ -6,6 +6,7 @@
 #include "platform/win/Text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace moirelle::app {
 namespace {
@@ -205,21 +206,24 @@ void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& pa
         if (e.showsShared) e.overlay->BasePicture(picture);
     // An animated GIF plays on the overlays that show the shared skin; they (and those that
     // come back to it) show the animation's picture.
-    if (path.empty() && !animation_) return;
-    if (!animation_)
-        animation_ = std::make_unique<SkinAnimation>(Clock(), [this] {
-            std::vector<SkinAnimation::Overlay> shown;
-            for (Entry& e : entries_)
-                if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});
-            return shown;
-        });
-    if (animation_->Play(path)) sharedPicture_ = animation_->Picture();
+    if (!path.empty() || animation_) {
+        if (!animation_)
+            animation_ = std::make_unique<SkinAnimation>(Clock(), [this] {
+                std::vector<SkinAnimation::Overlay> shown;
+                for (Entry& e : entries_)
+                    if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});
+                return shown;
+            });
+        if (animation_->Play(path)) sharedPicture_ = animation_->Picture();
+    }
+    EndPreview();
 }
 
 void TaskbarSet::SharedTexture(const std::string& path) {
     shared_.texture = path;
     for (Entry& e : entries_)
         if (e.showsShared) e.overlay->Texture(win::Widen(path));
+    EndPreview();
 }
 
 void TaskbarSet::ShowOverlays(bool show) {
@@ -299,6 +303,8 @@ bool TaskbarSet::KeepSkin(const std::string& key, const Skin& skin) {
     own.first->second.skin = kept;
     settings_.sameOnEveryTaskbar = false;
     SaveSettings();
+    for (Entry& x : entries_)
+        x.preview.reset();
     Apply();
     return whole;
 }
@@ -311,10 +317,13 @@ void TaskbarSet::PreviewSkin(const std::string& key, const Skin& skin) {
     Apply();
 }
 
+// Also when a skin is kept while another is previewed (the pointer may still rest on a
+// thumbnail): the kept skin shows.
 void TaskbarSet::EndPreview() {
+    bool previewed = false;
     for (Entry& e : entries_)
-        e.preview.reset();
-    Apply();
+        previewed = std::exchange(e.preview, std::nullopt).has_value() || previewed;
+    if (previewed) Apply();
 }
 
 } // namespace moirelle::app

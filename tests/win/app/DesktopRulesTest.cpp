@@ -249,8 +249,28 @@ TEST_F(DesktopRules, AMaximisedWindowMakesTheTaskbarOpaqueUntilItIsRestoredMinim
     ASSERT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
     window.Close();
     EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "closed";
-    // The slider's opacity is the normal state's.
+    // A change whose event is lost is still seen: the windows that count are looked at
+    // again on the placement timer.
+    TestWindow quiet;
+    quiet.Show(SW_MAXIMIZE);
+    ASSERT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
+    ShowWindow(quiet.hwnd(), SW_HIDE);
+    EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "hidden without an event";
     EXPECT_TRUE(app_.Running());
+}
+
+// A window maximised before the program starts counts from the start: the maximised
+// state's own skin shows at once, and goes with the window.
+TEST_F(DesktopRules, AWindowMaximisedBeforeTheStartCountsFromTheStart) {
+    WriteSettings(L"[All taskbars]\r\nMaximisedAlpha=\"\"\r\nMaximisedBase=\"" +
+                  win::Widen(Path("green.bmp")) + L"\"\r\n");
+    TestWindow window;
+    window.Show(SW_MAXIMIZE);
+    Start();
+    EXPECT_TRUE(WaitFor([] { return ScreenPixel(300, 758) == kGreen; }, 1000))
+        << std::hex << ScreenPixel(300, 758);
+    window.Close();
+    EXPECT_TRUE(WaitFor([] { return ScreenPixel(300, 758) != kGreen; }, 1000));
 }
 
 // A window that is maximised but not shown changes nothing until it shows.

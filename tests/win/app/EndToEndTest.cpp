@@ -1115,10 +1115,11 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     // The thumbnails show their skins; the one pointed at is framed in blue.
     RaiseOnScreen(app_.Options());
     Pump(200);
+    // (Read until the raised window has been painted: under load that may take a while.)
     const POINT ember = At(GalleryCell(0, 1)), sand = At(GalleryCell(0, 6));
-    EXPECT_TRUE(Reddish(ScreenPixel(ember.x, ember.y)))
+    EXPECT_TRUE(WaitFor([&] { return Reddish(ScreenPixel(ember.x, ember.y)); }, 2000))
         << std::hex << ScreenPixel(ember.x, ember.y);
-    EXPECT_GT(GetRValue(ScreenPixel(sand.x, sand.y)), 180)
+    EXPECT_TRUE(WaitFor([&] { return GetRValue(ScreenPixel(sand.x, sand.y)) > 180; }, 2000))
         << std::hex << ScreenPixel(sand.x, sand.y);
     // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into
     // it.

@@ -4,22 +4,32 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace moirelle::app {
 namespace {
 
-// The path as the file system resolves it; the path as it is when it cannot be resolved.
+// What a call that fills a buffer gives: asked for the size first, then into a buffer of
+// that size; nothing when it fails.
+template <class Fill> std::optional<std::wstring> Filled(Fill fill) {
+    std::wstring buffer(fill(nullptr, 0), wchar_t{});
+    const DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (!length || length >= buffer.size()) return std::nullopt;
+    return buffer.substr(0, length);
+}
+
+// The path as the file system resolves it: whole, and with long names where the file is
+// there.
 std::wstring Resolved(const std::string& path) {
-    std::wstring wide = win::Widen(path);
-    std::wstring full(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
-    DWORD length =
-        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size()) return wide;
-    full.resize(length);
-    std::wstring longer(GetLongPathNameW(full.c_str(), nullptr, 0), L'\0');
-    length = GetLongPathNameW(full.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
-    if (length == 0 || length >= longer.size()) return full;
-    longer.resize(length);
-    return longer;
+    const std::wstring wide = win::Widen(path);
+    const auto full = Filled([&](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
+    });
+    if (!full) return wide;
+    return Filled([&](wchar_t* buffer, DWORD size) {
+               return GetLongPathNameW(full->c_str(), buffer, size);
+           })
+        .value_or(*full);
 }
 
 } // namespace

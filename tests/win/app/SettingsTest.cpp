@@ -154,6 +154,8 @@ TEST(SettingsFile, RecentPicturesHoldAFileOnceWhateverItsSpelling) {
         {file, dir + "\\.\\sub\\..\\Long Picture Name \xCE\xA9.bmp", true},
         {ascii, moirelle::win::Narrow(shortName), true},
         {"C:\\Nowhere\\Sky.BMP", "c:\\nowhere\\sky.bmp", true},
+        {"C:\\Nowhere\\Sky.bmp", "C:\\Nowhere\\Sea.bmp", false},
+        {"C:\\Nowhere\\Sky.bmp", "D:\\Nowhere\\Sky.bmp", false},
         {file, other, false},
         {file, dir + "\\Long Picture Name \xCE\xA9.bm", false},
         {"", "", false},

@@ -127,7 +127,8 @@ std::vector<uint8_t> Icon(int size) {
 
 // A user-interface screenshot in 256 colours: title bars, panels, buttons, lines of
 // "text" and a quantised gradient.
-std::vector<uint8_t> Ui(int width, int height, std::vector<uint8_t>& palette, uint64_t seed) {
+std::vector<uint8_t> Ui(int width, int height, std::vector<uint8_t>& palette, uint64_t seed,
+                        int windows = 7) {
     Random rng(seed);
     palette.assign(256 * 3, 0);
     for (int i = 0; i < 64; ++i) { // greys
@@ -153,7 +154,7 @@ std::vector<uint8_t> Ui(int width, int height, std::vector<uint8_t>& palette, ui
         for (int x = 0; x < width; ++x)
             px[static_cast<size_t>(y) * width + x] =
                 static_cast<uint8_t>(64 + (x + y) * 63 / (width + height));
-    for (int w = 0; w < 7; ++w) { // windows
+    for (int w = 0; w < windows; ++w) {
         const int x0 = static_cast<int>(rng.Next() % (width - 300)),
                   y0 = static_cast<int>(rng.Next() % (height - 250));
         const int x1 = x0 + 200 + static_cast<int>(rng.Next() % 400),
@@ -321,6 +322,30 @@ const BenchImage& SharedLargeRgbaImage(int size) {
     if (kept.width != size) {
         kept = BenchImage(); // the old one goes first: the large ones are large
         kept = LargeRgbaImage(size);
+    }
+    return kept;
+}
+
+BenchImage LargePaletteImage(int size) {
+    // As many windows per pixel as the 1024 x 768 shot has; small sizes are cut from a
+    // 1024 x 1024 one.
+    const int made = std::max(size, 1024);
+    std::vector<uint8_t> palette;
+    const std::vector<uint8_t> ui =
+        Ui(made, made, palette, 3, static_cast<int>(7.0 * made * made / (1024.0 * 768.0) + 0.5));
+    std::vector<uint8_t> px(static_cast<size_t>(size) * size);
+    for (int y = 0; y < size; ++y)
+        std::memcpy(&px[static_cast<size_t>(y) * size], &ui[static_cast<size_t>(y) * made],
+                    static_cast<size_t>(size));
+    return Make("palette" + std::to_string(size), size, size, 3, false, std::move(px),
+                std::move(palette));
+}
+
+const BenchImage& SharedLargePaletteImage(int size) {
+    static BenchImage kept;
+    if (kept.width != size) {
+        kept = BenchImage();
+        kept = LargePaletteImage(size);
     }
     return kept;
 }

@@ -35,6 +35,9 @@ struct BenchImage {
 BenchImage LargeRgbaImage(int size);
 // The same, kept until another size is asked for.
 const BenchImage& SharedLargeRgbaImage(int size);
+// A square palette interface shot of the given size (as "ui1024-palette"), and kept.
+BenchImage LargePaletteImage(int size);
+const BenchImage& SharedLargePaletteImage(int size);
 // The image of that name (aborts when there is none).
 const BenchImage& BenchImageNamed(const std::string& name);
 const std::vector<BenchImage>& BenchImages();

@@ -2,10 +2,12 @@
 // benchmark PNGs, side by side. Every peer verifies the stream's Adler-32; so does
 // "ours checked", "ours unchecked" is the figure without it. Each run starts from a
 // zeroed output buffer (zeroed untimed, for all alike); the peers' decoder states are made
-// once, outside the timed runs (their best case), ours are made inside every run.
+// once, outside the timed runs (their best case), ours are made inside every run. Before
+// the timing every output is compared with ours, byte for byte.
 #include "bench/BenchImages.h"
 #include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
+#include "bench/PeerPixels.h"
 #include "formats/Inflater.h"
 
 #include <isa-l/igzip_lib.h>
@@ -66,6 +68,17 @@ PairedCase InflateCase(const BenchImage& image) {
                            if (isal_inflate_stateless(isal.get()) != ISAL_DECOMP_OK)
                                Fail("libisal", name);
                        }});
+    // Every output, ours unchecked and each peer's, byte for byte as ours checked gives.
+    std::vector<uint8_t> reference;
+    for (PairedImpl& impl : c.impls) {
+        impl.prepare();
+        impl.run();
+        if (reference.empty())
+            reference = *out;
+        else
+            RequireSame(c.name, impl.name, reference.data(), out->data(), out->size(),
+                        reference.size());
+    }
     return c;
 }
 
@@ -75,17 +88,40 @@ const bool registered = [] {
           "photo1080-rgb", "photo1080-rgba", "photo768-rgba16", "photo1080-rgb-adam7"})
         RegisterPairedCase(std::string("inflate ") + name,
                            [name] { return InflateCase(BenchImageNamed(name)); });
-    RegisterGrowthJob("inflate rgba, checked", [](int32_t side) {
-        const BenchImage& image = SharedLargeRgbaImage(side);
-        const std::vector<uint8_t>* in = &image.idat;
-        auto out = std::make_shared<std::vector<uint8_t>>(image.rawSize);
+    using Image = const BenchImage& (*)(int);
+    for (const auto& [job, image] :
+         {std::pair<const char*, Image>{"inflate rgba, checked", SharedLargeRgbaImage},
+          std::pair<const char*, Image>{"inflate ui palette, checked", SharedLargePaletteImage}})
+        RegisterGrowthJob(job, [image = image](int32_t side) {
+            const BenchImage& made = image(side);
+            const std::vector<uint8_t>* in = &made.idat;
+            auto out = std::make_shared<std::vector<uint8_t>>(made.rawSize);
+            return GrowthRun{
+                static_cast<double>(side) * side,
+                [out] { std::memset(out->data(), 0, out->size()); },
+                [in, out] {
+                    InflateChecksum sum = InflateChecksum::Unchecked;
+                    if (!Inflate(out->data(), out->size(), in->data(), in->size(), &sum) ||
+                        sum != InflateChecksum::Matches)
+                        Fail("ours", "growth");
+                }};
+        });
+    RegisterGrowthJob("libisal inflate rgba (reference)", [](int32_t side) {
+        const BenchImage& made = SharedLargeRgbaImage(side);
+        const std::vector<uint8_t>* in = &made.idat;
+        auto out = std::make_shared<std::vector<uint8_t>>(made.rawSize);
+        auto isal = std::make_shared<inflate_state>();
         return GrowthRun{static_cast<double>(side) * side,
                          [out] { std::memset(out->data(), 0, out->size()); },
-                         [in, out] {
-                             InflateChecksum sum = InflateChecksum::Unchecked;
-                             if (!Inflate(out->data(), out->size(), in->data(), in->size(), &sum) ||
-                                 sum != InflateChecksum::Matches)
-                                 Fail("ours", "rgba");
+                         [in, out, isal] {
+                             isal_inflate_init(isal.get());
+                             isal->next_in = const_cast<uint8_t*>(in->data());
+                             isal->avail_in = static_cast<uint32_t>(in->size());
+                             isal->next_out = out->data();
+                             isal->avail_out = static_cast<uint32_t>(out->size());
+                             isal->crc_flag = ISAL_ZLIB;
+                             if (isal_inflate_stateless(isal.get()) != ISAL_DECOMP_OK)
+                                 Fail("libisal", "growth");
                          }};
     });
     return true;

@@ -3,8 +3,9 @@
 // each repetition runs every implementation of a case once, in an order that rotates
 // from repetition to repetition, timed in the calling thread's CPU time; the table shows
 // the median of each and our median divided by each peer's and by the best (fastest)
-// peer's. Implementations are named
-// "ours ..." for this project's code; the rest are peers.
+// peer's. Implementations are named "ours ..." for this project's code; the rest are
+// peers, except "memcpy", a plain copy of the output shown beside them (the best only
+// where there is no peer).
 
 #include <functional>
 #include <string>

@@ -1,9 +1,11 @@
 // Whole PNG files decoded side by side: ours to a premultiplied, bottom-up BGRA image, the
-// peers to the same pixels (their output converted inside the timed run, into a buffer
-// zeroed as ours is). libpng and libspng check every chunk CRC and the Adler-32; so does
-// "ours zlib" (zlib's crc32 and inflate, looked up at run time on every load as the
-// reader does). "ours" is the route without zlib: built-in inflater, no CRC, no Adler-32.
-// stb_image checks neither.
+// peers to the same pixels (their output converted in place inside the timed run, in a
+// buffer zeroed as ours is, or stb_image's own). libpng and libspng check every chunk CRC
+// and the Adler-32; so does "ours checked", the headline (the reader's checked mode,
+// without zlib: its own CRC-32 and Adler-32), and "ours zlib" (the default mode with
+// zlib's crc32 and inflate, looked up at run time on every load as the reader does).
+// "ours unchecked" is the default mode without zlib: no CRC, no Adler-32. stb_image checks
+// neither. Every output is compared with ours, byte for byte, before the timing.
 #include "bench/BenchImages.h"
 #include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
@@ -31,10 +33,17 @@ void Fail(const char* who, const std::string& what) {
     std::abort();
 }
 
-bool DecodeOurs(const Bytes& png, bool zlib, MemoryImage& target) {
-    SetZlibLibraryNames(zlib ? DefaultZlibLibraryNames() : ZlibLibraryNames{"", ""});
+enum class Route { Checked, Unchecked, Zlib };
+
+bool DecodeOurs(const Bytes& png, Route route, MemoryImage& target) {
+    SetZlibLibraryNames(route == Route::Zlib ? DefaultZlibLibraryNames()
+                                             : ZlibLibraryNames{"", ""});
     cPNGparser parser;
-    return parser.LoadStream(png, target, 0, png.size(), 0) && target.BitsPointer() != nullptr;
+    parser.SetChecked(route == Route::Checked);
+    const bool ok =
+        parser.LoadStream(png, target, 0, png.size(), 0) && target.BitsPointer() != nullptr;
+    SetZlibLibraryNames(DefaultZlibLibraryNames());
+    return ok;
 }
 
 struct MemoryReader {
@@ -50,8 +59,8 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
     m->left -= length;
 }
 
-// libpng's own transforms give BGRA rows, written bottom-up; then premultiplied.
-bool DecodeLibpng(const Bytes& data, Bytes& out) {
+// libpng's own transforms give BGRA rows, written bottom-up; then premultiplied in place.
+bool DecodeLibpng(const Bytes& data, PeerImage& out) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     std::vector<png_bytep> rows;
@@ -73,7 +82,7 @@ bool DecodeLibpng(const Bytes& data, Bytes& out) {
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const size_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-    out = Bytes(w * h * 4, 0); // a new buffer, as every decode of ours gets
+    out.AllocateZeroed(w * h * 4); // a new buffer, as every decode of ours gets
     rows.resize(h);
     for (size_t y = 0; y < h; ++y)
         rows[y] = out.data() + (h - 1 - y) * w * 4;
@@ -84,7 +93,8 @@ bool DecodeLibpng(const Bytes& data, Bytes& out) {
     return true;
 }
 
-bool DecodeLibspng(const Bytes& data, Bytes& out) {
+// libspng's RGBA rows, turned in place.
+bool DecodeLibspng(const Bytes& data, PeerImage& out) {
     std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> ctx(spng_ctx_new(0), spng_ctx_free);
     spng_ihdr ihdr{};
     size_t size = 0;
@@ -92,12 +102,11 @@ bool DecodeLibspng(const Bytes& data, Bytes& out) {
         spng_get_ihdr(ctx.get(), &ihdr) != 0 ||
         spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &size) != 0)
         return false;
-    std::unique_ptr<uint8_t[]> rgba(new uint8_t[size]);
-    if (spng_decode_image(ctx.get(), rgba.get(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0)
+    out.AllocateZeroed(size); // a new buffer, as every decode of ours gets
+    if (spng_decode_image(ctx.get(), out.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0)
         return false;
-    const int w = static_cast<int>(ihdr.width), h = static_cast<int>(ihdr.height);
-    out = Bytes(static_cast<size_t>(w) * h * 4, 0); // a new buffer, as every decode of ours gets
-    RgbaToPremultipliedBgra(rgba.get(), w, h, out.data());
+    RgbaToPremultipliedBgraInPlace(out.data(), static_cast<int>(ihdr.width),
+                                   static_cast<int>(ihdr.height));
     return true;
 }
 
@@ -105,29 +114,32 @@ PairedCase PngCase(const BenchImage& image) {
     const Bytes* png = &image.png;
     const std::string name = image.name;
     PairedCase c{"PNG " + name, {}};
-    auto ours = std::make_shared<MemoryImage>();
-    c.impls.push_back({"ours", nullptr, [png, name, ours] {
-                           *ours = MemoryImage();
-                           if (!DecodeOurs(*png, false, *ours)) Fail("ours", name);
-                       }});
-    c.impls.push_back({"ours zlib", nullptr, [png, name, ours] {
-                           *ours = MemoryImage();
-                           if (!DecodeOurs(*png, true, *ours)) Fail("ours zlib", name);
-                           SetZlibLibraryNames(DefaultZlibLibraryNames());
-                       }});
-    using Decoder = bool (*)(const Bytes&, Bytes&);
+    const size_t size = static_cast<size_t>(image.width) * image.height * 4;
+    MemoryImage reference;
+    if (!DecodeOurs(*png, Route::Unchecked, reference)) Fail("ours unchecked", name);
+    const std::pair<const char*, Route> routes[] = {{"ours checked", Route::Checked},
+                                                    {"ours unchecked", Route::Unchecked},
+                                                    {"ours zlib", Route::Zlib}};
+    for (const auto& [label, route] : routes) {
+        auto ours = std::make_shared<MemoryImage>();
+        c.impls.push_back({label, nullptr, [png, name, ours, label = label, route = route] {
+                               *ours = MemoryImage();
+                               if (!DecodeOurs(*png, route, *ours)) Fail(label, name);
+                           }});
+        c.impls.back().run();
+        RequireSame(c.name, label, reference.BitsPointer(), ours->BitsPointer(),
+                    ours->View().size(), size);
+    }
+    using Decoder = bool (*)(const Bytes&, PeerImage&);
     const std::pair<const char*, Decoder> peers[] = {
         {"libpng", DecodeLibpng}, {"libspng", DecodeLibspng}, {"stb_image", DecodeStbImage}};
-    MemoryImage reference;
-    if (!DecodeOurs(*png, false, reference)) Fail("ours", name);
     for (const auto& [peer, decode] : peers) {
-        auto out = std::make_shared<Bytes>();
+        auto out = std::make_shared<PeerImage>();
         c.impls.push_back({peer, nullptr, [png, name, out, peer = peer, decode = decode] {
                                if (!decode(*png, *out)) Fail(peer, name);
                            }});
         c.impls.back().run();
-        ReportDifference(c.name, peer, reference.BitsPointer(), *out,
-                         static_cast<size_t>(image.width) * image.height * 4);
+        RequireSame(c.name, peer, reference.BitsPointer(), out->data(), out->size(), size);
     }
     return c;
 }
@@ -138,12 +150,21 @@ const bool registered = [] {
           "photo1080-rgb", "photo1080-rgba", "photo768-rgba16", "photo1080-rgb-adam7"})
         RegisterPairedCase(std::string("PNG ") + name,
                            [name] { return PngCase(BenchImageNamed(name)); });
-    RegisterGrowthJob("PNG decode rgba", [](int32_t side) {
+    for (const auto& [job, route] : {std::pair{"PNG decode rgba, checked", Route::Checked},
+                                     std::pair{"PNG decode rgba, unchecked", Route::Unchecked}})
+        RegisterGrowthJob(job, [route = route](int32_t side) {
+            const Bytes* png = &SharedLargeRgbaImage(side).png;
+            auto ours = std::make_shared<MemoryImage>();
+            return GrowthRun{static_cast<double>(side) * side, nullptr, [png, ours, route] {
+                                 *ours = MemoryImage();
+                                 if (!DecodeOurs(*png, route, *ours)) Fail("ours", "rgba");
+                             }};
+        });
+    RegisterGrowthJob("libspng decode rgba (reference)", [](int32_t side) {
         const Bytes* png = &SharedLargeRgbaImage(side).png;
-        auto ours = std::make_shared<MemoryImage>();
-        return GrowthRun{static_cast<double>(side) * side, nullptr, [png, ours] {
-                             *ours = MemoryImage();
-                             if (!DecodeOurs(*png, false, *ours)) Fail("ours", "rgba");
+        auto out = std::make_shared<PeerImage>();
+        return GrowthRun{static_cast<double>(side) * side, nullptr, [png, out] {
+                             if (!DecodeLibspng(*png, *out)) Fail("libspng", "rgba");
                          }};
     });
     return true;

@@ -1,8 +1,16 @@
 // The software renderer against pixman on premultiplied images: blending, scaling and
 // rotation, and drop shadows against a plain copy of their output (the bound). Ours runs
-// at every instruction-set level the processor has, side by side with the peer.
+// at every instruction-set level the processor has, side by side with the peer. pixman
+// samples where our rules sample (its transform is fitted to them, edges padded as ours
+// are clamped), and before the timing every level's output is compared with pixman's
+// within the rounding difference of the two rules (RenderChecks.h). The memory-bound jobs
+// (src-over, the drop shadow and the copies beside them) also run cold: their buffers
+// flushed from every cache before each run.
+#include "bench/CacheState.h"
 #include "bench/GrowthTable.h"
 #include "bench/PairedRuns.h"
+#include "bench/PeerPixels.h"
+#include "bench/RenderChecks.h"
 #include "dib/BlendToDestination.h"
 #include "dib/DropShadow.h"
 #include "dib/MemoryImage.h"
@@ -23,8 +31,7 @@
 namespace moirelle {
 namespace {
 
-using bench::PairedCase;
-using bench::PairedImpl;
+using namespace bench;
 
 constexpr int32_t kW = 1920, kH = 1080;
 
@@ -93,12 +100,38 @@ std::function<void()> BlendOurs(std::shared_ptr<PixelBuffer> src, std::shared_pt
     };
 }
 
-// Source-over of a 1080p picture onto another, at constant alpha `op` (255: none).
-PairedCase BlendCase(const char* name, uint32_t op) {
+// Runs `impl` once from its prepared state and copies what it left in `d`.
+std::vector<uint8_t> OutputOf(PairedImpl& impl, const PixelBuffer& d) {
+    if (impl.prepare) impl.prepare();
+    impl.run();
+    const PixelView v = d.View();
+    return std::vector<uint8_t>(v.bits, v.bits + v.size());
+}
+
+// Every "ours" implementation of `c` against the one named `peer`, all writing `d`.
+void CheckAgainst(PairedCase& c, const std::string& peer, const PixelBuffer& d, int bound) {
+    std::vector<uint8_t> theirs;
+    for (PairedImpl& impl : c.impls)
+        if (impl.name == peer) theirs = OutputOf(impl, d);
+    for (PairedImpl& impl : c.impls)
+        if (impl.name.rfind("ours", 0) == 0)
+            RequireWithin(c.name + " (" + impl.name + ")", peer, OutputOf(impl, d).data(),
+                          theirs.data(), theirs.size(), bound);
+}
+
+// Source-over of a 1080p picture onto another, at constant alpha `op` (255: none); cold:
+// both pictures flushed from the caches before every run.
+PairedCase BlendCase(const std::string& name, uint32_t op, bool cold) {
     auto src = Picture(kW, kH, 1);
     Destination dst(kW, kH, 7);
+    std::function<void()> flush = [src, d = dst.pixels] {
+        FlushFromCaches(src->View().bits, src->View().size());
+        FlushFromCaches(d->View().bits, d->View().size());
+    };
+    std::function<void()> reset = dst.Reset();
+    if (cold) reset = [reset, flush] { reset(), flush(); };
     PairedCase c{name, {}};
-    AddOurs(c, dst.Reset(), BlendOurs(src, dst.pixels, op));
+    AddOurs(c, reset, BlendOurs(src, dst.pixels, op));
     auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
     auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
     std::shared_ptr<pixman_image_t> mask;
@@ -106,13 +139,14 @@ PairedCase BlendCase(const char* name, uint32_t op) {
         const pixman_color_t color{0, 0, 0, static_cast<uint16_t>(op * 257)};
         mask.reset(pixman_image_create_solid_fill(&color), pixman_image_unref);
     }
-    c.impls.push_back({"pixman", dst.Reset(), [s, d, mask] {
+    c.impls.push_back({"pixman", reset, [s, d, mask] {
                            pixman_image_composite32(PIXMAN_OP_OVER, s.get(), mask.get(), d.get(), 0,
                                                     0, 0, 0, 0, 0, kW, kH);
                        }});
-    c.impls.push_back({"memcpy", nullptr, [src, d = dst.pixels] {
+    c.impls.push_back({"memcpy", cold ? flush : nullptr, [src, d = dst.pixels] {
                            std::memcpy(d->View().bits, src->View().bits, src->View().size());
                        }});
+    CheckAgainst(c, "pixman", *dst.pixels, BlendBound(op));
     return c;
 }
 
@@ -132,7 +166,17 @@ std::function<void()> ScaleOurs(std::shared_ptr<PixelBuffer> src, std::shared_pt
     };
 }
 
-// A picture scaled to a destination of another size and blended onto it.
+// pixman's transform for `map` on an image's pixel grid (PAD at the edges, as ours clamps).
+void FitTransform(pixman_image_t* image, const SampleMap& map) {
+    FittedTransform t = FitPixmanTransform(map);
+    pixman_image_set_transform(image, &t.fixed);
+    pixman_image_set_filter(image, map.bilinear ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST,
+                            nullptr, 0);
+    pixman_image_set_repeat(image, PIXMAN_REPEAT_PAD);
+}
+
+// A picture scaled to a destination of another size and blended onto it. The check scales
+// onto transparent destinations, where the output is the scaled picture itself.
 PairedCase ScaleCase(const std::string& name, bool bilinear, int32_t sw, int32_t sh, int32_t w,
                      int32_t h) {
     auto src = Picture(sw, sh, 1);
@@ -141,16 +185,30 @@ PairedCase ScaleCase(const std::string& name, bool bilinear, int32_t sw, int32_t
     AddOurs(c, dst.Reset(), ScaleOurs(src, dst.pixels, bilinear));
     auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
     auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
-    pixman_transform_t t;
-    pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(sw) / w),
-                                pixman_double_to_fixed(static_cast<double>(sh) / h));
-    pixman_image_set_transform(s.get(), &t);
-    pixman_image_set_filter(s.get(), bilinear ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST,
-                            nullptr, 0);
+    const SampleMap map = ScaleSampleMap(bilinear, sw, sh, w, h);
+    const FittedTransform fitted = FitPixmanTransform(map);
+    FitTransform(s.get(), map);
     c.impls.push_back({"pixman", dst.Reset(), [s, d, w, h] {
                            pixman_image_composite32(PIXMAN_OP_OVER, s.get(), nullptr, d.get(), 0, 0,
                                                     0, 0, 0, 0, w, h);
                        }});
+
+    auto clear = std::make_shared<PixelBuffer>();
+    clear->Allocate(w, h);
+    auto theirs = std::make_shared<PixelBuffer>(*clear);
+    auto t = std::shared_ptr<pixman_image_t>(Wrap(theirs->View()), pixman_image_unref);
+    pixman_image_composite32(PIXMAN_OP_OVER, s.get(), nullptr, t.get(), 0, 0, 0, 0, 0, 0, w, h);
+    for (VectorLevel level : AvailableVectorLevels()) {
+        if (level == VectorLevel::Portable) continue;
+        const ScopedVectorLevel at(level);
+        auto ours = std::make_shared<PixelBuffer>(*clear);
+        ScaleOurs(src, ours, bilinear)();
+        const std::string what = name + " (ours " + VectorLevelName(level) + ")";
+        if (bilinear)
+            RequireBilinearWithin(what, "pixman", ours->View(), theirs->View(), fitted);
+        else
+            RequireSameWhereUnambiguous(what, "pixman", ours->View(), theirs->View(), map, fitted);
+    }
     return c;
 }
 
@@ -178,45 +236,66 @@ std::function<void()> RotatePixman(std::shared_ptr<PixelBuffer> src,
     const int32_t w = src->Width(), h = src->Height();
     auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
     auto d = std::shared_ptr<pixman_image_t>(Wrap(dst->View()), pixman_image_unref);
-    pixman_f_transform_t f, rot;
-    pixman_f_transform_init_translate(&f, -w / 2.0, -h / 2.0);
-    const double a = 30 * M_PI / 180;
-    pixman_f_transform_init_rotate(&rot, std::cos(a), std::sin(a));
-    pixman_f_transform_multiply(&f, &rot, &f);
-    pixman_f_transform_init_translate(&rot, w / 2.0, h / 2.0);
-    pixman_f_transform_multiply(&f, &rot, &f);
-    pixman_transform_t t;
-    pixman_transform_from_pixman_f_transform(&t, &f);
-    pixman_image_set_transform(s.get(), &t);
-    pixman_image_set_filter(s.get(), PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    FitTransform(s.get(), RotationSampleMap(30, w, h));
+    pixman_image_set_repeat(s.get(), PIXMAN_REPEAT_NONE);
     return [s, d, src, dst, w, h] {
         pixman_image_composite32(PIXMAN_OP_OVER, s.get(), nullptr, d.get(), 0, 0, 0, 0, 0, 0, w, h);
     };
 }
 
-// A 30-degree bilinear turn of a 1080p picture about its centre, blended onto 1080p.
+// A 30-degree bilinear turn of a 1080p picture about its centre, blended onto 1080p. The
+// check turns onto transparent destinations and compares the pixels whose sample lies
+// inside the picture, away from its edges, where the two rules differ (ours leaves what
+// falls outside transparent, pixman fades it over a pixel).
 PairedCase RotateCase() {
     auto src = Picture(kW, kH, 1);
     Destination dst(kW, kH, 7);
     PairedCase c{"rotate 30 bilinear 1080p", {}};
     AddOurs(c, dst.Reset(), RotateOurs(src, dst.pixels));
     c.impls.push_back({"pixman", dst.Reset(), RotatePixman(src, dst.pixels)});
+
+    auto clear = std::make_shared<PixelBuffer>();
+    clear->Allocate(kW, kH);
+    auto theirs = std::make_shared<PixelBuffer>(*clear);
+    RotatePixman(src, theirs)();
+    const SampleMap map = RotationSampleMap(30, kW, kH);
+    const FittedTransform fitted = FitPixmanTransform(map);
+    for (VectorLevel level : AvailableVectorLevels()) {
+        if (level == VectorLevel::Portable) continue;
+        const ScopedVectorLevel at(level);
+        auto ours = std::make_shared<PixelBuffer>(*clear);
+        RotateOurs(src, ours)();
+        RequireWithinInside(c.name + " (ours " + VectorLevelName(level) + ")", "pixman",
+                            ours->View(), theirs->View(), map, fitted, kW, kH);
+    }
     return c;
 }
 
 // The drop shadow of a 1080p picture against a plain copy of a buffer of its output's
 // size into the shadow's own pixels: the least that making the output can cost. Both
 // write the same, already allocated buffer (the shadow image is kept from run to run,
-// and a kept image of the same size is reused as it is).
-PairedCase ShadowCase(int32_t depth) {
+// and a kept image of the same size is reused as it is). Cold: the picture, the shadow and
+// the copy's source flushed from the caches before every run.
+std::string ShadowName(int32_t depth, bool cold) {
+    return "drop shadow 1080p depth " + std::to_string(depth) + (cold ? ", cold" : "");
+}
+
+PairedCase ShadowCase(int32_t depth, bool cold) {
     auto src = Picture(kW, kH, 1);
     auto shadow = std::make_shared<MemoryImage>();
     MakeDropShadow(src->View(), depth, 0xC0C0C0, *shadow);
     auto from = std::make_shared<std::vector<uint8_t>>(shadow->View().size(), 1);
-    PairedCase c{"drop shadow 1080p depth " + std::to_string(depth), {}};
-    AddOurs(c, nullptr,
+    std::function<void()> flush;
+    if (cold)
+        flush = [src, shadow, from] {
+            FlushFromCaches(src->View().bits, src->View().size());
+            FlushFromCaches(shadow->BitsPointer(), shadow->View().size());
+            FlushFromCaches(from->data(), from->size());
+        };
+    PairedCase c{ShadowName(depth, cold), {}};
+    AddOurs(c, flush,
             [src, shadow, depth] { MakeDropShadow(src->View(), depth, 0xC0C0C0, *shadow); });
-    c.impls.push_back({"memcpy", nullptr, [from, shadow] {
+    c.impls.push_back({"memcpy", flush, [from, shadow] {
                            std::memcpy(shadow->BitsPointer(), from->data(), from->size());
                        }});
     return c;
@@ -224,9 +303,11 @@ PairedCase ShadowCase(int32_t depth) {
 
 const bool registered = [] {
     using bench::RegisterPairedCase;
-    RegisterPairedCase("src-over 1080p", [] { return BlendCase("src-over 1080p", 255); });
+    RegisterPairedCase("src-over 1080p", [] { return BlendCase("src-over 1080p", 255, false); });
+    RegisterPairedCase("src-over 1080p, cold",
+                       [] { return BlendCase("src-over 1080p, cold", 255, true); });
     RegisterPairedCase("constant alpha 127 1080p",
-                       [] { return BlendCase("constant alpha 127 1080p", 127); });
+                       [] { return BlendCase("constant alpha 127 1080p", 127, false); });
     struct Scale {
         const char* name;
         bool bilinear;
@@ -244,9 +325,10 @@ const bool registered = [] {
         RegisterPairedCase(s.name,
                            [&s] { return ScaleCase(s.name, s.bilinear, s.sw, s.sh, s.w, s.h); });
     RegisterPairedCase("rotate 30 bilinear 1080p", RotateCase);
-    for (int32_t depth : {1, 5, 10})
-        RegisterPairedCase("drop shadow 1080p depth " + std::to_string(depth),
-                           [depth] { return ShadowCase(depth); });
+    for (bool cold : {false, true})
+        for (int32_t depth : {1, 5, 10})
+            RegisterPairedCase(ShadowName(depth, cold),
+                               [depth, cold] { return ShadowCase(depth, cold); });
 
     // The same jobs on square pictures of every size; scaling goes to 2/3 of the side.
     using bench::GrowthRun;
@@ -266,6 +348,18 @@ const bool registered = [] {
                 return GrowthRun{square(side * 2 / 3), dst.Reset(),
                                  ScaleOurs(Picture(side, side, 1), dst.pixels, bilinear)};
             });
+    RegisterGrowthJob("pixman bilinear to 2/3 (reference)", [square](int32_t side) {
+        const int32_t w = side * 2 / 3;
+        Destination dst(w, w, 9);
+        auto src = Picture(side, side, 1);
+        auto s = std::shared_ptr<pixman_image_t>(Wrap(src->View()), pixman_image_unref);
+        auto d = std::shared_ptr<pixman_image_t>(Wrap(dst.pixels->View()), pixman_image_unref);
+        FitTransform(s.get(), ScaleSampleMap(true, side, side, w, w));
+        return GrowthRun{square(w), dst.Reset(), [s, d, src, dst = dst.pixels, w] {
+                             pixman_image_composite32(PIXMAN_OP_OVER, s.get(), nullptr, d.get(), 0,
+                                                      0, 0, 0, 0, 0, w, w);
+                         }};
+    });
     RegisterGrowthJob("rotate 30 bilinear", [square](int32_t side) {
         Destination dst(side, side, 7);
         return GrowthRun{square(side), dst.Reset(), RotateOurs(Picture(side, side, 1), dst.pixels)};
@@ -275,12 +369,16 @@ const bool registered = [] {
         return GrowthRun{square(side), dst.Reset(),
                          RotatePixman(Picture(side, side, 1), dst.pixels)};
     });
-    RegisterGrowthJob("drop shadow depth 5 (output pixels)", [square](int32_t side) {
-        auto src = Picture(side, side, 1);
-        auto shadow = std::make_shared<MemoryImage>();
-        return GrowthRun{square(side + 10), nullptr,
-                         [src, shadow] { MakeDropShadow(src->View(), 5, 0xC0C0C0, *shadow); }};
-    });
+    for (int32_t depth : {1, 5, 10})
+        RegisterGrowthJob("drop shadow depth " + std::to_string(depth) + " (output pixels)",
+                          [square, depth](int32_t side) {
+                              auto src = Picture(side, side, 1);
+                              auto shadow = std::make_shared<MemoryImage>();
+                              return GrowthRun{
+                                  square(side + 2 * depth), nullptr, [src, shadow, depth] {
+                                      MakeDropShadow(src->View(), depth, 0xC0C0C0, *shadow);
+                                  }};
+                          });
     return true;
 }();
 

@@ -63,6 +63,11 @@ struct RenderKernels {
                                size_t count, uint8_t* out);
     void (*bilinearColumnsOneRow128)(const uint8_t* row, const int32_t* columns,
                                      const uint32_t* pairs, size_t count, uint8_t* out);
+    void (*bilinearRowsFloat)(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
+                              size_t count, float* P, uint8_t* M);
+    size_t (*bilinearColumnsFloat)(const float* P, const uint8_t* M, const int32_t* columns,
+                                   const float* weights, size_t count, uint8_t* out,
+                                   uint32_t* unresolved);
     // One drop shadow row: first columnSums[x] += added alpha - removed alpha (for the rows
     // that are given), then pixel x = pixelFor[floor(box sum / n^2)], the box sum being the
     // sum of columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).

@@ -5,6 +5,8 @@
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace moirelle {
@@ -110,6 +112,34 @@ void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
     }
 }
 
+void BilinearRowsFloatScalar(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
+                             size_t count, float* P, uint8_t* M) {
+    for (size_t k = 0; k < count; ++k) {
+        P[k] = static_cast<float>(row0[k]) * r0 + static_cast<float>(row1[k]) * r1;
+        M[k] = std::min(row0[k], row1[k]);
+    }
+}
+
+size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_t* columns,
+                                  const float* weights, size_t count, uint8_t* out,
+                                  uint32_t* unresolved) {
+    size_t left = 0;
+    for (size_t i = 0; i < count; ++i, out += 4) {
+        const size_t x = static_cast<size_t>(columns[i]) * 4;
+        const float W0 = weights[8 * i], W1 = weights[8 * i + 4];
+        bool resolved = true;
+        for (size_t c = 0; c < 4; ++c) {
+            const int32_t t =
+                static_cast<int32_t>(std::lrint(P[x + c] * W0 + P[x + 4 + c] * W1)) + 8;
+            const int32_t n = t >> 16;
+            out[c] = static_cast<uint8_t>(n);
+            if ((t & 0xFFFF) < 16 && std::min(M[x + c], M[x + 4 + c]) < n) resolved = false;
+        }
+        if (!resolved) unresolved[left++] = static_cast<uint32_t>(i);
+    }
+    return left;
+}
+
 const RenderKernels& PortableRenderKernels() {
     static const RenderKernels table{
         .level = VectorLevel::Portable,
@@ -122,6 +152,8 @@ const RenderKernels& PortableRenderKernels() {
         .bilinearRows128 = BilinearRows128Scalar,
         .bilinearColumns128 = BilinearColumns128Scalar,
         .bilinearColumnsOneRow128 = BilinearColumnsOneRow128Scalar,
+        .bilinearRowsFloat = BilinearRowsFloatScalar,
+        .bilinearColumnsFloat = BilinearColumnsFloatScalar,
         .shadowRow = ShadowRowPortable,
         .rotateRowBilinear = RotateRowBilinearPortable,
     };

@@ -262,6 +262,83 @@ void ColumnsOneRow128Sse2(const uint8_t* row, const int32_t* columns, const uint
     BilinearColumnsOneRow128Scalar(row, columns + i, pairs + i, count - i, out + 4 * i);
 }
 
+void RowsFloatSse2(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
+                   float* P, uint8_t* M) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 vr0 = _mm_set1_ps(r0), vr1 = _mm_set1_ps(r1);
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + k));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + k));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(M + k), _mm_min_epu8(a, d));
+        const __m128i a16[2] = {_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)};
+        const __m128i d16[2] = {_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)};
+        for (int h = 0; h < 2; ++h) {
+            const __m128 alo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(a16[h], zero));
+            const __m128 ahi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(a16[h], zero));
+            const __m128 dlo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(d16[h], zero));
+            const __m128 dhi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(d16[h], zero));
+            _mm_storeu_ps(P + k + 8 * h, _mm_add_ps(_mm_mul_ps(alo, vr0), _mm_mul_ps(dlo, vr1)));
+            _mm_storeu_ps(P + k + 8 * h + 4,
+                          _mm_add_ps(_mm_mul_ps(ahi, vr0), _mm_mul_ps(dhi, vr1)));
+        }
+    }
+    BilinearRowsFloatScalar(row0 + k, row1 + k, r0, r1, count - k, P + k, M + k);
+}
+
+// One output pixel's four values times 65536, rounded to integers.
+inline __m128i ColumnsFloatPixel(const float* P, int32_t column, const float* weights) {
+    const float* p = P + static_cast<size_t>(column) * 4;
+    const __m128 f = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(p), _mm_loadu_ps(weights)),
+                                _mm_mul_ps(_mm_loadu_ps(p + 4), _mm_loadu_ps(weights + 4)));
+    return _mm_cvtps_epi32(f);
+}
+
+// The smaller of each channel's two M values, for the pixel at `column`, in 32-bit lanes.
+inline __m128i ColumnsFloatLeast(const uint8_t* M, int32_t column) {
+    const __m128i m =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(column) * 4));
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_min_epu8(m, _mm_srli_si128(m, 4)), zero), zero);
+}
+
+size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns,
+                        const float* weights, size_t count, uint8_t* out, uint32_t* unresolved) {
+    const __m128i eight = _mm_set1_epi32(8), low = _mm_set1_epi32(0xFFFF);
+    const __m128i sixteen = _mm_set1_epi32(16), belowOne = _mm_set1_epi32(0xFFFF);
+    size_t left = 0;
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i t[4], near[4];
+        __m128i any = _mm_setzero_si128();
+        for (int p = 0; p < 4; ++p) {
+            // t + 8: its high half is the byte, its low half below 16 near a whole number.
+            // A byte near 0 is 0 (it is at least its taps' minimum), so those lanes need no
+            // minima, and transparent areas skip them.
+            t[p] =
+                _mm_add_epi32(ColumnsFloatPixel(P, columns[i + p], weights + 8 * (i + p)), eight);
+            near[p] = _mm_and_si128(_mm_cmpgt_epi32(sixteen, _mm_and_si128(t[p], low)),
+                                    _mm_cmpgt_epi32(t[p], belowOne));
+            any = _mm_or_si128(any, near[p]);
+            t[p] = _mm_srli_epi32(t[p], 16);
+        }
+        if (_mm_movemask_epi8(any) != 0)
+            for (int p = 0; p < 4; ++p) {
+                const __m128i least = ColumnsFloatLeast(M, columns[i + p]);
+                if (_mm_movemask_epi8(_mm_and_si128(near[p], _mm_cmpgt_epi32(t[p], least))) != 0)
+                    unresolved[left++] = static_cast<uint32_t>(i + p);
+            }
+        const __m128i p01 = _mm_packs_epi32(t[0], t[1]);
+        const __m128i p23 = _mm_packs_epi32(t[2], t[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
+    }
+    const size_t tail = BilinearColumnsFloatScalar(P, M, columns + i, weights + 8 * i, count - i,
+                                                   out + 4 * i, unresolved + left);
+    for (size_t u = left; u < left + tail; ++u)
+        unresolved[u] += static_cast<uint32_t>(i);
+    return left + tail;
+}
+
 // The column sums brought up to date and their running sum (prefix) in one pass, for the
 // columns of whole steps; answers the columns done and the running total.
 template <bool kAdded, bool kRemoved>
@@ -432,6 +509,8 @@ const RenderKernels& Sse2RenderKernels() {
         .bilinearRows128 = Rows128Sse2,
         .bilinearColumns128 = Columns128Sse2,
         .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,
+        .bilinearRowsFloat = RowsFloatSse2,
+        .bilinearColumnsFloat = ColumnsFloatSse2,
         .shadowRow = ShadowRowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,
     };

@@ -44,4 +44,16 @@ void BilinearColumnsOneRow128(const uint8_t* row, const int32_t* columns, const 
     ActiveRenderKernels().bilinearColumnsOneRow128(row, columns, pairs, count, out);
 }
 
+void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
+                       float* P, uint8_t* M) {
+    ActiveRenderKernels().bilinearRowsFloat(row0, row1, r0, r1, count, P, M);
+}
+
+size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,
+                            const float* weights, size_t count, uint8_t* out,
+                            uint32_t* unresolved) {
+    return ActiveRenderKernels().bilinearColumnsFloat(P, M, columns, weights, count, out,
+                                                      unresolved);
+}
+
 } // namespace moirelle

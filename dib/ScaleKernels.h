@@ -52,10 +52,32 @@ void BilinearRows128Scalar(const uint8_t* row0, const uint8_t* row1, int32_t k0,
 void BilinearColumns128Scalar(const int16_t* B, const int32_t* columns, const uint32_t* pairs,
                               size_t count, uint8_t* out);
 
+// Any other weights, in floats with a checked bound (dib/ScaleSource.cpp gives the
+// proof). The rows first, over source channels:
+//   P[k] = row0[k] * r0 + row1[k] * r1    (float operations in this order)
+//   M[k] = min(row0[k], row1[k])
+void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
+                       float* P, uint8_t* M);
+// Then the columns: with x = columns[i] and W0, W1 the column weights times 65536, each
+// given four times (weights[8i .. 8i + 3] = W0, weights[8i + 4 .. 8i + 7] = W1), per
+// channel c
+//   t = 8 + nearest integer to float(float(P[4x + c] * W0) + float(P[4x + 4 + c] * W1))
+// the byte is n = t >> 16. It is left to the caller when t mod 65536 is below 16 and
+// min(M[4x + c], M[4x + 4 + c]) is below n: the pixel's index goes to
+// `unresolved` (room for `count`), in rising order, and the count of those is the
+// answer. P and M hold pixel x + 1 for every x given.
+size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,
+                            const float* weights, size_t count, uint8_t* out, uint32_t* unresolved);
+
 // The plain loops, for tests.
 void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const double* weights,
                               size_t count, double* h);
 void BilinearVerticalScalar(const double* h0, const double* h1, double w0, double w1, size_t count,
                             uint8_t* out);
+void BilinearRowsFloatScalar(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
+                             size_t count, float* P, uint8_t* M);
+size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_t* columns,
+                                  const float* weights, size_t count, uint8_t* out,
+                                  uint32_t* unresolved);
 
 } // namespace moirelle

@@ -12,6 +12,8 @@
 
 namespace moirelle {
 
+struct RowTaps;
+
 struct ScaleJob {
     // The pixels read: the image, or a mirrored copy that is exactly the source rectangle.
     PixelView source;
@@ -29,6 +31,9 @@ struct ScaleJob {
     // Lets the bilinear scaler work in integers when every weight is a multiple of
     // 1/128, which gives exactly the same bytes (tests switch it off to compare).
     bool integerWeights = true;
+    // Lets it work in floats for any other weights, with every byte near a whole number
+    // checked or made by the double-precision rule: the same bytes again.
+    bool floatWeights = true;
 };
 
 // The scaler's output produced row by row, so that it can be blended without an
@@ -48,11 +53,20 @@ class ScaledRows final : public SourceRows {
     const uint8_t* StorageRow(int32_t j);
     // Whether the bilinear rule runs in integers (every weight a multiple of 1/128).
     bool UsesIntegerWeights() const { return integer_; }
+    // Whether it runs in floats (ScaleJob::floatWeights), and the pixels so far that the
+    // float bound left to the double-precision rule.
+    bool UsesFloatWeights() const { return float_; }
+    int64_t ExactPixels() const { return exactPixels_; }
 
   private:
     // The cache slot holding the horizontal pass of a source row, made in the slot other
     // than `avoidSlot` when missing.
     int PassSlot(int32_t sourceRow, int avoidSlot);
+    // Output pixel i of a row by the double-precision rule, straight from the source.
+    void ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const;
+    // The row by the float form.
+    void FloatRow(const RowTaps& r, uint8_t* out);
+    void StartFloats();
     // Storage row of the source rectangle's top row.
     int32_t LastRow() const { return bottom_ + job_.rect.height - 1; }
 
@@ -75,6 +89,17 @@ class ScaledRows final : public SourceRows {
     std::vector<uint32_t> integerPairs_;
     std::vector<int16_t> combined_;
     size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
+    // Float form: per output column its left tap (from the rectangle's left) and weights
+    // (dib/ScaleKernels.h); one row of the rows' combination and its minima, with room for
+    // a column past the rectangle (0 and 255, read with weight 0).
+    bool float_ = false;
+    std::vector<int32_t> floatColumns_;
+    std::vector<float> floatWeights_;
+    std::vector<float> floatRows_;
+    std::vector<uint8_t> floatLeast_;
+    std::vector<uint32_t> unresolved_;
+    int64_t exactPixels_ = 0;
+    int32_t floatRowsDone_ = 0;
     std::vector<uint8_t> row_;
     int32_t nearestRow_ = -1; // nearest: the source row that row_ holds, or -1
 };

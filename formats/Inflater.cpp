@@ -198,6 +198,15 @@ class InputCursor {
         r.end = windowEnd_;
     }
 
+    // Copies `count` (at least 1) bytes of the data (the zero tail not counted) from
+    // `position` on; false when they reach past the data.
+    bool ReadData(uint64_t position, uint8_t* to, size_t count) {
+        if (position >= dataSize_ || dataSize_ - position < count) return false;
+        FindPiece(position);
+        CopyOut(position, to, count);
+        return true;
+    }
+
     // Moves the reader's window on to what follows; false when it already reaches the end.
     bool Advance(BitReader& r) {
         if (WindowReachesEnd()) return false;
@@ -1011,6 +1020,19 @@ InflateStream::Status InflateStream::Next(std::span<const uint8_t>& produced) {
     default:
         return Status::Failed;
     }
+}
+
+InflateChecksum InflateStream::CompareTrailer(uint32_t adler) {
+    State& s = *state_;
+    if (s.decode.phase != Phase::Finished) return InflateChecksum::Unchecked;
+    // Whole bytes still held are the trailer's; the rest of a byte is padding.
+    const BitReader& reader = s.decode.reader;
+    const uint64_t position = s.cursor.Position(reader) - (reader.held >> 3);
+    uint8_t t[4];
+    if (!s.cursor.ReadData(position, t, sizeof t)) return InflateChecksum::Missing;
+    const uint32_t stored =
+        (uint32_t{t[0]} << 24) | (uint32_t{t[1]} << 16) | (uint32_t{t[2]} << 8) | t[3];
+    return adler == stored ? InflateChecksum::Matches : InflateChecksum::Mismatch;
 }
 
 } // namespace moirelle

@@ -57,6 +57,11 @@ class InflateStream {
     // decoded by this call, valid until the next call.
     Status Next(std::span<const uint8_t>& produced);
 
+    // Once Next has answered Done: compares `adler`, the Adler-32 of everything produced,
+    // with the big-endian trailer at the first whole byte after the final block (Missing
+    // when fewer than 4 bytes of the pieces follow it; Unchecked before the end).
+    InflateChecksum CompareTrailer(uint32_t adler);
+
   private:
     struct State;
     std::unique_ptr<State> state_;

@@ -1,6 +1,7 @@
 // The decode stage of the PNG reader: inflate, unfilter, de-interlace and convert, a few
 // rows at a time into a new image that replaces the target's only when all went well.
 #include "dib/ImageType.h"
+#include "formats/Adler32.h"
 #include "formats/Inflater.h"
 #include "formats/PngConvert.h"
 #include "formats/PngRows.h"
@@ -108,12 +109,15 @@ void cPNGparser::DecodeImage(IImageTarget& target) {
             rows.emplace(header_, tables, convert, image.get());
             InflateStream stream(imagePieces_, imageDataCapacity_ - imageDataLength_, rawSize);
             InflateStream::Status status = InflateStream::Status::More;
+            uint32_t adler = 1;
             while (status == InflateStream::Status::More) {
                 std::span<const uint8_t> bytes;
                 status = stream.Next(bytes);
+                if (checked_) adler = Adler32(adler, bytes.data(), bytes.size());
                 rows->Take(bytes);
             }
-            inflated = status == InflateStream::Status::Done;
+            inflated = status == InflateStream::Status::Done &&
+                       (!checked_ || stream.CompareTrailer(adler) == InflateChecksum::Matches);
         }
         std::vector<std::span<const uint8_t>>().swap(imagePieces_);
         std::vector<uint8_t>().swap(imageData_);

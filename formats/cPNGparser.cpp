@@ -1,5 +1,7 @@
 #include "formats/cPNGparser.h"
 
+#include "formats/Crc32.h"
+
 #include <cstring>
 #include <limits>
 #include <new>
@@ -210,6 +212,7 @@ bool cPNGparser::ParseChunks(ChunkSource& source, uint64_t dataSize) {
 }
 
 bool cPNGparser::CheckCRC(std::span<const uint8_t> typeAndData, uint32_t storedCrc) const {
+    if (checked_) return Crc32(0, typeAndData.data(), typeAndData.size()) == storedCrc;
     if (!zlib_ || !zlib_->IsLoaded() || storedCrc == 0) return true;
     const uint32_t computed = zlib_->Crc32(typeAndData.data(), typeAndData.size());
     return computed != 0 && computed == storedCrc;

@@ -11,6 +11,12 @@
 // PLTE or IDAT, no image data, no memory) or a failed inflate leaves the target as it
 // was; a fault after the target was initialised (an unknown filter in an interlaced
 // image, a palette index beyond the palette) destroys it.
+//
+// By default the chunk CRCs are checked only through zlib, when it is there, and the
+// image data's Adler-32 only by zlib's inflate. The checked mode (SetChecked) checks both
+// always, with the reader's own CRC-32 and Adler-32: a chunk whose stored CRC is wrong
+// (zero included) counts as a CRC mismatch, and image data whose Adler-32 is wrong or
+// missing as a failed inflate.
 
 #include "dib/ImageTarget.h"
 #include "formats/ByteSource.h"
@@ -44,6 +50,10 @@ class cPNGparser {
     // loading dispatch sets the GDI+ bridge here when that bridge is enabled.
     void SetExternalLoader(ExternalLoader loader) { externalLoader_ = std::move(loader); }
 
+    // Turns the checked mode on or off (off by default).
+    void SetChecked(bool checked) { checked_ = checked; }
+    bool Checked() const { return checked_; }
+
     // The PNG occupies streamLength bytes of Stream from streamOffset (a slice reaching
     // past the end is cut at the end). The bytes are read in place.
     bool LoadStream(std::span<const uint8_t> Stream, IImageTarget& dibClass, size_t streamOffset,
@@ -75,6 +85,7 @@ class cPNGparser {
     void PreparePalette();
 
     ExternalLoader externalLoader_;
+    bool checked_ = false;
 
     png::Header header_;
     bool haveHeader_ = false;

@@ -236,9 +236,7 @@ void TaskbarSet::ShowOverlays(bool show) {
 }
 
 bool TaskbarSet::SaveSettings() {
-    if (!settings_.Write(settingsPath_)) return false;
-    settings_.needsRewrite = false;
-    return true;
+    return settings_.Write(settingsPath_);
 }
 
 void TaskbarSet::SameOnEveryTaskbar(bool same) {

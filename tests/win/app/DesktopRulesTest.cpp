@@ -256,7 +256,12 @@ TEST_F(DesktopRules, AMaximisedWindowMakesTheTaskbarOpaqueUntilItIsRestoredMinim
     ASSERT_LE(MsUntilAlpha(Taskbar(), 255), kStateDelayMs);
     ShowWindow(quiet.hwnd(), SW_HIDE);
     EXPECT_LE(MsUntilAlpha(Taskbar(), kStartAlpha), kStateDelayMs) << "hidden without an event";
-    EXPECT_TRUE(app_.Running());
+    // Restored, the taskbar stays as the shell has it whatever the windows do.
+    SendMessageW(ChildWithText(app_.Options(), L"Button", L"Restore"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([] { return !LayeredOf(Taskbar()); }, 2000));
+    quiet.Show(SW_MAXIMIZE);
+    Pump(300);
+    EXPECT_FALSE(LayeredOf(Taskbar())) << "a state made the restored taskbar translucent";
 }
 
 // A window maximised before the program starts counts from the start: the maximised

@@ -1166,6 +1166,17 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     Restart();
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
         << "not kept across a restart: " << std::hex << OverlayPixel(x);
+    // A skin kept while another is previewed shows at once, though the pointer still rests
+    // on the previewed thumbnail ("Make Magnet" is pressed without the pointer).
+    Click(ButtonNamed(L"Make Magnet"));
+    ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+    MoveTo(At(kHeader));
+    MoveTo(At(GalleryCell(0, 1)));
+    ASSERT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000));
+    Click(ButtonNamed(L"Make Magnet"));
+    EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000))
+        << "the preview stayed over the kept skin: " << std::hex << OverlayPixel(x);
+    MoveTo(At(kHeader));
 }
 
 // A picture chosen in the dialog comes first in the gallery's lower row; a picture that is

@@ -76,6 +76,12 @@ void AnimationClock::Fire() {
     // Each call may schedule its owner again, or cancel another: what is due is looked up
     // again before each call, and one scheduled during this round waits for the next.
     const ULONGLONG now = GetTickCount64();
+    // The timer repeats at its period from where it came: a message late or a little early
+    // (the clocks' coarse steps) still names the time it stands for.
+    if (armed_)
+        while (next_ <= now + period_ / 2)
+            next_ += period_;
+    firing_ = true;
     std::vector<std::pair<const void*, ULONGLONG>> due;
     for (const Waiting& w : waiting_)
         if (w.at <= now + kEarlyMs) due.emplace_back(w.who, w.at);
@@ -87,10 +93,12 @@ void AnimationClock::Fire() {
         waiting_.erase(it);
         if (call) call();
     }
+    firing_ = false;
     Arm();
 }
 
 void AnimationClock::Arm() {
+    if (firing_) return;
     if (waiting_.empty()) {
         if (armed_) KillTimer(window_, kTimerId);
         armed_ = false;
@@ -99,9 +107,15 @@ void AnimationClock::Arm() {
     ULONGLONG soonest = waiting_.front().at;
     for (const Waiting& w : waiting_)
         soonest = std::min(soonest, w.at);
+    // An animation of even delays asks each time for what the timer does anyway: it comes
+    // back no later than the call is due and early by no more than a call may be made.
+    if (armed_ && next_ <= soonest && next_ + kEarlyMs >= soonest) return;
     const ULONGLONG now = GetTickCount64();
-    const UINT ms = soonest > now ? static_cast<UINT>(soonest - now) : USER_TIMER_MINIMUM;
-    armed_ = SetTimer(window_, kTimerId, std::max<UINT>(ms, USER_TIMER_MINIMUM), nullptr) != 0;
+    const UINT ms = std::max<UINT>(
+        soonest > now ? static_cast<UINT>(soonest - now) : USER_TIMER_MINIMUM, USER_TIMER_MINIMUM);
+    armed_ = SetTimer(window_, kTimerId, ms, nullptr) != 0;
+    period_ = ms;
+    next_ = now + ms;
 }
 
 } // namespace moirelle::app

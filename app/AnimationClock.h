@@ -38,11 +38,18 @@ class AnimationClock {
     };
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     void Fire();
+    // Sets the timer for the soonest call waiting, or stops it when none waits. A running
+    // timer that comes back at that time anyway is left as it is.
     void Arm();
 
     HWND window_ = nullptr;
     bool armed_ = false;
     bool locked_ = false;
+    // While calls are made: the timer is set once, after them.
+    bool firing_ = false;
+    // The running timer's period and the time it comes back next (it repeats until changed).
+    UINT period_ = 0;
+    ULONGLONG next_ = 0;
     std::vector<Waiting> waiting_;
 };
 

@@ -75,6 +75,7 @@ void SkinAnimation::Stop() {
     bitmapBits_ = nullptr;
     bitmapWidth_ = bitmapHeight_ = 0;
     screen_ = MemoryImage();
+    shown_ = {};
     bytes_ = {};
     animation_ = GifAnimation();
 }
@@ -157,10 +158,19 @@ void SkinAnimation::Tick() {
         Stop();
         return;
     }
-    Present();
-    for (const Overlay& o : showing)
-        o.image->Refresh();
+    // A frame that changes nothing (a pause drawn as frames) is not drawn again.
+    if (!SameAsShown()) {
+        Present();
+        for (const Overlay& o : showing)
+            o.image->DrawNow();
+    }
     Arm(GifDisplayMilliseconds(animation_.Frame().delay));
+}
+
+bool SkinAnimation::SameAsShown() const {
+    const size_t bytes = static_cast<size_t>(screen_.scanWidth()) * screen_.Height();
+    return bytes != 0 && shown_.size() == bytes &&
+           std::memcmp(shown_.data(), screen_.BitsPointer(), bytes) == 0;
 }
 
 void SkinAnimation::Present() {
@@ -170,8 +180,7 @@ void SkinAnimation::Present() {
                           (uint32_t{GetGValue(back)} << 8) | GetBValue(back);
     const PixelView bitmap{bitmapBits_, bitmapWidth_, bitmapHeight_};
     const size_t pixels = static_cast<size_t>(bitmapWidth_) * bitmapHeight_;
-    for (size_t i = 0; i < pixels; ++i)
-        std::memcpy(bitmapBits_ + 4 * i, &fill, 4);
+    std::fill_n(reinterpret_cast<uint32_t*>(bitmapBits_), pixels, fill);
     // Scaled (bilinear) and laid over it by the software renderer.
     RenderRequest r;
     r.destWidth = bitmapWidth_;
@@ -186,6 +195,8 @@ void SkinAnimation::Present() {
         BlendOntoHost(source.Rows(), plan, bitmap, 255, -1);
     }
     GdiFlush();
+    const uint8_t* first = screen_.BitsPointer();
+    shown_.assign(first, first + static_cast<size_t>(screen_.scanWidth()) * screen_.Height());
 }
 
 } // namespace moirelle::app

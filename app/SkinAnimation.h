@@ -52,6 +52,8 @@ class SkinAnimation {
     bool FitBitmap();
     // The screen scaled to the bitmap and laid over the overlays' background colour.
     void Present();
+    // Whether the screen holds what the bitmap shows already.
+    bool SameAsShown() const;
     void Arm(UINT ms);
 
     AnimationClock& clock_;
@@ -65,8 +67,9 @@ class SkinAnimation {
     std::vector<uint8_t> bytes_;
     GifAnimation animation_;
     MemoryImage screen_;
-    int32_t playsLeft_ = 0;    // plays after the current one; GifAnimation::kLoopForever
-    HBITMAP bitmap_ = nullptr; // owned by picture_
+    std::vector<uint8_t> shown_; // the screen as the bitmap shows it
+    int32_t playsLeft_ = 0;      // plays after the current one; GifAnimation::kLoopForever
+    HBITMAP bitmap_ = nullptr;   // owned by picture_
     uint8_t* bitmapBits_ = nullptr;
     int32_t bitmapWidth_ = 0, bitmapHeight_ = 0;
     forms::Picture picture_;

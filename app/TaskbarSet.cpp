@@ -163,6 +163,7 @@ void TaskbarSet::ShowSkin(Entry& e, const std::optional<Skin>& skin) {
         e.overlay->Texture(win::Widen(shared_.texture));
         e.showsShared = true;
         e.shown.reset();
+        ReleaseIdleClock();
         return;
     }
     if (!e.showsShared && e.shown == skin) return;
@@ -181,6 +182,7 @@ void TaskbarSet::ShowSkin(Entry& e, const std::optional<Skin>& skin) {
     e.overlay->Texture(win::Widen(skin->texture));
     e.showsShared = false;
     e.shown = skin;
+    if (!e.animation) ReleaseIdleClock();
 }
 
 bool TaskbarSet::PlayOwnBase(Entry& e, const std::string& path) {
@@ -214,9 +216,20 @@ void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& pa
                     if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});
                 return shown;
             });
-        if (animation_->Play(path)) sharedPicture_ = animation_->Picture();
+        if (animation_->Play(path))
+            sharedPicture_ = animation_->Picture();
+        else
+            ReleaseIdleClock();
     }
     EndPreview();
+}
+
+void TaskbarSet::ReleaseIdleClock() {
+    if (animation_ && animation_->Playing()) return;
+    for (const Entry& e : entries_)
+        if (e.animation) return;
+    animation_.reset();
+    clock_.reset();
 }
 
 void TaskbarSet::SharedTexture(const std::string& path) {

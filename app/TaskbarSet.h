@@ -105,6 +105,9 @@ class TaskbarSet : public TaskbarSkins {
     // when it is no animation.
     bool PlayOwnBase(Entry& e, const std::string& path);
     AnimationClock& Clock();
+    // With no animation left to play, the animations' clock goes (its window and timer);
+    // the next animation makes it again.
+    void ReleaseIdleClock();
     void StatesChanged() { Apply(); }
 
     FrmMagnet& primary_;

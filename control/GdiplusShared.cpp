@@ -42,10 +42,10 @@ void CALLBACK ShutdownTimerProc(HWND, UINT, UINT_PTR idEvent, DWORD) {
     const auto it = std::find_if(blocks.begin(), blocks.end(),
                                  [idEvent](const auto& b) { return b->timer == idEvent; });
     if (it == blocks.end()) return;
-    std::unique_ptr<ShutdownBlock> block = std::move(*it);
+    // Leaving this scope releases the library reference after the shutdown, then the data.
+    const std::unique_ptr<ShutdownBlock> block = std::move(*it);
     blocks.erase(it);
     block->shutdown(block->token);
-    block.reset(); // releases the library reference, then the data
 }
 
 LRESULT CALLBACK MarkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -62,10 +62,9 @@ LRESULT CALLBACK MarkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, U
         block->subclassed = false;
     }
     if (block->nesting == 0 && block->destroyed && block->timer == 0) {
-        if (block->subclassed) {
-            RemoveWindowSubclass(hwnd, MarkerProc, id);
-            block->subclassed = false;
-        }
+        // The outermost call: once the subclass is gone, nothing reads the block through the
+        // marker again.
+        if (block->subclassed) RemoveWindowSubclass(hwnd, MarkerProc, id);
         // Without a timer GDI+ stays started until the process ends.
         block->timer = SetTimer(nullptr, 0, kGdiplusShutdownDelayMs, ShutdownTimerProc);
     }

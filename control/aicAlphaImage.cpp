@@ -95,9 +95,10 @@ void aicAlphaImage::ConnectSharedState() {
     }
     ShareToken();
     shared_->AddRef(Identity());
-    if (RunTime() && !timers_.Made(0))
-        timers_.Create(
-            0, [this](HWND h, UINT m, UINT_PTR id, DWORD t) { MouseTrackTick(h, m, id, t); });
+    if (RunTime() && !timers_.Made(TimerEntries::kMouseTracking))
+        timers_.Create(TimerEntries::kMouseTracking, [this](HWND h, UINT m, UINT_PTR id, DWORD t) {
+            MouseTrackTick(h, m, id, t);
+        });
     // Also at design time: a fade's timer then lives on the container under its own id too.
     containerHwnd_ = UserControl::ContainerHwnd();
 }
@@ -186,10 +187,7 @@ void aicAlphaImage::UserControl_Show() {
 }
 
 void aicAlphaImage::UserControl_Hide() {
-    if (fadeStep_ != 0) {
-        timers_.Kill(containerHwnd_, FadeTimerId());
-        fadeStep_ = 0;
-    }
+    timers_.Kill(containerHwnd_, FadeTimerId()); // a running fade stops without an event
     if (Tag() == "Timer") {
         timers_.Kill(containerHwnd_, MouseTimerId());
         Tag("");

@@ -172,6 +172,7 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     c32bppDIB& Image() { return *image_; }
     bool HasBackBuffer() const { return static_cast<bool>(backBuffer_); }
     bool HasShadowImage() const { return static_cast<bool>(shadowImage_); }
+    const c32bppDIB* ShadowImage() const { return shadowImage_.get(); }
     int32_t ContainerScaleMode() const { return containerScaleMode_; }
     // How often the costly steps ran: layouts, drawings of the laid-out image (back buffer
     // or paint cache), shadow blurs and hit shapes.
@@ -285,6 +286,7 @@ class aicAlphaImage : public forms::UserControl, public ICrossComm {
     HWND containerHwnd_ = nullptr;
     int32_t controlLeft_ = 0;
     int32_t controlTop_ = 0;
+    // The last fade's step, target and interval; a fade runs while its timer is set.
     int32_t fadeStep_ = 0;
     int32_t fadeInterval_ = 10;
     int32_t fadeTarget_ = 0;

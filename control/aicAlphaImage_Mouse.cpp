@@ -98,7 +98,7 @@ void aicAlphaImage::UserControl_HitTest(float X, float Y, int16_t& HitResult) {
         controlTop_ = Round((cursor.y - origin.y) - Y);
         // The control's state is complete before any handler runs: a handler may disable or
         // destroy it.
-        timers_.Set(0, containerHwnd_, MouseTimerId(), kTrackInterval);
+        timers_.Set(TimerEntries::kMouseTracking, containerHwnd_, MouseTimerId(), kTrackInterval);
         Tag(kTimerTag);
         const std::weak_ptr<const bool> alive = alive_;
         const std::shared_ptr<cCrossComm> shared = shared_;
@@ -132,7 +132,7 @@ void aicAlphaImage::MouseTrackTick(HWND hWnd, UINT /*uMsg*/, UINT_PTR idEvent, D
         inside = HitsPoint(cursor.x - origin.x - controlLeft_, cursor.y - origin.y - controlTop_);
     }
     if (inside)
-        timers_.Set(0, hWnd, idEvent, kTrackInterval);
+        timers_.Set(TimerEntries::kMouseTracking, hWnd, idEvent, kTrackInterval);
     else
         shared_->CapturedControl(0); // kills the timer, clears the tag, raises MouseExit
 }

@@ -2,45 +2,24 @@
 
 #include "control/GdiplusShared.h"
 
+#include <algorithm>
+
 namespace moirelle::control {
 
-bool cCrossComm::FindControl(intptr_t value, size_t& index) const {
-    // 1-based bounds, probe = low + (high - low) \ 2.
-    const auto count = static_cast<ptrdiff_t>(registered_.size());
-    if (count == 0) {
-        index = 0;
-        return false;
-    }
-    ptrdiff_t low = 1, high = count, probe = 1;
-    while (low <= high) {
-        probe = low + (high - low) / 2;
-        const intptr_t entry = registered_[static_cast<size_t>(probe - 1)];
-        if (entry == value) {
-            index = static_cast<size_t>(probe - 1);
-            return true;
-        }
-        if (value < entry)
-            high = probe - 1;
-        else
-            low = probe + 1;
-    }
-    // The last probe, or the place after it when its entry is smaller than the value.
-    const bool after = registered_[static_cast<size_t>(probe - 1)] < value;
-    index = static_cast<size_t>(probe - 1) + (after ? 1 : 0);
-    return false;
+std::vector<intptr_t>::const_iterator cCrossComm::Place(intptr_t value) const {
+    return std::lower_bound(registered_.begin(), registered_.end(), value);
 }
 
 void cCrossComm::AddRef(intptr_t ucPointer) {
     if (ucPointer == 0) return;
-    size_t index = 0;
-    if (FindControl(ucPointer, index)) return;
-    registered_.insert(registered_.begin() + static_cast<ptrdiff_t>(index), ucPointer);
+    const auto at = Place(ucPointer);
+    if (at == registered_.end() || *at != ucPointer) registered_.insert(at, ucPointer);
 }
 
 void cCrossComm::RemoveRef(intptr_t ucPointer) {
-    size_t index = 0;
-    if (ucPointer != 0 && FindControl(ucPointer, index))
-        registered_.erase(registered_.begin() + static_cast<ptrdiff_t>(index));
+    // 0 is never registered.
+    const auto at = Place(ucPointer);
+    if (at != registered_.end() && *at == ucPointer) registered_.erase(at);
     if (captured_ == ucPointer) captured_ = 0;
 }
 

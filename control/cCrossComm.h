@@ -41,9 +41,9 @@ class cCrossComm : public std::enable_shared_from_this<cCrossComm> {
     std::span<const intptr_t> Registered() const { return registered_; }
 
   private:
-    // Binary search over the registered identities. Found: true and the entry's index.
-    // Not found: false and the index at which the value belongs.
-    bool FindControl(intptr_t value, size_t& index) const;
+    // The first registered identity not below the value: the value's own entry when it is
+    // registered, else the place where it belongs.
+    std::vector<intptr_t>::const_iterator Place(intptr_t value) const;
 
     std::vector<intptr_t> registered_;
     // The instance being told that it lost the pointer, held only during the hand-over.

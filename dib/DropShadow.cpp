@@ -4,10 +4,6 @@
 #include "dib/RenderKernels.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
-#include <new>
-#include <vector>
 
 namespace moirelle {
 
@@ -31,40 +27,17 @@ bool MakeDropShadow(const PixelView& source, int32_t blurDepth, uint32_t color,
     if (!shadow.InitializeDIBForOverwrite(w + r, h + r)) return false;
     const PixelView out{shadow.BitsPointer(), shadow.Width(), shadow.Height()};
 
-    // The shadow pixel for every alpha, premultiplied.
-    std::array<uint32_t, 256> pixelFor{};
-    const uint32_t red = color & 0xFF, green = (color >> 8) & 0xFF, blue = (color >> 16) & 0xFF;
-    for (uint32_t a = 1; a < 256; ++a) {
-        const uint32_t b = a == 255 ? blue : a * blue / 255;
-        const uint32_t g = a == 255 ? green : a * green / 255;
-        const uint32_t rr = a == 255 ? red : a * red / 255;
-        pixelFor[a] = b | g << 8 | rr << 16 | a << 24;
-    }
-    std::vector<uint32_t> columnSums, scratch;
-    try {
-        columnSums.assign(static_cast<size_t>(w), 0);
-        scratch.assign(static_cast<size_t>(out.width) + static_cast<size_t>(n), 0);
-    } catch (const std::bad_alloc&) {
-        shadow.DestroyDIB();
-        return false;
-    }
+    ShadowJob job;
+    job.source = source;
+    job.out = out;
+    job.n = n;
+    job.red = color & 0xFF, job.green = (color >> 8) & 0xFF, job.blue = (color >> 16) & 0xFF;
+    job.stream = out.size() >= kStreamedShadowBytes;
     // Storage rows: shadow row y covers source rows y - r .. y (the box is symmetric, so
     // storage order and picture order give the same shadow).
-    const RenderKernels& kernels = ActiveRenderKernels();
-    ShadowRowJob row;
-    row.columnSums = columnSums.data();
-    row.width = w;
-    row.outWidth = out.width;
-    row.n = n;
-    row.blue = blue, row.green = green, row.red = red;
-    row.pixelFor = pixelFor.data();
-    row.scratch = scratch.data();
-    row.stream = out.size() >= kStreamedShadowBytes;
-    for (int32_t y = 0; y < out.height; ++y) {
-        row.added = y < h ? source.row(y) : nullptr;
-        row.removed = y - n >= 0 ? source.row(y - n) : nullptr;
-        row.out = out.row(y);
-        kernels.shadowRow(row);
+    if (!ActiveRenderKernels().dropShadow(job)) {
+        shadow.DestroyDIB();
+        return false;
     }
     shadow.SetAlphaFlag(true);
     shadow.SetImageType(imgAlphaPremultiplied);

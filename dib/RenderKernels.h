@@ -21,25 +21,15 @@ struct RotateWalk {
     int32_t lastColumn, lastRow;
 };
 
-// One row of a drop shadow (dib/DropShadow.h): the column sums brought up to date, then
-// the shadow pixels made from them.
-struct ShadowRowJob {
-    uint32_t* columnSums = nullptr;   // `width` sums of alpha over the box's rows
-    const uint8_t* added = nullptr;   // the source row entering the box, or null
-    const uint8_t* removed = nullptr; // the source row leaving it, or null
-    int32_t width = 0;                // source width
-    int32_t outWidth = 0;             // shadow width, width + n - 1
-    int32_t n = 0;                    // box side
+// A whole drop shadow (dib/DropShadow.h): `out` is (source width + n - 1) x (source
+// height + n - 1).
+struct ShadowJob {
+    PixelView source;
+    PixelView out;
+    int32_t n = 0; // box side: 1, 3, .. 21
     uint32_t blue = 0, green = 0, red = 0;
-    const uint32_t* pixelFor = nullptr; // shadow pixel of each alpha
-    uint32_t* scratch = nullptr;        // room for outWidth + n values
-    uint8_t* out = nullptr;
     bool stream = false; // write `out` past the caches (an output too large to stay there)
 };
-
-// How far ahead of the row being summed the shadow kernels ask for source bytes: about a
-// row of a large picture, which the processor's own prefetch does not reach in time.
-constexpr size_t kShadowPrefetch = 8192;
 
 struct RenderKernels {
     VectorLevel level;
@@ -68,10 +58,11 @@ struct RenderKernels {
     size_t (*bilinearColumnsFloat)(const float* P, const uint8_t* M, const int32_t* columns,
                                    const float* weights, size_t count, uint8_t* out,
                                    uint32_t* unresolved);
-    // One drop shadow row: first columnSums[x] += added alpha - removed alpha (for the rows
-    // that are given), then pixel x = pixelFor[floor(box sum / n^2)], the box sum being the
-    // sum of columnSums[x - n + 1 .. x] that exist (sums modulo 2^32).
-    void (*shadowRow)(const ShadowRowJob& job);
+    // The pixels of a drop shadow: pixel (x, y) has alpha floor(S / n^2), S the sum of the
+    // source alpha over the source pixels (x - n + 1 .. x, y - n + 1 .. y) that exist, and
+    // colour bytes alpha * byte / 255 (the byte itself at alpha 255). False when its
+    // working rows cannot be had.
+    bool (*dropShadow)(const ShadowJob& job);
     // `count` bilinear samples along a rotator row into `out`; positions outside the
     // rectangle leave their pixel as it is.
     void (*rotateRowBilinear)(const PixelView& src, RotateWalk w, uint8_t* out, int32_t count);

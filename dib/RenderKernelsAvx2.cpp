@@ -4,10 +4,9 @@
 // levels. The Windows build assembles this file with -muse-unaligned-vector-move (see
 // CMakeLists.txt): the Windows x86-64 compiler cannot align the stack to 32 bytes.
 #include "dib/BilinearTaps.h"
-#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
-#include "dib/ShadowRowFrame.h"
+#include "dib/ShadowKernels.h"
 
 #include <cstring>
 
@@ -299,102 +298,6 @@ MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const in
     return left + tail;
 }
 
-// The 128-bit forms (RenderKernelsSse2.cpp), eight pixels at a time.
-template <bool kAdded, bool kRemoved>
-MOIRELLE_AVX2 size_t SumColumnsAvx2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                                    uint32_t* prefix, size_t w, uint32_t& run) {
-    __m256i carry = _mm256_setzero_si256();
-    const __m256i last = _mm256_set1_epi32(7);
-    auto step = [&](size_t x) MOIRELLE_AVX2 {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + x));
-        if constexpr (kAdded)
-            v = _mm256_add_epi32(
-                v, _mm256_srli_epi32(
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(added + x * 4)), 24));
-        if constexpr (kRemoved)
-            v = _mm256_sub_epi32(
-                v, _mm256_srli_epi32(
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(removed + x * 4)), 24));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), v);
-        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4)); // within each 128-bit lane
-        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
-        // The low lane's total into the high lane.
-        const __m256i lowTotal = _mm256_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
-        v = _mm256_add_epi32(v, _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08));
-        // The running sum waits for one addition per step, not for the shuffles.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x), _mm256_add_epi32(v, carry));
-        carry = _mm256_add_epi32(carry, _mm256_permutevar8x32_epi32(v, last));
-    };
-    size_t x = 0;
-    for (; x + 16 <= w; x += 16) { // one cache line of source pixels
-        if constexpr (kAdded)
-            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
-                         _MM_HINT_T0);
-        step(x), step(x + 8);
-    }
-    for (; x + 8 <= w; x += 8)
-        step(x);
-    run = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
-    return x;
-}
-
-template <bool kStream>
-MOIRELLE_AVX2 void ShadowPixelsAvx2(const ShadowRowJob& job, const uint32_t* prefix,
-                                    const uint32_t* before) {
-    const size_t width = static_cast<size_t>(job.outWidth);
-    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m256 reciprocal = _mm256_set1_ps(BoxReciprocal(d));
-    const __m256i blue = _mm256_set1_epi16(static_cast<short>(job.blue));
-    const __m256i green = _mm256_set1_epi16(static_cast<short>(job.green));
-    const __m256i red = _mm256_set1_epi16(static_cast<short>(job.red));
-    const BoxDivider divide(d);
-    uint8_t* out = job.out;
-    size_t x = 0;
-    if constexpr (kStream) // up to a 32-byte boundary for the streaming stores
-        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 31) != 0; ++x) {
-            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-            std::memcpy(out + x * 4, &px, 4);
-        }
-    auto quotient = [&](size_t at) MOIRELLE_AVX2 {
-        const __m256i box =
-            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + at)),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + at)));
-        return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(box), reciprocal));
-    };
-    auto store = [&](size_t at, __m256i px) MOIRELLE_AVX2 {
-        if constexpr (kStream)
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + at * 4), px);
-        else
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at * 4), px);
-    };
-    // Sixteen alphas in 16-bit lanes (pixels 0-3, 8-11 | 4-7, 12-15), each colour byte
-    // colour * q / 255, then b | g << 8 and r | q << 8 interleaved back to pixel order.
-    for (; x + 16 <= width; x += 16) {
-        const __m256i q = _mm256_packus_epi32(quotient(x), quotient(x + 8));
-        const __m256i b = Div255x16(_mm256_mullo_epi16(q, blue));
-        const __m256i g = Div255x16(_mm256_mullo_epi16(q, green));
-        const __m256i r = Div255x16(_mm256_mullo_epi16(q, red));
-        const __m256i bg = _mm256_or_si256(b, _mm256_slli_epi16(g, 8));
-        const __m256i rq = _mm256_or_si256(r, _mm256_slli_epi16(q, 8));
-        store(x, _mm256_unpacklo_epi16(bg, rq));
-        store(x + 8, _mm256_unpackhi_epi16(bg, rq));
-    }
-    if constexpr (kStream) _mm_sfence();
-    for (; x < width; ++x) {
-        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(out + x * 4, &px, 4);
-    }
-}
-
-constexpr ShadowRowStages kShadowStagesAvx2 = {
-    {{SumColumnsAvx2<false, false>, SumColumnsAvx2<false, true>},
-     {SumColumnsAvx2<true, false>, SumColumnsAvx2<true, true>}},
-    {ShadowPixelsAvx2<false>, ShadowPixelsAvx2<true>}};
-
-void ShadowRowAvx2(const ShadowRowJob& job) {
-    RunShadowRow(job, kShadowStagesAvx2);
-}
-
 MOIRELLE_AVX2 inline __m256d Channels(const uint8_t* p) {
     int32_t v;
     std::memcpy(&v, p, 4);
@@ -439,7 +342,7 @@ const RenderKernels& Avx2RenderKernels() {
         .bilinearColumnsOneRow128 = ColumnsOneRow128Avx2,
         .bilinearRowsFloat = RowsFloatAvx2,
         .bilinearColumnsFloat = ColumnsFloatAvx2,
-        .shadowRow = ShadowRowAvx2,
+        .dropShadow = DropShadowAvx2,
         .rotateRowBilinear = RotateRowBilinearAvx2,
     };
     return table;

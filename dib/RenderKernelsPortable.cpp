@@ -1,9 +1,9 @@
 // The portable level: plain loops, the reference for every other level.
 #include "dib/BilinearTaps.h"
 #include "dib/BlendPixels.h"
-#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
+#include "dib/ShadowKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,24 +39,6 @@ void RotateRowBilinearPortable(const PixelView& src, RotateWalk w, uint8_t* out,
     for (int32_t u = 0; u < count; ++u, out += 4, w.sx += w.stepX, w.sy += w.stepY) {
         if (!(w.sx >= w.left && w.sx < w.right && w.sy >= w.bottom && w.sy < w.top)) continue;
         SampleBilinear(src, ColumnTapsAt(w.sx, w.lastColumn), RowTapsAt(w.sy, w.lastRow), out);
-    }
-}
-
-void ShadowRowPortable(const ShadowRowJob& job) {
-    if (job.added)
-        for (int32_t x = 0; x < job.width; ++x)
-            job.columnSums[x] += job.added[x * 4 + 3];
-    if (job.removed)
-        for (int32_t x = 0; x < job.width; ++x)
-            job.columnSums[x] -= job.removed[x * 4 + 3];
-    const BoxDivider divide(static_cast<uint32_t>(job.n * job.n));
-    uint8_t* dst = job.out;
-    uint32_t sum = 0;
-    for (int32_t x = 0; x < job.outWidth; ++x, dst += 4) {
-        if (x < job.width) sum += job.columnSums[x];
-        if (x - job.n >= 0) sum -= job.columnSums[x - job.n];
-        const uint32_t px = job.pixelFor[divide(sum)];
-        std::memcpy(dst, &px, 4);
     }
 }
 
@@ -154,7 +136,7 @@ const RenderKernels& PortableRenderKernels() {
         .bilinearColumnsOneRow128 = BilinearColumnsOneRow128Scalar,
         .bilinearRowsFloat = BilinearRowsFloatScalar,
         .bilinearColumnsFloat = BilinearColumnsFloatScalar,
-        .shadowRow = ShadowRowPortable,
+        .dropShadow = DropShadowPortable,
         .rotateRowBilinear = RotateRowBilinearPortable,
     };
     return table;

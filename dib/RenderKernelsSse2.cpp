@@ -1,9 +1,8 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
 #include "dib/BilinearTaps.h"
-#include "dib/DropShadow.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
-#include "dib/ShadowRowFrame.h"
+#include "dib/ShadowKernels.h"
 
 #include <cstring>
 
@@ -339,100 +338,6 @@ size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns
     return left + tail;
 }
 
-// The column sums brought up to date and their running sum (prefix) in one pass, for the
-// columns of whole steps; answers the columns done and the running total.
-template <bool kAdded, bool kRemoved>
-size_t SumColumnsSse2(const uint8_t* added, const uint8_t* removed, uint32_t* sums,
-                      uint32_t* prefix, size_t w, uint32_t& run) {
-    __m128i carry = _mm_setzero_si128();
-    auto step = [&](size_t x) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x));
-        if constexpr (kAdded)
-            v = _mm_add_epi32(
-                v, _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(added + x * 4)),
-                                  24));
-        if constexpr (kRemoved)
-            v = _mm_sub_epi32(
-                v, _mm_srli_epi32(
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(removed + x * 4)), 24));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), v);
-        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
-        v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
-        // The running sum waits for one addition per step, not for the shuffle.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x), _mm_add_epi32(v, carry));
-        carry = _mm_add_epi32(carry, _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)));
-    };
-    size_t x = 0;
-    for (; x + 16 <= w; x += 16) { // one cache line of source pixels
-        if constexpr (kAdded)
-            _mm_prefetch(reinterpret_cast<const char*>(added + x * 4 + kShadowPrefetch),
-                         _MM_HINT_T0);
-        step(x), step(x + 4), step(x + 8), step(x + 12);
-    }
-    for (; x + 4 <= w; x += 4)
-        step(x);
-    run = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
-    return x;
-}
-
-// The box sums as differences of prefixes (modulo 2^32, like the running sum), divided as
-// BoxReciprocal says, and their pixels.
-template <bool kStream>
-void ShadowPixelsSse2(const ShadowRowJob& job, const uint32_t* prefix, const uint32_t* before) {
-    const size_t width = static_cast<size_t>(job.outWidth);
-    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
-    const __m128 reciprocal = _mm_set1_ps(BoxReciprocal(d));
-    const __m128i blue = _mm_set1_epi16(static_cast<short>(job.blue));
-    const __m128i green = _mm_set1_epi16(static_cast<short>(job.green));
-    const __m128i red = _mm_set1_epi16(static_cast<short>(job.red));
-    const BoxDivider divide(d);
-    uint8_t* out = job.out;
-    size_t x = 0;
-    if constexpr (kStream) // up to a 16-byte boundary for the streaming stores
-        for (; x < width && (reinterpret_cast<uintptr_t>(out + x * 4) & 15) != 0; ++x) {
-            const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-            std::memcpy(out + x * 4, &px, 4);
-        }
-    auto quotient = [&](size_t at) {
-        const __m128i box =
-            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + at)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + at)));
-        return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(box), reciprocal));
-    };
-    auto store = [&](size_t at, __m128i px) {
-        if constexpr (kStream)
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + at * 4), px);
-        else
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at * 4), px);
-    };
-    // Eight alphas in 16-bit lanes, each colour byte colour * q / 255, then b | g << 8 and
-    // r | q << 8 interleaved to pixels.
-    for (; x + 8 <= width; x += 8) {
-        const __m128i q = _mm_packs_epi32(quotient(x), quotient(x + 4));
-        const __m128i b = Div255x8(_mm_mullo_epi16(q, blue));
-        const __m128i g = Div255x8(_mm_mullo_epi16(q, green));
-        const __m128i r = Div255x8(_mm_mullo_epi16(q, red));
-        const __m128i bg = _mm_or_si128(b, _mm_slli_epi16(g, 8));
-        const __m128i rq = _mm_or_si128(r, _mm_slli_epi16(q, 8));
-        store(x, _mm_unpacklo_epi16(bg, rq));
-        store(x + 4, _mm_unpackhi_epi16(bg, rq));
-    }
-    if constexpr (kStream) _mm_sfence();
-    for (; x < width; ++x) {
-        const uint32_t px = job.pixelFor[divide(prefix[x] - before[x])];
-        std::memcpy(out + x * 4, &px, 4);
-    }
-}
-
-constexpr ShadowRowStages kShadowStagesSse2 = {
-    {{SumColumnsSse2<false, false>, SumColumnsSse2<false, true>},
-     {SumColumnsSse2<true, false>, SumColumnsSse2<true, true>}},
-    {ShadowPixelsSse2<false>, ShadowPixelsSse2<true>}};
-
-void ShadowRowSse2(const ShadowRowJob& job) {
-    RunShadowRow(job, kShadowStagesSse2);
-}
-
 // The four channels of a pixel as doubles: blue and green, red and alpha.
 struct Channels2 {
     __m128d lo, hi;
@@ -511,7 +416,7 @@ const RenderKernels& Sse2RenderKernels() {
         .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,
         .bilinearRowsFloat = RowsFloatSse2,
         .bilinearColumnsFloat = ColumnsFloatSse2,
-        .shadowRow = ShadowRowSse2,
+        .dropShadow = DropShadowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,
     };
     return table;

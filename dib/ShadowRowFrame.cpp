@@ -1,30 +1,122 @@
 #include "dib/ShadowRowFrame.h"
 
+#include "dib/DropShadow.h"
+
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace moirelle {
+namespace {
 
-void RunShadowRow(const ShadowRowJob& job, const ShadowRowStages& stages) {
-    const size_t n = static_cast<size_t>(job.n), w = static_cast<size_t>(job.width);
-    const size_t width = static_cast<size_t>(job.outWidth);
-    uint32_t* sums = job.columnSums;
-    const uint8_t* added = job.added;
-    const uint8_t* removed = job.removed;
-    uint32_t* before = job.scratch; // prefix[x - n]
-    uint32_t* prefix = job.scratch + n;
-    std::memset(before, 0, n * 4);
-    uint32_t run = 0;
-    size_t x = stages.sumColumns[added != nullptr][removed != nullptr](added, removed, sums, prefix,
-                                                                       w, run);
-    for (; x < width; ++x) {
-        if (x < w) {
-            if (added) sums[x] += added[x * 4 + 3];
-            if (removed) sums[x] -= removed[x * 4 + 3];
-            run += sums[x];
-        }
-        prefix[x] = run;
+// Copies a finished row to the shadow past the caches.
+void StreamRow(uint8_t* dst, const uint8_t* src, size_t bytes) {
+#ifdef __SSE2__
+    const size_t head =
+        std::min(bytes, static_cast<size_t>(-reinterpret_cast<uintptr_t>(dst) & 15));
+    std::memcpy(dst, src, head);
+    size_t i = head;
+    for (; i + 16 <= bytes; i += 16)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+    _mm_sfence();
+    std::memcpy(dst + i, src + i, bytes - i);
+#else
+    std::memcpy(dst, src, bytes);
+#endif
+}
+
+} // namespace
+
+bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
+    const size_t step = stages.step;
+    const size_t n = static_cast<size_t>(job.n);
+    const size_t w = static_cast<size_t>(job.source.width);
+    const size_t h = static_cast<size_t>(job.source.height);
+    const size_t width = static_cast<size_t>(job.out.width);
+    const size_t columns = (width + step - 1) & ~(step - 1);
+    const size_t full = w & ~(step - 1); // source columns read in place
+    std::vector<uint16_t> prefixes, ring;
+    std::vector<uint32_t> sums;
+    std::vector<uint8_t> tail, rowBytes;
+    try {
+        prefixes.assign(2 * (n + columns), 0);
+        ring.assign(n * columns, 0);
+        sums.assign(columns, 0);
+        tail.assign((columns - full) * 4, 0);
+        rowBytes.assign((job.stream ? columns : step) * 4 + 64, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    stages.pixels[job.stream](job, prefix, before);
+    uint8_t* rowBuffer = rowBytes.data() + (-reinterpret_cast<uintptr_t>(rowBytes.data()) & 63);
+    // Each holds n zeros, then a row's running sums.
+    uint16_t* prefix = prefixes.data();
+    uint16_t* nextPrefix = prefixes.data() + n + columns;
+    // Source pixels full .. w, then zeros.
+    auto loadTail = [&](const uint8_t* src) {
+        if (columns > full) std::memcpy(tail.data(), src + full * 4, (w - full) * 4);
+    };
+
+    ShadowRow row;
+    row.n = n;
+    row.columns = columns;
+    row.sums = sums.data();
+    row.nextFull = full;
+    row.nextTail = tail.data();
+    const uint32_t d = static_cast<uint32_t>(job.n * job.n);
+    const bool wide = job.n < 3 || job.n > 15;
+    if (!wide) row.narrow = NarrowBoxDivider(d);
+    row.reciprocal = BoxReciprocal(d);
+    const uint32_t colour[3] = {job.blue, job.green, job.red};
+    bool fullByte = false;
+    for (int c = 0; c < 3; ++c) {
+        row.bytes[c] = static_cast<uint16_t>(colour[c]);
+        row.factor[c] = ColourFactor(colour[c]);
+        fullByte = fullByte || colour[c] == 255;
+    }
+    const ShadowColourWay way = fullByte                                        ? kShadowFullByte
+                                : job.blue == job.green && job.green == job.red ? kShadowGrey
+                                                                                : kShadowFactors;
+
+    if (h > 0) {
+        const uint8_t* src = job.source.row(0);
+        uint16_t run = 0;
+        stages.prefix(src, prefix + n, full, run);
+        loadTail(src);
+        if (columns > full) stages.prefix(tail.data(), prefix + n + full, columns - full, run);
+    }
+    for (size_t y = 0; y < static_cast<size_t>(job.out.height); ++y) {
+        const bool next = y + 1 < h;
+        if (next) loadTail(job.source.row(static_cast<int32_t>(y + 1)));
+        row.next = next ? job.source.row(static_cast<int32_t>(y + 1)) : nullptr;
+        row.prefix = prefix;
+        row.nextPrefix = nextPrefix + n;
+        uint8_t* out = job.out.row(static_cast<int32_t>(y));
+        row.ring = ring.data() + (y % n) * columns;
+        if (job.stream) {
+            row.out = rowBuffer;
+            row.outFull = columns;
+        } else {
+            row.out = out;
+            row.outFull = width & ~(step - 1);
+            row.outTail = rowBuffer;
+        }
+        stages.pixels[wide][way][next](row);
+        if (job.stream)
+            StreamRow(out, rowBuffer, width * 4);
+        else
+            std::memcpy(out + row.outFull * 4, rowBuffer, (width - row.outFull) * 4);
+        if (next || y + 1 == h) {
+            if (!next) std::fill(nextPrefix, nextPrefix + n + columns, uint16_t{0});
+            std::swap(prefix, nextPrefix);
+        }
+    }
+    return true;
 }
 
 } // namespace moirelle

@@ -3,6 +3,7 @@
 #include "forms/Color.h"
 #include "forms/DibSection.h"
 #include "forms/DropTargetSite.h"
+#include "forms/FormsWindowClasses.h"
 #include "forms/ScaleMode.h"
 #include "forms/Screen.h"
 #include "forms/Timer.h"
@@ -421,6 +422,31 @@ void Container::Paint() {
     EndPaint(window_, &ps);
 }
 
+void Container::DrawArea(const RECT& area) {
+    RECT client{}, r{};
+    if (!window_ || !GetClientRect(window_, &client) || !IntersectRect(&r, &area, &client)) return;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (!drawDC_ || w > drawSize_.cx || h > drawSize_.cy) {
+        drawDC_.reset();
+        uint32_t* bits = nullptr;
+        drawBitmap_ = CreateDibSection32(w, h, &bits);
+        if (drawBitmap_) drawDC_.reset(CreateCompatibleDC(nullptr));
+        if (!drawDC_) {
+            drawBitmap_.reset();
+            InvalidateRect(window_, &r, FALSE); // painted as usual, then
+            return;
+        }
+        SelectObject(drawDC_.get(), drawBitmap_.get());
+        drawSize_ = {w, h};
+    }
+    win::WindowDC dc(window_);
+    if (!dc) return;
+    SetViewportOrgEx(drawDC_.get(), -r.left, -r.top, nullptr);
+    PaintContent(drawDC_.get(), r);
+    SetViewportOrgEx(drawDC_.get(), 0, 0, nullptr);
+    BitBlt(dc.get(), r.left, r.top, w, h, drawDC_.get(), 0, 0, SRCCOPY);
+}
+
 void Container::Drag(DragStep step, IDataObject* data, DWORD keys, POINTL screen, DWORD* effect) {
     int16_t button = ButtonsOfKeys(keys);
     int16_t shift = static_cast<int16_t>(((keys & MK_SHIFT) ? 1 : 0) |
@@ -574,15 +600,19 @@ LRESULT CALLBACK Container::WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, 
         if (self) self->window_ = hwnd;
     }
     auto* self = reinterpret_cast<Container*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
+    LRESULT r = 0;
+    if (!self) {
+        r = DefWindowProcW(hwnd, msg, wParam, lParam);
+    } else if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+        r = DefWindowProcW(hwnd, msg, wParam, lParam);
         self->window_ = nullptr;
         self->WindowDestroyed();
-        return r;
+    } else {
+        r = self->HandleMessage(msg, wParam, lParam);
     }
-    return self->HandleMessage(msg, wParam, lParam);
+    if ((msg == WM_NCCREATE && r) || msg == WM_NCDESTROY) CountFormWindow(hwnd, msg == WM_NCCREATE);
+    return r;
 }
 
 } // namespace moirelle::forms

@@ -9,6 +9,7 @@
 #include "forms/DataObject.h"
 #include "forms/Variant.h"
 #include "platform/win/ComPtr.h"
+#include "platform/win/Handles.h"
 
 #include <ole2.h>
 #include <windows.h>
@@ -69,6 +70,11 @@ class Container {
     // Paints background and windowless controls of the client area `area` into `dc`,
     // whose logical coordinates are the client's.
     void PaintContent(HDC dc, const RECT& area);
+    // Draws the client area `area` now through a device context of the window, without
+    // invalidating it: a part that changes many times a second (an animation) is drawn
+    // without a round of update regions and paint messages each time. Its back buffer is
+    // kept for the next draw.
+    void DrawArea(const RECT& area);
 
     static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -141,6 +147,10 @@ class Container {
     bool oleStarted_ = false;
     UserControl* dragTarget_ = nullptr;
     std::optional<DataObject> dragData_;
+    // DrawArea's back buffer (the device context goes first, then the bitmap it holds).
+    win::UniqueBitmap drawBitmap_;
+    win::UniqueMemoryDC drawDC_;
+    SIZE drawSize_{};
 };
 
 // Mouse buttons and shift keys in the forms' numbering: left 1, right 2, middle 4;

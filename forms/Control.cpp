@@ -100,6 +100,13 @@ void Control::Refresh() {
     }
 }
 
+void Control::DrawNow() {
+    if (window_)
+        Refresh();
+    else if (parent_.Window())
+        parent_.DrawArea(PixelRect());
+}
+
 void Control::InvalidateArea(const RECT& pixels) const {
     if (HWND w = parent_.Window()) InvalidateRect(w, &pixels, FALSE);
 }

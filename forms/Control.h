@@ -72,6 +72,9 @@ class Control {
     RECT PixelRect() const;
     // Repaints the control now.
     void Refresh();
+    // Draws the control's rectangle of its window at once, with what lies under and over it,
+    // without invalidating it (see Container::DrawArea); a windowed control is refreshed.
+    void DrawNow();
 
     // --- Called by the hosting container ------------------------------------------
     virtual bool IsWindowless() const { return true; }

@@ -31,17 +31,15 @@ bool IsFormWindow(HWND hwnd) {
     return lstrcmpW(name, formClassName) == 0;
 }
 
+// A window lives on the thread that made it, which alone receives its creation and its end.
+thread_local int formWindowsOnThread = 0;
+
+void CountFormWindow(HWND hwnd, bool made) {
+    if (IsFormWindow(hwnd)) formWindowsOnThread += made ? 1 : -1;
+}
+
 bool AnyFormWindowOnThread() {
-    bool found = false;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            if (!IsFormWindow(hwnd)) return TRUE;
-            *reinterpret_cast<bool*>(param) = true;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    return formWindowsOnThread > 0;
 }
 
 } // namespace moirelle::forms

@@ -26,6 +26,9 @@ class Image : public Control {
 
   private:
     void FitToPicture();
+    // A bitmap drawn at its own size is copied as it is (no stretch, no halftone); false
+    // when the picture is of another kind, has a transparent part or is drawn at another size.
+    bool CopyBitmap(HDC dc, int w, int h) const;
     forms::Picture picture_;
     bool stretch_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "formats/win/modParsersWin.h"
 #include "forms/App.h"
+#include "forms/Screen.h"
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
@@ -15,9 +16,7 @@ namespace {
 // Picture files larger than this are refused rather than read into memory.
 constexpr LONGLONG maxPictureFileBytes = 256ll << 20;
 
-int32_t HimetricToPixels(int32_t himetric, int axis) {
-    win::WindowDC screen;
-    int dpi = screen ? GetDeviceCaps(screen.get(), axis) : 96;
+int32_t HimetricToPixels(int32_t himetric, int dpi) {
     return MulDiv(himetric, dpi, 2540);
 }
 
@@ -108,10 +107,10 @@ int32_t Picture::Height() const {
 }
 
 int32_t Picture::PixelWidth() const {
-    return HimetricToPixels(Width(), LOGPIXELSX);
+    return HimetricToPixels(Width(), Screen::LogPixelsX());
 }
 int32_t Picture::PixelHeight() const {
-    return HimetricToPixels(Height(), LOGPIXELSY);
+    return HimetricToPixels(Height(), Screen::LogPixelsY());
 }
 
 bool Picture::Render(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) const {

@@ -8,20 +8,30 @@
 namespace moirelle::forms {
 namespace {
 
-float TwipsPerPixel(int axis) {
+int ReadLogPixels(int axis) {
     win::WindowDC screen;
     int dpi = screen ? GetDeviceCaps(screen.get(), axis) : 0;
-    if (dpi <= 0) dpi = 96;
-    return 1440.0f / static_cast<float>(dpi);
+    return dpi > 0 ? dpi : 96;
 }
 
 } // namespace
 
+// A process's system resolution stays what it was at its start (a change takes a new
+// sign-in), so it is asked once: every layout and paint converts through it.
+int Screen::LogPixelsX() {
+    static const int dpi = ReadLogPixels(LOGPIXELSX);
+    return dpi;
+}
+int Screen::LogPixelsY() {
+    static const int dpi = ReadLogPixels(LOGPIXELSY);
+    return dpi;
+}
+
 float Screen::TwipsPerPixelX() {
-    return TwipsPerPixel(LOGPIXELSX);
+    return 1440.0f / static_cast<float>(LogPixelsX());
 }
 float Screen::TwipsPerPixelY() {
-    return TwipsPerPixel(LOGPIXELSY);
+    return 1440.0f / static_cast<float>(LogPixelsY());
 }
 
 int32_t Screen::Width() {

@@ -3,6 +3,7 @@
 #include "dib/PixelEffects.h"
 #include "dib/RenderKernels.h"
 #include "dib/RotateSource.h"
+#include "dib/ShadowRowFrame.h"
 #include "dib/SoftwareRender.h"
 #include "dib/VectorLevel.h"
 #include "tests/portable/render/RenderTestImages.h"
@@ -269,36 +270,52 @@ TEST(DropShadow, DividerIsExactForEveryBox) {
     }
 }
 
-// The vectorised shadow rows divide by n^2 in single precision with a correction step:
-// every box sum 0 .. 255 * n^2 at every box size, against the portable row (whose
-// divider is checked above). Column sums are chosen so that box x sums to x.
-TEST(DropShadow, RowsGiveThePortableRowsForEveryBoxSum) {
+TEST(DropShadow, NarrowDividerIsExactForEveryBoxOfSixteenBitSums) {
+    for (uint32_t n = 3; n <= 15; n += 2) {
+        const uint32_t d = n * n;
+        const NarrowBoxDivider divide(d);
+        for (uint32_t s = 0; s <= 255 * d; ++s)
+            ASSERT_EQ(divide(s), s / d) << s << "/" << d;
+    }
+}
+
+TEST(DropShadow, ColourFactorGivesEveryPremultipliedByte) {
+    for (uint32_t byte = 0; byte < 255; ++byte)
+        for (uint32_t a = 0; a < 256; ++a)
+            ASSERT_EQ(a * ColourFactor(byte) >> 16, a * byte / 255) << a << " " << byte;
+}
+
+// Every box sum 0 .. 255 * n^2 at every box size, with three colours (a grey, one with a
+// byte of 255): an n-row picture whose column sums make the box at x of shadow row n - 1 sum to x.
+// Alpha and colour bytes are checked against the rule.
+TEST(DropShadow, EveryBoxSumGivesItsAlphaAndColour) {
     for (int32_t n = 1; n <= 21; n += 2) {
         const int32_t width = 255 * n * n + 1;
         std::vector<uint32_t> columns(static_cast<size_t>(width));
         for (int32_t x = 0; x < width; ++x) // box(x) - box(x - 1) = 1, box(-1) = 0
             columns[x] = (x == 0 ? 0u : 1u) + (x >= n ? columns[x - n] : 0u);
-        std::array<uint32_t, 256> pixelFor{};
-        for (uint32_t a = 1; a < 256; ++a)
-            pixelFor[a] =
-                (a * 0x20 / 255) | (a * 0x40 / 255) << 8 | (a * 0xC0 / 255) << 16 | a << 24;
-        const int32_t outWidth = width + n - 1;
-        std::vector<uint32_t> scratch(static_cast<size_t>(outWidth + n));
-        std::vector<uint8_t> fast(static_cast<size_t>(outWidth) * 4), plain(fast.size());
-        ShadowRowJob job;
-        job.columnSums = columns.data();
-        job.width = width;
-        job.outWidth = outWidth;
-        job.n = n;
-        job.blue = 0x20, job.green = 0x40, job.red = 0xC0;
-        job.pixelFor = pixelFor.data();
-        job.scratch = scratch.data();
-        job.out = fast.data();
-        ActiveRenderKernels().shadowRow(job);
-        job.out = plain.data();
-        PortableRenderKernels().shadowRow(job);
-        ASSERT_EQ(fast, plain) << n;
-        EXPECT_EQ(plain[4 * (width - 1) + 3], 255) << n; // the last box is 255 * n^2
+        MemoryImage img;
+        ASSERT_TRUE(img.InitializeDIB(width, n));
+        for (int32_t y = 0; y < n; ++y) // each column sum spread over the n rows
+            for (int32_t x = 0; x < width; ++x) {
+                const int32_t left = static_cast<int32_t>(columns[x]) - 255 * y;
+                const uint8_t a = static_cast<uint8_t>(std::clamp(left, 0, 255));
+                test::SetPixel(img.View(), x, y, a, a, a, a);
+            }
+        for (uint32_t colour : {0x51A93Cu, 0x404040u, 0x80FF5Eu}) {
+            MemoryImage shadow;
+            ASSERT_TRUE(MakeDropShadow(img.View(), n / 2, colour, shadow));
+            const uint32_t d = static_cast<uint32_t>(n * n);
+            for (int32_t x = 0; x < width; ++x) {
+                const uint32_t a = static_cast<uint32_t>(x) / d;
+                uint32_t expected = a << 24;
+                for (int c = 0; c < 3; ++c) {
+                    const uint32_t byte = colour >> (8 * c) & 0xFF; // red, green, blue
+                    expected |= (a == 255 ? byte : a * byte / 255) << (16 - 8 * c);
+                }
+                ASSERT_EQ(shadow.PixelAt(x, n - 1), expected) << n << " at " << x;
+            }
+        }
     }
 }
 

@@ -18,9 +18,13 @@
 #include "platform/win/Text.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
+#include <tlhelp32.h>
 #include <wtsapi32.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -480,9 +484,23 @@ TEST_F(DesktopRules, ATaskbarsOwnAnimatedSkinPlaysBesideAStillOrAnimatedOne) {
     EXPECT_EQ(RowChanges(rows, 1500)[0], 0) << "locked, it rests";
     PostMessageW(clock[0], WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     EXPECT_GE(RowChanges(rows, 3000)[0], 10) << "unlocked, it plays on";
+    // A still picture chosen for that taskbar takes the animation's place: with no animation
+    // left, the clock and its window go.
+    NextTaskbar();
+    NextTaskbar();
+    ChooseBase(Path("blue.bmp"));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(400, 615) == kBlue; }, 2000))
+        << std::hex << ScreenPixel(400, 615);
+    EXPECT_TRUE(
+        WaitFor([&] { return WindowsOfClass(app_.Id(), L"MoirelleAnimationClock").empty(); }, 2000))
+        << "the old animation is gone";
+    EXPECT_EQ(RowChanges(rows, 1000)[0], 0);
 
     // The shared picture animated as well: both play, still on one clock.
     app_.Kill();
+    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
+                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
+                  win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
     ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
     Start();
     ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
@@ -491,6 +509,81 @@ TEST_F(DesktopRules, ATaskbarsOwnAnimatedSkinPlaysBesideAStillOrAnimatedOne) {
     EXPECT_GE(changes[0], 10) << "the secondary taskbar's own animation plays";
     EXPECT_GE(changes[1], 10) << "the shared animation plays on the primary taskbar";
     EXPECT_EQ(WindowsOfClass(app_.Id(), L"MoirelleAnimationClock").size(), 1u);
+    DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
+}
+
+// What two animations at once cost over a long run (not part of the usual run; set
+// MOIRELLE_ANIMATION_SOAK_SECONDS): the shared picture animated on the primary taskbar and
+// a stand-in secondary's own, the program's CPU time over all its threads and its private
+// bytes at the start and the end.
+TEST_F(DesktopRules, TwoAnimationsOverALongRun) {
+    const char* env = std::getenv("MOIRELLE_ANIMATION_SOAK_SECONDS");
+    if (!env) GTEST_SKIP() << "set MOIRELLE_ANIMATION_SOAK_SECONDS to measure";
+    const int seconds = std::max(10, std::atoi(env));
+    std::string gif;
+    ASSERT_TRUE(ReadFile(JoinPath(JoinPath(SourceDir(), "samples"), "skin-shimmer.gif"), gif));
+    ASSERT_TRUE(WriteFile(Path("skin-shimmer.gif"), gif));
+    auto secondary = std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd",
+                                                    RECT{100, 600, 700, 630}, RGB(20, 20, 20));
+    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
+                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
+                  win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
+    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
+    Pump(2000);
+    win::UniqueKernelHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app_.Id()));
+    ASSERT_TRUE(process);
+    auto privateBytes = [&] {
+        PROCESS_MEMORY_COUNTERS memory{};
+        return GetProcessMemoryInfo(process.get(), &memory, sizeof(memory)) ? memory.PagefileUsage
+                                                                            : SIZE_T{0};
+    };
+    auto cpuSeconds = [&] {
+        double total = 0;
+        win::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+             more = Thread32Next(snapshot.get(), &entry)) {
+            if (entry.th32OwnerProcessID != app_.Id()) continue;
+            win::UniqueKernelHandle thread(
+                OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
+            FILETIME created, ended, kernel, user;
+            if (!thread || !GetThreadTimes(thread.get(), &created, &ended, &kernel, &user))
+                continue;
+            for (const FILETIME& t : {kernel, user})
+                total += ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+        }
+        return total;
+    };
+    const std::vector<RECT> rows{{110, 615, 690, 616}, {80, 758, 900, 759}};
+    const SIZE_T first = privateBytes();
+    const double cpu0 = cpuSeconds();
+    const ULONGLONG t0 = GetTickCount64();
+    const std::vector<int> changes = RowChanges(rows, 3000);
+    std::vector<SIZE_T> memory{first};
+    for (int minute = 1; GetTickCount64() - t0 < static_cast<ULONGLONG>(seconds) * 1000;) {
+        Pump(1000);
+        if (GetTickCount64() - t0 >= static_cast<ULONGLONG>(minute) * 60000) {
+            memory.push_back(privateBytes());
+            ++minute;
+        }
+    }
+    const double cpu = cpuSeconds() - cpu0;
+    const double wall = (GetTickCount64() - t0) / 1000.0;
+    const SIZE_T last = privateBytes();
+    std::printf("two animations for %.0f s: %.2f %% of one core; %d and %d changes in the first "
+                "3 s; private bytes %zu -> %zu (each minute:",
+                wall, 100.0 * cpu / wall, changes[0], changes[1], static_cast<size_t>(first),
+                static_cast<size_t>(last));
+    for (SIZE_T m : memory)
+        std::printf(" %zu", static_cast<size_t>(m));
+    std::printf(")\n");
+    EXPECT_GE(changes[0], 10) << "the secondary taskbar's own animation plays";
+    EXPECT_GE(changes[1], 10) << "the shared animation plays on the primary taskbar";
+    EXPECT_LE(last, first + 4 * 1024 * 1024);
     DeleteFileW(win::Widen(Path("lastskin.cfg")).c_str());
 }
 

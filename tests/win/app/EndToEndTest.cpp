@@ -918,6 +918,18 @@ std::string SampleAnimation(int delay = -1) {
     return gif;
 }
 
+// Whether the program has its animations' clock (a hidden window).
+bool HasAnimationClock(DWORD processId) {
+    constexpr const wchar_t* kClock = L"MoirelleAnimationClock";
+    for (HWND w = FindWindowExW(nullptr, nullptr, kClock, nullptr); w;
+         w = FindWindowExW(nullptr, w, kClock, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == processId) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // The sample's frames last 80 ms (one of them 320 ms, where nothing moves): the overlay
@@ -986,9 +998,14 @@ TEST_F(AppEndToEnd, AnAnimatedBaseSkinPlaysRestsWhileHiddenAndAStillStopsIt) {
     // Half the picture shows: the light crosses it in about 8 of the 24 frames each round.
     EXPECT_GE(RowChanges(app_.Overlay(), 2000).size(), 5u) << "under the texture it plays on";
 
+    EXPECT_TRUE(HasAnimationClock(app_.Id()));
     Choose(Button::Left, Path("base-green.bmp"));
     EXPECT_TRUE(OverlayShows(screenW * 3 / 4, kBaseGreen));
     EXPECT_TRUE(RowChanges(app_.Overlay(), 1500).empty()) << "a still stays still";
+    EXPECT_FALSE(HasAnimationClock(app_.Id())) << "with no animation left, no clock";
+    Choose(Button::Left, Path("skin-shimmer.gif"));
+    EXPECT_GE(RowChanges(app_.Overlay(), 2000).size(), 10u) << "chosen again, it plays again";
+    EXPECT_TRUE(HasAnimationClock(app_.Id()));
 }
 
 // A full-screen window in front lets the animation rest; when it goes, the animation goes on

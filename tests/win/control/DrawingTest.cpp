@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <utility>
+#include <vector>
 
 using namespace moirelle;
 using namespace moirelle::control;
@@ -290,6 +292,81 @@ TEST(ControlShadow, ATurnedImageCastsTheSameShadowWhateverHitTestAndAutoRedraw) 
     for (const auto& [what, set] : settings) {
         set();
         EXPECT_EQ(test::Painted(f).Differences(reference), 0) << what;
+    }
+}
+
+TEST(ControlShadow, TheShadowUsesGdiplusExactlyWhenItsImageDoes) {
+    Host f;
+    f.Load();
+    ASSERT_TRUE(f.img.LoadImage_FromArray(test::Solid(100, 50, kRed))); // scaled: prepared
+    ASSERT_TRUE(f.img.Image().isGDIplusEnabled());
+    f.img.ShadowEnabled(true);
+    ASSERT_NE(f.img.ShadowImage(), nullptr);
+    EXPECT_TRUE(f.img.ShadowImage()->isGDIplusEnabled());
+    // Switched off for the image once its drawings exist: the next shadow goes without it.
+    f.img.Image().isGDIplusEnabled(false);
+    f.img.ShadowDepth(4);
+    ASSERT_NE(f.img.ShadowImage(), nullptr);
+    EXPECT_FALSE(f.img.ShadowImage()->isGDIplusEnabled());
+}
+
+namespace {
+
+// What the form's window shows now, read from its device context without asking for a
+// paint, as 0x00RRGGBB.
+std::vector<uint32_t> OnScreen(HWND hwnd) {
+    uint32_t* bits = nullptr;
+    win::UniqueBitmap bitmap = forms::CreateDibSection32(300, 300, &bits);
+    win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    HDC window = GetDC(hwnd);
+    {
+        win::ScopedSelect select(dc.get(), bitmap.get());
+        BitBlt(dc.get(), 0, 0, 300, 300, window, 0, 0, SRCCOPY);
+        GdiFlush();
+    }
+    ReleaseDC(hwnd, window);
+    std::vector<uint32_t> pixels(bits, bits + 300 * 300);
+    for (uint32_t& p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+int Differences(const std::vector<uint32_t>& screen, const test::Painted& painted) {
+    int n = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            n += screen[static_cast<size_t>(y * 300 + x)] != painted.At(x, y) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+TEST(ControlRepaint, EveryVisibleChangeIsOnScreenWhenTheSetterReturns) {
+    Host f;
+    f.Show();
+    SetForegroundWindow(f.hWnd());
+    f.img.ScaleMethod(ActualSize);
+    // Red on the left, blue on the right, opaque: (100, 125)-(200, 175).
+    ASSERT_TRUE(f.img.LoadImage_FromArray(
+        test::OpaquePicture(100, 50, [](int x, int) { return x < 50 ? 0xFF0000u : 0x0000FFu; })));
+    test::PumpFor(50);
+    ASSERT_EQ(Differences(OnScreen(f.hWnd()), test::Painted(f)), 0);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"mirror", [&] { f.img.Mirror(1); }},
+        {"mask of red", [&] { f.img.MaskColor(0x0000FF), f.img.MaskUsed(1); }}, // OLE: BGR
+        {"mask of blue instead", [&] { f.img.MaskColor(0xFF0000); }},
+        {"inversion", [&] { f.img.InversedImage(true); }},
+        {"shadow", [&] { f.img.ShadowEnabled(true); }},
+        {"shadow lower", [&] { f.img.ShadowOffsetY(12); }},
+        {"opacity", [&] { f.img.Opacity(60); }},
+    };
+    std::vector<uint32_t> before = OnScreen(f.hWnd());
+    for (const auto& [what, change] : changes) {
+        change(); // no message is handled from here on
+        const std::vector<uint32_t> now = OnScreen(f.hWnd());
+        EXPECT_NE(now, before) << what << " shows";
+        EXPECT_EQ(Differences(now, test::Painted(f)), 0) << what << " shows as painted";
+        before = now;
     }
 }
 

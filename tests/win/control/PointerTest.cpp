@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace moirelle;
@@ -23,13 +25,16 @@ namespace {
 
 using Journal = std::vector<std::string>;
 
-// A: (0, 0) 100 x 100, opaque. B: (150, 0) 100 x 100, opaque only in its right half, exact
-// hit shape. Both stored (AutoSize off) and showing their images at their own size.
+// Two stored controls (AutoSize off) showing their images at their own size, each entry
+// and exit journaled under its name. a: (0, 0) 100 x 100, opaque. b: (bLeft, 0) 100 x 100,
+// exact hit shape, opaque only from its x = opaqueFrom on. By default b stands beside a;
+// placed over a, a shows through b's transparent pixels.
 class TwoControls : public test::HostForm {
   public:
-    TwoControls() {
-        for (auto* c : {&a, &b}) {
-            const std::string name = c == &a ? "A" : "B";
+    TwoControls(int bLeft = 150, int opaqueFrom = 50, std::string aName = "A",
+                std::string bName = "B")
+        : b{*this, {bLeft * 15, 0, 1500, 1500}, PropertyBag{}}, opaqueFrom_(opaqueFrom) {
+        for (auto [c, name] : {std::pair{&a, aName}, std::pair{&b, bName}}) {
             c->MouseEnter = [this, name] { journal.push_back(name + ".MouseEnter"); };
             c->MouseExit = [this, name] { journal.push_back(name + ".MouseExit"); };
         }
@@ -40,8 +45,8 @@ class TwoControls : public test::HostForm {
         for (auto* c : {&a, &b})
             c->ScaleMethod(ActualSize);
         ASSERT_TRUE(a.LoadImage_FromArray(test::Solid(100, 100, 0xFFFF0000)));
-        ASSERT_TRUE(b.LoadImage_FromArray(
-            test::Picture(100, 100, [](int x, int) { return x >= 50 ? 0xFF0000FFu : 0u; })));
+        ASSERT_TRUE(b.LoadImage_FromArray(test::Picture(
+            100, 100, [this](int x, int) { return x >= opaqueFrom_ ? 0xFF0000FFu : 0u; })));
         b.HitTest(2);
         test::PumpFor(30);
     }
@@ -60,8 +65,11 @@ class TwoControls : public test::HostForm {
             [&] { return std::find(journal.begin(), journal.end(), entry) != journal.end(); }, ms);
     }
     Hosted<aicAlphaImage> a{*this, {0, 0, 1500, 1500}, PropertyBag{}};
-    Hosted<aicAlphaImage> b{*this, {2250, 0, 1500, 1500}, PropertyBag{}};
+    Hosted<aicAlphaImage> b;
     Journal journal;
+
+  private:
+    int opaqueFrom_;
 };
 
 } // namespace
@@ -146,51 +154,17 @@ TEST(ControlPointer, ADropHandsOnTheFilesWithTheirWideNames) {
     ASSERT_EQ(target->Drop(data.Get(), 0, POINTL{origin.x + 25, origin.y + 30}, &effect), S_OK);
     EXPECT_EQ(names, files);
     EXPECT_FLOAT_EQ(dropX, 25 * 15.0f) << "in the form's scale (twips)";
+    // A host that lists the names in the narrow code page: the control hands on wide ones.
+    forms::DataObject narrow(data);
+    narrow.Files() = {L"C:\\??\\a.png", L"C:\\?\\b.png"};
+    int32_t dropEffect = DROPEFFECT_COPY;
+    names.clear();
+    f.a.DragInput(-1, narrow, dropEffect, 1, 0, 5, 6); // state -1: the drop
+    EXPECT_EQ(names, files);
 }
 
-namespace {
-
-// L: (0, 0) 100 x 100, opaque. U, laid over it later: (50, 0) 100 x 100, exact hit shape,
-// opaque only from its x = 40 on (the form's x = 90), so the form's x 50..89 shows L
-// through U's transparent pixels.
-class Overlapping : public test::HostForm {
-  public:
-    Overlapping() {
-        for (auto* c : {&lower, &upper}) {
-            const std::string name = c == &lower ? "L" : "U";
-            c->MouseEnter = [this, name] { journal.push_back(name + ".MouseEnter"); };
-            c->MouseExit = [this, name] { journal.push_back(name + ".MouseExit"); };
-        }
-    }
-    void Prepare() {
-        Show();
-        SetForegroundWindow(hWnd());
-        for (auto* c : {&lower, &upper})
-            c->ScaleMethod(ActualSize);
-        ASSERT_TRUE(lower.LoadImage_FromArray(test::Solid(100, 100, 0xFFFF0000)));
-        ASSERT_TRUE(upper.LoadImage_FromArray(
-            test::Picture(100, 100, [](int x, int) { return x >= 40 ? 0xFF0000FFu : 0u; })));
-        upper.HitTest(2);
-        test::PumpFor(30);
-    }
-    void MoveTo(int x, int y) {
-        POINT p{x, y};
-        ClientToScreen(hWnd(), &p);
-        ASSERT_TRUE(test::PlacePointer(p));
-        INPUT in{};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = MOUSEEVENTF_MOVE;
-        SendInput(1, &in, sizeof(in));
-    }
-    Hosted<aicAlphaImage> lower{*this, {0, 0, 1500, 1500}, PropertyBag{}};
-    Hosted<aicAlphaImage> upper{*this, {750, 0, 1500, 1500}, PropertyBag{}};
-    Journal journal;
-};
-
-} // namespace
-
 TEST(ControlPointer, ThroughATransparentPixelOfTheUpperControlTheLowerOneKeepsThePointer) {
-    Overlapping f;
+    TwoControls f(50, 40, "L", "U"); // U over L from L's x = 50, opaque from L's x = 90
     f.Prepare();
     for (int x : {70, 72, 74, 76, 78}) {
         f.MoveTo(x, 50);
@@ -198,14 +172,14 @@ TEST(ControlPointer, ThroughATransparentPixelOfTheUpperControlTheLowerOneKeepsTh
     }
     test::PumpFor(150); // tracking ticks too
     EXPECT_EQ(f.journal, (Journal{"L.MouseEnter"}));
-    EXPECT_TRUE(f.lower.isMouseOver());
+    EXPECT_TRUE(f.a.isMouseOver());
     // Onto an opaque pixel of the upper control, still over the lower one.
     f.journal.clear();
     f.MoveTo(95, 50);
     test::PumpUntil([&] { return !f.journal.empty(); }, 1500);
     test::PumpFor(150);
     EXPECT_EQ(f.journal, (Journal{"L.MouseExit", "U.MouseEnter"}));
-    EXPECT_TRUE(f.upper.isMouseOver());
+    EXPECT_TRUE(f.b.isMouseOver());
 }
 
 TEST(ControlPointer, AWindowOverTheControlTakesThePointerAwayAtTheNextTick) {

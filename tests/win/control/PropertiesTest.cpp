@@ -120,23 +120,45 @@ TEST(ControlProperties, SettersNormaliseIgnoreAndNotify) {
     }
 }
 
-TEST(ControlProperties, NewControlStartsWithTheInitialValues) {
+TEST(ControlProperties, NewControlStartsWithTheInitialValuesAtEveryLoadOfItsForm) {
     OneControl f;
     f.Load();
-    const aicAlphaImage& c = f.img;
-    EXPECT_TRUE(c.AutoSize());
-    EXPECT_TRUE(c.StretchQuality());
-    EXPECT_TRUE(c.Image().HighQualityInterpolation());
-    EXPECT_FALSE(c.AutoRedraw() || c.ShadowEnabled() || c.RotateEnabled() || c.InversedImage() ||
-                 c.KeepOriginalFormat());
-    EXPECT_EQ(c.Opacity(), 100);
-    EXPECT_EQ(c.GrayScale(), 0);
-    EXPECT_EQ(c.MaskColor(), static_cast<int32_t>(0x8000000F));
-    EXPECT_EQ(c.ShadowColor(), 0x404040);
-    EXPECT_EQ(c.ShadowDepth(), 2);
-    EXPECT_EQ(c.ShadowOpacity(), 50);
-    EXPECT_EQ(c.ContainerScaleMode(), forms::vbTwips);
+    aicAlphaImage& c = f.img;
+    const auto expectInitial = [&c](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_TRUE(c.AutoSize());
+        EXPECT_TRUE(c.StretchQuality());
+        EXPECT_TRUE(c.Image().HighQualityInterpolation());
+        EXPECT_FALSE(c.AutoRedraw() || c.ShadowEnabled() || c.RotateEnabled() ||
+                     c.InversedImage() || c.KeepOriginalFormat());
+        EXPECT_EQ(c.Opacity(), 100);
+        EXPECT_EQ(c.GrayScale(), 0);
+        EXPECT_EQ(c.ScaleMethod(), ScaleToFit);
+        EXPECT_EQ(c.MaskColor(), static_cast<int32_t>(0x8000000F));
+        EXPECT_EQ(c.ShadowColor(), 0x404040);
+        EXPECT_EQ(c.ShadowDepth(), 2);
+        EXPECT_EQ(c.ShadowOffsetX(), 2);
+        EXPECT_EQ(c.ShadowOffsetY(), 2);
+        EXPECT_EQ(c.ShadowOpacity(), 50);
+        EXPECT_EQ(c.ContainerScaleMode(), forms::vbTwips);
+    };
+    expectInitial("first load");
     EXPECT_EQ(c.ImageType(), 0) << "no image yet";
+    // A form loaded again makes its controls anew: a control without stored data is new.
+    c.AutoSize(false);
+    c.StretchQuality(false);
+    c.Opacity(40);
+    c.GrayScale(3);
+    c.ScaleMethod(ActualSize);
+    c.MaskColor(0x123456);
+    c.ShadowColor(0x00FF00);
+    c.ShadowDepth(5);
+    c.ShadowOffsetX(-4);
+    c.ShadowOffsetY(7);
+    c.ShadowOpacity(80);
+    ASSERT_TRUE(f.Unload());
+    f.Load();
+    expectInitial("loaded again");
 }
 
 TEST(ControlProperties, StoredDataWithoutKeysTakesTheKeyDefaults) {

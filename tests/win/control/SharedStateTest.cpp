@@ -289,6 +289,25 @@ TEST(TimerBinding, ReleasingEntriesStopsTheirTimersInTheSystem) {
     EXPECT_FALSE(KillTimer(w.hwnd, 6));
 }
 
+TEST(TimerBinding, ATickForAWindowAndIdNoEntrySetStopsThatTimer) {
+    Window w(nullptr, WS_POPUP);
+    TimerEntries entries;
+    entries.Create(0, [](HWND, UINT, UINT_PTR, DWORD) {});
+    ASSERT_NE(entries.Set(0, w.hwnd, 5, 10), 0u);
+    // The system's timer message names the procedure that handles it.
+    MSG msg{};
+    const ULONGLONG end = GetTickCount64() + 1000;
+    while (!PeekMessageW(&msg, w.hwnd, WM_TIMER, WM_TIMER, PM_NOREMOVE) && GetTickCount64() < end)
+        Sleep(5);
+    const auto procedure = reinterpret_cast<TIMERPROC>(msg.lParam);
+    ASSERT_NE(procedure, nullptr);
+    // The same procedure for an id that no entry set, as a timer outliving its entry would be.
+    ASSERT_NE(SetTimer(w.hwnd, 6, 10, procedure), 0u);
+    Pump(nullptr, 100);
+    EXPECT_FALSE(KillTimer(w.hwnd, 6)) << "its first tick stopped it";
+    EXPECT_TRUE(KillTimer(w.hwnd, 5)) << "the entry's own timer runs on";
+}
+
 TEST(TimerBinding, ATickMayDestroyItsOwnObject) {
     Window w(nullptr, WS_POPUP);
     int ticks = 0;
@@ -355,7 +374,10 @@ TEST(SharedGdiplus, ContainersUnderOneRootShareOneStartUpAndOtherRootsGetTheirOw
               static_cast<DWORD>(WS_CHILD));
     RECT box{};
     GetWindowRect(marker, &box);
-    EXPECT_TRUE(box.right == box.left && box.bottom == box.top);
+    POINT origin{0, 0};
+    ClientToScreen(root.hwnd, &origin);
+    const RECT atOrigin{origin.x, origin.y, origin.x, origin.y};
+    EXPECT_TRUE(EqualRect(&box, &atOrigin)) << "at the root's client origin, 0 x 0";
 
     second.ManageGDIToken(inner.hwnd);
     EXPECT_EQ(second.gdiToken(), -1);
@@ -405,12 +427,11 @@ TEST_F(FakeGdiplus, ShutsDownAboutFiftyMillisecondsAfterTheRootIsDestroyedThenUn
         const HWND marker = MarkerOf(container.hwnd);
         ASSERT_NE(marker, nullptr);
         EXPECT_TRUE(FakeLoaded()) << "the start-up holds the library";
-        Pump(nullptr, 80);
-        EXPECT_EQ(EnvCount("FAKE_GDIPLUS_SHUTDOWNS"), round - 1);
-
-        // Messages the marker handles before its end change nothing.
+        // Neither time nor the messages the marker handles before its end shut GDI+ down.
         SendMessageW(marker, WM_NULL, 0, 0);
         SendMessageW(marker, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"GDI+Safe Patch"));
+        Pump(nullptr, 80);
+        EXPECT_EQ(EnvCount("FAKE_GDIPLUS_SHUTDOWNS"), round - 1);
         const ULONGLONG destroyed = GetTickCount64();
         DestroyWindow(root.hwnd);
         EXPECT_FALSE(IsWindow(marker));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 namespace moirelle::app {
 namespace {
@@ -20,7 +21,10 @@ constexpr DWORD kEventObjectUncloaked = 0x8018;
 constexpr UINT kMenuLookMs = 15;
 constexpr int kMenuLooks = 20;
 
-constexpr DWORD kHookedEvents[][2] = {
+struct EventRange {
+    DWORD first, last;
+};
+constexpr EventRange kHookedEvents[] = {
     {EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND},
     {EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPEND},
     {EVENT_SYSTEM_MINIMIZESTART, EVENT_SYSTEM_MINIMIZEEND},
@@ -31,7 +35,7 @@ constexpr DWORD kHookedEvents[][2] = {
 
 std::wstring ClassOf(HWND hwnd) {
     wchar_t name[64]{};
-    GetClassNameW(hwnd, name, 64);
+    GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
     return name;
 }
 
@@ -78,13 +82,17 @@ MonitorFacts DesktopEvents::MonitorFactsOf(HMONITOR monitor) {
 
 DesktopEvents::DesktopEvents(std::function<void()> changed) : changed_(std::move(changed)) {
     g_events = this;
-    launcher_ = std::make_unique<LauncherVisibility>([this](bool v) { LauncherChanged(v); });
+    // The taskbars' owner applies only what changed.
+    launcher_ = std::make_unique<LauncherVisibility>([this](bool visible) {
+        launcherVisible_ = visible;
+        changed_();
+    });
     if (launcher_->Available())
         launcherVisible_ = launcher_->Visible();
     else
         launcher_.reset();
     for (const auto& range : kHookedEvents)
-        if (HWINEVENTHOOK hook = SetWinEventHook(range[0], range[1], nullptr, OnEvent, 0, 0,
+        if (HWINEVENTHOOK hook = SetWinEventHook(range.first, range.last, nullptr, OnEvent, 0, 0,
                                                  WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS))
             hooks_.push_back(hook);
     // The windows there are already: looked at once.
@@ -200,10 +208,8 @@ void DesktopEvents::WatchNewMenu() {
 
 void CALLBACK DesktopEvents::MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
     DesktopEvents* self = g_events;
-    if (!self || id != self->menuTimer_) {
-        KillTimer(nullptr, id);
-        return;
-    }
+    // A tick already queued when its timer was killed.
+    if (!self || id != self->menuTimer_) return;
     const bool wasOpen = self->StartMenuOpen();
     self->LookAtMenus();
     if (self->StartMenuOpen() || --self->menuLooks_ <= 0) {
@@ -211,12 +217,6 @@ void CALLBACK DesktopEvents::MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
         self->menuTimer_ = 0;
     }
     if (self->StartMenuOpen() != wasOpen) self->changed_();
-}
-
-void DesktopEvents::LauncherChanged(bool visible) {
-    if (visible == launcherVisible_) return;
-    launcherVisible_ = visible;
-    changed_();
 }
 
 } // namespace moirelle::app

@@ -50,7 +50,6 @@ class DesktopEvents {
     // Whether the window counts as maximised now (false for windows never counted).
     bool Look(HWND hwnd);
     bool LookForStartMenu(HWND hwnd);
-    void LauncherChanged(bool visible);
     // A shell menu created but not shown yet is looked at again shortly, a few times.
     void WatchNewMenu();
     static void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD);

@@ -188,16 +188,26 @@ void FrmOpt::LoadGallery() {
         Gallery, taskbars_, [this] { return edited_; }, taskbars_.Settings(),
         [this] { taskbars_.SaveSettings(); }, forms::App::Path());
     gallery_->Load();
-    // A drop on the options window goes to the taskbar it edits, one on the primary overlay
-    // to the skin that overlay shows (the shared one).
+    // A drop on the options window goes to the taskbar it edits, one on an overlay to that
+    // overlay's taskbar.
     dropOnOptions_ =
         std::make_unique<SkinDropRegistration>(hWnd(), [this](const std::string& path, SkinLayer) {
             return gallery_->KeepPicture(edited_, path);
         });
-    dropOnOverlay_ = std::make_unique<SkinDropRegistration>(
-        overlay_.hWnd(), [this](const std::string& path, SkinLayer) {
-            return gallery_->KeepPicture(std::string(), path);
-        });
+    taskbars_.TakeDrops([this](const std::string& key, const std::string& path) {
+        return PictureDroppedOn(key, path);
+    });
+}
+
+// A picture kept for one taskbar alone (a secondary one, or any while each shows its own)
+// makes this window edit that taskbar.
+bool FrmOpt::PictureDroppedOn(const std::string& key, const std::string& path) {
+    if (!gallery_->KeepPicture(key, path)) return false;
+    if (!taskbars_.Settings().sameOnEveryTaskbar && edited_ != key) {
+        edited_ = key;
+        ShowEditedTaskbar();
+    }
+    return true;
 }
 
 // Closing leaves as "Exit" does: the shell restored, the icon removed, the process ended.
@@ -475,6 +485,8 @@ void FrmOpt::ShowEditedTaskbar() {
     auto at = std::find_if(list.begin(), list.end(),
                            [&](const TaskbarInfo& t) { return t.key == edited_; });
     Label5.Caption(edited_.empty() || at == list.end() ? kEveryTaskbar : at->name);
+    // The frames mark the edited taskbar's kept skin.
+    if (gallery_) gallery_->Fill();
 }
 
 // The old taskbar and start menu are gone with the old shell; their successors are found

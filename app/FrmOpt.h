@@ -128,6 +128,7 @@ class FrmOpt : public forms::Form {
     // Tells the user that a chosen skin could not be written to its file.
     void SkinNotKept();
     void LoadGallery();
+    bool PictureDroppedOn(const std::string& key, const std::string& path);
 
     void Preview_Click(int16_t button);
     void PictureButton_Click(int16_t index);
@@ -161,10 +162,10 @@ class FrmOpt : public forms::Form {
     bool toldSkinNotKept_ = false;
     win::UniqueIcon trayIcon_;
     int trayRetries_ = 0;
-    // The gallery's contents and the drops of pictures on this window and on the overlay.
+    // The gallery's contents and the drops of pictures on this window (those on the
+    // overlays are taken by the taskbars' owner).
     std::unique_ptr<GallerySkins> gallery_;
     std::unique_ptr<SkinDropRegistration> dropOnOptions_;
-    std::unique_ptr<SkinDropRegistration> dropOnOverlay_;
 };
 
 } // namespace moirelle::app

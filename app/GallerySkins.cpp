@@ -1,6 +1,7 @@
 #include "app/GallerySkins.h"
 
 #include "app/AppResources.h"
+#include "app/SamePath.h"
 #include "app/SkinPictures.h"
 #include "forms/App.h"
 #include "platform/win/Handles.h"
@@ -85,10 +86,11 @@ GallerySkins::GallerySkins(SkinGallery& gallery, TaskbarSkins& skins,
       settings_(settings), saveSettings_(std::move(saveSettings)) {
     gallery_.Pointed = [this](const std::string& path) { Pointed(path); };
     gallery_.Unpointed = [this] { Unpointed(); };
-    // Keeping shows the kept skin: a preview has nothing left to put back.
+    // The preview ends once the picture is kept (or is not): every taskbar then shows its
+    // kept skin, and later changes of it show.
     gallery_.Chosen = [this](const std::string& path) {
-        previewing_ = false;
         KeepPicture(editedKey_(), path);
+        skins_.EndPreview();
     };
 }
 
@@ -118,9 +120,7 @@ void GallerySkins::Fill() {
     // Pictures that are gone drop out; the built-in skins have their own row.
     std::vector<std::string> recent;
     for (const std::string& path : settings_.recentPictures)
-        if (StampOf(path) &&
-            std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end())
-            recent.push_back(path);
+        if (StampOf(path) && !IsBuiltIn(path)) recent.push_back(path);
     std::vector<GalleryItem> builtIn = ItemsOf(builtInFiles_), used = ItemsOf(recent);
     std::vector<std::string> shown;
     for (const auto* row : {&builtIn, &used})
@@ -143,11 +143,16 @@ bool GallerySkins::KeepPicture(const std::string& key, const std::string& path) 
 }
 
 void GallerySkins::Used(const std::string& path) {
-    if (std::find(builtInFiles_.begin(), builtInFiles_.end(), path) == builtInFiles_.end()) {
+    if (!IsBuiltIn(path)) {
         settings_.UsePicture(path);
         saveSettings_();
     }
     Fill();
+}
+
+bool GallerySkins::IsBuiltIn(const std::string& path) const {
+    return std::any_of(builtInFiles_.begin(), builtInFiles_.end(),
+                       [&](const std::string& f) { return SamePath(f, path); });
 }
 
 void GallerySkins::Pointed(const std::string& path) {
@@ -156,12 +161,9 @@ void GallerySkins::Pointed(const std::string& path) {
     if (layer == SkinLayer::None) return;
     // Each preview is the kept skin with one layer changed.
     skins_.PreviewSkin(key, SkinWithPicture(skins_.KeptSkin(key), path, layer));
-    previewing_ = true;
 }
 
 void GallerySkins::Unpointed() {
-    if (!previewing_) return;
-    previewing_ = false;
     skins_.EndPreview();
 }
 

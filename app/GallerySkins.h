@@ -43,11 +43,14 @@ class GallerySkins {
     bool KeepPicture(const std::string& key, const std::string& path);
     // A picture was kept another way (the open-file dialog): first among those used.
     void Used(const std::string& path);
+    // Fills the strip anew: the pictures used that are still there, the edited taskbar's
+    // kept skin framed.
+    void Fill();
     // The built-in skins' files.
     const std::vector<std::string>& BuiltInFiles() const { return builtInFiles_; }
 
   private:
-    void Fill();
+    bool IsBuiltIn(const std::string& path) const;
     std::vector<GalleryItem> ItemsOf(const std::vector<std::string>& paths);
     void Pointed(const std::string& path);
     void Unpointed();
@@ -60,7 +63,6 @@ class GallerySkins {
     Settings& settings_;
     std::function<void()> saveSettings_;
     std::vector<std::string> builtInFiles_;
-    bool previewing_ = false;
 };
 
 } // namespace moirelle::app

@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "app/AtomicFile.h"
+#include "app/SamePath.h"
 #include "forms/App.h"
 #include "platform/win/Text.h"
 
@@ -108,8 +109,9 @@ TaskbarSettings Settings::For(const std::string& key) const {
     return TaskbarSettings{std::nullopt, sharedRules};
 }
 
+// One file named in two spellings (letter case, short names, "..") is one picture.
 void Settings::UsePicture(const std::string& path) {
-    std::erase(recentPictures, path);
+    std::erase_if(recentPictures, [&](const std::string& p) { return SamePath(p, path); });
     recentPictures.insert(recentPictures.begin(), path);
     if (recentPictures.size() > kRecentPictures) recentPictures.resize(kRecentPictures);
 }
@@ -135,8 +137,8 @@ Settings Settings::Parse(const IniText& text) {
                 const std::wstring* path = entries.Find(std::to_wstring(i));
                 if (!path || path->empty()) continue;
                 std::string picture = win::Narrow(*path);
-                if (std::find(s.recentPictures.begin(), s.recentPictures.end(), picture) ==
-                    s.recentPictures.end())
+                if (std::none_of(s.recentPictures.begin(), s.recentPictures.end(),
+                                 [&](const std::string& p) { return SamePath(p, picture); }))
                     s.recentPictures.push_back(std::move(picture));
             }
         } else if (section.name.size() > kTaskbarPrefix.size() &&

@@ -11,7 +11,6 @@
 namespace moirelle::app {
 namespace {
 
-constexpr std::array<uint8_t, 8> kPngSignature{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 // Where the IHDR chunk's colour type lies: signature, length, "IHDR", width, height, depth.
 constexpr size_t kPngColourType = 8 + 4 + 4 + 4 + 4 + 1;
 constexpr size_t kHeadBytes = 64;
@@ -39,9 +38,7 @@ SkinLayer PngLayer(std::span<const uint8_t> head) {
 } // namespace
 
 SkinLayer SkinLayerOf(std::span<const uint8_t> head) {
-    if (head.size() >= kPngSignature.size() &&
-        std::equal(kPngSignature.begin(), kPngSignature.end(), head.begin()))
-        return PngLayer(head);
+    if (StartsWith(head, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return PngLayer(head);
     const bool picture =
         StartsWith(head, {'B', 'M'}) || StartsWith(head, {'G', 'I', 'F', '8', '7', 'a'}) ||
         StartsWith(head, {'G', 'I', 'F', '8', '9', 'a'}) || StartsWith(head, {0xFF, 0xD8, 0xFF}) ||

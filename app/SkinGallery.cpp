@@ -1,5 +1,7 @@
 #include "app/SkinGallery.h"
 
+#include "app/SamePath.h"
+
 #include <algorithm>
 
 namespace moirelle::app {
@@ -67,11 +69,22 @@ void SkinGallery::Items(std::vector<GalleryItem> builtIn, std::vector<GalleryIte
     if (recent.size() > kGalleryColumns) recent.resize(kGalleryColumns);
     rows_[0] = std::move(builtIn);
     rows_[1] = std::move(recent);
-    Refresh();
+    FindKept();
 }
 
 void SkinGallery::Kept(std::vector<std::string> paths) {
     kept_ = std::move(paths);
+    FindKept();
+}
+
+// The kept skin's paths may name its files in other spellings than the thumbnails do.
+void SkinGallery::FindKept() {
+    framed_.clear();
+    for (const auto& row : rows_)
+        for (const GalleryItem& item : row)
+            if (std::any_of(kept_.begin(), kept_.end(),
+                            [&](const std::string& p) { return SamePath(p, item.path); }))
+                framed_.push_back(item.path);
     Refresh();
 }
 
@@ -97,7 +110,7 @@ void SkinGallery::Paint(HDC dc) {
             DrawThumbnail(dc, r, item->thumbnail);
             if (item->path == pointed_)
                 Frame(dc, r, kPointedFrame);
-            else if (std::find(kept_.begin(), kept_.end(), item->path) != kept_.end())
+            else if (std::find(framed_.begin(), framed_.end(), item->path) != framed_.end())
                 Frame(dc, r, kKeptFrame);
         }
 }

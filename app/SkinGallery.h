@@ -62,9 +62,13 @@ class SkinGallery : public forms::Control {
   private:
     const GalleryItem* ItemUnder(float x, float y) const;
     void PointAt(const GalleryItem* item);
+    // Finds the thumbnails of the kept skin and paints anew.
+    void FindKept();
 
     std::vector<GalleryItem> rows_[kGalleryRows];
     std::vector<std::string> kept_;
+    // The paths of the thumbnails framed as kept.
+    std::vector<std::string> framed_;
     // The path being previewed; empty while none is.
     std::string pointed_;
 };

@@ -6,6 +6,7 @@
 #include "platform/win/Text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace moirelle::app {
 namespace {
@@ -75,6 +76,7 @@ void TaskbarSet::FollowSecondaryTaskbars() {
         e.overlay = e.owned.get();
         e.showsShared = false;
         e.overlay->Load();
+        TakeDrops(e);
         entries_.push_back(std::move(e));
         changed = true;
     }
@@ -206,18 +208,20 @@ void TaskbarSet::SharedBase(const forms::Picture& picture, const std::string& pa
         if (e.showsShared) e.overlay->BasePicture(picture);
     // An animated GIF plays on the overlays that show the shared skin; they (and those that
     // come back to it) show the animation's picture.
-    if (path.empty() && !animation_) return;
-    if (!animation_)
-        animation_ = std::make_unique<SkinAnimation>(Clock(), [this] {
-            std::vector<SkinAnimation::Overlay> shown;
-            for (Entry& e : entries_)
-                if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});
-            return shown;
-        });
-    if (animation_->Play(path))
-        sharedPicture_ = animation_->Picture();
-    else
-        ReleaseIdleClock();
+    if (!path.empty() || animation_) {
+        if (!animation_)
+            animation_ = std::make_unique<SkinAnimation>(Clock(), [this] {
+                std::vector<SkinAnimation::Overlay> shown;
+                for (Entry& e : entries_)
+                    if (e.showsShared) shown.push_back({e.overlay->hWnd(), &e.overlay->Image1});
+                return shown;
+            });
+        if (animation_->Play(path))
+            sharedPicture_ = animation_->Picture();
+        else
+            ReleaseIdleClock();
+    }
+    EndPreview();
 }
 
 void TaskbarSet::ReleaseIdleClock() {
@@ -232,6 +236,7 @@ void TaskbarSet::SharedTexture(const std::string& path) {
     shared_.texture = path;
     for (Entry& e : entries_)
         if (e.showsShared) e.overlay->Texture(win::Widen(path));
+    EndPreview();
 }
 
 void TaskbarSet::ShowOverlays(bool show) {
@@ -244,9 +249,7 @@ void TaskbarSet::ShowOverlays(bool show) {
 }
 
 bool TaskbarSet::SaveSettings() {
-    if (!settings_.Write(settingsPath_)) return false;
-    settings_.needsRewrite = false;
-    return true;
+    return settings_.Write(settingsPath_);
 }
 
 void TaskbarSet::SameOnEveryTaskbar(bool same) {
@@ -254,6 +257,24 @@ void TaskbarSet::SameOnEveryTaskbar(bool same) {
     settings_.sameOnEveryTaskbar = same;
     SaveSettings();
     Apply();
+}
+
+void TaskbarSet::TakeDrops(DroppedPicture dropped) {
+    dropped_ = std::move(dropped);
+    for (Entry& e : entries_)
+        TakeDrops(e);
+}
+
+// The taskbar's key is looked up at the drop: keys follow the taskbars as they come and go.
+void TaskbarSet::TakeDrops(Entry& e) {
+    if (!dropped_) return;
+    FrmMagnet* overlay = e.overlay;
+    e.drops = std::make_unique<SkinDropRegistration>(
+        overlay->hWnd(), [this, overlay](const std::string& path, SkinLayer) {
+            auto on = std::find_if(entries_.begin(), entries_.end(),
+                                   [&](const Entry& x) { return x.overlay == overlay; });
+            return on != entries_.end() && dropped_(on->key, path);
+        });
 }
 
 std::vector<TaskbarInfo> TaskbarSet::Taskbars() {
@@ -293,6 +314,8 @@ bool TaskbarSet::KeepSkin(const std::string& key, const Skin& skin) {
     own.first->second.skin = kept;
     settings_.sameOnEveryTaskbar = false;
     SaveSettings();
+    for (Entry& x : entries_)
+        x.preview.reset();
     Apply();
     return whole;
 }
@@ -305,10 +328,13 @@ void TaskbarSet::PreviewSkin(const std::string& key, const Skin& skin) {
     Apply();
 }
 
+// Also when a skin is kept while another is previewed (the pointer may still rest on a
+// thumbnail): the kept skin shows.
 void TaskbarSet::EndPreview() {
+    bool previewed = false;
     for (Entry& e : entries_)
-        e.preview.reset();
-    Apply();
+        previewed = std::exchange(e.preview, std::nullopt).has_value() || previewed;
+    if (previewed) Apply();
 }
 
 } // namespace moirelle::app

@@ -13,10 +13,12 @@
 #include "app/FrmMagnet.h"
 #include "app/Settings.h"
 #include "app/SkinAnimation.h"
+#include "app/SkinDropTarget.h"
 #include "app/TaskbarSkins.h"
 #include "app/clsAlpha.h"
 #include "forms/Picture.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +61,10 @@ class TaskbarSet : public TaskbarSkins {
     bool SaveSettings();
     // Every taskbar shows the shared skin and rules, or each its own.
     void SameOnEveryTaskbar(bool same);
+    // Picture files dropped on an overlay, now or on any overlay to come, go to `dropped`
+    // with the key of the overlay's taskbar; it answers whether one was kept. Called once.
+    using DroppedPicture = std::function<bool(const std::string& key, const std::string& path)>;
+    void TakeDrops(DroppedPicture dropped);
 
     // TaskbarSkins
     std::vector<TaskbarInfo> Taskbars() override;
@@ -74,6 +80,8 @@ class TaskbarSet : public TaskbarSkins {
     struct Entry {
         FrmMagnet* overlay = nullptr;
         std::unique_ptr<FrmMagnet> owned;
+        // Revoked before the overlay it names is destroyed.
+        std::unique_ptr<SkinDropRegistration> drops;
         std::string key;
         std::optional<uint8_t> alpha;
         // The skin it shows: nothing is the shared one.
@@ -86,6 +94,7 @@ class TaskbarSet : public TaskbarSkins {
     };
 
     void FollowSecondaryTaskbars();
+    void TakeDrops(Entry& e);
     void NameTaskbars();
     Entry* Find(const std::string& key);
     // Gives each taskbar the look of its state; `force` applies the opacity even unchanged.
@@ -110,6 +119,7 @@ class TaskbarSet : public TaskbarSkins {
     // The shared base picture when it is an animated GIF, made at first use.
     std::unique_ptr<SkinAnimation> animation_;
     std::unique_ptr<DesktopEvents> events_;
+    DroppedPicture dropped_;
     app::Settings settings_;
     std::wstring settingsPath_;
     clsAlpha alpha_;

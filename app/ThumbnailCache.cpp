@@ -27,18 +27,14 @@ void Put64(std::vector<uint8_t>& out, uint64_t v) {
 class Reader {
   public:
     explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-    bool Get32(uint32_t& v) {
-        if (bytes_.size() - at_ < 4) return false;
-        v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<uint32_t>(bytes_[at_ + i]) << (8 * i);
-        at_ += 4;
-        return true;
-    }
-    bool Get64(uint64_t& v) {
-        uint32_t lo = 0, hi = 0;
-        if (!Get32(lo) || !Get32(hi)) return false;
-        v = lo | static_cast<uint64_t>(hi) << 32;
+    // A little-endian number.
+    template <class T> bool Get(T& v) {
+        auto s = Take(sizeof(T));
+        if (s.size() != sizeof(T)) return false;
+        T value{};
+        for (size_t i = 0; i < sizeof(T); ++i)
+            value |= static_cast<T>(s[i]) << (8 * i);
+        v = value;
         return true;
     }
     std::span<const uint8_t> Take(size_t n) {
@@ -54,6 +50,11 @@ class Reader {
     size_t at_ = 0;
 };
 
+// Whether a thumbnail of this size is one an entry may hold.
+bool SizeFits(uint32_t w, uint32_t h) {
+    return w > 0 && h > 0 && w <= kThumbnailMaxSide && h <= kThumbnailMaxSide;
+}
+
 bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& bytes) {
     win::UniqueFile f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -66,17 +67,12 @@ bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& bytes) {
             read == bytes.size());
 }
 
-bool WriteWhole(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+// A write cut short leaves an entry that does not read back: it is made again.
+void WriteWhole(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     win::UniqueFile f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f) return false;
     DWORD written = 0;
-    bool ok =
-        WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    f.reset();
-    if (!ok) DeleteFileW(path.c_str());
-    return ok;
+    if (f) WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 } // namespace
@@ -103,19 +99,18 @@ std::optional<Thumbnail> DecodeThumbnail(std::span<const uint8_t> bytes, std::st
         return std::nullopt;
     uint32_t version = 0, length = 0, w = 0, h = 0;
     FileStamp made;
-    if (!in.Get32(version) || version != kVersion || !in.Get64(made.size) || !in.Get64(made.time) ||
-        made != stamp || !in.Get32(length) || length != path.size())
+    if (!in.Get(version) || version != kVersion || !in.Get(made.size) || !in.Get(made.time) ||
+        made != stamp || !in.Get(length) || length != path.size())
         return std::nullopt;
     auto name = in.Take(length);
     if (name.size() != length || !std::equal(name.begin(), name.end(), path.begin()))
         return std::nullopt;
-    if (!in.Get32(w) || !in.Get32(h) || w == 0 || h == 0 || w > kThumbnailMaxSide ||
-        h > kThumbnailMaxSide || in.Left() != size_t{w} * h * 4)
+    if (!in.Get(w) || !in.Get(h) || !SizeFits(w, h) || in.Left() != size_t{w} * h * 4)
         return std::nullopt;
     Thumbnail t{static_cast<int32_t>(w), static_cast<int32_t>(h), {}};
     t.pixels.resize(size_t{w} * h);
     for (uint32_t& p : t.pixels)
-        in.Get32(p);
+        in.Get(p);
     return t;
 }
 
@@ -157,10 +152,9 @@ std::optional<Thumbnail> ThumbnailCache::Get(const std::string& path, const Make
     if (ReadWhole(entry, bytes))
         if (auto cached = DecodeThumbnail(bytes, path, *stamp)) return cached;
     auto made = make(path);
-    if (!made || made->width <= 0 || made->height <= 0 || made->width > kThumbnailMaxSide ||
-        made->height > kThumbnailMaxSide ||
-        made->pixels.size() != static_cast<size_t>(made->width) * made->height)
-        return std::nullopt;
+    if (!made) return std::nullopt;
+    const auto w = static_cast<uint32_t>(made->width), h = static_cast<uint32_t>(made->height);
+    if (!SizeFits(w, h) || made->pixels.size() != size_t{w} * h) return std::nullopt;
     CreateDirectoryW(win::Widen(folder_).c_str(), nullptr);
     WriteWhole(entry, EncodeThumbnail(path, *stamp, *made));
     return made;

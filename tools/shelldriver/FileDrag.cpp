@@ -8,76 +8,62 @@
 #include <thread>
 
 namespace moirelle::shelldriver {
+FilesData::FilesData(const std::vector<std::wstring>& files) {
+    size_t chars = 1;
+    for (const auto& f : files)
+        chars += f.size() + 1;
+    block_.resize(sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = reinterpret_cast<DROPFILES*>(block_.data());
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* out = reinterpret_cast<wchar_t*>(block_.data() + sizeof(DROPFILES));
+    for (const auto& f : files) {
+        std::copy(f.begin(), f.end(), out);
+        out += f.size() + 1;
+    }
+}
+
+HRESULT FilesData::QueryInterface(REFIID iid, void** out) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
+        *out = static_cast<IDataObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT FilesData::GetData(FORMATETC* f, STGMEDIUM* m) {
+    if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, block_.size());
+    if (!g) return E_OUTOFMEMORY;
+    std::copy(block_.begin(), block_.end(), static_cast<uint8_t*>(GlobalLock(g)));
+    GlobalUnlock(g);
+    m->tymed = TYMED_HGLOBAL;
+    m->hGlobal = g;
+    m->pUnkForRelease = nullptr;
+    return S_OK;
+}
+
+HRESULT FilesData::QueryGetData(FORMATETC* f) {
+    return f && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+}
+
+HRESULT FilesData::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) {
+    if (out) out->ptd = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT FilesData::EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC f{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return SHCreateStdEnumFmtEtc(1, &f, out);
+}
+
 namespace {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-
-// Offers one format: a dropped-files block in global memory.
-class FilesData final : public IDataObject {
-  public:
-    explicit FilesData(const std::vector<std::wstring>& files) {
-        size_t chars = 1;
-        for (const auto& f : files)
-            chars += f.size() + 1;
-        block_.resize(sizeof(DROPFILES) + chars * sizeof(wchar_t));
-        auto* header = reinterpret_cast<DROPFILES*>(block_.data());
-        header->pFiles = sizeof(DROPFILES);
-        header->fWide = TRUE;
-        auto* out = reinterpret_cast<wchar_t*>(block_.data() + sizeof(DROPFILES));
-        for (const auto& f : files) {
-            std::copy(f.begin(), f.end(), out);
-            out += f.size() + 1;
-        }
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-            *out = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* m) override {
-        if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-        HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, block_.size());
-        if (!g) return E_OUTOFMEMORY;
-        std::copy(block_.begin(), block_.end(), static_cast<uint8_t*>(GlobalLock(g)));
-        GlobalUnlock(g);
-        m->tymed = TYMED_HGLOBAL;
-        m->hGlobal = g;
-        m->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
-        return f && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-        if (out) out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
-        if (direction != DATADIR_GET) return E_NOTIMPL;
-        FORMATETC f{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        return SHCreateStdEnumFmtEtc(1, &f, out);
-    }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-
-  private:
-    ULONG refs_ = 1;
-    std::vector<uint8_t> block_;
-};
 
 // Drops when the left button is up; records the effects offered.
 class Source final : public IDropSource {

@@ -1115,9 +1115,13 @@ bool Reddish(COLORREF c) {
 
 TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackAClickKeepsIt) {
     RemoveSkinFiles();
-    // A built-in skin's file that is gone is written again.
+    // A built-in skin's file that is gone is written again; a cached thumbnail of no picture
+    // shown goes.
     DeleteFileW(win::Widen(Path("skins\\ember.bmp")).c_str());
+    const std::string stale = Path("thumbnails\\0123456789abcdef.thumb");
+    ASSERT_TRUE(WriteFile(stale, "of a picture long gone"));
     Restart();
+    EXPECT_EQ(FileBytes(stale), "<missing>");
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 3000))
         << std::hex << OverlayPixel(x);
@@ -1125,9 +1129,15 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     MoveTo(At(GalleryCell(0, 1)));
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000))
         << "no preview: " << std::hex << OverlayPixel(x);
-    // The one pointed at is framed in blue.
+    // The thumbnails show their skins; the one pointed at is framed in blue.
     RaiseOnScreen(app_.Options());
     Pump(200);
+    // (Read until the raised window has been painted: under load that may take a while.)
+    const POINT ember = At(GalleryCell(0, 1)), sand = At(GalleryCell(0, 6));
+    EXPECT_TRUE(WaitFor([&] { return Reddish(ScreenPixel(ember.x, ember.y)); }, 2000))
+        << std::hex << ScreenPixel(ember.x, ember.y);
+    EXPECT_TRUE(WaitFor([&] { return GetRValue(ScreenPixel(sand.x, sand.y)) > 180; }, 2000))
+        << std::hex << ScreenPixel(sand.x, sand.y);
     // Seven built-in skins: the upper row's last cell is empty, and no thumbnail spills into
     // it.
     const POINT empty = At(GalleryCell(0, 7));
@@ -1154,9 +1164,36 @@ TEST_F(AppEndToEnd, PointingAtAGalleryThumbnailPreviewsItLeavingPutsTheSkinBackA
     EXPECT_NE(frame(0), RGB(240, 244, 250));
     EXPECT_NE(frame(2), RGB(240, 244, 250));
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), Path("skins\\ember.bmp") + "\r\n");
+    // No thumbnail spills into the borders below it and right of it (aurora's, neither
+    // pointed nor kept).
+    for (POINT border : {At({kGallery.x + 2 * 47 + 23, kGallery.y + 31}),
+                         At({kGallery.x + 3 * 47 - 1, kGallery.y + 16})})
+        EXPECT_EQ(ScreenPixel(border.x, border.y), RGB(20, 20, 20)) << border.x << ", " << border.y;
+    // The built-in skin written again is the artwork's bitmap file as it was made.
+    std::string artwork;
+    ASSERT_TRUE(ReadFile(
+        JoinPath(JoinPath(JoinPath(SourceDir(), "app"), "resources"), "skin-ember.bmp"), artwork));
+    EXPECT_TRUE(FileBytes(Path("skins\\ember.bmp")) == artwork);
+    // A picture chosen after a click shows: the click left no preview behind.
+    Choose(Button::Left, Path("base-green.bmp"));
+    EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
+    ClickAt(At(GalleryCell(0, 1)), Button::Left);
+    MoveTo(At(kHeader));
+    ASSERT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000));
     Restart();
     EXPECT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 3000))
         << "not kept across a restart: " << std::hex << OverlayPixel(x);
+    // A skin kept while another is previewed shows at once, though the pointer still rests
+    // on the previewed thumbnail ("Make Magnet" is pressed without the pointer).
+    Click(ButtonNamed(L"Make Magnet"));
+    ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+    MoveTo(At(kHeader));
+    MoveTo(At(GalleryCell(0, 1)));
+    ASSERT_TRUE(WaitFor([&] { return Reddish(OverlayPixel(x)); }, 2000));
+    Click(ButtonNamed(L"Make Magnet"));
+    EXPECT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000))
+        << "the preview stayed over the kept skin: " << std::hex << OverlayPixel(x);
+    MoveTo(At(kHeader));
 }
 
 // A picture chosen in the dialog comes first in the gallery's lower row; a picture that is
@@ -1173,6 +1210,12 @@ TEST_F(AppEndToEnd, PicturesUsedLastFillTheGallerysLowerRow) {
     ASSERT_TRUE(OverlayShows(x, kBaseGreen));
     ClickAt(At(GalleryCell(0, 0)), Button::Left);
     ASSERT_TRUE(WaitFor([&] { return Bluish(OverlayPixel(x)); }, 2000));
+    // Its thumbnail leads the lower row.
+    RaiseOnScreen(app_.Options());
+    Pump(200);
+    const POINT first = At(GalleryCell(1, 0));
+    EXPECT_EQ(ScreenPixel(first.x, first.y), kBaseGreen)
+        << std::hex << ScreenPixel(first.x, first.y);
     MoveTo(At(GalleryCell(1, 0)));
     EXPECT_TRUE(OverlayShows(x, kBaseGreen)) << std::hex << OverlayPixel(x);
     MoveTo(At(kHeader));
@@ -1217,4 +1260,9 @@ TEST_F(AppEndToEnd, ADroppedPngBecomesTheTextureAndATextFileIsRefused) {
     EXPECT_TRUE(OverlayShows(screenW / 4, kTextureRed)) << std::hex << OverlayPixel(screenW / 4);
     EXPECT_EQ(FileBytes(Path("FXskin.cfg")), Path("texture.png") + "\r\n");
     EXPECT_EQ(FileBytes(Path("lastskin.cfg")), "<missing>") << "the base picture changed";
+    // The picture dropped leads the pictures used.
+    wchar_t first[MAX_PATH]{};
+    GetPrivateProfileStringW(L"Recent", L"1", L"", first, MAX_PATH,
+                             win::Widen(Path("Moirelle.ini")).c_str());
+    EXPECT_EQ(win::Narrow(first), Path("texture.png"));
 }

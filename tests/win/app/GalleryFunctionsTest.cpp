@@ -12,11 +12,13 @@
 #include "platform/win/Text.h"
 #include "tests/support/PngWriter.h"
 #include "tests/support/TestPaths.h"
+#include "tools/shelldriver/FileDrag.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -117,6 +119,67 @@ TEST(SkinDrop, TriesTheFilesInOrderAndKeepsTheFirstThatLoads) {
     EXPECT_TRUE(asked.empty());
 }
 
+// The target's answers while files are dragged over it and when they are dropped: a copy
+// is offered while the files carry a picture and the source allows a copy; a drop keeps
+// the first picture that loads.
+TEST(SkinDrop, OffersACopyOnlyForPicturesAndKeepsWhatTheDropCarries) {
+    using moirelle::shelldriver::FilesData;
+    const std::string dir = MakeTempDir("skin drop target");
+    const std::string text = JoinPath(dir, "notes.txt"), png = JoinPath(dir, "fx.png");
+    ASSERT_TRUE(WriteFile(text, "plain words"));
+    ASSERT_TRUE(WriteFile(png, AsText(PngOfColourType(6))));
+    std::vector<std::pair<std::string, SkinLayer>> kept;
+    // The target holds its callback, and this with it, for as long as it lives.
+    auto alive = std::make_shared<int>();
+    auto target = SkinDropTarget::Create([&, alive](const std::string& path, SkinLayer layer) {
+        kept.emplace_back(path, layer);
+        return true;
+    });
+    FilesData words({moirelle::win::Widen(text)}),
+        picture({moirelle::win::Widen(text), moirelle::win::Widen(png)});
+    const DWORD copyOrMove = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    auto enter = [&](IDataObject* data, DWORD allowed) {
+        EXPECT_EQ(target->DragEnter(data, 0, {}, &allowed), S_OK);
+        return allowed;
+    };
+    auto over = [&](DWORD allowed) {
+        EXPECT_EQ(target->DragOver(0, {}, &allowed), S_OK);
+        return allowed;
+    };
+    auto drop = [&](IDataObject* data, DWORD allowed) {
+        EXPECT_EQ(target->Drop(data, 0, {}, &allowed), S_OK);
+        return allowed;
+    };
+    EXPECT_EQ(enter(&words, copyOrMove), static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(over(copyOrMove), static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(enter(&picture, copyOrMove), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(over(copyOrMove), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(over(DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE)) << "no copy allowed";
+    EXPECT_EQ(target->DragLeave(), S_OK);
+    EXPECT_EQ(enter(&words, DROPEFFECT_COPY), static_cast<DWORD>(DROPEFFECT_NONE))
+        << "a new drag is looked at anew";
+    EXPECT_TRUE(kept.empty()) << "nothing is kept before a drop";
+
+    EXPECT_EQ(drop(&words, copyOrMove), static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(drop(&picture, DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_TRUE(kept.empty());
+    EXPECT_EQ(drop(&picture, copyOrMove), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(kept, (std::vector<std::pair<std::string, SkinLayer>>{{png, SkinLayer::Texture}}));
+
+    EXPECT_EQ(target->DragEnter(&picture, 0, {}, nullptr), E_INVALIDARG);
+    EXPECT_EQ(target->DragOver(0, {}, nullptr), E_INVALIDARG);
+    EXPECT_EQ(target->Drop(&picture, 0, {}, nullptr), E_INVALIDARG);
+    void* out = &kept;
+    EXPECT_EQ(target->QueryInterface(IID_IDataObject, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    ASSERT_EQ(target->QueryInterface(IID_IDropTarget, &out), S_OK);
+    EXPECT_EQ(out, target.Get());
+    EXPECT_EQ(target->Release(), 1u);
+    EXPECT_EQ(alive.use_count(), 2) << "released while still held";
+    target = {};
+    EXPECT_EQ(alive.use_count(), 1) << "never released";
+}
+
 TEST(ThumbnailEntry, ReadsBackOnlyForTheSamePathAndStamp) {
     const Thumbnail t{3, 2, {0x102030, 0x405060, 0x708090, 0xA0B0C0, 0xD0E0F0, 0x010203}};
     const std::string path = "C:\\skins\\sky.bmp";
@@ -139,7 +202,8 @@ TEST(ThumbnailEntry, ReadsBackOnlyForTheSamePathAndStamp) {
     EXPECT_FALSE(DecodeThumbnail(magic, path, stamp));
     EXPECT_FALSE(DecodeThumbnail(version, path, stamp));
     EXPECT_FALSE(DecodeThumbnail({}, path, stamp));
-    for (Thumbnail odd : {Thumbnail{0, 0, {}}, Thumbnail{257, 1, std::vector<uint32_t>(257)},
+    for (Thumbnail odd : {Thumbnail{0, 0, {}}, Thumbnail{0, 5, {}}, Thumbnail{5, 0, {}},
+                          Thumbnail{257, 1, std::vector<uint32_t>(257)},
                           Thumbnail{1, 257, std::vector<uint32_t>(257)}})
         EXPECT_FALSE(DecodeThumbnail(EncodeThumbnail(path, stamp, odd), path, stamp))
             << odd.width << " x " << odd.height;
@@ -206,9 +270,33 @@ TEST(ThumbnailCache, MakesAThumbnailOnceAndAgainWhenTheFileChanges) {
     EXPECT_FALSE(cache.Get(JoinPath(dir, "gone.bmp"), make));
     EXPECT_EQ(made, 4);
     EXPECT_FALSE(cache.Get(other, [](const std::string&) { return std::optional<Thumbnail>(); }));
-    EXPECT_FALSE(cache.Get(other, [](const std::string&) {
-        return std::optional<Thumbnail>(Thumbnail{2, 2, {1, 2, 3}});
-    })) << "pixels that do not fill the size";
+    // Made thumbnails of odd sizes are refused, of the largest and of uneven sides taken.
+    for (const Thumbnail& odd :
+         {Thumbnail{2, 2, {1, 2, 3}}, Thumbnail{4, 2, {1, 2}}, Thumbnail{0, 3, {}},
+          Thumbnail{-1, -1, {1}}, Thumbnail{257, 1, std::vector<uint32_t>(257)},
+          Thumbnail{1, 257, std::vector<uint32_t>(257)}})
+        EXPECT_FALSE(cache.Get(other, [&](const std::string&) { return std::optional(odd); }))
+            << odd.width << " x " << odd.height;
+    int n = 0;
+    for (const Thumbnail& fine : {Thumbnail{4, 2, std::vector<uint32_t>(8, 9)},
+                                  Thumbnail{256, 1, std::vector<uint32_t>(256, 9)},
+                                  Thumbnail{1, 256, std::vector<uint32_t>(256, 9)}}) {
+        const std::string each = JoinPath(dir, "fine" + std::to_string(++n) + ".bmp");
+        ASSERT_TRUE(WriteFile(each, "x"));
+        EXPECT_EQ(cache.Get(each, [&](const std::string&) { return std::optional(fine); }), fine)
+            << fine.width << " x " << fine.height;
+    }
+    // A file's stamp is its size and its last-write time as one 64-bit count.
+    {
+        HANDLE f = CreateFileW(moirelle::win::Widen(other).c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        FILETIME t{0x9ABCDEF0, 0x01D12345};
+        EXPECT_TRUE(SetFileTime(f, nullptr, nullptr, &t));
+        CloseHandle(f);
+    }
+    EXPECT_EQ(StampOf(other), (FileStamp{7, 0x01D12345'9ABCDEF0}));
+    EXPECT_FALSE(StampOf(dir)) << "a folder";
     // Only the entries of the pictures still shown stay.
     EXPECT_TRUE(cache.Get(other, make));
     std::vector<std::string> more;
@@ -306,6 +394,7 @@ TEST(SkinThumbnail, APictureFillsItATextureLiesOnTheStripsGrey) {
     ASSERT_TRUE(texture);
     EXPECT_EQ(texture->pixels[10], 0xFF0000u) << "the first row";
     for (int y : {2, 20, 30}) {
+        EXPECT_EQ(texture->pixels[y * 64], 0xFF0000u) << y;
         EXPECT_EQ(texture->pixels[y * 64 + 4], 0xFF0000u) << y;
         EXPECT_EQ(texture->pixels[y * 64 + 60], 0x222222u) << y;
     }

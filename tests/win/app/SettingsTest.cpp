@@ -2,6 +2,7 @@
 // replaced whole or not at all.
 
 #include "app/Settings.h"
+#include "app/SamePath.h"
 
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <ostream>
 
 using namespace moirelle::app;
@@ -120,6 +122,58 @@ TEST(SettingsFile, RecentPicturesKeepTheNewestEightOnce) {
     EXPECT_EQ(s.recentPictures,
               (std::vector<std::string>{"C:\\p5.bmp", "C:\\p10.bmp", "C:\\p9.bmp", "C:\\p8.bmp",
                                         "C:\\p7.bmp", "C:\\p6.bmp", "C:\\p4.bmp", "C:\\p3.bmp"}));
+}
+
+// One file named in two spellings is one picture, as the file system sees it: letter case
+// (beyond ASCII too), "." and "..", forward slashes, a short name for a long one.
+TEST(SettingsFile, RecentPicturesHoldAFileOnceWhateverItsSpelling) {
+    const std::string dir = moirelle::test::MakeTempDir("same path");
+    const std::string file = moirelle::test::JoinPath(dir, "Long Picture Name \xCE\xA9.bmp");
+    const std::string other = file + ".bmp";
+    ASSERT_TRUE(moirelle::test::WriteFile(file, "x"));
+    ASSERT_TRUE(moirelle::test::WriteFile(other, "y"));
+    // The folder in ASCII lower case, the name's capital omega as a small one.
+    std::string lower = dir;
+    for (char& c : lower)
+        if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::tolower(c));
+    lower += "\\LONG picture NAME \xCF\x89.BMP";
+    std::string slashed = file;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const std::string ascii = moirelle::test::JoinPath(dir, "Long Picture Name.bmp");
+    ASSERT_TRUE(moirelle::test::WriteFile(ascii, "z"));
+    wchar_t shortName[MAX_PATH]{};
+    ASSERT_GT(GetShortPathNameW(Widen(ascii).c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(moirelle::win::Narrow(shortName), ascii);
+    struct Case {
+        std::string a, b;
+        bool same;
+    } cases[] = {
+        {file, file, true},
+        {file, lower, true},
+        {file, slashed, true},
+        {file, dir + "\\.\\sub\\..\\Long Picture Name \xCE\xA9.bmp", true},
+        {ascii, moirelle::win::Narrow(shortName), true},
+        {"C:\\Nowhere\\Sky.BMP", "c:\\nowhere\\sky.bmp", true},
+        {"C:\\Nowhere\\Sky.bmp", "C:\\Nowhere\\Sea.bmp", false},
+        {"C:\\Nowhere\\Sky.bmp", "D:\\Nowhere\\Sky.bmp", false},
+        {file, other, false},
+        {file, dir + "\\Long Picture Name \xCE\xA9.bm", false},
+        {"", "", false},
+        {file, "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SamePath(c.a, c.b), c.same) << c.a << " | " << c.b;
+        EXPECT_EQ(SamePath(c.b, c.a), c.same) << c.b << " | " << c.a;
+    }
+
+    Settings s;
+    s.UsePicture(file);
+    s.UsePicture(other);
+    s.UsePicture(lower);
+    EXPECT_EQ(s.recentPictures, (std::vector<std::string>{lower, other}));
+    const Settings read = Settings::Parse(
+        {{L"Recent", {{L"1", Widen(lower)}, {L"2", Widen(other)}, {L"3", Widen(slashed)}}}});
+    EXPECT_EQ(read.recentPictures, (std::vector<std::string>{lower, other}));
 }
 
 // Through the system's profile calls: quotes, commas, leading spaces and characters of no

@@ -27,6 +27,18 @@ void Fail(const char* who, const std::string& what) {
     std::abort();
 }
 
+// One zlib stream through libisal's one-call inflate, its Adler-32 checked.
+void IsalInflate(inflate_state& isal, const std::vector<uint8_t>& in, std::vector<uint8_t>& out,
+                 const std::string& what) {
+    isal_inflate_init(&isal);
+    isal.next_in = const_cast<uint8_t*>(in.data());
+    isal.avail_in = static_cast<uint32_t>(in.size());
+    isal.next_out = out.data();
+    isal.avail_out = static_cast<uint32_t>(out.size());
+    isal.crc_flag = ISAL_ZLIB;
+    if (isal_inflate_stateless(&isal) != ISAL_DECOMP_OK) Fail("libisal", what);
+}
+
 PairedCase InflateCase(const BenchImage& image) {
     const std::vector<uint8_t>* in = &image.idat;
     auto out = std::make_shared<std::vector<uint8_t>>(image.rawSize);
@@ -58,16 +70,8 @@ PairedCase InflateCase(const BenchImage& image) {
                                Fail("libdeflate", name);
                        }});
     auto isal = std::make_shared<inflate_state>();
-    c.impls.push_back({"libisal", zero, [in, out, name, isal] {
-                           isal_inflate_init(isal.get());
-                           isal->next_in = const_cast<uint8_t*>(in->data());
-                           isal->avail_in = static_cast<uint32_t>(in->size());
-                           isal->next_out = out->data();
-                           isal->avail_out = static_cast<uint32_t>(out->size());
-                           isal->crc_flag = ISAL_ZLIB;
-                           if (isal_inflate_stateless(isal.get()) != ISAL_DECOMP_OK)
-                               Fail("libisal", name);
-                       }});
+    c.impls.push_back(
+        {"libisal", zero, [in, out, name, isal] { IsalInflate(*isal, *in, *out, name); }});
     // Every output, ours unchecked and each peer's, byte for byte as ours checked gives.
     std::vector<uint8_t> reference;
     for (PairedImpl& impl : c.impls) {
@@ -113,16 +117,7 @@ const bool registered = [] {
         auto isal = std::make_shared<inflate_state>();
         return GrowthRun{static_cast<double>(side) * side,
                          [out] { std::memset(out->data(), 0, out->size()); },
-                         [in, out, isal] {
-                             isal_inflate_init(isal.get());
-                             isal->next_in = const_cast<uint8_t*>(in->data());
-                             isal->avail_in = static_cast<uint32_t>(in->size());
-                             isal->next_out = out->data();
-                             isal->avail_out = static_cast<uint32_t>(out->size());
-                             isal->crc_flag = ISAL_ZLIB;
-                             if (isal_inflate_stateless(isal.get()) != ISAL_DECOMP_OK)
-                                 Fail("libisal", "growth");
-                         }};
+                         [in, out, isal] { IsalInflate(*isal, *in, *out, "growth"); }};
     });
     return true;
 }();

@@ -7,6 +7,7 @@
 #include "tests/portable/inflate/StreamWriter.h"
 #include "tests/portable/inflate/TestData.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace moirelle::test {
@@ -102,6 +103,26 @@ TEST(InflaterChecksum, ReportsTheTrailerWithoutFailingTheDecode) {
 
     EXPECT_EQ(Check(good, text.size() - 1, &ok), InflateChecksum::Unchecked);
     EXPECT_FALSE(ok) << "output too small: no decode, no comparison";
+}
+
+TEST(InflaterChecksum, LongerStreamNeverWritesPastTheOutput) {
+    // 60000 literals into room for 20000: the fast loop meets the end of the output
+    // with plenty of input left, checked and unchecked. Guard bytes lie past it.
+    const Bytes data = MakeData(DataKind::Text, 60000, 11);
+    const Bytes stream = FixedStream(data, true);
+    constexpr size_t kRoom = 20000;
+    for (bool checked : {false, true}) {
+        SCOPED_TRACE(checked ? "checked" : "unchecked");
+        Bytes out(data.size() + 4096, 0xA5);
+        InflateChecksum checksum = InflateChecksum::Matches;
+        EXPECT_FALSE(Inflate(out.data(), kRoom, stream.data(), stream.size(),
+                             checked ? &checksum : nullptr));
+        EXPECT_EQ(checksum, checked ? InflateChecksum::Unchecked : InflateChecksum::Matches);
+        EXPECT_EQ(std::count(out.begin() + kRoom, out.end(), 0xA5),
+                  static_cast<ptrdiff_t>(out.size() - kRoom));
+        EXPECT_TRUE(std::equal(out.begin(), out.begin() + kRoom, data.begin()))
+            << "what fits is decoded";
+    }
 }
 
 TEST(InflaterChecksum, ZlibStreamsOfEveryKindMatch) {

@@ -85,8 +85,8 @@ inline uint64_t LowBits(uint64_t value, uint32_t n) {
 // `next`, so adding those bytes again changes nothing. Once the input is used up the
 // bits above `held` are zero, which is how missing bits of a Huffman code read as zero.
 struct BitReader {
-    const uint8_t* next;
-    const uint8_t* end;
+    const uint8_t* next = nullptr;
+    const uint8_t* end = nullptr;
     uint64_t buffer = 0;
     uint32_t held = 0;
     InputCursor* input = nullptr; // where [next, end) lies in the whole input
@@ -837,7 +837,6 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     const std::span<const uint8_t> piece(input, inputSize);
     InputCursor cursor({&piece, 1}, 0);
     DecodeState state;
-    state.reader = {input, input};
     state.reader.input = &cursor;
     state.output = {output, output, output + outputSize};
     cursor.Seek(state.reader, std::min<size_t>(2, inputSize));
@@ -851,7 +850,7 @@ bool Inflate(uint8_t* output, size_t outputSize, const uint8_t* input, size_t in
     try {
         ok = RunBlocks(state) == RunEnd::Done;
     } catch (const std::bad_alloc&) {
-        ok = false;
+        // out of memory for a block's tables: not decoded
     }
     // Whatever the fast loop wrote past the decoded end goes back to zero, as handed in.
     const size_t written = static_cast<size_t>(out.next - output);
@@ -928,7 +927,6 @@ InflateStream::InflateStream(std::vector<std::span<const uint8_t>> pieces, uint6
     : state_(std::make_unique<State>(std::move(pieces), zeroTail, chunkSize)) {
     State& s = *state_;
     s.limitLeft = outputLimit;
-    s.decode.reader = {nullptr, nullptr};
     s.decode.reader.input = &s.cursor;
     s.cursor.Seek(s.decode.reader, std::min<uint64_t>(2, s.cursor.Total()));
     uint8_t* const start = s.window.Bytes();
@@ -942,7 +940,6 @@ InflateStream::~InflateStream() = default;
 InflateStream::Status InflateStream::Next(std::span<const uint8_t>& produced) {
     State& s = *state_;
     Output& out = s.decode.output;
-    produced = {};
     // Keep the last kHistory bytes; the chunk after them is free again. One call
     // produces at most a chunk.
     const size_t held = static_cast<size_t>(out.next - out.start);

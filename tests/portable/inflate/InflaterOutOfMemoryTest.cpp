@@ -1,0 +1,103 @@
+// The inflater when memory runs out for a block's tables: a clean failure, whole-buffer
+// and windowed, and nothing carried over to the next decode.
+#include "formats/Inflater.h"
+#include "tests/portable/inflate/InflateHelpers.h"
+#include "tests/portable/inflate/StreamWriter.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <new>
+#include <span>
+#include <vector>
+
+namespace {
+// Set by a test right before the call under test; only that thread's next allocation
+// through plain `new` fails.
+thread_local bool failNextNew = false;
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (failNextNew) {
+        failNextNew = false;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace moirelle::test {
+namespace {
+
+// "xy" in a fixed block, then a final dynamic block giving "abbbbb", then the trailer.
+Bytes FixedThenDynamic() {
+    std::vector<int> lit(286, 0);
+    lit['a'] = 2;
+    lit['b'] = 2;
+    lit[256] = 2;
+    lit[258] = 3; // length 4
+    StreamWriter w;
+    w.BlockHeader(false, 1);
+    w.FixedLiteral('x');
+    w.FixedLiteral('y');
+    w.FixedLiteral(256);
+    w.DynamicHeader(true, lit, {1});
+    const HuffmanCodes codes = CanonicalCodes(lit);
+    w.Symbol(codes, 'a');
+    w.Symbol(codes, 'b');
+    w.Symbol(codes, 258);
+    w.Symbol(CanonicalCodes({1}), 0); // distance 1
+    w.Symbol(codes, 256);
+    Bytes stream = w.Finish();
+    // Adler-32 of "xyabbbbb", summed by hand: a = 1 + 120 + 121 + 97 + 5 * 98 = 829,
+    // b = the sum of a after each byte = 121 + 242 + 339 + ... + 829 = 3867 (0x0F1B).
+    for (uint8_t byte : {0x0F, 0x1B, 0x03, 0x3D})
+        stream.push_back(byte);
+    return stream;
+}
+
+TEST(InflaterOutOfMemory, TheDecodeFailsAndTheNextOneSucceeds) {
+    const Bytes stream = FixedThenDynamic();
+    const Bytes expected = ToBytes("xyabbbbb");
+    Bytes out(expected.size(), 0);
+    InflateChecksum checksum = InflateChecksum::Matches;
+    failNextNew = true;
+    EXPECT_FALSE(Inflate(out.data(), out.size(), stream.data(), stream.size(), &checksum));
+    failNextNew = false;
+    EXPECT_EQ(checksum, InflateChecksum::Unchecked);
+
+    std::fill(out.begin(), out.end(), 0);
+    EXPECT_TRUE(Inflate(out.data(), out.size(), stream.data(), stream.size(), &checksum));
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(checksum, InflateChecksum::Matches);
+}
+
+TEST(InflaterOutOfMemory, AWindowedDecodeStaysFailed) {
+    const Bytes stream = FixedThenDynamic();
+    const std::vector<std::span<const uint8_t>> pieces{stream};
+    std::span<const uint8_t> produced;
+    {
+        InflateStream windowed(pieces, 0, 64);
+        failNextNew = true;
+        EXPECT_EQ(windowed.Next(produced), InflateStream::Status::Failed);
+        failNextNew = false;
+        EXPECT_EQ(Bytes(produced.begin(), produced.end()), ToBytes("xy"))
+            << "what was decoded before the fault";
+        // Called again, it does not go on from the middle of the block header.
+        EXPECT_EQ(windowed.Next(produced), InflateStream::Status::Failed);
+        EXPECT_TRUE(produced.empty());
+        EXPECT_EQ(windowed.CompareTrailer(0x0F1B033D), InflateChecksum::Unchecked);
+    }
+    InflateStream again(pieces, 0, 64);
+    EXPECT_EQ(again.Next(produced), InflateStream::Status::Done);
+    EXPECT_EQ(Bytes(produced.begin(), produced.end()), ToBytes("xyabbbbb"));
+    EXPECT_EQ(again.CompareTrailer(0x0F1B033D), InflateChecksum::Matches);
+}
+
+} // namespace
+} // namespace moirelle::test

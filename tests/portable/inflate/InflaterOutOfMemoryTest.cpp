@@ -16,7 +16,9 @@ namespace {
 thread_local bool failNextNew = false;
 } // namespace
 
-void* operator new(std::size_t size) {
+// None of these is inlined: the compiler would take malloc() and free() seen beside
+// `new` and `delete` for a mismatch.
+[[gnu::noinline]] void* operator new(std::size_t size) {
     if (failNextNew) {
         failNextNew = false;
         throw std::bad_alloc();
@@ -24,10 +26,10 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
+[[gnu::noinline]] void operator delete(void* p) noexcept {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 

@@ -544,7 +544,6 @@ MOIRELLE_ALWAYS_INLINE BlockEnd DecodeBlockBody(BitReader& reader, Output& outpu
                 CopyMatchFast(out, distance, length);
                 out += length;
             } while (r.next < inFastEnd && out < stop);
-            output.dirty = std::max(output.dirty, static_cast<size_t>(out - outStart) + kOvershoot);
             if (output.adler && static_cast<size_t>(out - output.summed) >= kSumEvery)
                 CatchUpChecksum(output, out);
             continue;

@@ -92,6 +92,31 @@ TEST(InflateStream, EveryInputBoundary) {
     }
 }
 
+TEST(InflateStream, TrailerIsFoundWhereverThePiecesSplit) {
+    REQUIRE_ZLIB();
+    const Bytes data = MakeData(DataKind::Text, 3000, 9);
+    const uint32_t adler = Zlib().Adler32(1, data.data(), data.size());
+    const Bytes stream = Deflated(data, 6);
+    const Bytes cut(stream.begin(), stream.end() - 1);
+    // What the stream says of `sum` once decoded from `pieces`.
+    auto compare = [&](const std::vector<Bytes>& pieces, uint32_t sum) {
+        InflateStream windowed({pieces.begin(), pieces.end()}, 0, data.size());
+        std::span<const uint8_t> produced;
+        InflateStream::Status status = InflateStream::Status::More;
+        while (status == InflateStream::Status::More)
+            status = windowed.Next(produced);
+        EXPECT_EQ(status, InflateStream::Status::Done);
+        return windowed.CompareTrailer(sum);
+    };
+    for (size_t at = 1; at < stream.size(); ++at) {
+        SCOPED_TRACE("split at " + std::to_string(at));
+        EXPECT_EQ(compare(Split(stream, {at}), adler), InflateChecksum::Matches);
+        EXPECT_EQ(compare(Split(stream, {at}), adler ^ 0x10000), InflateChecksum::Mismatch);
+        EXPECT_EQ(compare(Split(cut, {at}), adler), InflateChecksum::Missing);
+    }
+    EXPECT_EQ(compare(Split(stream, {1, 2, 3}), adler), InflateChecksum::Matches);
+}
+
 TEST(InflateStream, BlockHeadersAcrossPieces) {
     REQUIRE_ZLIB();
     // Bytes of every value, small ones more often (the AND of two random bytes), make a

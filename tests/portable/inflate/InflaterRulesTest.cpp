@@ -1,6 +1,7 @@
 // The inflater's own rules around the DEFLATE format, on hand-made streams.
 #include "formats/Inflater.h"
 #include "tests/portable/inflate/InflateHelpers.h"
+#include "tests/portable/inflate/ReferenceInflater.h"
 #include "tests/portable/inflate/StreamWriter.h"
 
 #include <algorithm>
@@ -456,6 +457,50 @@ TEST(InflaterRules, LongRunsOfLongCodesStayWithinTheInput) {
     Bytes output(expected.size(), 0);
     EXPECT_TRUE(Inflate(output.data(), output.size(), input.get(), stream.size()));
     EXPECT_TRUE(output == expected);
+}
+
+TEST(InflaterRules, MatchesOfTheMostBitsInARowDecode) {
+    // Rounds of an 11-bit literal, then a 5-bit literal with a 6-bit length code and its
+    // 5 extra bits, then a 15-bit distance code with 13 extra bits: 55 bits in a row.
+    // The literal that follows ends in 1 bits, so it reads wrong when bits run short.
+    std::vector<int> lit(286, 0);
+    for (int symbol : {'p', 'q', 'r', 'x'})
+        lit[symbol] = 11;
+    lit['y'] = 5;
+    lit[256] = 5;
+    lit[284] = 6; // lengths 227..258
+    std::vector<int> dist(30, 0);
+    dist[0] = 1;
+    dist[29] = 15; // distances 24577..32768
+    const HuffmanCodes codes = CanonicalCodes(lit);
+    const HuffmanCodes distCodes = CanonicalCodes(dist);
+    Random random(5);
+    Bytes history(30000);
+    for (uint8_t& byte : history)
+        byte = static_cast<uint8_t>(random.Next());
+    StreamWriter w;
+    w.Stored(false, history);
+    w.DynamicHeader(true, lit, dist);
+    size_t size = history.size();
+    for (int round = 0; round < 200; ++round) {
+        w.Symbol(codes, 'x');
+        w.Symbol(codes, 'y');
+        w.Symbol(codes, 284);
+        const uint32_t lengthExtra = random.Below(31);
+        w.Bits(lengthExtra, 5);
+        w.Symbol(distCodes, 29);
+        w.Bits(random.Below(5000), 13);
+        size += 2 + 227 + lengthExtra;
+    }
+    w.Symbol(codes, 'x');
+    w.Symbol(codes, 256);
+    ++size;
+    const Bytes stream = w.Finish();
+    Bytes expected(size, 0);
+    ASSERT_TRUE(ReferenceInflate(expected.data(), size, stream.data(), stream.size()));
+    const InflateResult r = RunInflate(stream, size);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.output == expected);
 }
 
 } // namespace

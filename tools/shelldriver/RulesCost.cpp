@@ -13,11 +13,10 @@
 //
 // The settings file beside EXE is rewritten for each run.
 
+#include "tools/shelldriver/ProcessCost.h"
 #include "tools/shelldriver/RunningApp.h"
 #include "tools/shelldriver/ShellDesktop.h"
 
-#include <psapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,59 +30,6 @@ namespace {
 
 constexpr DWORD kIdleStretchMs = 20000;
 constexpr int kIdleTurns = 3;
-
-uint64_t FileTimeTicks(const FILETIME& t) {
-    return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-// Kernel and user time of every thread of the process, in milliseconds.
-double ThreadCpuMs(DWORD pid) {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return 0;
-    double ms = 0;
-    THREADENTRY32 te{};
-    te.dwSize = sizeof(te);
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
-        if (te.th32OwnerProcessID != pid) continue;
-        HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, te.th32ThreadID);
-        if (!thread) continue;
-        FILETIME created, exited, kernel, user;
-        if (GetThreadTimes(thread, &created, &exited, &kernel, &user))
-            ms += static_cast<double>(FileTimeTicks(kernel) + FileTimeTicks(user)) / 10000.0;
-        CloseHandle(thread);
-    }
-    CloseHandle(snap);
-    return ms;
-}
-
-struct Footprint {
-    DWORD handles = 0;
-    size_t privateBytes = 0;
-    DWORD gdi = 0;
-    DWORD user = 0;
-};
-
-Footprint FootprintOf(DWORD pid) {
-    Footprint f;
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!process) {
-        std::printf("rulescost: the program cannot be opened (%lu)\n", GetLastError());
-        return f;
-    }
-    if (!GetProcessHandleCount(process, &f.handles))
-        std::printf("rulescost: no handle count (%lu)\n", GetLastError());
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof(counters)))
-        f.privateBytes = counters.PrivateUsage;
-    else
-        std::printf("rulescost: no memory counters (%lu)\n", GetLastError());
-    f.gdi = GetGuiResources(process, GR_GDIOBJECTS);
-    f.user = GetGuiResources(process, GR_USEROBJECTS);
-    CloseHandle(process);
-    return f;
-}
 
 void WriteSettings(const std::wstring& exe, bool rules) {
     std::wstring path = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Moirelle.ini";
@@ -140,9 +86,10 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         Pump(2000);
-        const double before = ThreadCpuMs(app.Id());
+        const double before = ProcessCpuSeconds(app.Id());
         Sleep(kIdleStretchMs);
-        const double perMinute = (ThreadCpuMs(app.Id()) - before) * 60000.0 / kIdleStretchMs;
+        const double perMinute =
+            (ProcessCpuSeconds(app.Id()) - before) * 1000.0 * 60000.0 / kIdleStretchMs;
         (rules ? on : off).push_back(perMinute);
         std::printf("idle, rules %s: %.1f ms CPU per minute\n", rules ? "on " : "off", perMinute);
         std::fflush(stdout);
@@ -163,14 +110,17 @@ int wmain(int argc, wchar_t** argv) {
     RegisterClassW(&wc);
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"cost", WS_OVERLAPPEDWINDOW, 100, 100, 300,
                                   200, nullptr, nullptr, wc.hInstance, nullptr);
-    std::vector<Footprint> samples;
+    std::vector<ProcessFootprint> samples;
     int seen = 0, flips = 0;
     const ULONGLONG start = GetTickCount64();
     for (int minute = 0; minute <= minutes; ++minute) {
-        Footprint f = FootprintOf(app.Id());
+        const ProcessFootprint f = FootprintOf(app.Id());
+        if (!f.opened)
+            std::printf("rulescost: the program cannot be opened (%lu)\n", GetLastError());
         samples.push_back(f);
         std::printf("minute %2d: handles %lu, private %zu KiB, GDI %lu, USER %lu, states %d/%d\n",
-                    minute, f.handles, f.privateBytes / 1024, f.gdi, f.user, seen, flips);
+                    minute, f.handles, f.privateBytes / 1024, f.gdiObjects, f.userObjects, seen,
+                    flips);
         std::fflush(stdout);
         if (minute == minutes) break;
         while (GetTickCount64() - start < static_cast<ULONGLONG>(minute + 1) * 60000) {
@@ -188,15 +138,15 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     DestroyWindow(window);
-    const Footprint& a = samples[1 < samples.size() ? 1 : 0];
-    const Footprint& b = samples.back();
+    const ProcessFootprint& a = samples[1 < samples.size() ? 1 : 0];
+    const ProcessFootprint& b = samples.back();
     std::printf("growth from minute 1 to %d: handles %+ld, private %+lld KiB, GDI %+ld, USER "
                 "%+ld; states followed %d of %d\n",
                 minutes, static_cast<long>(b.handles) - static_cast<long>(a.handles),
                 (static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes)) /
                     1024,
-                static_cast<long>(b.gdi) - static_cast<long>(a.gdi),
-                static_cast<long>(b.user) - static_cast<long>(a.user), seen, flips);
+                static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects),
+                static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects), seen, flips);
     app.Kill();
     return 0;
 }

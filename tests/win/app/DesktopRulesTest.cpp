@@ -11,6 +11,7 @@
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
 #include "tools/shelldriver/FileDrag.h"
+#include "tools/shelldriver/ProcessCost.h"
 #include "tools/shelldriver/RunningApp.h"
 #include "tools/shelldriver/ShellDesktop.h"
 
@@ -18,8 +19,6 @@
 #include "platform/win/Text.h"
 
 #include <gtest/gtest.h>
-#include <psapi.h>
-#include <tlhelp32.h>
 #include <wtsapi32.h>
 
 #include <algorithm>
@@ -532,38 +531,15 @@ TEST_F(DesktopRules, TwoAnimationsOverALongRun) {
     Start();
     ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
     Pump(2000);
-    win::UniqueKernelHandle process(
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app_.Id()));
-    ASSERT_TRUE(process);
-    auto privateBytes = [&] {
-        PROCESS_MEMORY_COUNTERS memory{};
-        return GetProcessMemoryInfo(process.get(), &memory, sizeof(memory)) ? memory.PagefileUsage
-                                                                            : SIZE_T{0};
-    };
-    auto cpuSeconds = [&] {
-        double total = 0;
-        win::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-        THREADENTRY32 entry{};
-        entry.dwSize = sizeof(entry);
-        for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-             more = Thread32Next(snapshot.get(), &entry)) {
-            if (entry.th32OwnerProcessID != app_.Id()) continue;
-            win::UniqueKernelHandle thread(
-                OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
-            FILETIME created, ended, kernel, user;
-            if (!thread || !GetThreadTimes(thread.get(), &created, &ended, &kernel, &user))
-                continue;
-            for (const FILETIME& t : {kernel, user})
-                total += ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-        }
-        return total;
-    };
+    ASSERT_TRUE(FootprintOf(app_.Id()).opened);
+    auto privateBytes = [&] { return FootprintOf(app_.Id()).privateBytes; };
+    auto cpuSeconds = [&] { return ProcessCpuSeconds(app_.Id()); };
     const std::vector<RECT> rows{{110, 615, 690, 616}, {80, 758, 900, 759}};
-    const SIZE_T first = privateBytes();
+    const size_t first = privateBytes();
     const double cpu0 = cpuSeconds();
     const ULONGLONG t0 = GetTickCount64();
     const std::vector<int> changes = RowChanges(rows, 3000);
-    std::vector<SIZE_T> memory{first};
+    std::vector<size_t> memory{first};
     for (int minute = 1; GetTickCount64() - t0 < static_cast<ULONGLONG>(seconds) * 1000;) {
         Pump(1000);
         if (GetTickCount64() - t0 >= static_cast<ULONGLONG>(minute) * 60000) {
@@ -573,13 +549,12 @@ TEST_F(DesktopRules, TwoAnimationsOverALongRun) {
     }
     const double cpu = cpuSeconds() - cpu0;
     const double wall = (GetTickCount64() - t0) / 1000.0;
-    const SIZE_T last = privateBytes();
+    const size_t last = privateBytes();
     std::printf("two animations for %.0f s: %.2f %% of one core; %d and %d changes in the first "
                 "3 s; private bytes %zu -> %zu (each minute:",
-                wall, 100.0 * cpu / wall, changes[0], changes[1], static_cast<size_t>(first),
-                static_cast<size_t>(last));
-    for (SIZE_T m : memory)
-        std::printf(" %zu", static_cast<size_t>(m));
+                wall, 100.0 * cpu / wall, changes[0], changes[1], first, last);
+    for (size_t m : memory)
+        std::printf(" %zu", m);
     std::printf(")\n");
     EXPECT_GE(changes[0], 10) << "the secondary taskbar's own animation plays";
     EXPECT_GE(changes[1], 10) << "the shared animation plays on the primary taskbar";

@@ -10,6 +10,7 @@
 #include "tests/support/ReaderSamples.h"
 #include "tests/support/TestPaths.h"
 #include "tools/shelldriver/FileDrag.h"
+#include "tools/shelldriver/ProcessCost.h"
 #include "tools/shelldriver/RunningApp.h"
 
 #include "app/modTray.h"
@@ -18,9 +19,7 @@
 #include "platform/win/Handles.h"
 #include "platform/win/Text.h"
 
-#include <psapi.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -882,28 +881,6 @@ std::vector<ULONGLONG> RowChanges(HWND overlay, DWORD ms, std::vector<uint64_t>*
     return changes;
 }
 
-// The CPU time of every thread of the process, summed (read from outside).
-double ProcessCpuSeconds(DWORD processId) {
-    double seconds = 0;
-    win::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32OwnerProcessID != processId) continue;
-        win::UniqueKernelHandle thread(
-            OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
-        FILETIME created, ended, kernel, user;
-        if (!thread || !GetThreadTimes(thread.get(), &created, &ended, &kernel, &user)) continue;
-        auto add = [&](const FILETIME& t) {
-            seconds += ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-        };
-        add(kernel);
-        add(user);
-    }
-    return seconds;
-}
-
 // The animated sample skin of the project, with every frame's delay set to `delay`
 // hundredths of a second when given.
 std::string SampleAnimation(int delay = -1) {
@@ -1067,41 +1044,25 @@ TEST_F(AppEndToEnd, AnimationCostOverALongRun) {
                               ((GetTickCount64() - stillT0) / 1000.0);
     Choose(Button::Left, Path("skin-25fps.gif"));
     Pump(2000);
-    win::UniqueKernelHandle process(
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app_.Id()));
-    ASSERT_TRUE(process);
-    struct Sample {
-        DWORD handles = 0, gdi = 0, user = 0;
-        SIZE_T memory = 0;
-    };
-    auto sample = [&] {
-        Sample s;
-        GetProcessHandleCount(process.get(), &s.handles);
-        s.gdi = GetGuiResources(process.get(), GR_GDIOBJECTS);
-        s.user = GetGuiResources(process.get(), GR_USEROBJECTS);
-        PROCESS_MEMORY_COUNTERS memory{};
-        if (GetProcessMemoryInfo(process.get(), &memory, sizeof(memory)))
-            s.memory = memory.PagefileUsage;
-        return s;
-    };
-    const Sample first = sample();
+    const ProcessFootprint first = FootprintOf(app_.Id());
+    ASSERT_TRUE(first.opened);
     const double cpu0 = ProcessCpuSeconds(app_.Id());
     const ULONGLONG t0 = GetTickCount64();
     const size_t changes = RowChanges(app_.Overlay(), 5000).size();
     Pump(static_cast<DWORD>(seconds) * 1000 - 5000);
     const double cpu = ProcessCpuSeconds(app_.Id()) - cpu0;
     const double wall = (GetTickCount64() - t0) / 1000.0;
-    const Sample last = sample();
+    const ProcessFootprint last = FootprintOf(app_.Id());
     std::printf("animation at 25 fps on the taskbar for %.0f s: %.2f %% of one core (a still skin: "
                 "%.2f %%); %zu changes in the first 5 s; handles %lu -> %lu, GDI objects %lu -> "
                 "%lu, user objects %lu -> %lu, private bytes %zu -> %zu\n",
                 wall, 100.0 * cpu / wall, stillShare, changes, first.handles, last.handles,
-                first.gdi, last.gdi, first.user, last.user, static_cast<size_t>(first.memory),
-                static_cast<size_t>(last.memory));
+                first.gdiObjects, last.gdiObjects, first.userObjects, last.userObjects,
+                first.privateBytes, last.privateBytes);
     EXPECT_GE(changes, 50u) << "it plays";
     EXPECT_LE(last.handles, first.handles + 5);
-    EXPECT_LE(last.gdi, first.gdi + 5);
-    EXPECT_LE(last.memory, first.memory + 4 * 1024 * 1024);
+    EXPECT_LE(last.gdiObjects, first.gdiObjects + 5);
+    EXPECT_LE(last.privateBytes, first.privateBytes + 4 * 1024 * 1024);
 }
 
 // The built-in skins: the default one is blue, "ember" (second in the upper row) is red and

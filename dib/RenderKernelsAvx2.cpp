@@ -4,6 +4,7 @@
 // levels. The Windows build assembles this file with -muse-unaligned-vector-move (see
 // CMakeLists.txt): the Windows x86-64 compiler cannot align the stack to 32 bytes.
 #include "dib/BilinearTaps.h"
+#include "dib/Divide255Lanes.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
 #include "dib/ShadowKernels.h"
@@ -17,12 +18,6 @@
 
 namespace moirelle {
 namespace {
-
-// The same operations as the 128-bit form, eight pixels at a time.
-MOIRELLE_AVX2 inline __m256i Div255x16(__m256i x) {
-    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))),
-                             7);
-}
 
 MOIRELLE_AVX2 void BlendRow32Avx2(const uint8_t* src, uint8_t* dst, size_t count, uint32_t op) {
     const __m256i zero = _mm256_setzero_si256();

@@ -1,5 +1,6 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
 #include "dib/BilinearTaps.h"
+#include "dib/Divide255Lanes.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
 #include "dib/ShadowKernels.h"
@@ -11,11 +12,6 @@
 
 namespace moirelle {
 namespace {
-
-// floor(x / 255) for every unsigned 16-bit lane: (x * 0x8081) >> 23, exact for x < 66052.
-inline __m128i Div255x8(__m128i x) {
-    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
-}
 
 // Four pixels onto `dst`, each pixel's bytes taken as two 16-bit lanes per half: the
 // even bytes (blue, red) and the odd ones (green, alpha), so that one factor per 32-bit

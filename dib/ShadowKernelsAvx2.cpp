@@ -1,5 +1,6 @@
 // The AVX2 drop shadow: sixteen pixels a step, the SSE2 level's operations in 256-bit
 // registers. Only the functions here carry the AVX2 target, as in RenderKernelsAvx2.cpp.
+#include "dib/Divide255Lanes.h"
 #include "dib/ShadowKernels.h"
 #include "dib/ShadowRowFrame.h"
 
@@ -10,11 +11,6 @@
 
 namespace moirelle {
 namespace {
-
-MOIRELLE_AVX2 inline __m256i Div255x16(__m256i x) {
-    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))),
-                             7);
-}
 
 // Every 16-bit lane set to lane 7 of its 128-bit half.
 MOIRELLE_AVX2 inline __m256i HalfTotals(__m256i v) {

@@ -1,4 +1,5 @@
 // The SSE2 drop shadow: eight pixels a step, in 16-bit lanes where the values allow.
+#include "dib/Divide255Lanes.h"
 #include "dib/ShadowKernels.h"
 #include "dib/ShadowRowFrame.h"
 
@@ -9,11 +10,6 @@
 
 namespace moirelle {
 namespace {
-
-// floor(x / 255) for every unsigned 16-bit lane: (x * 0x8081) >> 23, exact for x < 66052.
-inline __m128i Div255x8(__m128i x) {
-    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
-}
 
 // Eight alphas from eight pixels, in 16-bit lanes.
 inline __m128i Alphas8(const uint8_t* p) {

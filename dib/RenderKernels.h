@@ -58,6 +58,9 @@ struct RenderKernels {
     size_t (*bilinearColumnsFloat)(const float* P, const uint8_t* M, const int32_t* columns,
                                    const float* weights, size_t count, uint8_t* out,
                                    uint32_t* unresolved);
+    void (*bilinearExactPixels)(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,
+                                const double* weights, double r0, double r1, const uint32_t* pixels,
+                                size_t count, uint8_t* out);
     // The pixels of a drop shadow: pixel (x, y) has alpha floor(S / n^2), S the sum of the
     // source alpha over the source pixels (x - n + 1 .. x, y - n + 1 .. y) that exist, and
     // colour bytes alpha * byte / 255 (the byte itself at alpha 255). False when its

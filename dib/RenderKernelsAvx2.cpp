@@ -3,6 +3,7 @@
 // from shared headers are never compiled for AVX2 and picked by the linker for the other
 // levels. The Windows build assembles this file with -muse-unaligned-vector-move (see
 // CMakeLists.txt): the Windows x86-64 compiler cannot align the stack to 32 bytes.
+#include "dib/BilinearFloat.h"
 #include "dib/BilinearTaps.h"
 #include "dib/Divide255Lanes.h"
 #include "dib/RenderKernels.h"
@@ -337,6 +338,7 @@ const RenderKernels& Avx2RenderKernels() {
         .bilinearColumnsOneRow128 = ColumnsOneRow128Avx2,
         .bilinearRowsFloat = RowsFloatAvx2,
         .bilinearColumnsFloat = ColumnsFloatAvx2,
+        .bilinearExactPixels = BilinearExactPixelsAvx2,
         .dropShadow = DropShadowAvx2,
         .rotateRowBilinear = RotateRowBilinearAvx2,
     };

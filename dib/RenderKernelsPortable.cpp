@@ -136,6 +136,7 @@ const RenderKernels& PortableRenderKernels() {
         .bilinearColumnsOneRow128 = BilinearColumnsOneRow128Scalar,
         .bilinearRowsFloat = BilinearRowsFloatScalar,
         .bilinearColumnsFloat = BilinearColumnsFloatScalar,
+        .bilinearExactPixels = BilinearExactPixelsScalar,
         .dropShadow = DropShadowPortable,
         .rotateRowBilinear = RotateRowBilinearPortable,
     };

@@ -1,4 +1,5 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
+#include "dib/BilinearFloat.h"
 #include "dib/BilinearTaps.h"
 #include "dib/Divide255Lanes.h"
 #include "dib/RenderKernels.h"
@@ -412,6 +413,7 @@ const RenderKernels& Sse2RenderKernels() {
         .bilinearColumnsOneRow128 = ColumnsOneRow128Sse2,
         .bilinearRowsFloat = RowsFloatSse2,
         .bilinearColumnsFloat = ColumnsFloatSse2,
+        .bilinearExactPixels = BilinearExactPixelsSse2,
         .dropShadow = DropShadowSse2,
         .rotateRowBilinear = RotateRowBilinearSse2,
     };

@@ -56,4 +56,11 @@ size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* col
                                                       unresolved);
 }
 
+void BilinearExactPixels(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,
+                         const double* weights, double r0, double r1, const uint32_t* pixels,
+                         size_t count, uint8_t* out) {
+    ActiveRenderKernels().bilinearExactPixels(row0, row1, taps, weights, r0, r1, pixels, count,
+                                              out);
+}
+
 } // namespace moirelle

@@ -69,6 +69,14 @@ void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float
 size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,
                             const float* weights, size_t count, uint8_t* out, uint32_t* unresolved);
 
+// The double-precision rule (dib/BilinearTaps.h) for the output pixels listed in
+// `pixels[0 .. count)`, straight from the two source rows of weights r0, r1: pixel i has
+// the columns taps[2i], taps[2i + 1] of weights weights[2i], weights[2i + 1], and its
+// four bytes go to out[4i ..].
+void BilinearExactPixels(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,
+                         const double* weights, double r0, double r1, const uint32_t* pixels,
+                         size_t count, uint8_t* out);
+
 // The plain loops, for tests.
 void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const double* weights,
                               size_t count, double* h);
@@ -79,5 +87,8 @@ void BilinearRowsFloatScalar(const uint8_t* row0, const uint8_t* row1, float r0,
 size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_t* columns,
                                   const float* weights, size_t count, uint8_t* out,
                                   uint32_t* unresolved);
+void BilinearExactPixelsScalar(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,
+                               const double* weights, double r0, double r1, const uint32_t* pixels,
+                               size_t count, uint8_t* out);
 
 } // namespace moirelle

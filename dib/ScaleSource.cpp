@@ -74,16 +74,13 @@ void ScaledRows::StartFloats() {
     float_ = true;
 }
 
-void ScaledRows::ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const {
-    const ColumnTaps c{tapColumns_[2 * i], tapColumns_[2 * i + 1], tapWeights_[2 * i],
-                       tapWeights_[2 * i + 1]};
-    SampleBilinear(job_.source, c, r, out + 4 * i);
-}
-
 void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
     const float q1 = Weight24(r.w1);
     const uint8_t* row0 = job_.source.row(r.y0) + static_cast<size_t>(job_.rect.x) * 4;
-    const uint8_t* row1 = job_.source.row(r.y1) + static_cast<size_t>(job_.rect.x) * 4;
+    // A row of weight 0 adds nothing (h * 0 = 0, and h * 1 + 0 = h) and its taps do not
+    // bound the value: the minima are the other row's.
+    const uint8_t* row1 =
+        job_.source.row(r.w1 == 0 ? r.y0 : r.y1) + static_cast<size_t>(job_.rect.x) * 4;
     const size_t n = static_cast<size_t>(outWidth_);
     size_t left = 0;
     // A block of output columns at a time, so that its rows' combination is still in the
@@ -104,8 +101,8 @@ void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
             unresolved_[u] += static_cast<uint32_t>(i);
         left += blockLeft;
     }
-    for (size_t u = 0; u < left; ++u)
-        ExactPixel(unresolved_[u], r, out);
+    BilinearExactPixels(job_.source.row(r.y0), job_.source.row(r.y1), tapColumns_.data(),
+                        tapWeights_.data(), r.w0, r.w1, unresolved_.data(), left, out);
     exactPixels_ += static_cast<int64_t>(left);
     // Weights that leave many pixels to the rule (fifths, sixths, ...) run faster on the
     // double-precision passes.

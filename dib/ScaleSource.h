@@ -62,8 +62,6 @@ class ScaledRows final : public SourceRows {
     // The cache slot holding the horizontal pass of a source row, made in the slot other
     // than `avoidSlot` when missing.
     int PassSlot(int32_t sourceRow, int avoidSlot);
-    // Output pixel i of a row by the double-precision rule, straight from the source.
-    void ExactPixel(size_t i, const RowTaps& r, uint8_t* out) const;
     // The row by the float form.
     void FloatRow(const RowTaps& r, uint8_t* out);
     void StartFloats();

@@ -132,6 +132,83 @@ TEST(BilinearFloat, VectorisedPassesGiveThePlainLoopsResults) {
     }
 }
 
+// The pixels left to the double-precision rule: each listed pixel gets the rule's bytes
+// from its four taps, at weights whose values lie on whole numbers (fifths, as a ratio of
+// 1.8 gives them) and off them, with a lone last column; the pixels not listed keep theirs.
+TEST(BilinearFloat, PixelsLeftGetTheRulesBytesAndNoOthers) {
+    constexpr int32_t kWidth = 24;
+    constexpr size_t kCount = 60;
+    std::mt19937 rng(17);
+    std::vector<uint8_t> row0(kWidth * 4), row1(kWidth * 4);
+    for (size_t k = 0; k < row0.size(); ++k) {
+        // Steps of 5 make fifths of sums land on whole numbers.
+        row0[k] = static_cast<uint8_t>(k % 3 == 0 ? 5 * (rng() % 52) : rng());
+        row1[k] = static_cast<uint8_t>(k % 3 == 0 ? 5 * (rng() % 52) : rng());
+    }
+    std::vector<int32_t> taps(2 * kCount);
+    std::vector<double> weights(2 * kCount);
+    for (size_t i = 0; i < kCount; ++i) {
+        const double position = static_cast<double>(i) * 1.8 + (i % 4 == 3 ? 0.013 : 0);
+        int32_t x = static_cast<int32_t>(position) % kWidth;
+        double w1 = position - std::floor(position);
+        if (x == kWidth - 1 || i % 7 == 0) { // the last column alone
+            x = kWidth - 1;
+            w1 = 0;
+        }
+        taps[2 * i] = x;
+        taps[2 * i + 1] = w1 == 0 && x == kWidth - 1 ? x : x + 1;
+        weights[2 * i] = 1 - w1;
+        weights[2 * i + 1] = w1;
+    }
+    std::vector<uint32_t> pixels;
+    for (uint32_t i = 0; i < kCount; ++i)
+        if (i % 3 != 1) pixels.push_back(i);
+    for (double r1 : {0.0, 3 * 1.8 - 5, 0.6, 0.37}) {
+        const double r0 = 1 - r1;
+        std::vector<uint8_t> out(kCount * 4, 0xA5);
+        BilinearExactPixels(row0.data(), row1.data(), taps.data(), weights.data(), r0, r1,
+                            pixels.data(), pixels.size(), out.data());
+        for (size_t i = 0; i < kCount; ++i)
+            for (size_t c = 0; c < 4; ++c) {
+                const size_t a = static_cast<size_t>(taps[2 * i]) * 4 + c;
+                const size_t b = static_cast<size_t>(taps[2 * i + 1]) * 4 + c;
+                const double h0 = row0[a] * weights[2 * i] + row0[b] * weights[2 * i + 1];
+                const double h1 = row1[a] * weights[2 * i] + row1[b] * weights[2 * i + 1];
+                const int expected =
+                    i % 3 == 1 ? 0xA5 : static_cast<int>(std::floor(h0 * r0 + h1 * r1));
+                ASSERT_EQ(out[4 * i + c], expected) << "r1 " << r1 << " pixel " << i << " " << c;
+            }
+    }
+}
+
+// Every other source row exactly (a height ratio of 2): the row above has weight 0 and
+// does not bound the value, so rows that are flat along the storage row, each 1 below the
+// one under it, settle every byte in floats although the row above is smaller.
+TEST(ScaleSource, RowsOfWeightZeroLeaveNoPixelToTheDoublePrecisionRule) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(90, 64));
+    for (int32_t y = 0; y < 64; ++y)
+        for (int32_t x = 0; x < 90; ++x) {
+            const uint8_t v = static_cast<uint8_t>(100 + y); // the row above is smaller
+            test::SetPixel(img.View(), x, y, v, v, v, 255);
+        }
+    ScaleJob job;
+    job.source = img.View();
+    job.destWidth = 67; // 1.34: the float form
+    job.destHeight = 32;
+    job.highQuality = true;
+    ScaledRows rows;
+    ASSERT_TRUE(rows.Start(job));
+    ASSERT_TRUE(rows.UsesFloatWeights());
+    for (int32_t j = 0; j < rows.Height(); ++j) {
+        const uint8_t* row = rows.StorageRow(j);
+        const uint8_t* source = img.View().row(2 * j);
+        for (int32_t k = 0; k < 4 * rows.Width(); ++k)
+            ASSERT_EQ(row[k], source[k % 4]) << j << " " << k;
+    }
+    EXPECT_EQ(rows.ExactPixels(), 0);
+}
+
 // Whole pictures at ratios that take the float form, with flat, transparent and random
 // areas, a rectangle off the picture's corner and a clipped origin: the bytes of the
 // double-precision passes.

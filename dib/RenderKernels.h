@@ -54,8 +54,8 @@ struct RenderKernels {
     void (*bilinearColumnsOneRow128)(const uint8_t* row, const int32_t* columns,
                                      const uint32_t* pairs, size_t count, uint8_t* out);
     void (*bilinearRowsFloat)(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
-                              size_t count, float* P, uint8_t* M);
-    size_t (*bilinearColumnsFloat)(const float* P, const uint8_t* M, const int32_t* columns,
+                              size_t count, float* P, uint8_t* L);
+    size_t (*bilinearColumnsFloat)(const float* P, const uint8_t* L, const int32_t* columns,
                                    const float* weights, size_t count, uint8_t* out,
                                    uint32_t* unresolved);
     void (*bilinearExactPixels)(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,

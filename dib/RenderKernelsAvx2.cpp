@@ -221,20 +221,25 @@ MOIRELLE_AVX2 inline __m256 Floats8(const uint8_t* p) {
         _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
 
+// The smaller of the two rows' bytes, 32 of them.
+MOIRELLE_AVX2 inline __m256i Least32(const uint8_t* row0, const uint8_t* row1) {
+    return _mm256_min_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row0)),
+                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row1)));
+}
+
 MOIRELLE_AVX2 void RowsFloatAvx2(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
-                                 size_t count, float* P, uint8_t* M) {
+                                 size_t count, float* P, uint8_t* L) {
     const __m256 vr0 = _mm256_set1_ps(r0), vr1 = _mm256_set1_ps(r1);
     size_t k = 0;
-    for (; k + 32 <= count; k += 32) {
+    for (; k + 36 <= count; k += 32) { // the next pixel's bytes too
         _mm256_storeu_si256(
-            reinterpret_cast<__m256i*>(M + k),
-            _mm256_min_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row0 + k)),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row1 + k))));
+            reinterpret_cast<__m256i*>(L + k),
+            _mm256_min_epu8(Least32(row0 + k, row1 + k), Least32(row0 + k + 4, row1 + k + 4)));
         for (size_t e = k; e < k + 32; e += 8)
             _mm256_storeu_ps(P + e, _mm256_add_ps(_mm256_mul_ps(Floats8(row0 + e), vr0),
                                                   _mm256_mul_ps(Floats8(row1 + e), vr1)));
     }
-    Sse2RenderKernels().bilinearRowsFloat(row0 + k, row1 + k, r0, r1, count - k, P + k, M + k);
+    Sse2RenderKernels().bilinearRowsFloat(row0 + k, row1 + k, r0, r1, count - k, P + k, L + k);
 }
 
 // Output pixels i and i + 1 (one per 128-bit lane): their values times 65536, rounded.
@@ -249,46 +254,54 @@ MOIRELLE_AVX2 inline __m256i ColumnsFloatPair(const float* P, const int32_t* col
         _mm256_add_ps(_mm256_permute2f128_ps(a, b, 0x20), _mm256_permute2f128_ps(a, b, 0x31)));
 }
 
-MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* M, const int32_t* columns,
+MOIRELLE_AVX2 size_t ColumnsFloatAvx2(const float* P, const uint8_t* L, const int32_t* columns,
                                       const float* weights, size_t count, uint8_t* out,
                                       uint32_t* unresolved) {
     const __m256i eight = _mm256_set1_epi32(8), low = _mm256_set1_epi32(0xFFFF);
     const __m256i sixteen = _mm256_set1_epi32(16);
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    const auto pairOfM = [M](int32_t x) {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(x) * 4));
+    const auto least = [L](int32_t x) {
+        int32_t v;
+        std::memcpy(&v, L + static_cast<size_t>(x) * 4, 4);
+        return v;
     };
     size_t left = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m256i t[4];
-        uint32_t bad = 0; // four bits per pixel, the pixels in order
+        const int32_t* c = columns + i;
+        __m256i t[4], near[4];
         for (int p = 0; p < 4; ++p) {
-            const int32_t* c = columns + i + 2 * p;
             // t + 8: its high half is the byte, its low half below 16 near a whole number.
             const __m256i t8 =
-                _mm256_add_epi32(ColumnsFloatPair(P, c, weights + 8 * (i + 2 * p)), eight);
-            const __m256i near = _mm256_cmpgt_epi32(sixteen, _mm256_and_si256(t8, low));
+                _mm256_add_epi32(ColumnsFloatPair(P, c + 2 * p, weights + 8 * (i + 2 * p)), eight);
+            near[p] = _mm256_cmpgt_epi32(sixteen, _mm256_and_si256(t8, low));
             t[p] = _mm256_srli_epi32(t8, 16);
-            // M at x and x + 1 for both pixels, the smaller per channel, as 32-bit lanes.
-            const __m128i m = _mm_unpacklo_epi32(pairOfM(c[0]), pairOfM(c[1]));
-            const __m256i least = _mm256_cvtepu8_epi32(_mm_min_epu8(m, _mm_srli_si128(m, 8)));
-            bad |= static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(
-                       _mm256_and_si256(near, _mm256_cmpgt_epi32(t[p], least)))))
-                   << (8 * p);
         }
+        // The bytes and the near marks packed alike (within lanes: pixels 0 2 4 6 | 1 3 5 7),
+        // put back in order, and compared with the pixels' least taps byte by byte.
+        const __m256i bytes = _mm256_permutevar8x32_epi32(
+            _mm256_packus_epi16(_mm256_packs_epi32(t[0], t[1]), _mm256_packs_epi32(t[2], t[3])),
+            order);
+        const __m256i nearBytes =
+            _mm256_permutevar8x32_epi32(_mm256_packs_epi16(_mm256_packs_epi32(near[0], near[1]),
+                                                           _mm256_packs_epi32(near[2], near[3])),
+                                        order);
+        const __m256i leastBytes =
+            _mm256_setr_epi32(least(c[0]), least(c[1]), least(c[2]), least(c[3]), least(c[4]),
+                              least(c[5]), least(c[6]), least(c[7]));
+        const __m256i notAbove = _mm256_cmpeq_epi8(_mm256_max_epu8(bytes, leastBytes), leastBytes);
+        // Four bits per pixel, the pixels in order.
+        const uint32_t bad =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(notAbove, nearBytes)));
         if (bad != 0)
             for (uint32_t k = 0; k < 8; ++k) {
                 unresolved[left] = static_cast<uint32_t>(i + k);
                 left += (bad >> (4 * k) & 0xF) != 0;
             }
-        const __m256i bytes =
-            _mm256_packus_epi16(_mm256_packs_epi32(t[0], t[1]), _mm256_packs_epi32(t[2], t[3]));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i),
-                            _mm256_permutevar8x32_epi32(bytes, order));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i), bytes);
     }
     const size_t tail = Sse2RenderKernels().bilinearColumnsFloat(
-        P, M, columns + i, weights + 8 * i, count - i, out + 4 * i, unresolved + left);
+        P, L, columns + i, weights + 8 * i, count - i, out + 4 * i, unresolved + left);
     for (size_t u = left; u < left + tail; ++u)
         unresolved[u] += static_cast<uint32_t>(i);
     return left + tail;

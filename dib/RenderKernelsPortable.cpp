@@ -95,14 +95,15 @@ void BilinearColumnsOneRow128Scalar(const uint8_t* row, const int32_t* columns,
 }
 
 void BilinearRowsFloatScalar(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
-                             size_t count, float* P, uint8_t* M) {
+                             size_t count, float* P, uint8_t* L) {
     for (size_t k = 0; k < count; ++k) {
         P[k] = static_cast<float>(row0[k]) * r0 + static_cast<float>(row1[k]) * r1;
-        M[k] = std::min(row0[k], row1[k]);
+        L[k] = std::min(row0[k], row1[k]);
+        if (k + 4 < count) L[k] = std::min({L[k], row0[k + 4], row1[k + 4]});
     }
 }
 
-size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_t* columns,
+size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* L, const int32_t* columns,
                                   const float* weights, size_t count, uint8_t* out,
                                   uint32_t* unresolved) {
     size_t left = 0;
@@ -115,7 +116,7 @@ size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_
                 static_cast<int32_t>(std::lrint(P[x + c] * W0 + P[x + 4 + c] * W1)) + 8;
             const int32_t n = t >> 16;
             out[c] = static_cast<uint8_t>(n);
-            if ((t & 0xFFFF) < 16 && std::min(M[x + c], M[x + 4 + c]) < n) resolved = false;
+            if ((t & 0xFFFF) < 16 && L[x + c] < n) resolved = false;
         }
         if (!resolved) unresolved[left++] = static_cast<uint32_t>(i);
     }

@@ -259,14 +259,17 @@ void ColumnsOneRow128Sse2(const uint8_t* row, const int32_t* columns, const uint
 }
 
 void RowsFloatSse2(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
-                   float* P, uint8_t* M) {
+                   float* P, uint8_t* L) {
     const __m128i zero = _mm_setzero_si128();
     const __m128 vr0 = _mm_set1_ps(r0), vr1 = _mm_set1_ps(r1);
+    const auto load = [](const uint8_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
     size_t k = 0;
-    for (; k + 16 <= count; k += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + k));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + k));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(M + k), _mm_min_epu8(a, d));
+    for (; k + 20 <= count; k += 16) { // the next pixel's bytes too
+        const __m128i a = load(row0 + k), d = load(row1 + k);
+        const __m128i next = _mm_min_epu8(load(row0 + k + 4), load(row1 + k + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(L + k), _mm_min_epu8(_mm_min_epu8(a, d), next));
         const __m128i a16[2] = {_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)};
         const __m128i d16[2] = {_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)};
         for (int h = 0; h < 2; ++h) {
@@ -279,7 +282,7 @@ void RowsFloatSse2(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
                           _mm_add_ps(_mm_mul_ps(ahi, vr0), _mm_mul_ps(dhi, vr1)));
         }
     }
-    BilinearRowsFloatScalar(row0 + k, row1 + k, r0, r1, count - k, P + k, M + k);
+    BilinearRowsFloatScalar(row0 + k, row1 + k, r0, r1, count - k, P + k, L + k);
 }
 
 // One output pixel's four values times 65536, rounded to integers.
@@ -290,15 +293,15 @@ inline __m128i ColumnsFloatPixel(const float* P, int32_t column, const float* we
     return _mm_cvtps_epi32(f);
 }
 
-// The smaller of each channel's two M values, for the pixel at `column`, in 32-bit lanes.
-inline __m128i ColumnsFloatLeast(const uint8_t* M, int32_t column) {
-    const __m128i m =
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(M + static_cast<size_t>(column) * 4));
+// The least taps of the pixel whose left tap is `column`, in 32-bit lanes.
+inline __m128i ColumnsFloatLeast(const uint8_t* L, int32_t column) {
+    int32_t v;
+    std::memcpy(&v, L + static_cast<size_t>(column) * 4, 4);
     const __m128i zero = _mm_setzero_si128();
-    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_min_epu8(m, _mm_srli_si128(m, 4)), zero), zero);
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
 }
 
-size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns,
+size_t ColumnsFloatSse2(const float* P, const uint8_t* L, const int32_t* columns,
                         const float* weights, size_t count, uint8_t* out, uint32_t* unresolved) {
     const __m128i eight = _mm_set1_epi32(8), low = _mm_set1_epi32(0xFFFF);
     const __m128i sixteen = _mm_set1_epi32(16), belowOne = _mm_set1_epi32(0xFFFF);
@@ -320,7 +323,7 @@ size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns
         }
         if (_mm_movemask_epi8(any) != 0)
             for (int p = 0; p < 4; ++p) {
-                const __m128i least = ColumnsFloatLeast(M, columns[i + p]);
+                const __m128i least = ColumnsFloatLeast(L, columns[i + p]);
                 if (_mm_movemask_epi8(_mm_and_si128(near[p], _mm_cmpgt_epi32(t[p], least))) != 0)
                     unresolved[left++] = static_cast<uint32_t>(i + p);
             }
@@ -328,7 +331,7 @@ size_t ColumnsFloatSse2(const float* P, const uint8_t* M, const int32_t* columns
         const __m128i p23 = _mm_packs_epi32(t[2], t[3]);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
     }
-    const size_t tail = BilinearColumnsFloatScalar(P, M, columns + i, weights + 8 * i, count - i,
+    const size_t tail = BilinearColumnsFloatScalar(P, L, columns + i, weights + 8 * i, count - i,
                                                    out + 4 * i, unresolved + left);
     for (size_t u = left; u < left + tail; ++u)
         unresolved[u] += static_cast<uint32_t>(i);

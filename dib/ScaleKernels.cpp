@@ -45,14 +45,14 @@ void BilinearColumnsOneRow128(const uint8_t* row, const int32_t* columns, const 
 }
 
 void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
-                       float* P, uint8_t* M) {
-    ActiveRenderKernels().bilinearRowsFloat(row0, row1, r0, r1, count, P, M);
+                       float* P, uint8_t* L) {
+    ActiveRenderKernels().bilinearRowsFloat(row0, row1, r0, r1, count, P, L);
 }
 
-size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,
+size_t BilinearColumnsFloat(const float* P, const uint8_t* L, const int32_t* columns,
                             const float* weights, size_t count, uint8_t* out,
                             uint32_t* unresolved) {
-    return ActiveRenderKernels().bilinearColumnsFloat(P, M, columns, weights, count, out,
+    return ActiveRenderKernels().bilinearColumnsFloat(P, L, columns, weights, count, out,
                                                       unresolved);
 }
 

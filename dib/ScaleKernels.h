@@ -55,18 +55,20 @@ void BilinearColumns128Scalar(const int16_t* B, const int32_t* columns, const ui
 // Any other weights, in floats with a checked bound (dib/ScaleSource.cpp gives the
 // proof). The rows first, over source channels:
 //   P[k] = row0[k] * r0 + row1[k] * r1    (float operations in this order)
-//   M[k] = min(row0[k], row1[k])
+//   L[k] = min(row0[k], row1[k], row0[k + 4], row1[k + 4])
+// L being the least of the four taps of an output pixel whose left tap is at k; for the
+// last pixel (k + 4 >= count) the least of its own two.
 void BilinearRowsFloat(const uint8_t* row0, const uint8_t* row1, float r0, float r1, size_t count,
-                       float* P, uint8_t* M);
+                       float* P, uint8_t* L);
 // Then the columns: with x = columns[i] and W0, W1 the column weights times 65536, each
 // given four times (weights[8i .. 8i + 3] = W0, weights[8i + 4 .. 8i + 7] = W1), per
 // channel c
 //   t = 8 + nearest integer to float(float(P[4x + c] * W0) + float(P[4x + 4 + c] * W1))
 // the byte is n = t >> 16. It is left to the caller when t mod 65536 is below 16 and
-// min(M[4x + c], M[4x + 4 + c]) is below n: the pixel's index goes to
-// `unresolved` (room for `count`), in rising order, and the count of those is the
-// answer. P and M hold pixel x + 1 for every x given.
-size_t BilinearColumnsFloat(const float* P, const uint8_t* M, const int32_t* columns,
+// L[4x + c] is below n: the pixel's index goes to `unresolved` (room for `count`), in
+// rising order, and the count of those is the answer. P holds pixel x + 1 for every x
+// given.
+size_t BilinearColumnsFloat(const float* P, const uint8_t* L, const int32_t* columns,
                             const float* weights, size_t count, uint8_t* out, uint32_t* unresolved);
 
 // The double-precision rule (dib/BilinearTaps.h) for the output pixels listed in
@@ -83,8 +85,8 @@ void BilinearHorizontalScalar(const uint8_t* src, const int32_t* taps, const dou
 void BilinearVerticalScalar(const double* h0, const double* h1, double w0, double w1, size_t count,
                             uint8_t* out);
 void BilinearRowsFloatScalar(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
-                             size_t count, float* P, uint8_t* M);
-size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* M, const int32_t* columns,
+                             size_t count, float* P, uint8_t* L);
+size_t BilinearColumnsFloatScalar(const float* P, const uint8_t* L, const int32_t* columns,
                                   const float* weights, size_t count, uint8_t* out,
                                   uint32_t* unresolved);
 void BilinearExactPixelsScalar(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,

@@ -68,7 +68,7 @@ void ScaledRows::StartFloats() {
     }
     const size_t room = (static_cast<size_t>(job_.rect.width) + 1) * 4;
     floatRows_.assign(room, 0);
-    floatLeast_.assign(room, 255);
+    floatLeast_.resize(room);
     exactPixels_ = 0;
     floatRowsDone_ = 0;
     float_ = true;

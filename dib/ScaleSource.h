@@ -88,8 +88,8 @@ class ScaledRows final : public SourceRows {
     std::vector<int16_t> combined_;
     size_t oneRowCount_ = 0; // leading output columns whose left tap is not the last column
     // Float form: per output column its left tap (from the rectangle's left) and weights
-    // (dib/ScaleKernels.h); one row of the rows' combination and its minima, with room for
-    // a column past the rectangle (0 and 255, read with weight 0).
+    // (dib/ScaleKernels.h); one row of the rows' combination, with room for a column past
+    // the rectangle (0, read with weight 0), and the least taps of the pixels starting there.
     bool float_ = false;
     std::vector<int32_t> floatColumns_;
     std::vector<float> floatWeights_;

@@ -2,6 +2,7 @@
 // The per-level forms of the double-precision rule for the pixels that the float form of
 // the bilinear scaler leaves (dib/ScaleKernels.h, BilinearExactPixels). Each gives exactly
 // the bytes of BilinearExactPixelsScalar: the same operations in the same order per value.
+// Each is built only where its level is, as are the tables that name it.
 
 #include <cstddef>
 #include <cstdint>

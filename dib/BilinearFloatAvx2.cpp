@@ -3,8 +3,6 @@
 // Windows build assembles the file with -muse-unaligned-vector-move (see CMakeLists.txt).
 #include "dib/BilinearFloat.h"
 
-#include "dib/ScaleKernels.h"
-
 #include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -46,16 +44,6 @@ MOIRELLE_AVX2 void BilinearExactPixelsAvx2(const uint8_t* row0, const uint8_t* r
     }
 }
 
-} // namespace moirelle
-
-#else
-
-namespace moirelle {
-void BilinearExactPixelsAvx2(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,
-                             const double* weights, double r0, double r1, const uint32_t* pixels,
-                             size_t count, uint8_t* out) {
-    BilinearExactPixelsSse2(row0, row1, taps, weights, r0, r1, pixels, count, out);
-}
 } // namespace moirelle
 
 #endif

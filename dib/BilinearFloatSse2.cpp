@@ -2,8 +2,6 @@
 // 128-bit register.
 #include "dib/BilinearFloat.h"
 
-#include "dib/ScaleKernels.h"
-
 #include <cstring>
 
 #ifdef __SSE2__
@@ -52,16 +50,6 @@ void BilinearExactPixelsSse2(const uint8_t* row0, const uint8_t* row1, const int
     }
 }
 
-} // namespace moirelle
-
-#else
-
-namespace moirelle {
-void BilinearExactPixelsSse2(const uint8_t* row0, const uint8_t* row1, const int32_t* taps,
-                             const double* weights, double r0, double r1, const uint32_t* pixels,
-                             size_t count, uint8_t* out) {
-    BilinearExactPixelsScalar(row0, row1, taps, weights, r0, r1, pixels, count, out);
-}
 } // namespace moirelle
 
 #endif

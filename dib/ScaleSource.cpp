@@ -206,7 +206,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
                 if (job_.floatWeights && xRatio_ >= 1.25 && xRatio_ <= 1.6 && yRatio_ >= 1)
                     StartFloats();
                 for (auto& pass : passes_)
-                    pass.assign(n * 4, 0);
+                    pass.resize(n * 4);
             }
         }
     } catch (const std::bad_alloc&) {

@@ -210,14 +210,14 @@ TEST(ScaleSource, RowsOfWeightZeroLeaveNoPixelToTheDoublePrecisionRule) {
 }
 
 // Whole pictures at ratios that take the float form, with flat, transparent and random
-// areas, a rectangle off the picture's corner and a clipped origin: the bytes of the
-// double-precision passes.
+// areas, a rectangle off the picture's corner, a clipped origin and an output wider than a
+// block of columns: the bytes of the double-precision passes.
 TEST(ScaleSource, FloatWeightsGiveTheDoublePrecisionBytes) {
     PixelBuffer img;
-    ASSERT_TRUE(img.Allocate(90, 64));
+    ASSERT_TRUE(img.Allocate(420, 64));
     test::FillRandomPremultiplied(img.View(), 29);
     for (int32_t y = 0; y < 64; ++y) // flat opaque and transparent bands, and a ramp
-        for (int32_t x = 0; x < 90; ++x)
+        for (int32_t x = 0; x < 420; ++x)
             if (y % 16 < 5)
                 test::SetPixel(img.View(), x, y, 30, 60, 90, 255);
             else if (y % 16 < 9)
@@ -235,7 +235,8 @@ TEST(ScaleSource, FloatWeightsGiveTheDoublePrecisionBytes) {
                           {{0, 0, 90, 64}, 0, 64, 45, false},  // 1.41 x 1.42
                           {{3, 5, 80, 50}, 0, 60, 50, false},  // 1.33 x 1, to the rectangle's edge
                           {{0, 0, 90, 64}, -7, 70, 40, false}, // 1.29 x 1.6, clipped
-                          {{10, 0, 80, 64}, -3, 53, 41, true}};
+                          {{10, 0, 80, 64}, -3, 53, 41, true},
+                          {{0, 0, 420, 64}, 0, 313, 47, true}}; // blocks of columns
     for (const Case& c : cases) {
         ScaleJob job;
         job.source = img.View();

@@ -1,6 +1,7 @@
 // Lightness, mirroring, scaling and the unrotated software road before the blend.
 #include "dib/AdjustLight.h"
 #include "dib/BilinearTaps.h"
+#include "dib/BlendPixels.h"
 #include "dib/BlendToDestination.h"
 #include "dib/MirrorSource.h"
 #include "dib/ScaleKernels.h"
@@ -249,6 +250,54 @@ TEST(ScaleSource, NearestPicksFlooredPositionsAndClipsNegativeOrigins) {
         }
     job.destX = -6;
     EXPECT_FALSE(ScaleSource(job, out));
+}
+
+// Nearest rows blended straight from the source give the bytes of the row made first and
+// blended then; rows or columns outside the output, bilinear rows and rows with a change
+// of lightness are refused and leave the destination as it was.
+TEST(ScaleSource, NearestRowsBlendStraightOntoTheDestinationWithinTheOutput) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(5, 4));
+    test::FillRandomPremultiplied(img.View(), 41);
+    ScaleJob job;
+    job.source = img.View();
+    job.destWidth = 8;
+    job.destHeight = 6;
+    ScaledRows rows;
+    ASSERT_TRUE(rows.Start(job));
+    std::mt19937 rng(43);
+    std::vector<uint8_t> background(8 * 4);
+    for (uint8_t& b : background)
+        b = static_cast<uint8_t>(rng());
+    for (uint32_t op : {255u, 128u})
+        for (int32_t y = 0; y < 6; ++y)
+            for (int32_t x : {0, 3}) {
+                const size_t count = static_cast<size_t>(8 - x);
+                std::vector<uint8_t> dst = background, expected = background;
+                BlendRow32(rows.Row(y) + 4 * x, expected.data(), count, op, nullptr);
+                ASSERT_TRUE(rows.BlendRowOnto(y, x, dst.data(), count, op)) << y << " " << x;
+                EXPECT_EQ(dst, expected) << y << " " << x << " " << op;
+            }
+    struct Refused {
+        int32_t y, x;
+        size_t count;
+    };
+    for (const Refused& r : {Refused{6, 0, 8}, Refused{-1, 0, 8}, Refused{0, -1, 8},
+                             Refused{0, 1, 8}, Refused{0, 0, 9}}) {
+        std::vector<uint8_t> dst = background;
+        EXPECT_FALSE(rows.BlendRowOnto(r.y, r.x, dst.data(), r.count, 255)) << r.y << " " << r.x;
+        EXPECT_EQ(dst, background);
+    }
+    ScaleJob smooth = job, lighter = job;
+    smooth.highQuality = true;
+    lighter.amount = 0.5f;
+    for (const ScaleJob& other : {smooth, lighter}) {
+        ScaledRows otherRows;
+        ASSERT_TRUE(otherRows.Start(other));
+        std::vector<uint8_t> dst = background;
+        EXPECT_FALSE(otherRows.BlendRowOnto(0, 0, dst.data(), 8, 255)) << other.highQuality;
+        EXPECT_EQ(dst, background);
+    }
 }
 
 TEST(SoftwareRoad, MirroredDrawAtNegativeOriginCutsTheFirstColumns) {

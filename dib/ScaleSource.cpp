@@ -110,6 +110,13 @@ void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
         float_ = false;
 }
 
+// floor(j * yRatio) for an output row j below the output's height h, with yRatio the
+// rectangle's height H over h rounded: j * yRatio <= (h - 1) * (H / h) * (1 + 2^-52) < H
+// for any h below 2^52, so the row lies in the rectangle without a clamp.
+int32_t ScaledRows::NearestRow(int32_t j) const {
+    return static_cast<int32_t>(std::floor(static_cast<double>(j) * yRatio_));
+}
+
 bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetHeight) {
     job_ = job;
     if (!PrepareRect(job_)) return false;
@@ -141,6 +148,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     bottom_ = job_.source.height - job_.rect.height - job_.rect.y;
     passRow_[0] = passRow_[1] = -1;
     nearestRow_ = -1;
+    sourceRowsMade_ = 0;
     integer_ = false;
     float_ = false;
     const size_t n = static_cast<size_t>(outWidth_);
@@ -216,10 +224,11 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     return true;
 }
 
-int ScaledRows::PassSlot(int32_t sourceRow, int avoidSlot) {
+int ScaledRows::PassSlot(int32_t sourceRow, int keepSlot) {
     for (int s = 0; s < 2; ++s)
         if (passRow_[s] == sourceRow) return s;
-    const int slot = avoidSlot == 0 ? 1 : 0;
+    const int slot = 1 - keepSlot;
+    ++sourceRowsMade_;
     const uint8_t* src = job_.source.row(sourceRow);
     const size_t n = static_cast<size_t>(outWidth_);
     BilinearHorizontal(src, tapColumns_.data(), tapWeights_.data(), n, passes_[slot].data());
@@ -231,14 +240,13 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
     uint8_t* out = row_.data();
     const size_t n = static_cast<size_t>(outWidth_);
     if (!job_.highQuality) {
-        const int32_t lastRow = job_.rect.height - 1;
-        const double y = std::floor(static_cast<double>(j) * yRatio_);
-        const int32_t sourceRow = bottom_ + std::min(static_cast<int32_t>(y), lastRow);
+        const int32_t sourceRow = bottom_ + NearestRow(j);
         // An enlargement maps runs of output rows to one source row: the row made for the
         // first serves them all, lightened already.
         if (sourceRow == nearestRow_) return out;
         NearestGather(job_.source.row(sourceRow), columns_.data(), n, out);
         nearestRow_ = sourceRow;
+        ++sourceRowsMade_;
     } else {
         const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
         if (integer_) {
@@ -264,12 +272,11 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
             FloatRow(r, out);
         } else if (r.w1 == 0) {
             // One row alone: its pass is the value (BilinearTruncate).
-            const int keep = passRow_[0] == r.y0 + 1 ? 0 : passRow_[1] == r.y0 + 1 ? 1 : -1;
-            BilinearTruncate(passes_[PassSlot(r.y0, keep)].data(), n * 4, out);
+            BilinearTruncate(passes_[PassSlot(r.y0, passRow_[0] == r.y0 + 1 ? 0 : 1)].data(), n * 4,
+                             out);
         } else {
             // Keep the pass of the other row of the pair when making this one.
-            const int keep = passRow_[0] == r.y1 ? 0 : passRow_[1] == r.y1 ? 1 : -1;
-            const int s0 = PassSlot(r.y0, keep);
+            const int s0 = PassSlot(r.y0, passRow_[0] == r.y1 ? 0 : 1);
             const int s1 = PassSlot(r.y1, s0);
             BilinearVertical(passes_[s0].data(), passes_[s1].data(), r.w0, r.w1, n * 4, out);
         }
@@ -283,9 +290,7 @@ bool ScaledRows::BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, 
         count > static_cast<size_t>(outWidth_) || static_cast<size_t>(x) > outWidth_ - count)
         return false;
     const int32_t j = outHeight_ - 1 - y;
-    const int32_t lastRow = job_.rect.height - 1;
-    const double row = std::floor(static_cast<double>(j) * yRatio_);
-    const uint8_t* src = job_.source.row(bottom_ + std::min(static_cast<int32_t>(row), lastRow));
+    const uint8_t* src = job_.source.row(bottom_ + NearestRow(j));
     NearestBlendRow32(src, columns_.data() + x, count, dst, op);
     return true;
 }

@@ -57,11 +57,16 @@ class ScaledRows final : public SourceRows {
     // float bound left to the double-precision rule.
     bool UsesFloatWeights() const { return float_; }
     int64_t ExactPixels() const { return exactPixels_; }
+    // Source rows made into the row caches so far: horizontal passes of the
+    // double-precision rule, or rows of picked pixels.
+    int64_t SourceRowsMade() const { return sourceRowsMade_; }
 
   private:
     // The cache slot holding the horizontal pass of a source row, made in the slot other
-    // than `avoidSlot` when missing.
-    int PassSlot(int32_t sourceRow, int avoidSlot);
+    // than `keepSlot` (0 or 1) when missing.
+    int PassSlot(int32_t sourceRow, int keepSlot);
+    // Nearest: the rectangle's row (from its bottom) of output row j.
+    int32_t NearestRow(int32_t j) const;
     // The row by the float form.
     void FloatRow(const RowTaps& r, uint8_t* out);
     void StartFloats();
@@ -100,6 +105,7 @@ class ScaledRows final : public SourceRows {
     int32_t floatRowsDone_ = 0;
     std::vector<uint8_t> row_;
     int32_t nearestRow_ = -1; // nearest: the source row that row_ holds, or -1
+    int64_t sourceRowsMade_ = 0;
 };
 
 // Scales into a new buffer of |destWidth| x |destHeight| less the clipped part. On

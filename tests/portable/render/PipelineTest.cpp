@@ -300,6 +300,42 @@ TEST(ScaleSource, NearestRowsBlendStraightOntoTheDestinationWithinTheOutput) {
     }
 }
 
+// Rows read in order, from the top (as the blend reads them) or from the bottom, make each
+// source row they use once: the taps' rows of every output row, counted from the rule
+// (row floor(j * ratio), and the one above when the position has a fraction).
+TEST(ScaleSource, RowsReadInOrderMakeEachSourceRowOnce) {
+    PixelBuffer img;
+    ASSERT_TRUE(img.Allocate(9, 16));
+    test::FillRandomPremultiplied(img.View(), 47);
+    struct Case {
+        int32_t width, height;
+        bool highQuality;
+    };
+    for (const Case& c : {Case{6, 10, true}, Case{7, 40, true}, Case{6, 13, true},
+                          Case{4, 48, false}, Case{9, 7, false}})
+        for (bool fromTop : {true, false}) {
+            ScaleJob job;
+            job.source = img.View();
+            job.destWidth = c.width;
+            job.destHeight = c.height;
+            job.highQuality = c.highQuality;
+            job.integerWeights = job.floatWeights = false;
+            ScaledRows rows;
+            ASSERT_TRUE(rows.Start(job));
+            std::vector<bool> used(16, false);
+            for (int32_t k = 0; k < c.height; ++k) {
+                const int32_t j = fromTop ? c.height - 1 - k : k;
+                rows.StorageRow(j);
+                const double ys = j * (16.0 / c.height);
+                const int32_t y = static_cast<int32_t>(std::floor(ys));
+                used[static_cast<size_t>(y)] = true;
+                if (c.highQuality && ys != y && y < 15) used[static_cast<size_t>(y) + 1] = true;
+            }
+            EXPECT_EQ(rows.SourceRowsMade(), std::count(used.begin(), used.end(), true))
+                << c.width << "x" << c.height << (fromTop ? " from the top" : " from the bottom");
+        }
+}
+
 TEST(SoftwareRoad, MirroredDrawAtNegativeOriginCutsTheFirstColumns) {
     PixelBuffer img;
     ASSERT_TRUE(img.Allocate(30, 5));

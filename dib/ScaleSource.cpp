@@ -88,8 +88,11 @@ void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
     constexpr size_t kBlock = 128;
     for (size_t i = 0; i < n; i += kBlock) {
         const size_t count = std::min(kBlock, n - i);
+        // The rows' pass covers the block's taps, rounded up to 8k + 1 pixels where the
+        // rectangle has them: whole steps of its widest form, and one pixel after them.
         const int32_t first = floatColumns_[i];
-        const int32_t last = std::min(floatColumns_[i + count - 1] + 1, job_.rect.width - 1);
+        const int32_t span = floatColumns_[i + count - 1] + 1 - first;
+        const int32_t last = std::min(first + (span + 7) / 8 * 8, job_.rect.width - 1);
         const size_t at = static_cast<size_t>(first) * 4;
         BilinearRowsFloat(row0 + at, row1 + at, 1 - q1, q1,
                           static_cast<size_t>(last - first + 1) * 4, floatRows_.data() + at,
@@ -250,9 +253,8 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
     } else {
         const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
         if (integer_) {
-            int32_t k0 = 0, k1 = 0;
-            Weight128(r.w0, k0);
-            Weight128(r.w1, k1);
+            // Start found every row weight a multiple of 1/128: times 128 it is exact.
+            const auto k0 = static_cast<int32_t>(r.w0 * 128), k1 = static_cast<int32_t>(r.w1 * 128);
             const size_t left = static_cast<size_t>(job_.rect.x) * 4;
             if (k1 == 0) {
                 // One row alone: no combination needed. Where the left tap is the last

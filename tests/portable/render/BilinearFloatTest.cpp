@@ -259,6 +259,24 @@ TEST(ScaleSource, FloatWeightsGiveTheDoublePrecisionBytes) {
         EXPECT_EQ(std::memcmp(fast.View().bits, slow.View().bits, fast.View().size()), 0)
             << c.width << "x" << c.height;
     }
+    // A scaler started again forgets the form of its last job.
+    ScaleJob job;
+    job.source = img.View();
+    job.rect = {0, 0, 90, 64};
+    job.destWidth = 67;
+    job.destHeight = 47;
+    job.highQuality = true;
+    ScaledRows rows;
+    ASSERT_TRUE(rows.Start(job));
+    ASSERT_TRUE(rows.UsesFloatWeights());
+    job.destWidth = 45; // halves: the integer form
+    job.destHeight = 32;
+    ASSERT_TRUE(rows.Start(job));
+    EXPECT_FALSE(rows.UsesFloatWeights());
+    ASSERT_TRUE(rows.UsesIntegerWeights());
+    job.highQuality = false;
+    ASSERT_TRUE(rows.Start(job));
+    EXPECT_FALSE(rows.UsesIntegerWeights());
 }
 
 } // namespace

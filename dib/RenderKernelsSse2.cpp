@@ -293,43 +293,48 @@ inline __m128i ColumnsFloatPixel(const float* P, int32_t column, const float* we
     return _mm_cvtps_epi32(f);
 }
 
-// The least taps of the pixel whose left tap is `column`, in 32-bit lanes.
+// The least taps of the pixel whose left tap is `column`, in the low 32 bits.
 inline __m128i ColumnsFloatLeast(const uint8_t* L, int32_t column) {
     int32_t v;
     std::memcpy(&v, L + static_cast<size_t>(column) * 4, 4);
-    const __m128i zero = _mm_setzero_si128();
-    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
+    return _mm_cvtsi32_si128(v);
 }
 
 size_t ColumnsFloatSse2(const float* P, const uint8_t* L, const int32_t* columns,
                         const float* weights, size_t count, uint8_t* out, uint32_t* unresolved) {
     const __m128i eight = _mm_set1_epi32(8), low = _mm_set1_epi32(0xFFFF);
-    const __m128i sixteen = _mm_set1_epi32(16), belowOne = _mm_set1_epi32(0xFFFF);
+    const __m128i sixteen = _mm_set1_epi32(16);
     size_t left = 0;
     size_t i = 0;
     for (; i + 4 <= count; i += 4) {
+        const int32_t* c = columns + i;
         __m128i t[4], near[4];
-        __m128i any = _mm_setzero_si128();
         for (int p = 0; p < 4; ++p) {
             // t + 8: its high half is the byte, its low half below 16 near a whole number.
-            // A byte near 0 is 0 (it is at least its taps' minimum), so those lanes need no
-            // minima, and transparent areas skip them.
-            t[p] =
-                _mm_add_epi32(ColumnsFloatPixel(P, columns[i + p], weights + 8 * (i + p)), eight);
-            near[p] = _mm_and_si128(_mm_cmpgt_epi32(sixteen, _mm_and_si128(t[p], low)),
-                                    _mm_cmpgt_epi32(t[p], belowOne));
-            any = _mm_or_si128(any, near[p]);
-            t[p] = _mm_srli_epi32(t[p], 16);
+            const __m128i t8 =
+                _mm_add_epi32(ColumnsFloatPixel(P, c[p], weights + 8 * (i + p)), eight);
+            near[p] = _mm_cmpgt_epi32(sixteen, _mm_and_si128(t8, low));
+            t[p] = _mm_srli_epi32(t8, 16);
         }
-        if (_mm_movemask_epi8(any) != 0)
-            for (int p = 0; p < 4; ++p) {
-                const __m128i least = ColumnsFloatLeast(L, columns[i + p]);
-                if (_mm_movemask_epi8(_mm_and_si128(near[p], _mm_cmpgt_epi32(t[p], least))) != 0)
-                    unresolved[left++] = static_cast<uint32_t>(i + p);
+        // The bytes and the near marks packed alike, compared with the pixels' least taps
+        // byte by byte.
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(t[0], t[1]), _mm_packs_epi32(t[2], t[3]));
+        const __m128i nearBytes =
+            _mm_packs_epi16(_mm_packs_epi32(near[0], near[1]), _mm_packs_epi32(near[2], near[3]));
+        const __m128i leastBytes = _mm_unpacklo_epi64(
+            _mm_unpacklo_epi32(ColumnsFloatLeast(L, c[0]), ColumnsFloatLeast(L, c[1])),
+            _mm_unpacklo_epi32(ColumnsFloatLeast(L, c[2]), ColumnsFloatLeast(L, c[3])));
+        const __m128i notAbove = _mm_cmpeq_epi8(_mm_max_epu8(bytes, leastBytes), leastBytes);
+        // Four bits per pixel, the pixels in order.
+        const uint32_t bad =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_andnot_si128(notAbove, nearBytes)));
+        if (bad != 0)
+            for (uint32_t k = 0; k < 4; ++k) {
+                unresolved[left] = static_cast<uint32_t>(i + k);
+                left += (bad >> (4 * k) & 0xF) != 0;
             }
-        const __m128i p01 = _mm_packs_epi32(t[0], t[1]);
-        const __m128i p23 = _mm_packs_epi32(t[2], t[3]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packus_epi16(p01, p23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), bytes);
     }
     const size_t tail = BilinearColumnsFloatScalar(P, L, columns + i, weights + 8 * i, count - i,
                                                    out + 4 * i, unresolved + left);

@@ -3,6 +3,7 @@
 #include "dib/AdjustLight.h"
 #include "dib/BilinearTaps.h"
 #include "dib/ScaleKernels.h"
+#include "dib/VectorLevel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -108,8 +109,9 @@ void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
                         tapWeights_.data(), r.w0, r.w1, unresolved_.data(), left, out);
     exactPixels_ += static_cast<int64_t>(left);
     // Weights that leave many pixels to the rule (fifths, sixths, ...) run faster on the
-    // double-precision passes.
-    if (++floatRowsDone_ >= 8 && exactPixels_ * 32 > int64_t{floatRowsDone_} * outWidth_)
+    // double-precision passes: beyond 1/32 of them at AVX2, 1/16 at the narrower levels,
+    // where those passes cost twice as much.
+    if (++floatRowsDone_ >= 8 && exactPixels_ * floatGiveUp_ > int64_t{floatRowsDone_} * outWidth_)
         float_ = false;
 }
 
@@ -213,8 +215,13 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
             } else {
                 // The float form combines every source column of the two rows for each
                 // output row, so it pays where the source is wider than the output by a
-                // modest factor (measured: from 1.25 to 1.6) and the rows shrink too.
-                if (job_.floatWeights && xRatio_ >= 1.25 && xRatio_ <= 1.6 && yRatio_ >= 1)
+                // modest factor and the rows shrink too (measured: from 1.25 to 1.6 at
+                // AVX2; to 2 at the narrower levels, whose double passes take two values
+                // per instruction).
+                const bool wide = ActiveVectorLevel() == VectorLevel::Avx2;
+                floatGiveUp_ = wide ? 32 : 16;
+                if (job_.floatWeights && xRatio_ >= 1.25 && xRatio_ <= (wide ? 1.6 : 2.0) &&
+                    yRatio_ >= 1)
                     StartFloats();
                 for (auto& pass : passes_)
                     pass.resize(n * 4);

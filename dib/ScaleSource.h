@@ -103,6 +103,7 @@ class ScaledRows final : public SourceRows {
     std::vector<uint32_t> unresolved_;
     int64_t exactPixels_ = 0;
     int32_t floatRowsDone_ = 0;
+    int64_t floatGiveUp_ = 32; // the form gives up beyond 1 / floatGiveUp_ of pixels left
     std::vector<uint8_t> row_;
     int32_t nearestRow_ = -1; // nearest: the source row that row_ holds, or -1
     int64_t sourceRowsMade_ = 0;

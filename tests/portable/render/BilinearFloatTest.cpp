@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -61,10 +62,10 @@ TEST(BilinearFloat, SettledBytesAreTheDoublePrecisionRulesNearWholeNumbers) {
             const double r1 = Rounded((n + d / 65536.0) / 255, 52), r0 = 1 - r1;
             const float q = Rounded24(r1);
             std::vector<float> P((kWidth + 1) * 4, 0);
-            std::vector<uint8_t> M((kWidth + 1) * 4, 255), out(kCount * 4);
+            std::vector<uint8_t> L((kWidth + 1) * 4, 255), out(kCount * 4);
             std::vector<uint32_t> left(kCount);
-            BilinearRowsFloat(row0.data(), row1.data(), 1 - q, q, kWidth * 4, P.data(), M.data());
-            left.resize(BilinearColumnsFloat(P.data(), M.data(), columns.data(), weights.data(),
+            BilinearRowsFloat(row0.data(), row1.data(), 1 - q, q, kWidth * 4, P.data(), L.data());
+            left.resize(BilinearColumnsFloat(P.data(), L.data(), columns.data(), weights.data(),
                                              kCount, out.data(), left.data()));
             if (std::abs(d) <= 3) {
                 EXPECT_EQ(left.size(), kCount) << n << " " << d;
@@ -91,7 +92,7 @@ TEST(BilinearFloat, SettledBytesAreTheDoublePrecisionRulesNearWholeNumbers) {
 }
 
 // The vectorised float passes against the plain ones, with loop tails: the same
-// combination, minima, bytes and pixels left.
+// combination, least taps, bytes and pixels left.
 TEST(BilinearFloat, VectorisedPassesGiveThePlainLoopsResults) {
     constexpr size_t kWidth = 70;
     std::vector<uint8_t> row0(kWidth * 4), row1(kWidth * 4);
@@ -113,17 +114,23 @@ TEST(BilinearFloat, VectorisedPassesGiveThePlainLoopsResults) {
         }
         for (float r1 : {0.0f, 0.5f, 0.3f, 0.99f}) {
             std::vector<float> P((kWidth + 1) * 4, 0), Pref = P;
-            std::vector<uint8_t> M((kWidth + 1) * 4, 255), Mref = M;
-            BilinearRowsFloat(row0.data(), row1.data(), 1 - r1, r1, kWidth * 4, P.data(), M.data());
+            std::vector<uint8_t> L((kWidth + 1) * 4, 255), Lref = L;
+            BilinearRowsFloat(row0.data(), row1.data(), 1 - r1, r1, kWidth * 4, P.data(), L.data());
             BilinearRowsFloatScalar(row0.data(), row1.data(), 1 - r1, r1, kWidth * 4, Pref.data(),
-                                    Mref.data());
+                                    Lref.data());
             ASSERT_EQ(P, Pref) << r1;
-            ASSERT_EQ(M, Mref) << r1;
+            ASSERT_EQ(L, Lref) << r1;
+            // The least of each pixel's four taps, the last pixel's own two.
+            for (size_t k = 0; k < kWidth * 4; ++k) {
+                uint8_t least = std::min(row0[k], row1[k]);
+                if (k + 4 < kWidth * 4) least = std::min({least, row0[k + 4], row1[k + 4]});
+                ASSERT_EQ(L[k], least) << k;
+            }
             std::vector<uint8_t> out(count * 4), ref(count * 4);
             std::vector<uint32_t> left(count), leftRef(count);
-            left.resize(BilinearColumnsFloat(P.data(), M.data(), columns.data(), weights.data(),
+            left.resize(BilinearColumnsFloat(P.data(), L.data(), columns.data(), weights.data(),
                                              count, out.data(), left.data()));
-            leftRef.resize(BilinearColumnsFloatScalar(P.data(), M.data(), columns.data(),
+            leftRef.resize(BilinearColumnsFloatScalar(P.data(), L.data(), columns.data(),
                                                       weights.data(), count, ref.data(),
                                                       leftRef.data()));
             ASSERT_EQ(out, ref) << count << " " << r1;

@@ -34,6 +34,14 @@ float Weight24(double w) {
     return static_cast<float>(std::nearbyint(w * 16777216.0) / 16777216.0);
 }
 
+// floor(i * ratio) for an output column (row) i below the scaled size n, with ratio the
+// rectangle's width (height) S over n rounded: i * ratio <= (n - 1) * (S / n) *
+// (1 + 2^-52) < S for any n below 2^52, so the column lies in the rectangle without a
+// clamp.
+int32_t NearestIndex(int64_t i, double ratio) {
+    return static_cast<int32_t>(std::floor(static_cast<double>(i) * ratio));
+}
+
 } // namespace
 
 // The float form. Let V be the rule's value taken in exact arithmetic with its double
@@ -115,13 +123,6 @@ void ScaledRows::FloatRow(const RowTaps& r, uint8_t* out) {
         float_ = false;
 }
 
-// floor(j * yRatio) for an output row j below the output's height h, with yRatio the
-// rectangle's height H over h rounded: j * yRatio <= (h - 1) * (H / h) * (1 + 2^-52) < H
-// for any h below 2^52, so the row lies in the rectangle without a clamp.
-int32_t ScaledRows::NearestRow(int32_t j) const {
-    return static_cast<int32_t>(std::floor(static_cast<double>(j) * yRatio_));
-}
-
 bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetHeight) {
     job_ = job;
     if (!PrepareRect(job_)) return false;
@@ -162,12 +163,9 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
         if (!job_.highQuality) {
             // Column positions once per output column.
             columns_.resize(n);
-            const int32_t lastColumn = job_.rect.width - 1;
-            for (size_t i = 0; i < n; ++i) {
-                const double x = std::floor(
-                    static_cast<double>(skipColumns_ + static_cast<int64_t>(i)) * xRatio_);
-                columns_[i] = job_.rect.x + std::min(static_cast<int32_t>(x), lastColumn);
-            }
+            for (size_t i = 0; i < n; ++i)
+                columns_[i] =
+                    job_.rect.x + NearestIndex(skipColumns_ + static_cast<int64_t>(i), xRatio_);
         } else {
             tapColumns_.resize(2 * n);
             tapWeights_.resize(2 * n);
@@ -250,7 +248,7 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
     uint8_t* out = row_.data();
     const size_t n = static_cast<size_t>(outWidth_);
     if (!job_.highQuality) {
-        const int32_t sourceRow = bottom_ + NearestRow(j);
+        const int32_t sourceRow = bottom_ + NearestIndex(j, yRatio_);
         // An enlargement maps runs of output rows to one source row: the row made for the
         // first serves them all, lightened already.
         if (sourceRow == nearestRow_) return out;
@@ -299,7 +297,7 @@ bool ScaledRows::BlendRowOnto(int32_t y, int32_t x, uint8_t* dst, size_t count, 
         count > static_cast<size_t>(outWidth_) || static_cast<size_t>(x) > outWidth_ - count)
         return false;
     const int32_t j = outHeight_ - 1 - y;
-    const uint8_t* src = job_.source.row(bottom_ + NearestRow(j));
+    const uint8_t* src = job_.source.row(bottom_ + NearestIndex(j, yRatio_));
     NearestBlendRow32(src, columns_.data() + x, count, dst, op);
     return true;
 }

@@ -65,8 +65,6 @@ class ScaledRows final : public SourceRows {
     // The cache slot holding the horizontal pass of a source row, made in the slot other
     // than `keepSlot` (0 or 1) when missing.
     int PassSlot(int32_t sourceRow, int keepSlot);
-    // Nearest: the rectangle's row (from its bottom) of output row j.
-    int32_t NearestRow(int32_t j) const;
     // The row by the float form.
     void FloatRow(const RowTaps& r, uint8_t* out);
     void StartFloats();

@@ -21,12 +21,11 @@ bool PrepareRect(ScaleJob& job) {
     return RectInside(job.rect, job.source.width, job.source.height);
 }
 
-// k when w is k / 128 exactly (0 <= k <= 128).
-bool Weight128(double w, int32_t& k) {
-    const double t = w * 128; // exact: a power-of-two scaling
-    if (!(t >= 0 && t <= 128) || t != std::floor(t)) return false;
-    k = static_cast<int32_t>(t);
-    return true;
+// Whether w is k / 128 exactly (0 <= k <= 128); then w * 128 is k (a power-of-two
+// scaling is exact).
+bool IsWeight128(double w) {
+    const double t = w * 128;
+    return t >= 0 && t <= 128 && t == std::floor(t);
 }
 
 // w rounded to the nearest multiple of 2^-24 (0 <= w <= 1), exact as a float.
@@ -159,7 +158,7 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
     float_ = false;
     const size_t n = static_cast<size_t>(outWidth_);
     try {
-        row_.assign(n * 4, 0);
+        row_.resize(n * 4); // every row written whole before it is read
         if (!job_.highQuality) {
             // Column positions once per output column.
             columns_.resize(n);
@@ -189,18 +188,17 @@ bool ScaledRows::Start(const ScaleJob& job, int32_t targetWidth, int32_t targetH
             integerColumns_.resize(n);
             integerPairs_.resize(n);
             for (size_t i = 0; integer_ && i < n; ++i) {
-                int32_t k0 = 0, k1 = 0;
                 const int32_t x0 = tapColumns_[2 * i], x1 = tapColumns_[2 * i + 1];
-                integer_ = Weight128(tapWeights_[2 * i], k0) &&
-                           Weight128(tapWeights_[2 * i + 1], k1) &&
-                           (x1 == x0 + 1 || (x1 == x0 && k1 == 0));
+                const double w0 = tapWeights_[2 * i], w1 = tapWeights_[2 * i + 1];
+                integer_ =
+                    IsWeight128(w0) && IsWeight128(w1) && (x1 == x0 + 1 || (x1 == x0 && w1 == 0));
                 integerColumns_[i] = x0 - job_.rect.x;
-                integerPairs_[i] = static_cast<uint32_t>(k0) | static_cast<uint32_t>(k1) << 16;
+                integerPairs_[i] = static_cast<uint32_t>(w0 * 128) | static_cast<uint32_t>(w1 * 128)
+                                                                         << 16;
             }
             for (int32_t j = 0; integer_ && j < outHeight_; ++j) {
                 const RowTaps r = RowTapsAt(static_cast<double>(j) * yRatio_ + bottom_, LastRow());
-                int32_t k0 = 0, k1 = 0;
-                integer_ = Weight128(r.w0, k0) && Weight128(r.w1, k1);
+                integer_ = IsWeight128(r.w0) && IsWeight128(r.w1);
             }
             if (integer_) {
                 // Output columns whose left tap has a right neighbour in the rectangle
@@ -278,9 +276,9 @@ const uint8_t* ScaledRows::StorageRow(int32_t j) {
         } else if (float_) {
             FloatRow(r, out);
         } else if (r.w1 == 0) {
-            // One row alone: its pass is the value (BilinearTruncate).
-            BilinearTruncate(passes_[PassSlot(r.y0, passRow_[0] == r.y0 + 1 ? 0 : 1)].data(), n * 4,
-                             out);
+            // One row alone: its pass is the value (BilinearTruncate). Rows read in order,
+            // either way, use no row beyond this one after it, so the other slot may go.
+            BilinearTruncate(passes_[PassSlot(r.y0, 0)].data(), n * 4, out);
         } else {
             // Keep the pass of the other row of the pair when making this one.
             const int s0 = PassSlot(r.y0, passRow_[0] == r.y1 ? 0 : 1);

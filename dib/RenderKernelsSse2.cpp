@@ -270,8 +270,8 @@ void RowsFloatSse2(const uint8_t* row0, const uint8_t* row1, float r0, float r1,
         const __m128i a = load(row0 + k), d = load(row1 + k);
         const __m128i next = _mm_min_epu8(load(row0 + k + 4), load(row1 + k + 4));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(L + k), _mm_min_epu8(_mm_min_epu8(a, d), next));
-        const __m128i a16[2] = {_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)};
-        const __m128i d16[2] = {_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)};
+        const __m128i a16[] = {_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)};
+        const __m128i d16[] = {_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)};
         for (int h = 0; h < 2; ++h) {
             const __m128 alo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(a16[h], zero));
             const __m128 ahi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(a16[h], zero));

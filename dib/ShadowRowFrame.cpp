@@ -14,21 +14,18 @@
 namespace moirelle {
 namespace {
 
-// Copies a finished row to the shadow past the caches.
+// Copies a finished row to the shadow past the caches: the bytes up to the shadow's first
+// 16-byte boundary and the last ones plainly, those between by streaming stores.
 void StreamRow(uint8_t* dst, const uint8_t* src, size_t bytes) {
+    size_t i = std::min(bytes, static_cast<size_t>(-reinterpret_cast<uintptr_t>(dst) & 15));
+    std::memcpy(dst, src, i);
 #ifdef __SSE2__
-    const size_t head =
-        std::min(bytes, static_cast<size_t>(-reinterpret_cast<uintptr_t>(dst) & 15));
-    std::memcpy(dst, src, head);
-    size_t i = head;
     for (; i + 16 <= bytes; i += 16)
         _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
     _mm_sfence();
-    std::memcpy(dst + i, src + i, bytes - i);
-#else
-    std::memcpy(dst, src, bytes);
 #endif
+    std::memcpy(dst + i, src + i, bytes - i);
 }
 
 } // namespace

@@ -93,7 +93,14 @@ uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
         }
     };
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (level >= VectorLevel::Avx2) blocks(adler::BlockAvx2, 5504, 64);
+    if (level >= VectorLevel::Avx2) {
+        static const bool wide = adler::HasAvx512();
+        if (wide) {
+            blocks(adler::BlockAvx512, adler::kAvx512Most, 64);
+        } else {
+            blocks(adler::BlockAvx2, 5504, 64);
+        }
+    }
 #endif
 #ifdef __SSE2__
     if (level >= VectorLevel::Sse2) {

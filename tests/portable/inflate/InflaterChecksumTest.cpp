@@ -2,6 +2,7 @@
 // stream's checksum trailer.
 #include "dib/VectorLevel.h"
 #include "formats/Adler32.h"
+#include "formats/Adler32Kernels.h"
 #include "formats/Inflater.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/StreamWriter.h"
@@ -53,6 +54,37 @@ TEST(Adler32, AgreesWithZlibAndTheDefinitionAtEveryLevel) {
                   Adler32(1, noise.data(), 12345 + 54321));
     }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+TEST(Adler32, EveryBlockKernelTheProcessorHasAgreesWithTheDefinition) {
+    // The level test above reaches only the widest kernel the processor has; each one is
+    // checked here on its own, up to its largest block, from sums just below the modulus.
+    struct Kernel {
+        const char* name;
+        bool present;
+        void (*block)(uint32_t&, uint32_t&, const uint8_t*, size_t);
+        size_t most;
+    };
+    const Kernel kernels[] = {
+        {"avx2", ProcessorVectorLevel() >= VectorLevel::Avx2, adler::BlockAvx2, 5504},
+        {"avx512", adler::HasAvx512(), adler::BlockAvx512, adler::kAvx512Most}};
+    const Bytes noise = MakeData(DataKind::Noise, adler::kAvx512Most, 5);
+    const Bytes ones(adler::kAvx512Most, 0xFF);
+    for (const Kernel& kernel : kernels) {
+        if (!kernel.present) continue;
+        SCOPED_TRACE(kernel.name);
+        for (const Bytes* data : {&noise, &ones})
+            for (size_t n : {size_t{64}, size_t{128}, size_t{192}, size_t{256}, size_t{448},
+                             size_t{5504}, kernel.most}) {
+                if (n > kernel.most) continue;
+                uint32_t a = 65520, b = 65519;
+                kernel.block(a, b, data->data(), n);
+                const uint32_t expected = DefinitionAdler(65519u << 16 | 65520, data->data(), n);
+                EXPECT_EQ((b % 65521) << 16 | a % 65521, expected) << n;
+            }
+    }
+}
+#endif
 
 // A zlib stream of `data` as the test writer makes it: a fixed block of literals, then
 // the trailer (if `trailer`) right after the block's last bit.

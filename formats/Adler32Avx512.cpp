@@ -45,8 +45,10 @@ MOIRELLE_ADLER_AVX512 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* 
         1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,
         26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48,
         49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64);
-    // low: the bytes' sum so far; before: the sum of `low` before every piece.
-    __m512i low = zero, before = zero;
+    // low: the bytes' sum so far; lows: the sum of `low` before every step of four pieces;
+    // c0, c1, c2: the sums of a step's first, second and third pieces, which come before
+    // three, two and one more of its pieces.
+    __m512i low = zero, lows = zero, c0 = zero, c1 = zero, c2 = zero;
     __m512i w0 = zero, w1 = zero, w2 = zero, w3 = zero;
     const uint8_t* const end = p + n;
     for (; end - p >= 256; p += 256) {
@@ -58,14 +60,17 @@ MOIRELLE_ADLER_AVX512 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* 
         w1 = _mm512_dpbusd_epi32(w1, d1, weights);
         w2 = _mm512_dpbusd_epi32(w2, d2, weights);
         w3 = _mm512_dpbusd_epi32(w3, d3, weights);
-        // The low sums before the four pieces: low, low + s0, low + s0 + s1, ... .
-        const __m512i s01 = _mm512_add_epi64(s0, s1);
-        before =
-            _mm512_add_epi64(before, _mm512_add_epi64(_mm512_slli_epi64(low, 2),
-                                                      _mm512_add_epi64(_mm512_add_epi64(s01, s0),
-                                                                       _mm512_add_epi64(s01, s2))));
-        low = _mm512_add_epi64(low, _mm512_add_epi64(s01, _mm512_add_epi64(s2, s3)));
+        lows = _mm512_add_epi64(lows, low);
+        c0 = _mm512_add_epi64(c0, s0);
+        c1 = _mm512_add_epi64(c1, s1);
+        c2 = _mm512_add_epi64(c2, s2);
+        low = _mm512_add_epi64(
+            low, _mm512_add_epi64(_mm512_add_epi64(s0, s1), _mm512_add_epi64(s2, s3)));
     }
+    // The sum of `low` before every piece so far.
+    __m512i before =
+        _mm512_add_epi64(_mm512_add_epi64(_mm512_slli_epi64(lows, 2), _mm512_add_epi64(c0, c0)),
+                         _mm512_add_epi64(_mm512_add_epi64(c0, c1), _mm512_add_epi64(c1, c2)));
     for (; p != end; p += 64) {
         const __m512i d = Load64(p);
         w0 = _mm512_dpbusd_epi32(w0, d, weights);

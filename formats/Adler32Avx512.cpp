@@ -1,12 +1,15 @@
 // Adler-32's block step with 512-bit registers and the byte dot product (VNNI).
 //
-// Per piece of 64 bytes the low sum grows by the bytes' sum and the high sum by 64 times
-// the low sum before the piece plus the bytes weighted 64, 63, ..., 1. Four pieces are
-// taken per step, each with its own weighted sum (the dot product's latency is several
-// steps of the others), and nothing is reduced modulo 65521 inside the block: the byte
-// sums lie in 64-bit lanes, the weighted sums in 32-bit lanes (at most 4 × 255 × 64 per
-// piece and lane, so below 2^32 for a block of up to 2^20 bytes), and the caller's final
-// sums are formed and reduced in 64 bits.
+// Per step of 256 bytes the low sum grows by the bytes' sum and the high sum by 256 times
+// the low sum before the step plus the bytes weighted 256, 255, ..., 1. The dot product
+// takes signed byte weights, so the weights are taken less 129 (127 down to -128) and 129
+// times the bytes' sum is added back at the end. Each of the four pieces of 64 bytes of a
+// step has its own weighted sum (the dot product's latency spans several steps), and
+// nothing is reduced modulo 65521 inside the block: the byte sums lie in 64-bit lanes, the
+// weighted sums in 32-bit lanes (per step and lane at most 4 × 255 × 128 in size, so far
+// from overflowing for a block of up to 2^20 bytes, also added together), and the final
+// sums are formed and reduced in 64 bits. A block's last pieces of 64 bytes, fewer than
+// four, are weighted 64, ..., 1 on their own.
 //
 // Like the AVX2 file, the Windows build assembles this one with
 // -muse-unaligned-vector-move (see CMakeLists.txt).
@@ -37,52 +40,59 @@ MOIRELLE_ADLER_AVX512 inline __m512i Load64(const uint8_t* p) {
     return _mm512_loadu_si512(p);
 }
 
+// The 64 byte weights first, first - 1, ..., first - 63.
+MOIRELLE_ADLER_AVX512 inline __m512i Weights(int first) {
+    int8_t w[64];
+    for (int i = 0; i < 64; ++i)
+        w[i] = static_cast<int8_t>(first - i);
+    return _mm512_loadu_si512(w);
+}
+
+// The lanes' sum, in 64 bits (wrapping: the sums formed from it are right modulo 2^64).
+MOIRELLE_ADLER_AVX512 inline uint64_t Sum(__m512i v) {
+    return static_cast<uint64_t>(_mm512_reduce_add_epi64(v));
+}
+
 } // namespace
 
 MOIRELLE_ADLER_AVX512 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* p, size_t n) {
     const __m512i zero = _mm512_setzero_si512();
-    const __m512i weights = _mm512_set_epi8(
-        1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,
-        26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48,
-        49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64);
-    // low: the bytes' sum so far; lows: the sum of `low` before every step of four pieces;
-    // c0, c1, c2: the sums of a step's first, second and third pieces, which come before
-    // three, two and one more of its pieces.
-    __m512i low = zero, lows = zero, c0 = zero, c1 = zero, c2 = zero;
+    // Byte j of a step weighted 127 - j; byte i of a last piece 64 - i.
+    const __m512i k0 = Weights(127), k1 = Weights(63), k2 = Weights(-1), k3 = Weights(-65);
+    const __m512i single = Weights(64);
+    // low: the bytes' sum so far; steps: the sum of `low` before every step.
+    __m512i low = zero, steps = zero;
     __m512i w0 = zero, w1 = zero, w2 = zero, w3 = zero;
     const uint8_t* const end = p + n;
     for (; end - p >= 256; p += 256) {
         const __m512i d0 = Load64(p), d1 = Load64(p + 64), d2 = Load64(p + 128),
                       d3 = Load64(p + 192);
-        const __m512i s0 = _mm512_sad_epu8(d0, zero), s1 = _mm512_sad_epu8(d1, zero);
-        const __m512i s2 = _mm512_sad_epu8(d2, zero), s3 = _mm512_sad_epu8(d3, zero);
-        w0 = _mm512_dpbusd_epi32(w0, d0, weights);
-        w1 = _mm512_dpbusd_epi32(w1, d1, weights);
-        w2 = _mm512_dpbusd_epi32(w2, d2, weights);
-        w3 = _mm512_dpbusd_epi32(w3, d3, weights);
-        lows = _mm512_add_epi64(lows, low);
-        c0 = _mm512_add_epi64(c0, s0);
-        c1 = _mm512_add_epi64(c1, s1);
-        c2 = _mm512_add_epi64(c2, s2);
+        w0 = _mm512_dpbusd_epi32(w0, d0, k0);
+        w1 = _mm512_dpbusd_epi32(w1, d1, k1);
+        w2 = _mm512_dpbusd_epi32(w2, d2, k2);
+        w3 = _mm512_dpbusd_epi32(w3, d3, k3);
+        steps = _mm512_add_epi64(steps, low);
         low = _mm512_add_epi64(
-            low, _mm512_add_epi64(_mm512_add_epi64(s0, s1), _mm512_add_epi64(s2, s3)));
+            low, _mm512_add_epi64(
+                     _mm512_add_epi64(_mm512_sad_epu8(d0, zero), _mm512_sad_epu8(d1, zero)),
+                     _mm512_add_epi64(_mm512_sad_epu8(d2, zero), _mm512_sad_epu8(d3, zero))));
     }
-    // The sum of `low` before every piece so far.
-    __m512i before =
-        _mm512_add_epi64(_mm512_add_epi64(_mm512_slli_epi64(lows, 2), _mm512_add_epi64(c0, c0)),
-                         _mm512_add_epi64(_mm512_add_epi64(c0, c1), _mm512_add_epi64(c1, c2)));
+    const __m512i inSteps = low;
+    // pieces: the sum of `low` before every last piece; wl: their weighted sum.
+    __m512i pieces = zero, wl = zero;
     for (; p != end; p += 64) {
         const __m512i d = Load64(p);
-        w0 = _mm512_dpbusd_epi32(w0, d, weights);
-        before = _mm512_add_epi64(before, low);
+        wl = _mm512_dpbusd_epi32(wl, d, single);
+        pieces = _mm512_add_epi64(pieces, low);
         low = _mm512_add_epi64(low, _mm512_sad_epu8(d, zero));
     }
-    const __m512i weighted = _mm512_add_epi32(_mm512_add_epi32(w0, w1), _mm512_add_epi32(w2, w3));
-    const uint64_t total = static_cast<uint64_t>(_mm512_reduce_add_epi64(low));
-    const uint64_t high =
-        64 * static_cast<uint64_t>(_mm512_reduce_add_epi64(before)) +
-        static_cast<uint64_t>(_mm512_reduce_add_epi64(_mm512_add_epi64(
-            _mm512_unpacklo_epi32(weighted, zero), _mm512_unpackhi_epi32(weighted, zero))));
+    const __m512i weighted =
+        _mm512_add_epi32(_mm512_add_epi32(_mm512_add_epi32(w0, w1), _mm512_add_epi32(w2, w3)), wl);
+    const __m512i wide =
+        _mm512_add_epi64(_mm512_cvtepi32_epi64(_mm512_castsi512_si256(weighted)),
+                         _mm512_cvtepi32_epi64(_mm512_extracti64x4_epi64(weighted, 1)));
+    const uint64_t total = Sum(low);
+    const uint64_t high = 256 * Sum(steps) + 129 * Sum(inSteps) + 64 * Sum(pieces) + Sum(wide);
     const uint64_t a0 = a;
     a = static_cast<uint32_t>((a0 + total) % kBase);
     b = static_cast<uint32_t>((b + a0 * n + high) % kBase);

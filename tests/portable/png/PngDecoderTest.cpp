@@ -281,6 +281,81 @@ TEST_F(PngTest, ShortImageDataDecodesTheRestFromZeros) {
     EXPECT_EQ(image.PixelAt(3, 3), 0xFF000000u);
 }
 
+// A grey image of three rows whose image data end exactly where a match's distance wants
+// its one extra bit: `stored` bytes in a stored block (the first two rows and the start of
+// the third, byte i being i, or 0 where a row starts), then a final fixed-code block with
+// the literals 200, 1, 2, 3, 4 and 5 and a match of 3 from 5 back (distance code 4, whose
+// extra bit would be the first bit after the data), then the end-of-block code. Zero bytes
+// read past the data make it whole (extra bit 0, end-of-block code 0000000): the third row
+// ends in 200, 1..5 and 1, 2, 3. The data come in one IDAT chunk or in two; `padding`
+// bytes of an ancillary chunk before IEND make the file longer.
+std::vector<uint8_t> ZeroTailPng(uint8_t stored, bool split, size_t padding) {
+    const uint8_t rowBytes = static_cast<uint8_t>((stored + 9) / 3);
+    std::vector<uint8_t> data = {0x78, 0x01, 0x00, stored, 0, static_cast<uint8_t>(~stored), 0xFF};
+    for (uint8_t i = 0; i < stored; ++i)
+        data.push_back(i % rowBytes == 0 ? 0 : i);
+    uint32_t buffer = 0;
+    int held = 0;
+    auto put = [&](uint32_t code, int length) { // most significant bit first
+        for (int bit = length - 1; bit >= 0; --bit) {
+            buffer |= ((code >> bit) & 1) << held;
+            if (++held == 8) {
+                data.push_back(static_cast<uint8_t>(buffer));
+                buffer = 0;
+                held = 0;
+            }
+        }
+    };
+    put(0b110, 3); // final, fixed codes (type 1 written least significant bit first)
+    put(0b110010000 + (200 - 144), 9);
+    for (uint32_t literal = 1; literal <= 5; ++literal)
+        put(0b00110000 + literal, 8);
+    put(0b0000001, 7); // length 3
+    put(4, 5);         // distances 5 and 6
+    EXPECT_EQ(held, 0);
+    std::vector<uint8_t> png = PngSignatureBytes();
+    AppendChunk(png, "IHDR", IhdrData(rowBytes - 1u, 3, 8, 0));
+    const size_t first = split ? data.size() / 2 : data.size();
+    AppendChunk(png, "IDAT", std::span<const uint8_t>(data.data(), first));
+    if (split) AppendChunk(png, "IDAT", std::span<const uint8_t>(data).subspan(first));
+    if (padding != 0) AppendChunk(png, "tEXt", std::vector<uint8_t>(padding, 'x'));
+    AppendChunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(PngTest, TheInflaterReadsZerosUpToTheGatheringBuffersSize) {
+    // The gathering buffer starts at half the file's size and grows only when the data do
+    // not fit. 57 bytes of data in one chunk of a file of 114, or 69 in two chunks of a
+    // file of 138, fill it exactly: no zero bytes follow the data and the inflate fails,
+    // leaving the image as it was. With a chunk of 2 bytes more, zeros follow and the image
+    // decodes.
+    UseZlib(false);
+    struct Case {
+        uint8_t stored;
+        bool split;
+        size_t fileSize;
+    };
+    for (const Case& c : {Case{42, false, 114}, Case{54, true, 138}}) {
+        SCOPED_TRACE(c.fileSize);
+        const std::vector<uint8_t> exact = ZeroTailPng(c.stored, c.split, 0);
+        ASSERT_EQ(exact.size(), c.fileSize);
+        MemoryImage image;
+        ASSERT_TRUE(image.InitializeDIB(1, 1));
+        EXPECT_TRUE(Decode(exact, image));
+        EXPECT_EQ(image.Width(), 1);
+        EXPECT_EQ(image.ImageType(), imgBlank);
+
+        EXPECT_TRUE(Decode(ZeroTailPng(c.stored, c.split, 2), image));
+        const int32_t width = (c.stored + 9) / 3 - 1;
+        ASSERT_EQ(image.Width(), width);
+        EXPECT_EQ(image.PixelAt(0, 1), 0x01010101u * (width + 2u) | 0xFF000000u);
+        EXPECT_EQ(image.PixelAt(width - 10, 2), 0x01010101u * (c.stored - 1u) | 0xFF000000u);
+        const uint32_t tail[] = {200, 1, 2, 3, 4, 5, 1, 2, 3};
+        for (int32_t x = 0; x < 9; ++x)
+            EXPECT_EQ(image.PixelAt(width - 9 + x, 2), 0x010101u * tail[x] | 0xFF000000u) << x;
+    }
+}
+
 TEST_F(PngTest, NotAPngLeavesTheImageAlone) {
     MemoryImage image;
     ASSERT_TRUE(image.InitializeDIB(2, 2));

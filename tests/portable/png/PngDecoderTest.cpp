@@ -486,10 +486,15 @@ TEST_F(PngTest, DataZlibRefusesGoToTheBuiltInInflater) {
 }
 
 TEST_F(PngTest, HeaderRules) {
-    const std::vector<uint8_t> idat = ZlibCompress(std::vector<uint8_t>(64, 0));
+    // The data of one 8-bit RGBA pixel, so that each header below fails by its own fault
+    // alone, not by data of the wrong size.
+    const std::vector<uint8_t> idat = ZlibCompress(std::vector<uint8_t>(5, 0));
     auto withHeader = [&](std::vector<uint8_t> ihdr) {
         return WithChunks({{"IHDR", ihdr}, {"IDAT", idat}, {"IEND", {}}});
     };
+    MemoryImage image;
+    ASSERT_TRUE(Decode(withHeader(IhdrData(1, 1, 8, 6)), image));
+    EXPECT_EQ(image.ImageType(), imgPNG);
     ExpectWalkFailure(withHeader(IhdrData(0, 1, 8, 6)), "width 0");
     ExpectWalkFailure(withHeader(IhdrData(1, 0x80000000u, 8, 6)), "negative height");
     ExpectWalkFailure(withHeader(IhdrData(8192, 8192, 8, 6)), "67108864 pixels");
@@ -507,16 +512,18 @@ TEST_F(PngTest, HeaderRules) {
 }
 
 TEST_F(PngTest, HugeHeaderWithTinyDataDecodesFromZeros) {
-    // 67,108,863 pixels of 16-bit RGBA would need 512 MiB of inflated data; the few
-    // bytes given cannot produce that, and the rest of the picture decodes from zeros.
+    // 67,108,863 pixels (the most a header may give) of 16-bit RGBA would need 512 MiB of
+    // inflated data; the few bytes given cannot produce that, and the rest of the picture
+    // decodes from zeros.
     const std::vector<uint8_t> png =
-        WithChunks({{"IHDR", IhdrData(8191, 8192, 16, 6)},
+        WithChunks({{"IHDR", IhdrData(8191, 8193, 16, 6)},
                     {"IDAT", ZlibCompress(std::vector<uint8_t>(100, 0))},
                     {"IEND", {}}});
     MemoryImage image;
     EXPECT_TRUE(Decode(png, image));
     ASSERT_EQ(image.Width(), 8191);
-    EXPECT_EQ(image.PixelAt(8190, 8191), 0u);
+    ASSERT_EQ(image.Height(), 8193);
+    EXPECT_EQ(image.PixelAt(8190, 8192), 0u);
 }
 
 TEST_F(PngTest, DataInflatingBeyondTheImageFails) {

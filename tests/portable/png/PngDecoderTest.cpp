@@ -636,6 +636,43 @@ TEST_F(PngTest, InflateFailingAfterManyRowsLeavesTheImageAlone) {
     }
 }
 
+TEST_F(PngTest, AStreamLengthPastTheEndStopsAtTheBytesEnd) {
+    // From offset 8 with a length far beyond the bytes: the slice ends with them. The PNG
+    // has no IEND, so the walk runs to the end of the slice and fails there, the image
+    // untouched (a slice reaching past the bytes would be read beyond them).
+    std::vector<uint8_t> bytes(8, 0xEE);
+    const std::vector<uint8_t> png =
+        WithChunks({{"IHDR", IhdrData(1, 1, 8, 6)},
+                    {"IDAT", ZlibCompress(std::vector<uint8_t>{0, 1, 2, 3, 4})}});
+    bytes.insert(bytes.end(), png.begin(), png.end());
+    MemoryImage image;
+    ASSERT_TRUE(image.InitializeDIB(2, 2));
+    cPNGparser parser;
+    EXPECT_TRUE(parser.LoadStream(bytes, image, 8, SIZE_MAX, 0));
+    EXPECT_EQ(image.Width(), 2);
+    EXPECT_EQ(image.ImageType(), imgBlank);
+}
+
+TEST_F(PngTest, APaletteDoesNotOutliveItsLoad) {
+    // One parser, an indexed image with its palette, then a grey one of 2 bits: the grey
+    // levels are 0, 85, 170 and 255 whatever the palette before.
+    PngSpec indexed = RandomSpec(4, 1, 2, 3, 0, 5);
+    indexed.palette = {9, 8, 7, 6, 5, 4, 3, 2, 1, 10, 11, 12};
+    indexed.pixels = {0x1B};
+    PngSpec grey = RandomSpec(4, 1, 2, 0, 0, 6);
+    grey.pixels = {0x1B}; // samples 0, 1, 2, 3
+    cPNGparser parser;
+    MemoryImage image;
+    ASSERT_TRUE(parser.LoadStream(EncodePng(indexed), image, 0, SIZE_MAX, 0));
+    ASSERT_EQ(image.PixelAt(1, 0), 0xFF060504u);
+    const std::vector<uint8_t> greyPng = EncodePng(grey);
+    ASSERT_TRUE(parser.LoadStream(greyPng, image, 0, greyPng.size(), 0));
+    EXPECT_EQ(image.PixelAt(0, 0), 0xFF000000u);
+    EXPECT_EQ(image.PixelAt(1, 0), 0xFF555555u);
+    EXPECT_EQ(image.PixelAt(2, 0), 0xFFAAAAAAu);
+    EXPECT_EQ(image.PixelAt(3, 0), 0xFFFFFFFFu);
+}
+
 TEST_F(PngTest, StreamSliceAndFilePathGiveTheSameImage) {
     const PngSpec spec = RandomSpec(21, 7, 8, 6, 1, 11);
     const std::vector<uint8_t> png = EncodePng(spec);

@@ -41,11 +41,11 @@ MOIRELLE_ADLER_AVX512 inline __m512i Load64(const uint8_t* p) {
 }
 
 // The 64 byte weights first, first - 1, ..., first - 63.
-MOIRELLE_ADLER_AVX512 inline __m512i Weights(int first) {
-    int8_t w[64];
-    for (int i = 0; i < 64; ++i)
-        w[i] = static_cast<int8_t>(first - i);
-    return _mm512_loadu_si512(w);
+MOIRELLE_ADLER_AVX512 inline __m512i Weights(char first) {
+    const __m512i index = _mm512_set_epi64(
+        0x3F3E3D3C3B3A3938, 0x3736353433323130, 0x2F2E2D2C2B2A2928, 0x2726252423222120,
+        0x1F1E1D1C1B1A1918, 0x1716151413121110, 0x0F0E0D0C0B0A0908, 0x0706050403020100);
+    return _mm512_sub_epi8(_mm512_set1_epi8(first), index);
 }
 
 // The lanes' sum, in 64 bits (wrapping: the sums formed from it are right modulo 2^64).
@@ -63,8 +63,7 @@ MOIRELLE_ADLER_AVX512 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* 
     // low: the bytes' sum so far; steps: the sum of `low` before every step.
     __m512i low = zero, steps = zero;
     __m512i w0 = zero, w1 = zero, w2 = zero, w3 = zero;
-    const uint8_t* const end = p + n;
-    for (; end - p >= 256; p += 256) {
+    for (size_t left = n / 256; left != 0; --left, p += 256) {
         const __m512i d0 = Load64(p), d1 = Load64(p + 64), d2 = Load64(p + 128),
                       d3 = Load64(p + 192);
         w0 = _mm512_dpbusd_epi32(w0, d0, k0);
@@ -80,7 +79,7 @@ MOIRELLE_ADLER_AVX512 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* 
     const __m512i inSteps = low;
     // pieces: the sum of `low` before every last piece; wl: their weighted sum.
     __m512i pieces = zero, wl = zero;
-    for (; p != end; p += 64) {
+    for (size_t left = n / 64 % 4; left != 0; --left, p += 64) {
         const __m512i d = Load64(p);
         wl = _mm512_dpbusd_epi32(wl, d, single);
         pieces = _mm512_add_epi64(pieces, low);
@@ -99,12 +98,14 @@ MOIRELLE_ADLER_AVX512 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* 
 }
 
 bool HasAvx512() {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_OSXSAVE)) return false;
-    uint32_t lo = 0, hi = 0;
+    unsigned eax, ebx, ecx, edx;
+    __cpuid(1, eax, ebx, ecx, edx);
+    if (!(ecx & bit_OSXSAVE)) return false;
+    uint32_t lo, hi;
     __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-    // The system saves the XMM, YMM, mask and both halves of the ZMM registers.
-    if ((lo & 0xE6) != 0xE6 || __get_cpuid_max(0, nullptr) < 7) return false;
+    // The system saves the XMM, YMM, mask and both halves of the ZMM registers (only a
+    // processor with AVX-512, and so with leaf 7, lets it).
+    if ((lo & 0xE6) != 0xE6) return false;
     __cpuid_count(7, 0, eax, ebx, ecx, edx);
     return (ebx & bit_AVX512F) && (ebx & bit_AVX512BW) && (ecx & bit_AVX512VNNI);
 }

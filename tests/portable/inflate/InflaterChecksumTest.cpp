@@ -9,7 +9,12 @@
 #include "tests/portable/inflate/TestData.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
 
 namespace moirelle::test {
 namespace {
@@ -84,6 +89,21 @@ TEST(Adler32, EveryBlockKernelTheProcessorHasAgreesWithTheDefinition) {
             }
     }
 }
+
+#ifdef __linux__
+TEST(Adler32, TheWideStepGoesWhereTheSystemReportsItsInstructions) {
+    // Linux lists a processor's AVX-512 flags only when it also saves their registers.
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    if (line.rfind("flags", 0) != 0) GTEST_SKIP() << "no flags in /proc/cpuinfo";
+    std::istringstream words(line.substr(line.find(':') + 1));
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), {}};
+    EXPECT_EQ(adler::HasAvx512(),
+              flags.count("avx512f") && flags.count("avx512bw") && flags.count("avx512_vnni"));
+}
+#endif
 #endif
 
 // A zlib stream of `data` as the test writer makes it: a fixed block of literals, then

@@ -12,7 +12,7 @@
 // 5552 (zlib's bound); the SSE2 loop takes blocks of 4096 bytes (128 pieces of 32, so
 // that its 16-bit column sums stay below 2^15), the AVX2 one blocks of 5504 (86 pieces of
 // 64). Both are exact: wrapping 32-bit sums are right whenever the true sum fits. At the AVX2
-// level a processor with AVX-512 (F, BW and the byte dot product) takes blocks of up to 1 MiB
+// level a processor with AVX-512 (F, BW and the byte dot product) takes blocks of up to 2 MiB
 // instead, summed in 64 bits (formats/Adler32Avx512.cpp).
 
 namespace moirelle {

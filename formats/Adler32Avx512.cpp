@@ -6,10 +6,12 @@
 // times the bytes' sum is added back at the end. Each of the four pieces of 64 bytes of a
 // step has its own weighted sum (the dot product's latency spans several steps), and
 // nothing is reduced modulo 65521 inside the block: the byte sums lie in 64-bit lanes, the
-// weighted sums in 32-bit lanes (per step and lane at most 4 × 255 × 128 in size, so far
-// from overflowing for a block of up to 2^20 bytes, also added together), and the final
-// sums are formed and reduced in 64 bits. A block's last pieces of 64 bytes, fewer than
-// four, are weighted 64, ..., 1 on their own.
+// weighted sums in signed 32-bit lanes, added together before they are widened. A lane of
+// the four together moves per step by at most 255 × (127 + 126 + 125 + 124 + 63 + ... + 60)
+// = 190,740 up (its bytes in the first two pieces) or 255 × (61 + ... + 64 + 125 + ... + 128)
+// = 192,780 down, so a block of 2^21 bytes (8192 steps, and at most three last pieces)
+// stays within 2^31; twice that would not. The final sums are formed and reduced in 64 bits. A
+// block's last pieces of 64 bytes, fewer than four, are weighted 64, ..., 1 on their own.
 //
 // Like the AVX2 file, the Windows build assembles this one with
 // -muse-unaligned-vector-move (see CMakeLists.txt).

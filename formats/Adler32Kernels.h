@@ -12,7 +12,7 @@ void BlockAvx2(uint32_t& a, uint32_t& b, const uint8_t* p, size_t n);
 
 // Adds n bytes (a multiple of 64, at most kAvx512Most) to the sums a and b (each below
 // 65521 on entry) and reduces them. Only where HasAvx512() says so.
-constexpr size_t kAvx512Most = size_t{1} << 20;
+constexpr size_t kAvx512Most = size_t{1} << 21;
 void BlockAvx512(uint32_t& a, uint32_t& b, const uint8_t* p, size_t n);
 // True when the processor has AVX-512 F, BW and VNNI and the system saves their registers.
 bool HasAvx512();

@@ -75,10 +75,17 @@ TEST(Adler32, EveryBlockKernelTheProcessorHasAgreesWithTheDefinition) {
         {"avx512", adler::HasAvx512(), adler::BlockAvx512, adler::kAvx512Most}};
     const Bytes noise = MakeData(DataKind::Noise, adler::kAvx512Most, 5);
     const Bytes ones(adler::kAvx512Most, 0xFF);
+    // The largest weighted sums of the 512-bit step, up and down: 0xFF in the first two
+    // pieces of 64 bytes of every 256 and 0 in the last two, and the other way round.
+    Bytes high(adler::kAvx512Most), low(adler::kAvx512Most);
+    for (size_t i = 0; i < high.size(); ++i) {
+        high[i] = i % 256 < 128 ? 0xFF : 0;
+        low[i] = static_cast<uint8_t>(~high[i]);
+    }
     for (const Kernel& kernel : kernels) {
         if (!kernel.present) continue;
         SCOPED_TRACE(kernel.name);
-        for (const Bytes* data : {&noise, &ones})
+        for (const Bytes* data : std::initializer_list<const Bytes*>{&noise, &ones, &high, &low})
             for (size_t n : {size_t{64}, size_t{128}, size_t{192}, size_t{256}, size_t{448},
                              size_t{5504}, kernel.most}) {
                 if (n > kernel.most) continue;

@@ -26,6 +26,10 @@ std::wstring Resolved(const std::string& path) {
         return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
     });
     if (!full) return wide;
+    // The short names the system makes have a '~' in them. The look-up of long names walks
+    // every folder of the path (a second or more for the gallery's comparisons on a busy
+    // machine, while the skin just chosen waits), so it is left out where no name is short.
+    if (full->find(L'~') == std::wstring::npos) return *full;
     return Filled([&](wchar_t* buffer, DWORD size) {
                return GetLongPathNameW(full->c_str(), buffer, size);
            })

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <numeric>
+#include <random>
 
 namespace moirelle::bench {
 namespace {
@@ -57,15 +59,22 @@ void RunPairedCases(const std::string& filter, int repetitions) {
             if (impl.prepare) impl.prepare();
             impl.run();
         }
-        for (int rep = 0; rep < repetitions; ++rep)
-            for (size_t k = 0; k < n; ++k) {
-                const size_t i = (k + static_cast<size_t>(rep)) % n;
+        // Each repetition runs them in a new order drawn from a fixed seed: a turning of one
+        // order would always run each after the same other, which leaves it that one's
+        // caches (warm for a second run of our own decode, cold after a peer's).
+        std::vector<size_t> order(n);
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::mt19937 shuffle(20261208);
+        for (int rep = 0; rep < repetitions; ++rep) {
+            std::shuffle(order.begin(), order.end(), shuffle);
+            for (const size_t i : order) {
                 PairedImpl& impl = c.impls[i];
                 if (impl.prepare) impl.prepare();
                 const double start = ThreadSeconds();
                 impl.run();
                 times[i].push_back(ThreadSeconds() - start);
             }
+        }
         std::vector<double> medians(n);
         for (size_t i = 0; i < n; ++i)
             medians[i] = Median(times[i]);

@@ -50,7 +50,7 @@ MOIRELLE_AVX2 void PrefixAvx2(const uint8_t* pixels, uint16_t* prefix, size_t co
 template <int kColour> class Colour16 {
   public:
     MOIRELLE_AVX2 explicit Colour16(const ShadowRow& row)
-        : blue_(Splat(row, 0)), green_(Splat(row, 1)), red_(Splat(row, 2)) {}
+        : blue_(Splat(row.blue)), green_(Splat(row.green)), red_(Splat(row.red)) {}
 
     MOIRELLE_AVX2 void operator()(__m256i q, uint8_t* dst) const {
         const __m256i q8 = _mm256_slli_epi16(q, 8);
@@ -78,9 +78,8 @@ template <int kColour> class Colour16 {
     }
 
   private:
-    MOIRELLE_AVX2 static __m256i Splat(const ShadowRow& row, int c) {
-        return _mm256_set1_epi16(
-            static_cast<short>(kColour == kShadowFullByte ? row.bytes[c] : row.factor[c]));
+    MOIRELLE_AVX2 static __m256i Splat(uint16_t v) {
+        return _mm256_set1_epi16(static_cast<short>(v));
     }
     __m256i blue_, green_, red_;
 };
@@ -148,12 +147,12 @@ bool DropShadowAvx2(const ShadowJob& job) {
     static constexpr ShadowRowStages kStages = {
         16,
         PrefixAvx2,
-        {{{PixelsAvx2<false, 0, false>, PixelsAvx2<false, 0, true>},
-          {PixelsAvx2<false, 1, false>, PixelsAvx2<false, 1, true>},
-          {PixelsAvx2<false, 2, false>, PixelsAvx2<false, 2, true>}},
-         {{PixelsAvx2<true, 0, false>, PixelsAvx2<true, 0, true>},
-          {PixelsAvx2<true, 1, false>, PixelsAvx2<true, 1, true>},
-          {PixelsAvx2<true, 2, false>, PixelsAvx2<true, 2, true>}}}};
+        {{{PixelsAvx2<false, kShadowFactors, false>, PixelsAvx2<false, kShadowFactors, true>},
+          {PixelsAvx2<false, kShadowGrey, false>, PixelsAvx2<false, kShadowGrey, true>},
+          {PixelsAvx2<false, kShadowFullByte, false>, PixelsAvx2<false, kShadowFullByte, true>}},
+         {{PixelsAvx2<true, kShadowFactors, false>, PixelsAvx2<true, kShadowFactors, true>},
+          {PixelsAvx2<true, kShadowGrey, false>, PixelsAvx2<true, kShadowGrey, true>},
+          {PixelsAvx2<true, kShadowFullByte, false>, PixelsAvx2<true, kShadowFullByte, true>}}}};
     return RunShadowRows(job, kStages);
 }
 

@@ -3,7 +3,6 @@
 #include "dib/DropShadow.h"
 #include "dib/ShadowKernels.h"
 
-#include <array>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -12,11 +11,6 @@ namespace moirelle {
 
 bool DropShadowPortable(const ShadowJob& job) {
     const int32_t w = job.source.width, h = job.source.height, n = job.n;
-    // The shadow pixel of every alpha: a * byte / 255 is the byte itself at 255.
-    std::array<uint32_t, 256> pixelFor{};
-    for (uint32_t a = 1; a < 256; ++a)
-        pixelFor[a] =
-            a * job.blue / 255 | (a * job.green / 255) << 8 | (a * job.red / 255) << 16 | a << 24;
     std::vector<uint32_t> columnSums;
     try {
         columnSums.assign(static_cast<size_t>(w), 0);
@@ -36,7 +30,10 @@ bool DropShadowPortable(const ShadowJob& job) {
         for (int32_t x = 0; x < job.out.width; ++x, dst += 4) {
             if (x < w) sum += columnSums[x];
             if (x - n >= 0) sum -= columnSums[x - n];
-            const uint32_t px = pixelFor[divide(sum)];
+            // a * byte / 255 is the byte itself at 255.
+            const uint32_t a = divide(sum);
+            const uint32_t px = a * job.blue / 255 | (a * job.green / 255) << 8 |
+                                (a * job.red / 255) << 16 | a << 24;
             std::memcpy(dst, &px, 4);
         }
     }

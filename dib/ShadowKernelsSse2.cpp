@@ -43,7 +43,7 @@ void PrefixSse2(const uint8_t* pixels, uint16_t* prefix, size_t count, uint16_t&
 template <int kColour> class Colour8 {
   public:
     explicit Colour8(const ShadowRow& row)
-        : blue_(Splat(row, 0)), green_(Splat(row, 1)), red_(Splat(row, 2)) {}
+        : blue_(Splat(row.blue)), green_(Splat(row.green)), red_(Splat(row.red)) {}
 
     void operator()(__m128i q, uint8_t* dst) const {
         const __m128i q8 = _mm_slli_epi16(q, 8);
@@ -68,10 +68,7 @@ template <int kColour> class Colour8 {
     }
 
   private:
-    static __m128i Splat(const ShadowRow& row, int c) {
-        return _mm_set1_epi16(
-            static_cast<short>(kColour == kShadowFullByte ? row.bytes[c] : row.factor[c]));
-    }
+    static __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
     __m128i blue_, green_, red_;
 };
 
@@ -148,12 +145,12 @@ template <bool kWide, int kColour, bool kNext> void PixelsSse2(const ShadowRow& 
 constexpr ShadowRowStages kStagesSse2 = {
     8,
     PrefixSse2,
-    {{{PixelsSse2<false, 0, false>, PixelsSse2<false, 0, true>},
-      {PixelsSse2<false, 1, false>, PixelsSse2<false, 1, true>},
-      {PixelsSse2<false, 2, false>, PixelsSse2<false, 2, true>}},
-     {{PixelsSse2<true, 0, false>, PixelsSse2<true, 0, true>},
-      {PixelsSse2<true, 1, false>, PixelsSse2<true, 1, true>},
-      {PixelsSse2<true, 2, false>, PixelsSse2<true, 2, true>}}}};
+    {{{PixelsSse2<false, kShadowFactors, false>, PixelsSse2<false, kShadowFactors, true>},
+      {PixelsSse2<false, kShadowGrey, false>, PixelsSse2<false, kShadowGrey, true>},
+      {PixelsSse2<false, kShadowFullByte, false>, PixelsSse2<false, kShadowFullByte, true>}},
+     {{PixelsSse2<true, kShadowFactors, false>, PixelsSse2<true, kShadowFactors, true>},
+      {PixelsSse2<true, kShadowGrey, false>, PixelsSse2<true, kShadowGrey, true>},
+      {PixelsSse2<true, kShadowFullByte, false>, PixelsSse2<true, kShadowFullByte, true>}}}};
 
 } // namespace
 

@@ -14,21 +14,18 @@
 namespace moirelle {
 namespace {
 
-// Copies a finished row to the shadow past the caches.
+// Copies a finished row to the shadow past the caches: the bytes up to the shadow's first
+// 16-byte boundary and the last ones plainly, those between by streaming stores.
 void StreamRow(uint8_t* dst, const uint8_t* src, size_t bytes) {
+    size_t i = std::min(bytes, static_cast<size_t>(-reinterpret_cast<uintptr_t>(dst) & 15));
+    std::memcpy(dst, src, i);
 #ifdef __SSE2__
-    const size_t head =
-        std::min(bytes, static_cast<size_t>(-reinterpret_cast<uintptr_t>(dst) & 15));
-    std::memcpy(dst, src, head);
-    size_t i = head;
     for (; i + 16 <= bytes; i += 16)
         _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
     _mm_sfence();
-    std::memcpy(dst + i, src + i, bytes - i);
-#else
-    std::memcpy(dst, src, bytes);
 #endif
+    std::memcpy(dst + i, src + i, bytes - i);
 }
 
 } // namespace
@@ -62,26 +59,27 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
         if (columns > full) std::memcpy(tail.data(), src + full * 4, (w - full) * 4);
     };
 
-    ShadowRow row;
-    row.n = n;
-    row.columns = columns;
-    row.sums = sums.data();
-    row.nextFull = full;
-    row.nextTail = tail.data();
     const uint32_t d = static_cast<uint32_t>(job.n * job.n);
     const bool wide = job.n < 3 || job.n > 15;
-    if (!wide) row.narrow = NarrowBoxDivider(d);
-    row.reciprocal = BoxReciprocal(d);
-    const uint32_t colour[3] = {job.blue, job.green, job.red};
-    bool fullByte = false;
-    for (int c = 0; c < 3; ++c) {
-        row.bytes[c] = static_cast<uint16_t>(colour[c]);
-        row.factor[c] = ColourFactor(colour[c]);
-        fullByte = fullByte || colour[c] == 255;
-    }
+    const bool fullByte = job.blue == 255 || job.green == 255 || job.red == 255;
     const ShadowColourWay way = fullByte                                        ? kShadowFullByte
                                 : job.blue == job.green && job.green == job.red ? kShadowGrey
                                                                                 : kShadowFactors;
+    auto colour = [fullByte](uint32_t byte) {
+        return fullByte ? static_cast<uint16_t>(byte) : ColourFactor(byte);
+    };
+    ShadowRow row{.n = n,
+                  .columns = columns,
+                  .sums = sums.data(),
+                  .outFull = job.stream ? columns : width & ~(step - 1),
+                  .outTail = rowBuffer,
+                  .nextFull = full,
+                  .nextTail = tail.data(),
+                  .narrow = NarrowBoxDivider(d),
+                  .reciprocal = BoxReciprocal(d),
+                  .blue = colour(job.blue),
+                  .green = colour(job.green),
+                  .red = colour(job.red)};
 
     if (h > 0) {
         const uint8_t* src = job.source.row(0);
@@ -98,14 +96,7 @@ bool RunShadowRows(const ShadowJob& job, const ShadowRowStages& stages) {
         row.nextPrefix = nextPrefix + n;
         uint8_t* out = job.out.row(static_cast<int32_t>(y));
         row.ring = ring.data() + (y % n) * columns;
-        if (job.stream) {
-            row.out = rowBuffer;
-            row.outFull = columns;
-        } else {
-            row.out = out;
-            row.outFull = width & ~(step - 1);
-            row.outTail = rowBuffer;
-        }
+        row.out = job.stream ? rowBuffer : out;
         stages.pixels[wide][way][next](row);
         if (job.stream)
             StreamRow(out, rowBuffer, width * 4);

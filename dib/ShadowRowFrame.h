@@ -9,6 +9,7 @@
 
 #include "dib/RenderKernels.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -31,15 +32,13 @@ constexpr size_t kShadowWriteAhead = 1024;
 // shift by taking the high half of the product with 2^(16 - shift) (shift is 3 to 7): a
 // shift by a register count costs two operations.
 struct NarrowBoxDivider {
-    explicit NarrowBoxDivider(uint32_t d) {
-        while ((2u << shift) <= d)
-            ++shift;
-        multiplier = static_cast<uint16_t>(((uint32_t{1} << (16 + shift)) + d - 1) / d);
-    }
+    explicit NarrowBoxDivider(uint32_t d)
+        : shift(static_cast<uint32_t>(std::bit_width(d)) - 1),
+          multiplier(static_cast<uint16_t>(((uint32_t{1} << (16 + shift)) + d - 1) / d)) {}
     uint32_t operator()(uint32_t sum) const { return (sum * multiplier >> 16) >> shift; }
-    uint16_t multiplier = 0;
-    uint32_t shift = 0;
-    uint16_t ShiftFactor() const { return static_cast<uint16_t>(0x10000u >> shift); }
+    uint16_t ShiftFactor() const { return static_cast<uint16_t>(1u << (16 - shift)); }
+    uint32_t shift;
+    uint16_t multiplier;
 };
 
 // floor(q * byte / 255) = q * ColourFactor(byte) >> 16 for q 0..255 and a byte below 255:
@@ -52,29 +51,31 @@ inline uint16_t ColourFactor(uint32_t byte) {
 
 // One shadow row as the level's pixel stage sees it. The stage also makes the running
 // sums of the next source row, when there is one, in the same pass: its shuffles and this
-// row's products and shifts then share the processor's ports.
+// row's products and shifts then share the processor's ports. The fields with a default are
+// set per row, the others once per shadow.
 struct ShadowRow {
-    size_t n = 0;
-    size_t columns = 0;               // the shadow's width rounded up to whole steps
+    size_t n;
+    size_t columns;                   // the shadow's width rounded up to whole steps
     const uint16_t* prefix = nullptr; // n zeros, then `columns` running sums of the entering row
     uint16_t* ring = nullptr; // H of the row leaving the box, replaced by the entering row's
-    void* sums = nullptr;     // S per column: 16-bit (narrow) or 32-bit (wide)
+    void* sums;               // S per column: 16-bit (narrow) or 32-bit (wide)
     uint8_t* out = nullptr;   // pixels 0 .. outFull
-    size_t outFull = 0;
-    uint8_t* outTail = nullptr;    // pixels outFull .. columns (one step)
+    size_t outFull;
+    uint8_t* outTail;              // pixels outFull .. columns (one step)
     const uint8_t* next = nullptr; // the next source row's pixels 0 .. nextFull, or null
-    size_t nextFull = 0;
-    const uint8_t* nextTail = nullptr; // its pixels nextFull .. columns (zeros past its end)
-    uint16_t* nextPrefix = nullptr;    // its `columns` running sums
-    NarrowBoxDivider narrow{1};
-    float reciprocal = 0;    // BoxReciprocal(n * n)
-    uint16_t factor[3] = {}; // ColourFactor of blue, green, red (when no byte is 255)
-    uint16_t bytes[3] = {};  // blue, green, red
+    size_t nextFull;
+    const uint8_t* nextTail;        // its pixels nextFull .. columns (zeros past its end)
+    uint16_t* nextPrefix = nullptr; // its `columns` running sums
+    NarrowBoxDivider narrow;        // for the boxes of 3 to 15
+    float reciprocal;               // BoxReciprocal(n * n)
+    // Per colour byte what the way below multiplies by: its ColourFactor, or with a byte
+    // of 255 the byte itself.
+    uint16_t blue, green, red;
 };
 
 // How a stage makes the colour bytes: by their factors, by one factor for a grey (blue =
 // green = red, the usual shadow), or, with a byte of 255, by the product and the division.
-enum ShadowColourWay : int { kShadowFactors = 0, kShadowGrey = 1, kShadowFullByte = 2 };
+enum ShadowColourWay : int { kShadowFactors, kShadowGrey, kShadowFullByte, kShadowColourWays };
 
 struct ShadowRowStages {
     size_t step; // pixels per step of the stages, a power of two
@@ -82,7 +83,7 @@ struct ShadowRowStages {
     // sum in `run`.
     void (*prefix)(const uint8_t* pixels, uint16_t* prefix, size_t count, uint16_t& run);
     // The row's pixels. Indexed [S in 32 bits][ShadowColourWay][a next row is given].
-    void (*pixels[2][3][2])(const ShadowRow& row);
+    void (*pixels[2][kShadowColourWays][2])(const ShadowRow& row);
 };
 
 // The shadow of ShadowJob with the level's stages; false when its rows cannot be had.

@@ -11,7 +11,9 @@
 // 255 × n(n + 1) / 2 + (n + 1) × 65520 for n bytes, which stays below 2^32 for n up to
 // 5552 (zlib's bound); the SSE2 loop takes blocks of 4096 bytes (128 pieces of 32, so
 // that its 16-bit column sums stay below 2^15), the AVX2 one blocks of 5504 (86 pieces of
-// 64). Both are exact: wrapping 32-bit sums are right whenever the true sum fits.
+// 64). Both are exact: wrapping 32-bit sums are right whenever the true sum fits. At the AVX2
+// level a processor with AVX-512 (F, BW and the byte dot product) takes blocks of up to 2 MiB
+// instead, summed in 64 bits (formats/Adler32Avx512.cpp).
 
 namespace moirelle {
 namespace {
@@ -93,7 +95,14 @@ uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
         }
     };
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (level >= VectorLevel::Avx2) blocks(adler::BlockAvx2, 5504, 64);
+    if (level >= VectorLevel::Avx2) {
+        static const bool wide = adler::HasAvx512();
+        if (wide) {
+            blocks(adler::BlockAvx512, adler::kAvx512Most, 64);
+        } else {
+            blocks(adler::BlockAvx2, 5504, 64);
+        }
+    }
 #endif
 #ifdef __SSE2__
     if (level >= VectorLevel::Sse2) {

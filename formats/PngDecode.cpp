@@ -121,7 +121,6 @@ void cPNGparser::DecodeImage(IImageTarget& target) {
         }
         std::vector<std::span<const uint8_t>>().swap(imagePieces_);
         std::vector<uint8_t>().swap(imageData_);
-        imageDataLength_ = 0;
         if (!inflated) return;
 
         if (!rows->Finish() || !target.TakePixels(*image)) {

@@ -228,8 +228,9 @@ bool cPNGparser::ReadIHDR(std::span<const uint8_t> data, bool crcOk) {
     h.interlace = data[12];
     const uint8_t compression = data[10];
     const uint8_t filterMethod = data[11];
-    // Values with the top bit set read as negative and are refused with the rest.
-    if (width < 1 || height < 1 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return false;
+    // Values with the top bit set (negative to a reader of signed fields) lie far above the
+    // limit on the pixel count below.
+    if (width < 1 || height < 1) return false;
     if (compression != 0 || filterMethod != 0 || h.interlace > 1) return false;
     // Besides the depths and colour types themselves, the combinations the PNG standard
     // forbids are refused here: for some of them the bytes per pixel come out as 0.

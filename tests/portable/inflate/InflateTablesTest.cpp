@@ -301,6 +301,11 @@ TEST(InflateTables, OverSubscribedOrOverlongCodesAreRefused) {
     overlong[0] = 1;
     overlong[1] = 16;
     EXPECT_FALSE(BuildLiteralTable(overlong.data(), 288, literal.data()));
+    // Lengths are looked at in pairs; an odd count leaves the last one on its own.
+    std::vector<uint8_t> lastOverlong(31, 0);
+    lastOverlong[0] = 1;
+    lastOverlong[30] = 16;
+    EXPECT_FALSE(BuildDecodeTable(Alphabet::Distance, lastOverlong.data(), 31, distance.data()));
     std::vector<uint8_t> full(288, 0);
     full[0] = 1;
     full[1] = 2;

@@ -2,13 +2,19 @@
 // stream's checksum trailer.
 #include "dib/VectorLevel.h"
 #include "formats/Adler32.h"
+#include "formats/Adler32Kernels.h"
 #include "formats/Inflater.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/StreamWriter.h"
 #include "tests/portable/inflate/TestData.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
 
 namespace moirelle::test {
 namespace {
@@ -53,6 +59,59 @@ TEST(Adler32, AgreesWithZlibAndTheDefinitionAtEveryLevel) {
                   Adler32(1, noise.data(), 12345 + 54321));
     }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+TEST(Adler32, EveryBlockKernelTheProcessorHasAgreesWithTheDefinition) {
+    // The level test above reaches only the widest kernel the processor has; each one is
+    // checked here on its own, up to its largest block, from sums just below the modulus.
+    struct Kernel {
+        const char* name;
+        bool present;
+        void (*block)(uint32_t&, uint32_t&, const uint8_t*, size_t);
+        size_t most;
+    };
+    const Kernel kernels[] = {
+        {"avx2", ProcessorVectorLevel() >= VectorLevel::Avx2, adler::BlockAvx2, 5504},
+        {"avx512", adler::HasAvx512(), adler::BlockAvx512, adler::kAvx512Most}};
+    const Bytes noise = MakeData(DataKind::Noise, adler::kAvx512Most, 5);
+    const Bytes ones(adler::kAvx512Most, 0xFF);
+    // The largest weighted sums of the 512-bit step, up and down: 0xFF in the first two
+    // pieces of 64 bytes of every 256 and 0 in the last two, and the other way round.
+    Bytes high(adler::kAvx512Most), low(adler::kAvx512Most);
+    for (size_t i = 0; i < high.size(); ++i) {
+        high[i] = i % 256 < 128 ? 0xFF : 0;
+        low[i] = static_cast<uint8_t>(~high[i]);
+    }
+    for (const Kernel& kernel : kernels) {
+        if (!kernel.present) continue;
+        SCOPED_TRACE(kernel.name);
+        for (const Bytes* data : std::initializer_list<const Bytes*>{&noise, &ones, &high, &low})
+            for (size_t n : {size_t{64}, size_t{128}, size_t{192}, size_t{256}, size_t{448},
+                             size_t{5504}, kernel.most}) {
+                if (n > kernel.most) continue;
+                uint32_t a = 65520, b = 65519;
+                kernel.block(a, b, data->data(), n);
+                const uint32_t expected = DefinitionAdler(65519u << 16 | 65520, data->data(), n);
+                EXPECT_EQ((b % 65521) << 16 | a % 65521, expected) << n;
+            }
+    }
+}
+
+#ifdef __linux__
+TEST(Adler32, TheWideStepGoesWhereTheSystemReportsItsInstructions) {
+    // Linux lists a processor's AVX-512 flags only when it also saves their registers.
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    if (line.rfind("flags", 0) != 0) GTEST_SKIP() << "no flags in /proc/cpuinfo";
+    std::istringstream words(line.substr(line.find(':') + 1));
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), {}};
+    EXPECT_EQ(adler::HasAvx512(),
+              flags.count("avx512f") && flags.count("avx512bw") && flags.count("avx512_vnni"));
+}
+#endif
+#endif
 
 // A zlib stream of `data` as the test writer makes it: a fixed block of literals, then
 // the trailer (if `trailer`) right after the block's last bit.

@@ -1,8 +1,12 @@
 // The inflater when memory runs out for a block's tables: a clean failure, whole-buffer
-// and windowed, and nothing carried over to the next decode.
+// and windowed, and nothing carried over to the next decode; and the PNG reader around it.
+#include "dib/MemoryImage.h"
 #include "formats/Inflater.h"
+#include "formats/ZlibAccess.h"
+#include "formats/cPNGparser.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/StreamWriter.h"
+#include "tests/support/PngWriter.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -11,18 +15,15 @@
 #include <vector>
 
 namespace {
-// Set by a test right before the call under test; only that thread's next allocation
-// through plain `new` fails.
-thread_local bool failNextNew = false;
+// Set by a test right before the call under test: that thread's allocations through
+// plain `new` succeed this many times more, then one fails (-1: none fails).
+thread_local int newsBeforeFailure = -1;
 } // namespace
 
 // None of these is inlined: the compiler would take malloc() and free() seen beside
 // `new` and `delete` for a mismatch.
 [[gnu::noinline]] void* operator new(std::size_t size) {
-    if (failNextNew) {
-        failNextNew = false;
-        throw std::bad_alloc();
-    }
+    if (newsBeforeFailure >= 0 && newsBeforeFailure-- == 0) throw std::bad_alloc();
     if (void* p = std::malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
@@ -68,9 +69,9 @@ TEST(InflaterOutOfMemory, TheDecodeFailsAndTheNextOneSucceeds) {
     const Bytes expected = ToBytes("xyabbbbb");
     Bytes out(expected.size(), 0);
     InflateChecksum checksum = InflateChecksum::Matches;
-    failNextNew = true;
+    newsBeforeFailure = 0;
     EXPECT_FALSE(Inflate(out.data(), out.size(), stream.data(), stream.size(), &checksum));
-    failNextNew = false;
+    newsBeforeFailure = -1;
     EXPECT_EQ(checksum, InflateChecksum::Unchecked);
 
     std::fill(out.begin(), out.end(), 0);
@@ -85,9 +86,9 @@ TEST(InflaterOutOfMemory, AWindowedDecodeStaysFailed) {
     std::span<const uint8_t> produced;
     {
         InflateStream windowed(pieces, 0, 64);
-        failNextNew = true;
+        newsBeforeFailure = 0;
         EXPECT_EQ(windowed.Next(produced), InflateStream::Status::Failed);
-        failNextNew = false;
+        newsBeforeFailure = -1;
         EXPECT_EQ(Bytes(produced.begin(), produced.end()), ToBytes("xy"))
             << "what was decoded before the fault";
         // Called again, it does not go on from the middle of the block header.
@@ -99,6 +100,51 @@ TEST(InflaterOutOfMemory, AWindowedDecodeStaysFailed) {
     EXPECT_EQ(again.Next(produced), InflateStream::Status::Done);
     EXPECT_EQ(Bytes(produced.begin(), produced.end()), ToBytes("xyabbbbb"));
     EXPECT_EQ(again.CompareTrailer(0x0F1B033D), InflateChecksum::Matches);
+}
+
+TEST(InflaterOutOfMemory, APngLoadEmptiesTheImageWhenTheDecodeRunsOut) {
+    // Every allocation of a load fails in turn, the built-in inflater decoding. One while
+    // the image data are gathered ends the chunk walk: the image is left as it was. Any
+    // later one falls in the decode, after which the image is destroyed, as after any
+    // failure once the decode has begun.
+    SetZlibLibraryNames({"", ""});
+    PngSpec spec;
+    spec.width = 3;
+    spec.height = 2;
+    spec.colorType = 2;
+    spec.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+    const Bytes png = EncodePng(spec);
+    int untouched = 0, destroyed = 0;
+    bool loaded = false;
+    for (int n = 0; n < 100 && !loaded; ++n) {
+        SCOPED_TRACE(n);
+        MemoryImage image;
+        ASSERT_TRUE(image.InitializeDIB(5, 5));
+        cPNGparser parser;
+        newsBeforeFailure = n;
+        const bool answered = parser.LoadStream(png, image, 0, png.size(), 0);
+        const bool failed = newsBeforeFailure < 0;
+        newsBeforeFailure = -1;
+        EXPECT_TRUE(answered);
+        if (!failed) {
+            loaded = true;
+            ASSERT_EQ(image.Width(), 3);
+            EXPECT_EQ(image.PixelAt(2, 1), 0xFF101112u);
+            EXPECT_EQ(image.ImageType(), imgPNG);
+        } else if (image.Width() == 5) {
+            EXPECT_EQ(destroyed, 0) << "untouched after the decode had begun";
+            EXPECT_EQ(image.ImageType(), imgBlank);
+            ++untouched;
+        } else {
+            EXPECT_EQ(image.BitsPointer(), nullptr);
+            EXPECT_EQ(image.ImageType(), imgNone);
+            ++destroyed;
+        }
+    }
+    SetZlibLibraryNames(DefaultZlibLibraryNames());
+    EXPECT_TRUE(loaded);
+    EXPECT_GE(untouched, 1);
+    EXPECT_GE(destroyed, 1);
 }
 
 } // namespace

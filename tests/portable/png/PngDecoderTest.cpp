@@ -281,6 +281,81 @@ TEST_F(PngTest, ShortImageDataDecodesTheRestFromZeros) {
     EXPECT_EQ(image.PixelAt(3, 3), 0xFF000000u);
 }
 
+// A grey image of three rows whose image data end exactly where a match's distance wants
+// its one extra bit: `stored` bytes in a stored block (the first two rows and the start of
+// the third, byte i being i, or 0 where a row starts), then a final fixed-code block with
+// the literals 200, 1, 2, 3, 4 and 5 and a match of 3 from 5 back (distance code 4, whose
+// extra bit would be the first bit after the data), then the end-of-block code. Zero bytes
+// read past the data make it whole (extra bit 0, end-of-block code 0000000): the third row
+// ends in 200, 1..5 and 1, 2, 3. The data come in one IDAT chunk or in two; `padding`
+// bytes of an ancillary chunk before IEND make the file longer.
+std::vector<uint8_t> ZeroTailPng(uint8_t stored, bool split, size_t padding) {
+    const uint8_t rowBytes = static_cast<uint8_t>((stored + 9) / 3);
+    std::vector<uint8_t> data = {0x78, 0x01, 0x00, stored, 0, static_cast<uint8_t>(~stored), 0xFF};
+    for (uint8_t i = 0; i < stored; ++i)
+        data.push_back(i % rowBytes == 0 ? 0 : i);
+    uint32_t buffer = 0;
+    int held = 0;
+    auto put = [&](uint32_t code, int length) { // most significant bit first
+        for (int bit = length - 1; bit >= 0; --bit) {
+            buffer |= ((code >> bit) & 1) << held;
+            if (++held == 8) {
+                data.push_back(static_cast<uint8_t>(buffer));
+                buffer = 0;
+                held = 0;
+            }
+        }
+    };
+    put(0b110, 3); // final, fixed codes (type 1 written least significant bit first)
+    put(0b110010000 + (200 - 144), 9);
+    for (uint32_t literal = 1; literal <= 5; ++literal)
+        put(0b00110000 + literal, 8);
+    put(0b0000001, 7); // length 3
+    put(4, 5);         // distances 5 and 6
+    EXPECT_EQ(held, 0);
+    std::vector<uint8_t> png = PngSignatureBytes();
+    AppendChunk(png, "IHDR", IhdrData(rowBytes - 1u, 3, 8, 0));
+    const size_t first = split ? data.size() / 2 : data.size();
+    AppendChunk(png, "IDAT", std::span<const uint8_t>(data.data(), first));
+    if (split) AppendChunk(png, "IDAT", std::span<const uint8_t>(data).subspan(first));
+    if (padding != 0) AppendChunk(png, "tEXt", std::vector<uint8_t>(padding, 'x'));
+    AppendChunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(PngTest, TheInflaterReadsZerosUpToTheGatheringBuffersSize) {
+    // The gathering buffer starts at half the file's size and grows only when the data do
+    // not fit. 57 bytes of data in one chunk of a file of 114, or 69 in two chunks of a
+    // file of 138, fill it exactly: no zero bytes follow the data and the inflate fails,
+    // leaving the image as it was. With a chunk of 2 bytes more, zeros follow and the image
+    // decodes.
+    UseZlib(false);
+    struct Case {
+        uint8_t stored;
+        bool split;
+        size_t fileSize;
+    };
+    for (const Case& c : {Case{42, false, 114}, Case{54, true, 138}}) {
+        SCOPED_TRACE(c.fileSize);
+        const std::vector<uint8_t> exact = ZeroTailPng(c.stored, c.split, 0);
+        ASSERT_EQ(exact.size(), c.fileSize);
+        MemoryImage image;
+        ASSERT_TRUE(image.InitializeDIB(1, 1));
+        EXPECT_TRUE(Decode(exact, image));
+        EXPECT_EQ(image.Width(), 1);
+        EXPECT_EQ(image.ImageType(), imgBlank);
+
+        EXPECT_TRUE(Decode(ZeroTailPng(c.stored, c.split, 2), image));
+        const int32_t width = (c.stored + 9) / 3 - 1;
+        ASSERT_EQ(image.Width(), width);
+        EXPECT_EQ(image.PixelAt(0, 1), 0x01010101u * (width + 2u) | 0xFF000000u);
+        EXPECT_EQ(image.PixelAt(width - 10, 2), 0x01010101u * (c.stored - 1u) | 0xFF000000u);
+        const uint32_t tail[] = {200, 1, 2, 3, 4, 5, 1, 2, 3};
+        for (int32_t x = 0; x < 9; ++x)
+            EXPECT_EQ(image.PixelAt(width - 9 + x, 2), 0x010101u * tail[x] | 0xFF000000u) << x;
+    }
+}
+
 TEST_F(PngTest, NotAPngLeavesTheImageAlone) {
     MemoryImage image;
     ASSERT_TRUE(image.InitializeDIB(2, 2));
@@ -411,10 +486,15 @@ TEST_F(PngTest, DataZlibRefusesGoToTheBuiltInInflater) {
 }
 
 TEST_F(PngTest, HeaderRules) {
-    const std::vector<uint8_t> idat = ZlibCompress(std::vector<uint8_t>(64, 0));
+    // The data of one 8-bit RGBA pixel, so that each header below fails by its own fault
+    // alone, not by data of the wrong size.
+    const std::vector<uint8_t> idat = ZlibCompress(std::vector<uint8_t>(5, 0));
     auto withHeader = [&](std::vector<uint8_t> ihdr) {
         return WithChunks({{"IHDR", ihdr}, {"IDAT", idat}, {"IEND", {}}});
     };
+    MemoryImage image;
+    ASSERT_TRUE(Decode(withHeader(IhdrData(1, 1, 8, 6)), image));
+    EXPECT_EQ(image.ImageType(), imgPNG);
     ExpectWalkFailure(withHeader(IhdrData(0, 1, 8, 6)), "width 0");
     ExpectWalkFailure(withHeader(IhdrData(1, 0x80000000u, 8, 6)), "negative height");
     ExpectWalkFailure(withHeader(IhdrData(8192, 8192, 8, 6)), "67108864 pixels");
@@ -432,16 +512,18 @@ TEST_F(PngTest, HeaderRules) {
 }
 
 TEST_F(PngTest, HugeHeaderWithTinyDataDecodesFromZeros) {
-    // 67,108,863 pixels of 16-bit RGBA would need 512 MiB of inflated data; the few
-    // bytes given cannot produce that, and the rest of the picture decodes from zeros.
+    // 67,108,863 pixels (the most a header may give) of 16-bit RGBA would need 512 MiB of
+    // inflated data; the few bytes given cannot produce that, and the rest of the picture
+    // decodes from zeros.
     const std::vector<uint8_t> png =
-        WithChunks({{"IHDR", IhdrData(8191, 8192, 16, 6)},
+        WithChunks({{"IHDR", IhdrData(8191, 8193, 16, 6)},
                     {"IDAT", ZlibCompress(std::vector<uint8_t>(100, 0))},
                     {"IEND", {}}});
     MemoryImage image;
     EXPECT_TRUE(Decode(png, image));
     ASSERT_EQ(image.Width(), 8191);
-    EXPECT_EQ(image.PixelAt(8190, 8191), 0u);
+    ASSERT_EQ(image.Height(), 8193);
+    EXPECT_EQ(image.PixelAt(8190, 8192), 0u);
 }
 
 TEST_F(PngTest, DataInflatingBeyondTheImageFails) {
@@ -552,6 +634,43 @@ TEST_F(PngTest, InflateFailingAfterManyRowsLeavesTheImageAlone) {
         UseZlib(zlib);
         ExpectWalkFailure(png, zlib ? "zlib" : "built-in");
     }
+}
+
+TEST_F(PngTest, AStreamLengthPastTheEndStopsAtTheBytesEnd) {
+    // From offset 8 with a length far beyond the bytes: the slice ends with them. The PNG
+    // has no IEND, so the walk runs to the end of the slice and fails there, the image
+    // untouched (a slice reaching past the bytes would be read beyond them).
+    std::vector<uint8_t> bytes(8, 0xEE);
+    const std::vector<uint8_t> png =
+        WithChunks({{"IHDR", IhdrData(1, 1, 8, 6)},
+                    {"IDAT", ZlibCompress(std::vector<uint8_t>{0, 1, 2, 3, 4})}});
+    bytes.insert(bytes.end(), png.begin(), png.end());
+    MemoryImage image;
+    ASSERT_TRUE(image.InitializeDIB(2, 2));
+    cPNGparser parser;
+    EXPECT_TRUE(parser.LoadStream(bytes, image, 8, SIZE_MAX, 0));
+    EXPECT_EQ(image.Width(), 2);
+    EXPECT_EQ(image.ImageType(), imgBlank);
+}
+
+TEST_F(PngTest, APaletteDoesNotOutliveItsLoad) {
+    // One parser, an indexed image with its palette, then a grey one of 2 bits: the grey
+    // levels are 0, 85, 170 and 255 whatever the palette before.
+    PngSpec indexed = RandomSpec(4, 1, 2, 3, 0, 5);
+    indexed.palette = {9, 8, 7, 6, 5, 4, 3, 2, 1, 10, 11, 12};
+    indexed.pixels = {0x1B};
+    PngSpec grey = RandomSpec(4, 1, 2, 0, 0, 6);
+    grey.pixels = {0x1B}; // samples 0, 1, 2, 3
+    cPNGparser parser;
+    MemoryImage image;
+    ASSERT_TRUE(parser.LoadStream(EncodePng(indexed), image, 0, SIZE_MAX, 0));
+    ASSERT_EQ(image.PixelAt(1, 0), 0xFF060504u);
+    const std::vector<uint8_t> greyPng = EncodePng(grey);
+    ASSERT_TRUE(parser.LoadStream(greyPng, image, 0, greyPng.size(), 0));
+    EXPECT_EQ(image.PixelAt(0, 0), 0xFF000000u);
+    EXPECT_EQ(image.PixelAt(1, 0), 0xFF555555u);
+    EXPECT_EQ(image.PixelAt(2, 0), 0xFFAAAAAAu);
+    EXPECT_EQ(image.PixelAt(3, 0), 0xFFFFFFFFu);
 }
 
 TEST_F(PngTest, StreamSliceAndFilePathGiveTheSameImage) {

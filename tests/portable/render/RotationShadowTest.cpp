@@ -285,9 +285,9 @@ TEST(DropShadow, ColourFactorGivesEveryPremultipliedByte) {
             ASSERT_EQ(a * ColourFactor(byte) >> 16, a * byte / 255) << a << " " << byte;
 }
 
-// Every box sum 0 .. 255 * n^2 at every box size, with three colours (a grey, one with a
-// byte of 255): an n-row picture whose column sums make the box at x of shadow row n - 1 sum to x.
-// Alpha and colour bytes are checked against the rule.
+// Every box sum 0 .. 255 * n^2 at every box size, with five colours (a grey, two with two
+// bytes alike, one with a byte of 255): an n-row picture whose column sums make the box at x of
+// shadow row n - 1 sum to x. Alpha and colour bytes are checked against the rule.
 TEST(DropShadow, EveryBoxSumGivesItsAlphaAndColour) {
     for (int32_t n = 1; n <= 21; n += 2) {
         const int32_t width = 255 * n * n + 1;
@@ -302,7 +302,7 @@ TEST(DropShadow, EveryBoxSumGivesItsAlphaAndColour) {
                 const uint8_t a = static_cast<uint8_t>(std::clamp(left, 0, 255));
                 test::SetPixel(img.View(), x, y, a, a, a, a);
             }
-        for (uint32_t colour : {0x51A93Cu, 0x404040u, 0x80FF5Eu}) {
+        for (uint32_t colour : {0x51A93Cu, 0x404040u, 0x3C3CA9u, 0x51A9A9u, 0x80FF5Eu}) {
             MemoryImage shadow;
             ASSERT_TRUE(MakeDropShadow(img.View(), n / 2, colour, shadow));
             const uint32_t d = static_cast<uint32_t>(n * n);

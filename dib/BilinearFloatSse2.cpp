@@ -1,6 +1,7 @@
 // The double-precision rule for the pixels the float form leaves, two channels per
 // 128-bit register.
 #include "dib/BilinearFloat.h"
+#include "dib/ChannelDoublesSse2.h"
 
 #include <cstring>
 
@@ -9,19 +10,6 @@
 
 namespace moirelle {
 namespace {
-
-// The four channels of a pixel as doubles: blue and green, red and alpha.
-struct Channels2 {
-    __m128d lo, hi;
-};
-
-inline Channels2 ChannelsOf(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i i32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
-    return {_mm_cvtepi32_pd(i32), _mm_cvtepi32_pd(_mm_srli_si128(i32, 8))};
-}
 
 inline __m128d Pass(__m128d a, __m128d b, __m128d w0, __m128d w1) {
     return _mm_add_pd(_mm_mul_pd(a, w0), _mm_mul_pd(b, w1));

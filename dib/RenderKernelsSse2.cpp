@@ -1,6 +1,7 @@
 // The SSE2 level: 128-bit forms of the portable loops, giving their bytes exactly.
 #include "dib/BilinearFloat.h"
 #include "dib/BilinearTaps.h"
+#include "dib/ChannelDoublesSse2.h"
 #include "dib/Divide255Lanes.h"
 #include "dib/RenderKernels.h"
 #include "dib/ScaleKernels.h"
@@ -341,19 +342,6 @@ size_t ColumnsFloatSse2(const float* P, const uint8_t* L, const int32_t* columns
     for (size_t u = left; u < left + tail; ++u)
         unresolved[u] += static_cast<uint32_t>(i);
     return left + tail;
-}
-
-// The four channels of a pixel as doubles: blue and green, red and alpha.
-struct Channels2 {
-    __m128d lo, hi;
-};
-
-inline Channels2 ChannelsOf(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i i32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
-    return {_mm_cvtepi32_pd(i32), _mm_cvtepi32_pd(_mm_srli_si128(i32, 8))};
 }
 
 // SampleBilinear's operations, two channels per register. The position (sx, sy) walks

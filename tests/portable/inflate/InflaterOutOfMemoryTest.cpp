@@ -6,33 +6,12 @@
 #include "formats/cPNGparser.h"
 #include "tests/portable/inflate/InflateHelpers.h"
 #include "tests/portable/inflate/StreamWriter.h"
+#include "tests/support/FailingNew.h"
 #include "tests/support/PngWriter.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <new>
 #include <span>
 #include <vector>
-
-namespace {
-// Set by a test right before the call under test: that thread's allocations through
-// plain `new` succeed this many times more, then one fails (-1: none fails).
-thread_local int newsBeforeFailure = -1;
-} // namespace
-
-// None of these is inlined: the compiler would take malloc() and free() seen beside
-// `new` and `delete` for a mismatch.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    if (newsBeforeFailure >= 0 && newsBeforeFailure-- == 0) throw std::bad_alloc();
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace moirelle::test {
 namespace {
@@ -69,9 +48,9 @@ TEST(InflaterOutOfMemory, TheDecodeFailsAndTheNextOneSucceeds) {
     const Bytes expected = ToBytes("xyabbbbb");
     Bytes out(expected.size(), 0);
     InflateChecksum checksum = InflateChecksum::Matches;
-    newsBeforeFailure = 0;
+    FailNewAfter(0);
     EXPECT_FALSE(Inflate(out.data(), out.size(), stream.data(), stream.size(), &checksum));
-    newsBeforeFailure = -1;
+    FailNewAfter(-1);
     EXPECT_EQ(checksum, InflateChecksum::Unchecked);
 
     std::fill(out.begin(), out.end(), 0);
@@ -86,9 +65,9 @@ TEST(InflaterOutOfMemory, AWindowedDecodeStaysFailed) {
     std::span<const uint8_t> produced;
     {
         InflateStream windowed(pieces, 0, 64);
-        newsBeforeFailure = 0;
+        FailNewAfter(0);
         EXPECT_EQ(windowed.Next(produced), InflateStream::Status::Failed);
-        newsBeforeFailure = -1;
+        FailNewAfter(-1);
         EXPECT_EQ(Bytes(produced.begin(), produced.end()), ToBytes("xy"))
             << "what was decoded before the fault";
         // Called again, it does not go on from the middle of the block header.
@@ -121,10 +100,10 @@ TEST(InflaterOutOfMemory, APngLoadEmptiesTheImageWhenTheDecodeRunsOut) {
         MemoryImage image;
         ASSERT_TRUE(image.InitializeDIB(5, 5));
         cPNGparser parser;
-        newsBeforeFailure = n;
+        FailNewAfter(n);
         const bool answered = parser.LoadStream(png, image, 0, png.size(), 0);
-        const bool failed = newsBeforeFailure < 0;
-        newsBeforeFailure = -1;
+        const bool failed = NewFailureCame();
+        FailNewAfter(-1);
         EXPECT_TRUE(answered);
         if (!failed) {
             loaded = true;

@@ -4,34 +4,9 @@
 #include "dib/ImageType.h"
 #include "dib/MemoryImage.h"
 #include "tests/portable/render/RenderTestImages.h"
+#include "tests/support/FailingNew.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
-
-namespace {
-// Set right before the call under test; only that thread's next allocation through plain
-// `new` fails.
-thread_local bool failNextNew = false;
-} // namespace
-
-// None of these is inlined: the compiler would take malloc() and free() seen beside `new`
-// and `delete` for a mismatch.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    if (failNextNew) {
-        failNextNew = false;
-        throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace moirelle {
 namespace {
@@ -59,7 +34,7 @@ class StarvedShadow final : public IImageTarget {
 
   private:
     bool Starve(bool made) {
-        failNextNew = made && starve;
+        if (made && starve) test::FailNewAfter(0);
         return made;
     }
 };
@@ -79,8 +54,8 @@ TEST(DropShadowOutOfMemory, ShadowIsFreedWhenItsRowsCannotBeHad) {
                 shadow.starve = true;
             }
             EXPECT_FALSE(MakeDropShadow(img.View(), depth, 0x404040, shadow)) << depth;
-            EXPECT_FALSE(failNextNew) << depth; // the rows were asked for
-            failNextNew = false;
+            EXPECT_TRUE(test::NewFailureCame()) << depth; // the rows were asked for
+            test::FailNewAfter(-1);
             EXPECT_EQ(shadow.BitsPointer(), nullptr) << depth << " " << kept;
             EXPECT_EQ(shadow.Width(), 0);
             EXPECT_EQ(shadow.Height(), 0);

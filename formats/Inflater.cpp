@@ -24,7 +24,7 @@
 // stored and its bits dropped without a branch, two entries per refill, each next entry
 // looked up from the bits still held before the refill; a match's distance looked up
 // before the refill that makes room for it; the next entry looked up before a match is
-// copied; match copies in pieces of 8 to 32 bytes that may run past the match's end.
+// copied; match copies in pieces of 8 to 16 bytes that may run past the match's end.
 // With a checksum asked for, the bytes are summed every 8 KiB, while still in the
 // nearest cache. This runs while at least kInputMargin bytes of input and kOutputMargin
 // bytes of output remain; near either end the same tables are used with byte-wise
@@ -50,9 +50,9 @@ using inflate::kEntrySubtable;
 
 // The fast loop refills at most twice a round (at most 7 bytes each, loading 8).
 constexpr size_t kInputMargin = 32;
-// Bytes past the current output position that the fast loop may have scribbled on:
-// match copies work in pieces of up to 32 bytes.
-constexpr size_t kOvershoot = 32;
+// Bytes past the current output position that the fast loop may have scribbled on: a
+// match of 129 to 258 bytes is copied as 272.
+constexpr size_t kOvershoot = 144;
 // Up to six literals and a match of 258 bytes per round, plus the copies' overshoot.
 constexpr size_t kOutputMargin = 6 + 258 + kOvershoot + 16;
 
@@ -357,25 +357,24 @@ inline Pattern Broadcast8(uint8_t v) {
 }
 #endif
 
-// Copies a match of `length` bytes from `distance` back. May write up to kOvershoot
-// bytes past the match's end; the caller keeps that room.
+// Copies a match of `length` (at most 258) bytes from `distance` back. May write up to
+// kOvershoot bytes past the match's end; the caller keeps that room.
 inline void CopyMatchFast(uint8_t* out, size_t distance, size_t length) {
     const uint8_t* src = out - distance;
     uint8_t* const end = out + length;
     if (distance >= 16) {
         // Each piece reads only bytes written before it. The first 32 bytes are copied
         // whatever the length: a test per length would be mispredicted more often than not.
+        // Longer ones take a fixed 128 or 272 bytes: a loop's exit would be mispredicted
+        // for most long matches, unless the processor had just decoded the same stream.
         Copy16(out, src);
         Copy16(out + 16, src + 16);
         if (length <= 32) return;
-        out += 32;
-        src += 32;
-        do {
-            Copy16(out, src);
-            Copy16(out + 16, src + 16);
-            out += 32;
-            src += 32;
-        } while (out < end);
+        for (size_t i = 32; i < 128; i += 16)
+            Copy16(out + i, src + i);
+        if (length <= 128) return;
+        for (size_t i = 128; i < 272; i += 16)
+            Copy16(out + i, src + i);
     } else if (distance == 1) {
         StorePattern(out, end, Broadcast8(*src));
     } else if (distance >= 8) {

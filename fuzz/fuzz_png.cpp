@@ -6,6 +6,7 @@
 #include "dib/MemoryImage.h"
 #include "formats/ZlibAccess.h"
 #include "formats/cPNGparser.h"
+#include "tests/support/WrappedImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +15,7 @@
 
 namespace {
 
-class BudgetImage final : public moirelle::IImageTarget {
+class BudgetImage final : public moirelle::test::WrappedImage {
   public:
     bool InitializeDIB(int32_t Width, int32_t Height) override {
         if (static_cast<int64_t>(Width) * Height > (int64_t{1} << 22) || Height < -(1 << 22)) {
@@ -23,12 +24,6 @@ class BudgetImage final : public moirelle::IImageTarget {
         }
         return image.InitializeDIB(Width, Height);
     }
-    void DestroyDIB() override { image.DestroyDIB(); }
-    uint8_t* BitsPointer() const override { return image.BitsPointer(); }
-    int32_t Width() const override { return image.Width(); }
-    int32_t Height() const override { return image.Height(); }
-    void SetAlphaFlag(bool value) override { image.SetAlphaFlag(value); }
-    void SetImageType(int32_t value) override { image.SetImageType(value); }
     std::unique_ptr<moirelle::IImageTarget> NewSameKind() const override {
         return std::make_unique<BudgetImage>();
     }
@@ -36,7 +31,6 @@ class BudgetImage final : public moirelle::IImageTarget {
         auto* other = dynamic_cast<BudgetImage*>(&from);
         return other && image.TakePixels(other->image);
     }
-    moirelle::MemoryImage image;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "dib/MemoryImage.h"
 #include "tests/portable/render/RenderTestImages.h"
 #include "tests/support/FailingNew.h"
+#include "tests/support/WrappedImage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ namespace moirelle {
 namespace {
 
 // A shadow image in memory whose next allocation after its own pixels fails.
-class StarvedShadow final : public IImageTarget {
+class StarvedShadow final : public test::WrappedImage {
   public:
     bool InitializeDIB(int32_t width, int32_t height) override {
         return Starve(image.InitializeDIB(width, height));
@@ -20,16 +21,7 @@ class StarvedShadow final : public IImageTarget {
     bool InitializeDIBForOverwrite(int32_t width, int32_t height) override {
         return Starve(image.InitializeDIBForOverwrite(width, height));
     }
-    void DestroyDIB() override { image.DestroyDIB(); }
-    uint8_t* BitsPointer() const override { return image.BitsPointer(); }
-    int32_t Width() const override { return image.Width(); }
-    int32_t Height() const override { return image.Height(); }
-    void SetAlphaFlag(bool value) override { image.SetAlphaFlag(value); }
-    void SetImageType(int32_t value) override { image.SetImageType(value); }
-    std::unique_ptr<IImageTarget> NewSameKind() const override { return nullptr; }
-    bool TakePixels(IImageTarget&) override { return false; }
 
-    MemoryImage image;
     bool starve = true;
 
   private:

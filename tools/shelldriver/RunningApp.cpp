@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace moirelle::shelldriver {
 namespace {
@@ -20,8 +21,17 @@ bool RunningApp::Start(const std::wstring& exe) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof(si);
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &si, &pi_)) {
+    // A start that failed at once, right after a kill, was seen once under Wine: a few more
+    // tries, each failure printed with its error, before giving up.
+    bool started = false;
+    for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+        if (attempt) Pump(500);
+        started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                 nullptr, folder.c_str(), &si, &pi_) != FALSE;
+        if (!started)
+            std::fprintf(stderr, "start of the program failed: error %lu\n", GetLastError());
+    }
+    if (!started) {
         pi_ = {};
         return false;
     }

@@ -195,6 +195,14 @@ class DesktopRules : public ::testing::Test {
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
         ASSERT_TRUE(WriteFile(Path("Moirelle.ini"), bytes));
     }
+    // The sample animation as the stand-in secondary taskbar's own base picture and as the
+    // shared one, for the next start.
+    static void AnimateBothTaskbars() {
+        WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
+                      L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
+                      win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
+        ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
+    }
     static std::wstring SettingsValue(const wchar_t* section, const wchar_t* key) {
         wchar_t value[256]{};
         GetPrivateProfileStringW(section, key, L"<none>", value, 256, Settings().c_str());
@@ -497,10 +505,7 @@ TEST_F(DesktopRules, ATaskbarsOwnAnimatedSkinPlaysBesideAStillOrAnimatedOne) {
 
     // The shared picture animated as well: both play, still on one clock.
     app_.Kill();
-    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
-                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
-                  win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
-    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
+    ASSERT_NO_FATAL_FAILURE(AnimateBothTaskbars());
     Start();
     ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
     Pump(500);
@@ -524,10 +529,7 @@ TEST_F(DesktopRules, TwoAnimationsOverALongRun) {
     ASSERT_TRUE(WriteFile(Path("skin-shimmer.gif"), gif));
     auto secondary = std::make_unique<ColourWindow>(L"Shell_SecondaryTrayWnd",
                                                     RECT{100, 600, 700, 630}, RGB(20, 20, 20));
-    WriteSettings(L"[General]\r\nSameOnEveryTaskbar=0\r\n"
-                  L"[Taskbar \\\\.\\DISPLAY1#2]\r\nBase=\"" +
-                  win::Widen(Path("skin-shimmer.gif")) + L"\"\r\nTexture=\"\"\r\n");
-    ASSERT_TRUE(WriteFile(Path("lastskin.cfg"), Path("skin-shimmer.gif") + "\r\n"));
+    ASSERT_NO_FATAL_FAILURE(AnimateBothTaskbars());
     Start();
     ASSERT_TRUE(WaitFor([&] { return AlphaOf(secondary->hwnd()) == kStartAlpha; }, 2000));
     Pump(2000);
